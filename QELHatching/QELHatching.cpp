@@ -1,0 +1,85 @@
+#include "qelhatching/qelhatching.h"
+
+#include "HatchPattern.h"
+
+namespace qelhatching {
+
+namespace {
+std::vector<HatchPattern>& Patterns() {
+  static std::vector<HatchPattern> patterns;
+  return patterns;
+}
+}  // namespace
+
+const std::vector<HatchPattern>& PatternList() { return Patterns(); }
+
+}  // namespace qelhatching
+
+using namespace qelhatching;
+
+void AddHatchPatternLine(float borderGap, borderGapDirection direction, float lineGap,
+                         float angle, float baseX, float baseY, hatchStyle style,
+                         EN_Bool withOffset) {
+  AddHatchPatternLineEx(borderGap, direction, lineGap, angle, baseX, baseY, style, withOffset,
+                        EN_OFFSET_DIRECT, EN_CORNER_MITER, 0, 0);
+}
+
+void AddHatchPatternLineEx(float borderGap, borderGapDirection direction, float lineGap,
+                           float angle, float baseX, float baseY, hatchStyle style,
+                           EN_Bool withOffset, EN_OffsetAlgorithm algorithm,
+                           EN_OffsetCornerStyle corner, int miterLimit, int arcTolerance) {
+  Patterns().push_back(LinePattern{borderGap, lineGap, angle, baseX, baseY, direction, style,
+                                   withOffset == EN_TRUE,
+                                   {algorithm, corner, miterLimit, arcTolerance}});
+}
+
+void AddHatchPatternOptimized(float borderGap, borderGapDirection direction, float lineGap,
+                              float angle, float maxLink, hatchStyle style) {
+  Patterns().push_back(OptimizedPattern{borderGap, lineGap, angle, maxLink, direction, style});
+}
+
+void AddHatchPatternIncremental(float borderGap, borderGapDirection direction, float lineGap,
+                                float startAngle, float angleStep, int passes,
+                                hatchStyle style) {
+  Patterns().push_back(
+      IncrementalPattern{borderGap, lineGap, startAngle, angleStep, direction, passes, style});
+}
+
+void AddHatchPatternOffsetFilling(float gap, EN_OffsetStyle style) {
+  AddHatchPatternOffsetFillingEx(gap, style, EN_OFFSET_DIRECT, EN_CORNER_MITER, 0, 0);
+}
+
+void AddHatchPatternOffsetFillingEx(float gap, EN_OffsetStyle style,
+                                    EN_OffsetAlgorithm algorithm, EN_OffsetCornerStyle corner,
+                                    int miterLimit, int arcTolerance) {
+  Patterns().push_back(
+      OffsetFillingPattern{gap, style, {algorithm, corner, miterLimit, arcTolerance}});
+}
+
+void AddHatchPatternOffsetInOut(float insideGap, int insideCount, float outsideGap,
+                                int outsideCount) {
+  AddHatchPatternOffsetInOutEx(insideGap, insideCount, outsideGap, outsideCount,
+                               EN_OFFSET_DIRECT, EN_CORNER_MITER, 0, 0);
+}
+
+void AddHatchPatternOffsetInOutEx(float insideGap, int insideCount, float outsideGap,
+                                  int outsideCount, EN_OffsetAlgorithm algorithm,
+                                  EN_OffsetCornerStyle corner, int miterLimit,
+                                  int arcTolerance) {
+  Patterns().push_back(OffsetInOutPattern{insideGap, outsideGap, insideCount, outsideCount,
+                                          {algorithm, corner, miterLimit, arcTolerance}});
+}
+
+void AddHatchPatternHelixFillingEx(float gap, EN_HelixStyle style, EN_OffsetAlgorithm algorithm,
+                                   EN_OffsetCornerStyle corner, bool connect, int miterLimit,
+                                   int arcTolerance) {
+  Patterns().push_back(
+      HelixPattern{gap, style, connect, {algorithm, corner, miterLimit, arcTolerance}});
+}
+
+void AddHatchPatternLattice(float gapU, float gapV, float angle, float baseX, float baseY,
+                            bool serpentine) {
+  Patterns().push_back(LatticePattern{gapU, gapV, angle, baseX, baseY, serpentine});
+}
+
+void ClearListOfHatchPatterns() { Patterns().clear(); }

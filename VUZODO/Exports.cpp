@@ -1,0 +1,742 @@
+// The exported interface. Every export follows one frame: the argument guard
+// that precedes tracing (only the face of SetFontFace and the text of the
+// appends), the trace line, then the state access and the result rule.
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <new>
+
+#include "NurbPath.h"
+#include "OutlineCreator.h"
+#include "TTFLoader.h"
+#include "VUZODO.h"
+#include "qelhatching/qelhatching.h"
+#include "vuzodo/vuzodo.h"
+
+using namespace vuzodo;
+
+namespace {
+
+TTFState* Line() { return TTFLoader::Instance().GetCurrentLine(); }
+
+bool IsEmpty(const unsigned short* text) { return text == nullptr || text[0] == 0; }
+
+// Arrays handed to the host: one allocation routine for every element type so
+// that DeleteTTFData and DeleteCaretData can release any of them. A request
+// for zero elements still yields a distinct, releasable pointer.
+template <typename T>
+T* AllocateHostArray(size_t count) {
+  return static_cast<T*>(::operator new[](count * sizeof(T)));
+}
+
+void ReleaseHostArray(void* data) { ::operator delete[](data); }
+
+// The hatching library takes lengths in output units; the scaling is done in
+// single precision, as hosts' patterns have always been scaled.
+float ToOutput(float value) { return value * static_cast<float>(UnitSize()); }
+
+int Flag(EN_Bool b) { return b == EN_TRUE ? 1 : 0; }
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Settings
+// ---------------------------------------------------------------------------
+
+void InitializeTTF(float unitSize) {
+  Trace("InitializeTTF(%f);\n", unitSize);
+  TTFLoader& loader = TTFLoader::Instance();
+  loader.ReleaseAll();
+  loader.Settings().unit_size = unitSize;
+}
+
+int SetDefaults() {
+  Trace("SetDefaults();\n");
+  static const unsigned short kArial[] = {'A', 'r', 'i', 'a', 'l', 0};
+  SetFontFace(const_cast<unsigned short*>(kArial));
+  SetTextHeight(1.0f);
+  SetFontStyle(EN_STYLE_REGULAR);
+  SetHorizontalCharGap(0.0f);
+  SetVerticalCharGap(0.0f);
+  SetCharacterAngle(0.0f);
+  SetObliqueAngle(0.0f);
+  SetCharacterScale(1.0f, 1.0f);
+  SetAutoKern(EN_FALSE);
+  SetModeHorizontal();
+  SetModeCharacterForward();
+  SetModeCharacterUpside();
+  SetModeNoscript();
+  SetPropsSubscript(100.0f, 100.0f);
+  SetPropsSuperscript(100.0f, 100.0f);
+  ClearTTFHatchPatterns();
+  IncludeBorder(EN_TRUE);
+  SetModeWordWrap(EN_FALSE);
+  SetTextBoxWidth(0.0f);
+  SetTextBoxHeight(0.0f);
+  SetIndentPositions(nullptr, 0);
+  SetTextHorizontalAlign(EN_HALIGN_LEFT);
+  SetTextVerticalAlign(EN_VALIGN_TOP);
+  SetLineSpacing(1.0f);
+  SetLineSpacingStyle(EN_LINESPACE_PROPORTIONAL);
+  return 1;
+}
+
+int SetFontFace(unsigned short* face) {
+  if (face == nullptr) return 0;
+  Trace("SetFontFace(%s);\n", TraceText(face).c_str());
+  Line()->SetFaceName(face);
+  return 1;
+}
+
+int SetFontStyle(EN_TTFFontStyle style) {
+  Trace("SetFontStyle((EN_TTFFontStyle)%i);\n", static_cast<int>(style));
+  Line()->font_style = style;
+  return 1;
+}
+
+int SetTextHeight(float height) {
+  Trace("SetTextHeight(%f);\n", height);
+  return Line()->SetTextHeight(height) ? 1 : 0;
+}
+
+int SetHorizontalCharGap(float gap) {
+  Trace("SetHorizontalCharGap(%f);\n", gap);
+  Line()->SetHorizontalGap(gap);
+  return 1;
+}
+
+int SetVerticalCharGap(float gap) {
+  Trace("SetVerticalCharGap(%f);\n", gap);
+  Line()->SetVerticalGap(gap);
+  return 1;
+}
+
+int SetCharacterAngle(float angle) {
+  Trace("SetCharacterAngle(%f);\n", angle);
+  Line()->character_angle = angle;
+  return 1;
+}
+
+int SetObliqueAngle(float angle) {
+  Trace("SetObliqueAngle(%f);\n", angle);
+  return Line()->SetObliqueAngle(angle) ? 1 : 0;
+}
+
+int SetCharacterScale(float scaleX, float scaleY) {
+  Trace("SetCharacterScale(%f,%f);\n", scaleX, scaleY);
+  return Line()->SetCharacterScale(scaleX, scaleY) ? 1 : 0;
+}
+
+int SetAutoKern(EN_Bool on) {
+  Trace("SetAutoKern((EN_Bool)%i);\n", static_cast<int>(on));
+  Line()->auto_kern = Flag(on);
+  return 1;
+}
+
+namespace {
+int SetTextMode(int mode) {
+  Line();  // a first line exists before the mode is set (its creation resets the mode)
+  Process().text_mode = mode;
+  return 1;
+}
+}  // namespace
+
+int SetModeHorizontal() {
+  Trace("SetModeHorizontal();\n");
+  return SetTextMode(0);
+}
+
+int SetModeVertical() {
+  Trace("SetModeVertical();\n");
+  return SetTextMode(1);
+}
+
+int SetModePathText() {
+  Trace("SetModePathText();\n");
+  return SetTextMode(2);
+}
+
+int SetModeCharacterForward() {
+  Trace("SetModeCharacterForward();\n");
+  Line()->backward = false;
+  return 1;
+}
+
+int SetModeCharacterBackward() {
+  Trace("SetModeCharacterBackward();\n");
+  Line()->backward = true;
+  return 1;
+}
+
+int SetModeCharacterUpside() {
+  Trace("SetModeCharacterUpside();\n");
+  Line()->upside_down = false;
+  return 1;
+}
+
+int SetModeCharacterUpsideDown() {
+  Trace("SetModeCharacterUpsideDown();\n");
+  Line()->upside_down = true;
+  return 1;
+}
+
+int SetModeNoscript() {
+  Trace("SetModeNoscript();\n");
+  Line()->script_mode = 0;
+  return 1;
+}
+
+int SetModeSubscript() {
+  Trace("SetModeSubscript();\n");
+  Line()->script_mode = 1;
+  return 1;
+}
+
+int SetModeSuperscript() {
+  Trace("SetModeSuperscript();\n");
+  Line()->script_mode = 2;
+  return 1;
+}
+
+int SetPropsSubscript(float size, float offset) {
+  Trace("SetPropsSubscript(%f,%f);\n", size, offset);
+  return Line()->SetPropsSubscript(size, offset) ? 1 : 0;
+}
+
+int SetPropsSuperscript(float size, float offset) {
+  Trace("SetPropsSuperscript(%f,%f);\n", size, offset);
+  return Line()->SetPropsSuperscript(size, offset) ? 1 : 0;
+}
+
+int SetModeWordWrap(EN_Bool on) {
+  Trace("SetModeWordWrap((EN_Bool)%i);\n", static_cast<int>(on));
+  Line()->word_wrap = Flag(on);
+  return 1;
+}
+
+int SetTextBoxWidth(float width) {
+  Trace("SetTextBoxWidth(%f);\n", width);
+  Line();
+  Process().text_box_width = width;
+  return 1;
+}
+
+int SetTextBoxHeight(float height) {
+  Trace("SetTextBoxHeight(%f);\n", height);
+  Line();
+  Process().text_box_height = height;
+  return 1;
+}
+
+int SetIndentPositions(float* list, int count) {
+  // Written in three pieces so that the log reads as a compilable snippet.
+  if (TraceLog() != nullptr) {
+    std::fprintf(TraceLog(), "float indentList[%i] = {", count);
+    for (int i = 0; list != nullptr && i < count; ++i) std::fprintf(TraceLog(), "%ff,", list[i]);
+    std::fprintf(TraceLog(), "};\nSetIndentPositions(indentList, %i);\n", count);
+    std::fflush(TraceLog());
+  }
+  Line()->SetIndentPositions(list, count);
+  return 0;  // stored all the same: the result is not a refusal
+}
+
+int SetTextHorizontalAlign(EN_TextHorizontalAlignStyle align) {
+  Trace("SetTextHorizontalAlign((EN_TextHorizontalAlignStyle)%i);\n", static_cast<int>(align));
+  Line()->horizontal_alignment = align;
+  return 0;  // stored all the same
+}
+
+int SetTextVerticalAlign(EN_TextVerticalAlignStyle align) {
+  Trace("SetTextVerticalAlign((EN_TextVerticalAlignStyle)%i);\n", static_cast<int>(align));
+  Line();
+  Process().vertical_align = align;
+  return 0;  // stored all the same
+}
+
+int SetLineSpacing(float spacing) {
+  Trace("SetLineSpacing(%f);\n", spacing);
+  Line();
+  Process().line_spacing = spacing;
+  return 1;
+}
+
+int SetLineSpacingStyle(EN_LineSpaceStyle style) {
+  Trace("SetLineSpacingStyle((EN_LineSpaceStyle)%i);\n", static_cast<int>(style));
+  Line();
+  Process().line_spacing_style = style;
+  return 1;
+}
+
+int SetFNTConversionMode(EN_FNT_ConvertionStyle mode) {
+  Trace("SetFNTConversionMode((EN_FNT_ConvertionStyle)%i);\n", static_cast<int>(mode));
+  Line();
+  Process().fnt_conversion_mode = mode;
+  return 1;
+}
+
+int SetPathTextAlign(EN_PathTextAlign align) {
+  Trace("SetPathTextAlign(%i);\n", static_cast<int>(align));
+  Line()->path_text_alignment = align;
+  return 1;
+}
+
+int SetPathTextFlip(EN_Bool flip) {
+  Trace("SetPathTextFlip(%i);\n", static_cast<int>(flip));
+  Line()->SetPathTextFlip(flip == EN_TRUE);
+  return 1;
+}
+
+int SetPathTextSpacing(double spacing) {
+  Trace("SetPathTextSpacing(%f);\n", spacing);
+  Line()->path_spacing = spacing;
+  return 1;
+}
+
+int SetDeformPathCharacters(EN_Bool on) {
+  Trace("SetDeformPathCharacters(%i);\n", static_cast<int>(on));
+  Line()->deform_path_characters = Flag(on);
+  return 1;
+}
+
+// ---------------------------------------------------------------------------
+// Text entry
+// ---------------------------------------------------------------------------
+
+namespace {
+// Copies the text into the current line; the layout of the current text mode
+// then places it (horizontal, vertical and path layouts arrive with their
+// units; until then nothing is laid out and the line stays empty).
+void AppendText(unsigned short* text, bool /*multiline*/) { Line()->SetTextCopy(text); }
+}  // namespace
+
+int AppendCharacters(unsigned short* text) {
+  if (IsEmpty(text)) return 0;
+  Trace("AppendCharacters(%s)\n", TraceText(text).c_str());
+  AppendText(text, false);
+  return 1;
+}
+
+int AppendCharactersEx(unsigned short* text) {
+  if (IsEmpty(text)) return 0;
+  Trace("AppendCharactersEx(%s);\n", TraceText(text).c_str());
+  AppendText(text, true);
+  return 1;
+}
+
+int AppendCharactersOVF(unsigned short* text) {
+  if (IsEmpty(text)) return 0;
+  Trace("AppendCharactersOVF(%s);\n", TraceText(text).c_str());
+  return 1;
+}
+
+int FinishText() {
+  Trace("FinishText();\n");
+  auto& lines = TTFLoader::Instance().Lines();
+  if (lines.size() > 1) lines.erase(lines.begin(), lines.end() - 1);
+  Line()->ClearText();
+  return 1;
+}
+
+// ---------------------------------------------------------------------------
+// Outline retrieval
+// ---------------------------------------------------------------------------
+
+namespace {
+// The array of a text with nothing stored: just the end mark.
+int EndMarkOnly(int** data) {
+  int* array = AllocateHostArray<int>(1);
+  array[0] = -1;
+  if (data != nullptr) *data = array;
+  else ReleaseHostArray(array);
+  return 1;
+}
+
+int RetrievalEpilogue(const char* name, int count, int** data) {
+  Trace("No = %i, Data = %i \nFinishing %s\n********************\n", count,
+        data != nullptr ? static_cast<int>(reinterpret_cast<std::uintptr_t>(*data)) : 0, name);
+  return count;
+}
+}  // namespace
+
+int GetOutLines(int index, EN_ReturnType type, int** data, float* /*box*/) {
+  Trace("GetOutLines(%i,%i,...)\n********************\n", index, static_cast<int>(type));
+  Line();
+  return RetrievalEpilogue("GetOutLines", EndMarkOnly(data), data);
+}
+
+int GetOutLinesEx(int index, EN_ReturnType type, int** data, float* /*box*/) {
+  Trace("GetOutLinesEx(%i,%i,...);\n********************\n", index, static_cast<int>(type));
+  return RetrievalEpilogue("GetOutLinesEx", EndMarkOnly(data), data);
+}
+
+int GetMultilineOutLines(int index, EN_ReturnType type, int** data, float* /*box*/) {
+  Trace("GetMultilineOutLines(%i,%i,...);\n********************\n", index,
+        static_cast<int>(type));
+  return RetrievalEpilogue("GetMultilineOutLines", EndMarkOnly(data), data);
+}
+
+void GetTotalBoundingBox(float* box) {
+  Trace("GetTotalBoundingBox();\n");
+  Line();
+  if (box == nullptr) return;
+  // An empty line leaves the extreme start values in place.
+  constexpr float kMax = 3.4028234663852886e38f;
+  box[0] = kMax;
+  box[1] = kMax;
+  box[2] = -kMax;
+  box[3] = -kMax;
+}
+
+void DeleteTTFData(int* data) {
+  Trace("DeleteTTFData();\n");
+  if (data != nullptr) ReleaseHostArray(data);
+}
+
+// ---------------------------------------------------------------------------
+// Caret, line and metric queries
+// ---------------------------------------------------------------------------
+
+int GetCaretPositionData(float** data) {
+  Trace("GetCaretPositionData();\n");
+  const auto& lines = TTFLoader::Instance().Lines();
+  size_t total = 0;
+  for (const auto& line : lines) total += line->carets.size();
+  if (lines.empty() || total == 0) {
+    if (data != nullptr) *data = AllocateHostArray<float>(0);
+    return 0;
+  }
+  float* out = AllocateHostArray<float>(4 * (total - 1));
+  int written = 0;
+  double y = 0.0, run = 0.0;
+  for (size_t j = 0; j < lines.size(); ++j) {
+    const TTFState& line = *lines[j];
+    run += line.maximum_ascent;
+    if (j > 0) y -= LineAdvance(run);
+    // Unaligned: every line starts at x 0; the line-start caret is skipped.
+    for (size_t k = 1; k < line.carets.size(); ++k) {
+      const CursorPosition& c = line.carets[k];
+      out[written++] = static_cast<float>(c.topX);
+      out[written++] = static_cast<float>(y + c.topY);
+      out[written++] = static_cast<float>(c.bottomX);
+      out[written++] = static_cast<float>(y + c.bottomY);
+    }
+    run = -line.maximum_descent;
+  }
+  if (data != nullptr) *data = out;
+  else ReleaseHostArray(out);
+  return written;
+}
+
+int GetMultilineCaretPositionData(CursorPosition** data, int* count, float* top) {
+  Trace("GetMultilineCaretPositionData();\n");
+  const auto& lines = TTFLoader::Instance().Lines();
+  if (lines.empty()) {
+    if (data != nullptr) *data = AllocateHostArray<CursorPosition>(0);
+    if (count != nullptr) *count = 0;
+    return 0;
+  }
+  LinePlacement place;
+  MeasureLines(lines, place);
+  PlaceLines(lines, Process().text_mode == 0, place);
+  const double block_y = place.block_offset;
+  if (top != nullptr) *top = static_cast<float>(-block_y - lines[0]->maximum_ascent);
+  size_t total = 0;
+  for (const auto& line : lines) total += line->carets.size();
+  CursorPosition* out = AllocateHostArray<CursorPosition>(total);
+  size_t n = 0;
+  double y = block_y, run = 0.0;
+  for (size_t j = 0; j < lines.size(); ++j) {
+    const TTFState& line = *lines[j];
+    run += line.maximum_ascent;
+    const double x = place.offsets[j];
+    if (j > 0) y -= LineAdvance(run);
+    for (const CursorPosition& c : line.carets) {
+      out[n++] = CursorPosition{static_cast<float>(x + c.topX), static_cast<float>(y + c.topY),
+                                static_cast<float>(x + c.bottomX),
+                                static_cast<float>(y + c.bottomY),
+                                static_cast<float>(y + c.baselineY), c.lineStart};
+    }
+    run = -line.maximum_descent;
+  }
+  if (data != nullptr) *data = out;
+  else ReleaseHostArray(out);
+  if (count != nullptr) *count = static_cast<int>(n);
+  return static_cast<int>(lines.size());
+}
+
+void DeleteCaretData(float* data) {
+  Trace("DeleteCaretData();\n");
+  if (data != nullptr) ReleaseHostArray(data);
+}
+
+int GetCharacterCount(int line) {
+  Trace("GetCharacterCount(%i);\n", line);
+  const auto& lines = TTFLoader::Instance().Lines();
+  if (line < 0) {
+    int sum = 0;
+    for (const auto& l : lines) sum += l->character_count;
+    return sum;
+  }
+  if (static_cast<size_t>(line) < lines.size()) return lines[line]->character_count;
+  return 0;
+}
+
+int GetTextLineCount() {
+  Trace("GetTextLineCount();\n");
+  return static_cast<int>(TTFLoader::Instance().Lines().size());
+}
+
+int GetCharacterLineGapInfo(CharacterLineGapInfo* out) {
+  Trace("GetCharacterLineGapInfo();\n");
+  const auto& lines = TTFLoader::Instance().Lines();
+  if (out == nullptr) return 0;
+  for (size_t j = 0; j < lines.size(); ++j) {
+    out[j] = CharacterLineGapInfo{static_cast<float>(lines[j]->maximum_ascent),
+                                  static_cast<float>(lines[j]->maximum_descent),
+                                  static_cast<float>(lines[j]->maximum_line_gap)};
+  }
+  return static_cast<int>(lines.size());
+}
+
+float GetMaximumAscent() {
+  Trace("GetMaximumAscent();\n");
+  return static_cast<float>(Line()->maximum_ascent);
+}
+
+float GetMaximumDecent() {
+  Trace("GetMaximumDecent();\n");
+  return static_cast<float>(Line()->maximum_descent);
+}
+
+float GetMaximumLineGap() {
+  Trace("GetMaximumLineGap();\n");
+  return static_cast<float>(Line()->maximum_line_gap);
+}
+
+float GetPathLengthOfCharacters() {
+  Trace("GetPathLengthOfCharacters();\n");
+  return static_cast<float>(Line()->path_length_of_characters);
+}
+
+// ---------------------------------------------------------------------------
+// Fonts (the registry and its readers join here)
+// ---------------------------------------------------------------------------
+
+void LoadCharacterSet(unsigned short* face, EN_TTFFontStyle style, int* /*codes*/,
+                      int /*count*/) {
+  Trace("LoadCharacterSet(%s,%i);\n", TraceText(face).c_str(), static_cast<int>(style));
+}
+
+void LoadCharacterRange(unsigned short* face, EN_TTFFontStyle style, int first, int last) {
+  Trace("LoadCharacterRange(%s,%i,%i,%i);\n", TraceText(face).c_str(), static_cast<int>(style),
+        first, last);
+}
+
+void UnloadFont(unsigned short* face, EN_TTFFontStyle style) {
+  Trace("UnloadFont(%s,%i);\n", TraceText(face).c_str(), static_cast<int>(style));
+}
+
+void UnloadAllFonts() {}
+
+void GetFontInformation(unsigned short* face, EN_TTFFontStyle style, FontInformation* /*out*/) {
+  Trace("GetFontInformation(%s,%i);\n", TraceText(face).c_str(), static_cast<int>(style));
+}
+
+int GetCustomFontRange(int** codes) {
+  Trace("GetCustomFont();\n");
+  Line();
+  if (codes != nullptr) *codes = AllocateHostArray<int>(0);
+  return 0;
+}
+
+// ---------------------------------------------------------------------------
+// Text path
+// ---------------------------------------------------------------------------
+
+namespace {
+// Replaces the current line's path; input that cannot form a path leaves the
+// line as it was and reports a refusal.
+int SetLinePath(std::unique_ptr<NurbPath> path, float start) {
+  if (!path) return 0;
+  TTFState* line = Line();
+  line->path = std::move(path);
+  line->path_length_of_characters = start * UnitSize();
+  return 1;
+}
+}  // namespace
+
+int SetNurbPathPoints(int degree, int count, float* x, float* y, float* w, int knotCount,
+                      float* knots, float start) {
+  Trace("SetNurbPathPoints();\n");
+  if (x == nullptr || y == nullptr || w == nullptr || knots == nullptr || count <= 0 ||
+      degree < 0 || knotCount != count + degree + 1) {
+    return 0;
+  }
+  // The caller's arrays are scaled in place: the interface has always done so.
+  const double unit = UnitSize();
+  for (int i = 0; i < count; ++i) {
+    x[i] = static_cast<float>(x[i] * unit);
+    y[i] = static_cast<float>(y[i] * unit);
+  }
+  return SetLinePath(NurbPath::FromNurbs(degree, count, x, y, w, knotCount, knots,
+                                         Line()->path_flip),
+                     start);
+}
+
+namespace {
+// The nine weighted control points of a full circle, rotated by `a` (sign +1
+// counter-clockwise, -1 clockwise), handed to SetNurbPathPoints.
+int SetCirclePath(float r, float cx, float cy, float a, bool clockwise) {
+  const float inv_sqrt2 = 1.0f / std::sqrt(2.0f);
+  const float s = clockwise ? 1.0f : -1.0f;  // y of the second control point's side
+  const float px[9] = {-r, -r, 0, r, r, r, 0, -r, -r};
+  const float py[9] = {0, s * r, s * r, s * r, 0, -s * r, -s * r, -s * r, 0};
+  float x[9], y[9], w[9];
+  float knots[12] = {0, 0, 0, 0.25f, 0.25f, 0.5f, 0.5f, 0.75f, 0.75f, 1, 1, 1};
+  const double ca = std::cos(a), sa = std::sin(a);
+  for (int i = 0; i < 9; ++i) {
+    w[i] = (i % 2 == 1) ? inv_sqrt2 : 1.0f;
+    double rx, ry;
+    if (clockwise) {
+      rx = px[i] * ca + py[i] * sa + cx;
+      ry = -px[i] * sa + py[i] * ca + cy;
+    } else {
+      rx = px[i] * ca - py[i] * sa + cx;
+      ry = px[i] * sa + py[i] * ca + cy;
+    }
+    x[i] = static_cast<float>(rx * w[i]);
+    y[i] = static_cast<float>(ry * w[i]);
+  }
+  return SetNurbPathPoints(2, 9, x, y, w, 12, knots, 0.0f);
+}
+}  // namespace
+
+int SetNurbPathCircleCW(float r, float cx, float cy, float startAngle) {
+  Trace("SetNurbPathCircleCW(%f,%f,%f,%f);\n", r, cx, cy, startAngle);
+  return SetCirclePath(r, cx, cy, startAngle, true);
+}
+
+int SetNurbPathCircleCCW(float r, float cx, float cy, float startAngle) {
+  Trace("SetNurbPathCircleCCW(%f,%f,%f,%f);\n", r, cx, cy, startAngle);
+  return SetCirclePath(r, cx, cy, startAngle, false);
+}
+
+int SetNurbPathPolyline(float* points, int n, float start) {
+  Trace("SetNurbPathPolyline();\n");
+  return SetLinePath(NurbPath::FromPolyline(points, n, UnitSize(), Line()->path_flip), start);
+}
+
+// ---------------------------------------------------------------------------
+// Hatch filling: forwarded to the hatching library, lengths in output units
+// ---------------------------------------------------------------------------
+
+int AddTTFHatchPatternLine(float borderGap, borderGapDirection direction, float lineGap,
+                           float angle, float baseX, float baseY, hatchStyle style,
+                           EN_Bool withOffset) {
+  Trace("AddTTFHatchPatternLine(%f,%i,%f,%f,%f)\n", borderGap, static_cast<int>(direction),
+        lineGap, angle, baseX);
+  AddHatchPatternLine(ToOutput(borderGap), direction, ToOutput(lineGap), angle, ToOutput(baseX),
+                      ToOutput(baseY), style, withOffset);
+  return 1;
+}
+
+int AddTTFHatchPatternLineEx(float borderGap, borderGapDirection direction, float lineGap,
+                             float angle, float baseX, float baseY, hatchStyle style,
+                             EN_Bool withOffset, EN_OffsetAlgorithm algorithm,
+                             EN_OffsetCornerStyle corner, int miterLimit, int arcTolerance) {
+  Trace("AddTTFHatchPatternLineEx(%f,%i,%f,%f,%f,%f,%i,%i,%i);\n", borderGap,
+        static_cast<int>(direction), lineGap, angle, baseX, baseY, static_cast<int>(style),
+        static_cast<int>(withOffset), static_cast<int>(algorithm));
+  AddHatchPatternLineEx(ToOutput(borderGap), direction, ToOutput(lineGap), angle,
+                        ToOutput(baseX), ToOutput(baseY), style, withOffset, algorithm, corner,
+                        miterLimit, arcTolerance);
+  return 1;
+}
+
+int AddTTFHatchPatternOptimized(float borderGap, borderGapDirection direction, float lineGap,
+                                float angle, float maxLink, hatchStyle style) {
+  Trace("AddTTFHatchPatternOptimized(%f, %i, %f, %f, %f, %i);\n", borderGap,
+        static_cast<int>(direction), lineGap, angle, maxLink, static_cast<int>(style));
+  AddHatchPatternOptimized(ToOutput(borderGap), direction, ToOutput(lineGap), angle,
+                           ToOutput(maxLink), style);
+  return 1;
+}
+
+int AddTTFHatchPatternIncremental(float borderGap, borderGapDirection direction, float lineGap,
+                                  float startAngle, float angleStep, int passes,
+                                  hatchStyle style) {
+  Trace("AddTTFHatchPatternIncremental(%f, %i, %f, %f, %f, %i, %i);\n", borderGap,
+        static_cast<int>(direction), lineGap, startAngle, angleStep, passes,
+        static_cast<int>(style));
+  AddHatchPatternIncremental(ToOutput(borderGap), direction, ToOutput(lineGap), startAngle,
+                             angleStep, passes, style);
+  return 1;
+}
+
+int AddTTFHatchPatternOffsetFilling(float gap, EN_OffsetStyle style) {
+  Trace("AddTTFHatchPatternOffsetFilling(%f,%i)\n", gap, static_cast<int>(style));
+  AddHatchPatternOffsetFilling(ToOutput(gap), style);
+  return 1;
+}
+
+int AddTTFHatchPatternOffsetFillingEx(float gap, EN_OffsetStyle style,
+                                      EN_OffsetAlgorithm algorithm, EN_OffsetCornerStyle corner,
+                                      int miterLimit, int arcTolerance) {
+  // The corner style is printed before the algorithm.
+  Trace("AddTTFHatchPatternOffsetFillingEx(%f,%i,%i,%i);\n", gap, static_cast<int>(style),
+        static_cast<int>(corner), static_cast<int>(algorithm));
+  AddHatchPatternOffsetFillingEx(ToOutput(gap), style, algorithm, corner, miterLimit,
+                                 arcTolerance);
+  return 1;
+}
+
+int AddTTFHatchPatternOffsetInOut(float insideGap, int insideCount, float outsideGap,
+                                  int outsideCount) {
+  Trace("AddTTFHatchPatternOffsetInOut(%f,%i,%f,%i)\n", insideGap, insideCount, outsideGap,
+        outsideCount);
+  AddHatchPatternOffsetInOut(ToOutput(insideGap), insideCount, ToOutput(outsideGap),
+                             outsideCount);
+  return 1;
+}
+
+int AddTTFHatchPatternOffsetInOutEx(float insideGap, int insideCount, float outsideGap,
+                                    int outsideCount, EN_OffsetAlgorithm algorithm,
+                                    EN_OffsetCornerStyle corner, int miterLimit,
+                                    int arcTolerance) {
+  Trace("AddTTFHatchPatternOffsetInOutEx(%f,%i,%f,%i,%i);\n", insideGap, insideCount,
+        outsideGap, outsideCount, static_cast<int>(corner));
+  AddHatchPatternOffsetInOutEx(ToOutput(insideGap), insideCount, ToOutput(outsideGap),
+                               outsideCount, algorithm, corner, miterLimit, arcTolerance);
+  return 1;
+}
+
+int AddTTFHatchPatternHelixFillingEx(float gap, EN_HelixStyle style,
+                                     EN_OffsetAlgorithm algorithm, EN_OffsetCornerStyle corner,
+                                     int miterLimit, int arcTolerance) {
+  Trace("AddTTFHatchPatternHelixFillingEx(%f,%i,%i);\n", gap, miterLimit, arcTolerance);
+  AddHatchPatternHelixFillingEx(ToOutput(gap), style, algorithm, corner, false, miterLimit,
+                                arcTolerance);
+  return 1;
+}
+
+int AddTTFHatchPatternLattice(float gapU, float gapV, float angle, float baseX, float baseY,
+                              vuzodo_bool serpentine) {
+  // The trace name is the one hosts have always seen for this request.
+  Trace("AddHatchPatternLattice2(%f, %f, %f, %f, %f, %i);\n", gapU, gapV, angle, baseX, baseY,
+        static_cast<int>(serpentine));
+  AddHatchPatternLattice(ToOutput(gapU), ToOutput(gapV), angle, ToOutput(baseX),
+                         ToOutput(baseY), serpentine);
+  return 1;
+}
+
+int ClearTTFHatchPatterns() {
+  Trace("ClearTTFHatchPatterns();\n");
+  ClearListOfHatchPatterns();
+  return 1;
+}
+
+int IncludeBorder(EN_Bool include) {
+  Trace("IncludeBorder((EN_Bool)%i);\n", static_cast<int>(include));
+  Line()->include_border = Flag(include);
+  return 1;
+}

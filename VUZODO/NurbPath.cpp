@@ -1,0 +1,146 @@
+#include "NurbPath.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace vuzodo {
+
+namespace {
+
+// Knot span of u (The NURBS Book, A2.1) with n = m - p - 1. The spec'd search
+// would loop for ever below the first span, so such u takes the first span.
+int FindSpan(int n, int p, float u, const float* U) {
+  if (u >= U[n + 1]) return n;
+  if (u <= U[p]) return p;
+  int low = p, high = n + 1;
+  int mid = (low + high) / 2;
+  while (u < U[mid] || u >= U[mid + 1]) {
+    if (u < U[mid]) {
+      high = mid;
+    } else {
+      low = mid;
+    }
+    mid = (low + high) / 2;
+  }
+  return mid;
+}
+
+// The p + 1 non-zero basis functions at u (A2.2), in single precision.
+void BasisFunctions(int i, float u, int p, const float* U, std::vector<float>& N) {
+  std::vector<float> left(p + 1), right(p + 1);
+  N.assign(p + 1, 0.0f);
+  N[0] = 1.0f;
+  for (int j = 1; j <= p; ++j) {
+    left[j] = u - U[i + 1 - j];
+    right[j] = U[i + j] - u;
+    float saved = 0.0f;
+    for (int r = 0; r < j; ++r) {
+      const float temp = N[r] / (right[r + 1] + left[j - r]);
+      N[r] = saved + right[r + 1] * temp;
+      saved = left[j - r] * temp;
+    }
+    N[j] = saved;
+  }
+}
+
+}  // namespace
+
+std::unique_ptr<NurbPath> NurbPath::FromNurbs(int degree, int count, const float* xw,
+                                              const float* yw, const float* w, int knot_count,
+                                              const float* knots, bool flip) {
+  if (degree < 0 || count < degree + 1 || count < 2 || xw == nullptr || yw == nullptr ||
+      w == nullptr || knots == nullptr || knot_count != count + degree + 1) {
+    return nullptr;
+  }
+  auto path = std::unique_ptr<NurbPath>(new NurbPath());
+  path->step_ = 0.1 / count;
+  const int samples = static_cast<int>(1.0 / path->step_) + 1;
+  const int m = knot_count - 1;
+  const int p = degree;
+  const int n = m - p - 1;
+  std::vector<float> N;
+  path->samples_.reserve(samples);
+  for (int k = 0; k < samples; ++k) {
+    const float u = static_cast<float>(k * (knots[m] * path->step_));
+    const int span = FindSpan(n, p, u, knots);
+    BasisFunctions(span, u, p, knots, N);
+    float sx = 0.0f, sy = 0.0f, sw = 0.0f;
+    for (int j = 0; j <= p; ++j) {
+      const int c = span - p + j;
+      sx += N[j] * xw[c];
+      sy += N[j] * yw[c];
+      sw += N[j] * w[c];
+    }
+    path->samples_.push_back(PathSample{sx / sw, sy / sw, 0.0, 0.0});
+  }
+  if (flip) std::reverse(path->samples_.begin(), path->samples_.end());
+  path->ComputeLengths();
+  return path;
+}
+
+std::unique_ptr<NurbPath> NurbPath::FromPolyline(const float* points, int n, double unit,
+                                                 bool flip) {
+  if (points == nullptr || n / 2 < 2) return nullptr;
+  auto path = std::unique_ptr<NurbPath>(new NurbPath());
+  path->samples_.reserve(n / 2);
+  for (int k = 0; k < n / 2; ++k) {
+    path->samples_.push_back(PathSample{unit * points[2 * k], unit * points[2 * k + 1], 0.0, 0.0});
+  }
+  if (flip) std::reverse(path->samples_.begin(), path->samples_.end());
+  path->ComputeLengths();
+  return path;
+}
+
+void NurbPath::ComputeLengths() {
+  if (samples_.empty()) return;
+  samples_[0].s = 0.0;
+  for (size_t k = 1; k < samples_.size(); ++k) {
+    const double dx = samples_[k].x - samples_[k - 1].x;
+    const double dy = samples_[k].y - samples_[k - 1].y;
+    // The sum of squares is rounded to float before the root.
+    samples_[k].s = samples_[k - 1].s + std::sqrt(static_cast<float>(dx * dx + dy * dy));
+    samples_[k].theta = std::atan2(dy, dx);
+  }
+}
+
+void NurbPath::Reverse() {
+  std::reverse(samples_.begin(), samples_.end());
+  ComputeLengths();
+}
+
+size_t NurbPath::SegmentAt(float s) const {
+  size_t low = 1, high = samples_.size() - 1;
+  while (low < high) {
+    const size_t mid = (low + high) / 2;
+    if (static_cast<float>(samples_[mid].s) <= s) {
+      low = mid + 1;
+    } else {
+      high = mid;
+    }
+  }
+  return low;
+}
+
+bool NurbPath::PointAtLength(float s, float w, double& x, double& y, double& theta) const {
+  if (samples_.size() < 2) return false;
+  if (s + w > static_cast<float>(TotalLength())) return false;
+  const size_t k = SegmentAt(s);
+  const PathSample& a = samples_[k - 1];
+  const PathSample& b = samples_[k];
+  const double dx = b.x - a.x, dy = b.y - a.y;
+  const double len = std::sqrt(dx * dx + dy * dy);
+  // A zero-length segment (repeated point) has no inside: take its start.
+  const double t = len > 0.0 ? (s - a.s) / len : 0.0;
+  x = a.x + t * dx;
+  y = a.y + t * dy;
+  theta = b.theta;
+  return true;
+}
+
+double NurbPath::AngleAtLength(float s) const {
+  if (samples_.size() < 2) return 0.0;
+  if (s > static_cast<float>(TotalLength())) return 0.0;
+  return samples_[SegmentAt(s)].theta;
+}
+
+}  // namespace vuzodo

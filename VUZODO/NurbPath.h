@@ -1,0 +1,55 @@
+// The text path: a dense polyline of samples with cumulative arc length and
+// direction, built from a NURBS curve, a circle (as a NURBS curve) or a
+// polyline. Coordinates are output units.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+namespace vuzodo {
+
+struct PathSample {
+  double x = 0.0, y = 0.0;
+  double s = 0.0;      // arc length from the first sample
+  double theta = 0.0;  // direction of the segment ending here; sample 0 has none
+};
+
+class NurbPath {
+ public:
+  // Samples a NURBS curve. `xw` and `yw` are the control points already
+  // multiplied by their weights `w` (homogeneous form), output units; `knots`
+  // has count + degree + 1 values. With `flip` the samples run backwards.
+  // Returns null for input that cannot describe a curve (too few points, a
+  // knot count that does not fit, a negative degree).
+  static std::unique_ptr<NurbPath> FromNurbs(int degree, int count, const float* xw,
+                                             const float* yw, const float* w, int knot_count,
+                                             const float* knots, bool flip);
+
+  // A polyline path of n / 2 points (x, y alternating) scaled by `unit`.
+  // Returns null for fewer than two points.
+  static std::unique_ptr<NurbPath> FromPolyline(const float* points, int n, double unit,
+                                                bool flip);
+
+  // Point and direction at arc length s; false (nothing written) when s + w
+  // runs past the end.
+  bool PointAtLength(float s, float w, double& x, double& y, double& theta) const;
+  // Direction at arc length s; 0.0 past the end.
+  double AngleAtLength(float s) const;
+  // Reverses the samples in place and recomputes lengths and directions.
+  void Reverse();
+
+  double TotalLength() const { return samples_.empty() ? 0.0 : samples_.back().s; }
+  const std::vector<PathSample>& Samples() const { return samples_; }
+  double Step() const { return step_; }
+
+ private:
+  void ComputeLengths();
+  // The segment k >= 1 whose length range holds s (clamped to the first and
+  // last segment).
+  size_t SegmentAt(float s) const;
+
+  double step_ = 0.0;  // parameter step factor, 0.1 / control point count
+  std::vector<PathSample> samples_;
+};
+
+}  // namespace vuzodo

@@ -1,0 +1,51 @@
+// The process-wide state: the line list with its current line, the settings
+// shared by all lines, and (with the font readers) the font registry.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "TTFState.h"
+
+namespace vuzodo {
+
+// Settings that are not per line. Plain values; every line reads the same.
+struct ProcessSettings {
+  double unit_size = 1000.0;   // output length of one user unit
+  int text_mode = 0;           // 0 horizontal, 1 vertical, 2 path
+  double line_spacing = 1.0;   // factor on the line advance
+  int line_spacing_style = 0;  // EN_LineSpaceStyle
+  double text_box_width = 0.0;   // user units
+  double text_box_height = 0.0;  // user units
+  int vertical_align = 0;        // EN_TextVerticalAlignStyle
+  int fnt_conversion_mode = 2;   // EN_FNT_ConvertionStyle
+};
+
+class TTFLoader {
+ public:
+  // The process-wide instance, created on first use and destroyed at unload.
+  static TTFLoader& Instance();
+  // Releases everything and deletes the instance (process detach).
+  static void Destroy();
+
+  // The last line, created with default settings when the list is empty.
+  TTFState* GetCurrentLine();
+  // Appends a line that carries the settings of the last one (a default line
+  // when the list is empty) and returns it.
+  TTFState* PushLine();
+  // Unloads all fonts and deletes every line.
+  void ReleaseAll();
+
+  std::vector<std::unique_ptr<TTFState>>& Lines() { return lines_; }
+  ProcessSettings& Settings() { return settings_; }
+
+ private:
+  std::vector<std::unique_ptr<TTFState>> lines_;
+  ProcessSettings settings_;
+};
+
+// Shorthands for the instance's parts.
+inline ProcessSettings& Process() { return TTFLoader::Instance().Settings(); }
+inline double UnitSize() { return Process().unit_size; }
+
+}  // namespace vuzodo

@@ -1,0 +1,140 @@
+#include "TTFState.h"
+
+#include <cmath>
+
+#include "NurbPath.h"
+#include "TTFLoader.h"
+
+namespace vuzodo {
+
+std::u16string CopyWide(const unsigned short* text) {
+  std::u16string out;
+  if (text == nullptr) return out;
+  for (const unsigned short* p = text; *p != 0; ++p) out.push_back(static_cast<char16_t>(*p));
+  return out;
+}
+
+TTFState::TTFState() {
+  // A new line always starts in horizontal mode, whoever creates it.
+  Process().text_mode = 0;
+}
+
+TTFState::~TTFState() = default;
+
+std::unique_ptr<TTFState> TTFState::CopySettings() const {
+  auto line = std::make_unique<TTFState>();
+  line->face_name = face_name;
+  line->font_style = font_style;
+  line->horizontal_gap = horizontal_gap;
+  line->vertical_gap = vertical_gap;
+  line->character_angle = character_angle;
+  line->oblique_angle = oblique_angle;
+  line->text_copy = text_copy;
+  line->has_text_copy = has_text_copy;
+  line->auto_kern = auto_kern;
+  line->script_mode = script_mode;
+  line->superscript_size = superscript_size;
+  line->subscript_size = subscript_size;
+  line->superscript_offset = superscript_offset;
+  line->subscript_offset = subscript_offset;
+  line->text_height = text_height;
+  line->path_length_of_characters = path_length_of_characters;
+  line->previous_character = previous_character;
+  line->word_wrap = word_wrap;
+  line->horizontal_alignment = horizontal_alignment;
+  line->backward = backward;
+  line->upside_down = upside_down;
+  line->character_scale_x = character_scale_x;
+  line->character_scale_y = character_scale_y;
+  line->include_border = include_border;
+  line->indent_list = indent_list;
+  return line;
+}
+
+void TTFState::SetFaceName(const unsigned short* face) { face_name = CopyWide(face); }
+
+void TTFState::SetTextCopy(const unsigned short* text) {
+  text_copy = CopyWide(text);
+  has_text_copy = text != nullptr;
+}
+
+bool TTFState::SetTextHeight(float height) {
+  // "not greater than 0" also refuses NaN.
+  if (!(height > 0.0f)) return false;
+  text_height = height;
+  return true;
+}
+
+void TTFState::SetHorizontalGap(float gap) { horizontal_gap = gap * UnitSize(); }
+
+void TTFState::SetVerticalGap(float gap) { vertical_gap = gap * UnitSize(); }
+
+bool TTFState::SetObliqueAngle(float angle) {
+  // The bound is a single-precision constant and the test runs in float, so
+  // exactly 1.35f is accepted and anything beyond it refused.
+  constexpr float kLimit = 1.35f;
+  if ((angle - kLimit) * (angle + kLimit) > 0.0f) return false;
+  oblique_angle = angle;
+  return true;
+}
+
+bool TTFState::SetCharacterScale(float sx, float sy) {
+  if (!(sx > 0.0f) || !(sy > 0.0f)) return false;
+  character_scale_x = sx;
+  character_scale_y = sy;
+  return true;
+}
+
+namespace {
+// Script size must be positive and the offset not negative; NaN fails both.
+bool ValidScript(float size, float offset) { return size > 0.0f && offset >= 0.0f; }
+}  // namespace
+
+bool TTFState::SetPropsSuperscript(float size, float offset) {
+  if (!ValidScript(size, offset)) return false;
+  superscript_size = size / 100.0;
+  superscript_offset = offset / 100.0;
+  return true;
+}
+
+bool TTFState::SetPropsSubscript(float size, float offset) {
+  if (!ValidScript(size, offset)) return false;
+  subscript_size = size / 100.0;
+  subscript_offset = offset / 100.0;
+  return true;
+}
+
+void TTFState::SetIndentPositions(const float* list, int count) {
+  indent_list.clear();
+  if (list == nullptr || count <= 0) return;
+  indent_list.assign(list, list + count);
+}
+
+void TTFState::SetPathTextFlip(bool flip) {
+  if (flip != path_flip && path) path->Reverse();
+  path_flip = flip;
+}
+
+void TTFState::ClearText() {
+  character_boxes.clear();
+  ink_rectangles.clear();
+  cell_rectangles.clear();
+  character_codes.clear();
+  character_count = 0;
+  pen = PenPoint{};
+  pen_position_x = 0.0;
+  pen_position_y = 0.0;
+  path_length_of_characters = 0.0;
+  previous_character = 0;
+  fill_stream.clear();
+  outline_stream.clear();
+  hatch_stream.clear();
+  fill_ends.clear();
+  outline_ends.clear();
+  hatch_ends.clear();
+  advances.clear();
+  carets.clear();
+  line_metrics.clear();
+}
+
+}  // namespace vuzodo

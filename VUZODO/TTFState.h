@@ -1,0 +1,129 @@
+// One text line: its copy of the text settings, its pen, and everything laid
+// out on it (the three coordinate streams, boxes, carets and metrics).
+#pragma once
+
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "vuzodo/vuzodo.h"
+
+namespace vuzodo {
+
+class NurbPath;
+
+// Four corner points P0..P3 of a laid-out character, output units relative to
+// the line's origin. Order matters: the layout renumbers corners by the
+// character direction flags.
+struct CharacterBox {
+  std::array<double, 4> x{};
+  std::array<double, 4> y{};
+};
+
+// An axis-aligned rectangle (x0, y0, x1, y1), output units.
+struct Rect4 {
+  double x0 = 0.0, y0 = 0.0, x1 = 0.0, y1 = 0.0;
+};
+
+// Per-character vertical metrics kept by the layout, output units.
+struct LineMetricRecord {
+  float ascent = 0.0f;
+  float descent = 0.0f;  // negative below the baseline
+  float line_gap = 0.0f;
+};
+
+// A point of the stream origin (pen), output units.
+struct PenPoint {
+  double x = 0.0, y = 0.0;
+};
+
+// The fields are public: the layouts, retrieval and queries all read and write
+// the record directly, and the setters below carry the conversions and limits.
+class TTFState {
+ public:
+  TTFState();   // constructor defaults; also sets the process text mode to 0
+  ~TTFState();  // out of line: NurbPath is incomplete here
+  TTFState(const TTFState&) = delete;
+  TTFState& operator=(const TTFState&) = delete;
+
+  // A new line carrying this line's settings (not its path, metrics or text).
+  std::unique_ptr<TTFState> CopySettings() const;
+
+  // ---- setters: true when stored, false when refused (nothing changes) ----
+  void SetFaceName(const unsigned short* face);
+  void SetTextCopy(const unsigned short* text);
+  bool SetTextHeight(float height);
+  void SetHorizontalGap(float gap);  // user units, stored times the unit size
+  void SetVerticalGap(float gap);    // user units, stored times the unit size
+  bool SetObliqueAngle(float angle);
+  bool SetCharacterScale(float sx, float sy);
+  bool SetPropsSuperscript(float size, float offset);  // percent
+  bool SetPropsSubscript(float size, float offset);    // percent
+  // Copies `count` tab stops; a null list or a negative count stores none.
+  void SetIndentPositions(const float* list, int count);
+  // Reverses an existing path when the flag changes.
+  void SetPathTextFlip(bool flip);
+
+  // Drops the laid-out text; settings, indents and the path stay.
+  void ClearText();
+
+  // ---- settings (declaration order as the record is specified) ----
+  std::u16string face_name = u"Arial";
+  int font_style = 0;                 // EN_TTFFontStyle
+  double horizontal_gap = 0.0;        // output units
+  double vertical_gap = 0.0;          // output units
+  double character_angle = 0.0;       // radians
+  double oblique_angle = 0.0;         // radians
+  unsigned short previous_character = 0;  // for kerning across appends
+  std::u16string text_copy;           // the last appended string
+  bool has_text_copy = false;         // text copy is null until the first append
+  double text_height = 1.0;
+  int script_mode = 0;                // 0 none, 1 subscript, 2 superscript
+  double superscript_size = 1.0;      // fraction of the height
+  double subscript_size = 1.0;
+  double superscript_offset = 1.0;    // fraction of the height
+  double subscript_offset = 1.0;
+  bool auto_kern = false;
+  bool include_border = true;
+  double pen_position_x = 0.0;        // the layout's pen along the line
+  double pen_position_y = 0.0;
+  PenPoint pen;                       // stream origin
+  double character_scale_x = 1.0;
+  double character_scale_y = 1.0;
+  bool backward = false;
+  bool upside_down = false;
+  bool word_wrap = false;
+  std::vector<float> indent_list;     // tab stops, user units
+  int horizontal_alignment = 0;       // EN_TextHorizontalAlignStyle
+
+  // ---- laid-out content ----
+  std::vector<unsigned short> character_codes;
+  int character_count = 0;
+  double maximum_ascent = 0.0;
+  double maximum_descent = 0.0;
+  double maximum_line_gap = 0.0;
+  std::unique_ptr<NurbPath> path;
+  double path_length_of_characters = 0.0;
+  int path_text_alignment = 0;        // EN_PathTextAlign
+  bool path_flip = false;
+  bool deform_path_characters = false;
+  double path_spacing = 0.0;
+
+  // Coordinate streams (records 40, 41, 42, 466 of doubles) and, for each, its
+  // length after every stored character.
+  std::vector<double> fill_stream, outline_stream, hatch_stream;
+  std::vector<int> fill_ends, outline_ends, hatch_ends;
+  std::vector<CharacterBox> character_boxes;
+  std::vector<Rect4> ink_rectangles, cell_rectangles;
+  std::vector<double> advances;  // dx, dy per character
+  std::vector<CursorPosition> carets;
+  std::vector<LineMetricRecord> line_metrics;
+
+  int IndentCount() const { return static_cast<int>(indent_list.size()); }
+};
+
+// UTF-16 helpers for the zero-terminated strings of the interface.
+std::u16string CopyWide(const unsigned short* text);
+
+}  // namespace vuzodo

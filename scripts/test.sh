@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Builds and runs every test: the normal build, then the sanitizer build.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+bash "$root/scripts/install-deps.sh"
+export CTEST_OUTPUT_ON_FAILURE=1
+echo "== release build"
+bash "$root/scripts/build.sh" "$root/build"
+ctest --test-dir "$root/build" -j "$(nproc)" --timeout 600
+echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
+bash "$root/scripts/build.sh" "$root/build-asan" -DVUZODO_SANITIZE=ON -DVUZODO_BUILD_BENCH=OFF \
+  -DCMAKE_BUILD_TYPE=Debug
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir "$root/build-asan" -j "$(nproc)" --timeout 900 -LE nosan
