@@ -568,8 +568,8 @@ int SetLinePath(std::unique_ptr<NurbPath> path, float start) {
 int SetNurbPathPoints(int degree, int count, float* x, float* y, float* w, int knotCount,
                       float* knots, float start) {
   Trace("SetNurbPathPoints();\n");
-  if (x == nullptr || y == nullptr || w == nullptr || knots == nullptr || count <= 0 ||
-      degree < 0 || knotCount != count + degree + 1) {
+  if (x == nullptr || y == nullptr || w == nullptr || knots == nullptr ||
+      !NurbPath::ValidNurbs(degree, count, knotCount)) {
     return 0;
   }
   // The caller's arrays are scaled in place: the interface has always done so.

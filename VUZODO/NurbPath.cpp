@@ -48,8 +48,8 @@ void BasisFunctions(int i, float u, int p, const float* U, std::vector<float>& N
 std::unique_ptr<NurbPath> NurbPath::FromNurbs(int degree, int count, const float* xw,
                                               const float* yw, const float* w, int knot_count,
                                               const float* knots, bool flip) {
-  if (degree < 0 || count < degree + 1 || count < 2 || xw == nullptr || yw == nullptr ||
-      w == nullptr || knots == nullptr || knot_count != count + degree + 1) {
+  if (!ValidNurbs(degree, count, knot_count) || xw == nullptr || yw == nullptr || w == nullptr ||
+      knots == nullptr) {
     return nullptr;
   }
   auto path = std::unique_ptr<NurbPath>(new NurbPath());

@@ -21,6 +21,13 @@ class NurbPath {
   // has count + degree + 1 values. With `flip` the samples run backwards.
   // Returns null for input that cannot describe a curve (too few points, a
   // knot count that does not fit, a negative degree).
+  // Whether the counts can describe a curve: at least two control points, at
+  // least degree + 1 of them, and count + degree + 1 knots.
+  static bool ValidNurbs(int degree, int count, int knot_count) {
+    return degree >= 0 && count >= 2 && count >= degree + 1 &&
+           knot_count == count + degree + 1;
+  }
+
   static std::unique_ptr<NurbPath> FromNurbs(int degree, int count, const float* xw,
                                              const float* yw, const float* w, int knot_count,
                                              const float* knots, bool flip);
