@@ -21,16 +21,6 @@ TTFState* Line() { return TTFLoader::Instance().GetCurrentLine(); }
 
 bool IsEmpty(const unsigned short* text) { return text == nullptr || text[0] == 0; }
 
-// Arrays handed to the host: one allocation routine for every element type so
-// that DeleteTTFData and DeleteCaretData can release any of them. A request
-// for zero elements still yields a distinct, releasable pointer.
-template <typename T>
-T* AllocateHostArray(size_t count) {
-  return static_cast<T*>(::operator new[](count * sizeof(T)));
-}
-
-void ReleaseHostArray(void* data) { ::operator delete[](data); }
-
 // The hatching library takes lengths in output units; the scaling is done in
 // single precision, as hosts' patterns have always been scaled.
 float ToOutput(float value) { return value * static_cast<float>(UnitSize()); }
@@ -342,37 +332,62 @@ int FinishText() {
 // ---------------------------------------------------------------------------
 
 namespace {
-// The array of a text with nothing stored: just the end mark.
-int EndMarkOnly(int** data) {
-  int* array = AllocateHostArray<int>(1);
-  array[0] = -1;
-  if (data != nullptr) *data = array;
-  else ReleaseHostArray(array);
-  return 1;
+
+// Hands an array to the host, or releases it at once when the host passed no
+// place to put it.
+int Deliver(int* array, int count, int** data) {
+  if (data != nullptr) {
+    *data = array;
+  } else {
+    ReleaseHostArray(array);
+  }
+  return count;
 }
 
 int RetrievalEpilogue(const char* name, int count, int** data) {
   Trace("No = %i, Data = %i \nFinishing %s\n********************\n", count,
-        data != nullptr ? static_cast<int>(reinterpret_cast<std::uintptr_t>(*data)) : 0, name);
+        data != nullptr ? static_cast<int>(reinterpret_cast<std::intptr_t>(*data)) : 0, name);
   return count;
 }
+
+// The whole text (negative index) or one character of it, as an int array.
+int TextArray(int index, EN_ReturnType type, int** data, float* box, bool align) {
+  const auto& lines = TTFLoader::Instance().Lines();
+  std::vector<double> list;
+  if (!lines.empty()) {
+    if (index < 0) {
+      list = BuildTextArray(lines, type, align, box);
+    } else {
+      bool found = false;
+      list = BuildCharacterArray(lines, index, type, align, box, found);
+    }
+  }
+  int count = 0;
+  int* array = ToIntArray(list, count);
+  if (DumpLog() != nullptr) DumpCommandArray(DumpLog(), array, count);
+  return Deliver(array, count, data);
+}
+
 }  // namespace
 
-int GetOutLines(int index, EN_ReturnType type, int** data, float* /*box*/) {
+int GetOutLines(int index, EN_ReturnType type, int** data, float* box) {
   Trace("GetOutLines(%i,%i,...)\n********************\n", index, static_cast<int>(type));
-  Line();
-  return RetrievalEpilogue("GetOutLines", EndMarkOnly(data), data);
+  int count = 0;
+  int* array = LineArray(*Line(), index, type, box, count);
+  return RetrievalEpilogue("GetOutLines", Deliver(array, count, data), data);
 }
 
-int GetOutLinesEx(int index, EN_ReturnType type, int** data, float* /*box*/) {
+int GetOutLinesEx(int index, EN_ReturnType type, int** data, float* box) {
   Trace("GetOutLinesEx(%i,%i,...);\n********************\n", index, static_cast<int>(type));
-  return RetrievalEpilogue("GetOutLinesEx", EndMarkOnly(data), data);
+  return RetrievalEpilogue("GetOutLinesEx", TextArray(index, type, data, box, false), data);
 }
 
-int GetMultilineOutLines(int index, EN_ReturnType type, int** data, float* /*box*/) {
+int GetMultilineOutLines(int index, EN_ReturnType type, int** data, float* box) {
   Trace("GetMultilineOutLines(%i,%i,...);\n********************\n", index,
         static_cast<int>(type));
-  return RetrievalEpilogue("GetMultilineOutLines", EndMarkOnly(data), data);
+  const bool align = Process().text_mode == 0;
+  return RetrievalEpilogue("GetMultilineOutLines", TextArray(index, type, data, box, align),
+                           data);
 }
 
 void GetTotalBoundingBox(float* box) {

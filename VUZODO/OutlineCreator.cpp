@@ -1,8 +1,10 @@
 #include "OutlineCreator.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "TTFLoader.h"
+#include "VUZODO.h"
 
 namespace vuzodo {
 
@@ -68,6 +70,471 @@ void PlaceLines(const std::vector<std::unique_ptr<TTFState>>& lines, bool align,
     case 2: out.block_offset = static_cast<float>(h - box_h); break;
     default: break;
   }
+}
+
+}  // namespace vuzodo
+
+namespace vuzodo {
+
+namespace {
+
+constexpr double kMove = 40.0;
+
+const std::vector<double>& Stream(const TTFState& line, StreamKind kind) {
+  switch (kind) {
+    case StreamKind::kOutline: return line.outline_stream;
+    case StreamKind::kFill: return line.fill_stream;
+    case StreamKind::kHatch: return line.hatch_stream;
+  }
+  return line.outline_stream;
+}
+
+const std::vector<int>& Ends(const TTFState& line, StreamKind kind) {
+  switch (kind) {
+    case StreamKind::kOutline: return line.outline_ends;
+    case StreamKind::kFill: return line.fill_ends;
+    case StreamKind::kHatch: return line.hatch_ends;
+  }
+  return line.outline_ends;
+}
+
+// The doubles of character k in one stream: from the previous end to its end
+// (the last character runs to the stream's length). Ends that do not fit the
+// stream are clamped so that no slice can leave it.
+std::pair<size_t, size_t> Slice(const TTFState& line, StreamKind kind, size_t k) {
+  const std::vector<double>& stream = Stream(line, kind);
+  const std::vector<int>& ends = Ends(line, kind);
+  auto clamp = [&](long v) {
+    return static_cast<size_t>(std::clamp<long>(v, 0, static_cast<long>(stream.size())));
+  };
+  if (k >= ends.size()) return {stream.size(), stream.size()};
+  const size_t begin = k == 0 ? 0 : clamp(ends[k - 1]);
+  const size_t end = k + 1 == ends.size() ? stream.size() : clamp(ends[k]);
+  return {begin, std::max(begin, end)};
+}
+
+double AdvanceX(const TTFState& line, size_t k) {
+  return 2 * k < line.advances.size() ? line.advances[2 * k] : 0.0;
+}
+double AdvanceY(const TTFState& line, size_t k) {
+  return 2 * k + 1 < line.advances.size() ? line.advances[2 * k + 1] : 0.0;
+}
+
+// Rounds with a carried residue: the fraction lost now is added next time.
+int RoundCarry(double v, double& residue) {
+  const double exact = residue + v;
+  const int rounded = RoundHalfAway(exact);
+  residue = exact - rounded;
+  return rounded;
+}
+
+// Widens the 8-value box of four corners.
+void WriteCornerBox(float* box, double min_x, double min_y, double max_x, double max_y) {
+  const float values[8] = {static_cast<float>(min_x), static_cast<float>(min_y),
+                           static_cast<float>(max_x), static_cast<float>(min_y),
+                           static_cast<float>(max_x), static_cast<float>(max_y),
+                           static_cast<float>(min_x), static_cast<float>(max_y)};
+  std::copy(values, values + 8, box);
+}
+
+// The whole-text box from the character boxes, placed line by line.
+void TextBoundingBox(const std::vector<std::unique_ptr<TTFState>>& lines,
+                     const LinePlacement& place, float* box) {
+  double min_x = 1e8, min_y = 1e8, max_x = -1e8, max_y = -1e8;
+  double y = place.block_offset, run = 0.0;
+  for (size_t j = 0; j < lines.size(); ++j) {
+    const TTFState& line = *lines[j];
+    run += line.maximum_ascent;
+    double x = place.offsets[j];
+    if (j > 0) y -= LineAdvance(run);
+    const size_t count =
+        std::min(static_cast<size_t>(std::max(line.character_count, 0)), line.character_boxes.size());
+    for (size_t k = 0; k < count; ++k) {
+      const CharacterBox& b = line.character_boxes[k];
+      for (int c = 0; c < 4; ++c) {
+        min_x = std::min(min_x, x + b.x[c]);
+        max_x = std::max(max_x, x + b.x[c]);
+        min_y = std::min(min_y, y + b.y[c]);
+        max_y = std::max(max_y, y + b.y[c]);
+      }
+      x += AdvanceX(line, k);
+      y += AdvanceY(line, k);  // y is not reset between lines
+    }
+    run = -line.maximum_descent;
+  }
+  // A bound still at its start value means nothing was measured.
+  if (min_x == 1e8 || min_y == 1e8 || max_x == -1e8 || max_y == -1e8) return;
+  WriteCornerBox(box, min_x, min_y, max_x, max_y);
+}
+
+}  // namespace
+
+std::vector<StreamKind> StreamOrder(int type) {
+  using enum StreamKind;
+  switch (type) {
+    case 0: return {kOutline};
+    case 1: return {kFill};
+    case 2: return {kHatch};
+    case 3: return {kOutline, kFill};
+    case 4: return {kFill, kOutline};
+    case 5: return {kOutline, kHatch, kFill};
+    default: return {};
+  }
+}
+
+int RoundHalfAway(double v) {
+  if (std::isnan(v)) return 0;
+  const double r = v >= 0.0 ? v + 0.5 : v - 0.5;
+  if (r >= 2147483647.0) return 2147483647;
+  if (r <= -2147483648.0) return -2147483647 - 1;
+  return static_cast<int>(r);
+}
+
+int TruncateToInt(double v) {
+  if (std::isnan(v)) return 0;
+  if (v >= 2147483647.0) return 2147483647;
+  if (v <= -2147483648.0) return -2147483647 - 1;
+  return static_cast<int>(v);
+}
+
+int* ToIntArray(const std::vector<double>& list, int& count) {
+  const size_t n = list.size();
+  int* out = AllocateHostArray<int>(n + 1);
+  size_t w = 0;
+  double rx = 0.0, ry = 0.0;
+  int previous = 41;
+  size_t last_move = 0;  // where the dx of the last written move sits
+  size_t p = 0;
+  while (p + 2 < n) {
+    const int code = TruncateToInt(list[p]);
+    if (code == 40 && previous == 40) {
+      out[last_move] += RoundCarry(list[p + 1], rx);
+      out[last_move + 1] += RoundCarry(list[p + 2], ry);
+      p += 3;
+    } else if (code == 42) {
+      if (p + 4 >= n) break;  // a cut-off arc record ends the list
+      out[w++] = 42;
+      out[w++] = RoundCarry(list[p + 1], rx);
+      out[w++] = RoundCarry(list[p + 2], ry);
+      out[w++] = RoundHalfAway(list[p + 3]);
+      out[w++] = RoundHalfAway(list[p + 4]);
+      previous = 42;
+      p += 5;
+    } else if (code == 466) {
+      out[w++] = 466;
+      out[w++] = RoundCarry(list[p + 1], rx);
+      out[w++] = RoundCarry(list[p + 2], ry);
+      previous = 466;
+      p += 3;
+    } else {
+      const int dx = RoundCarry(list[p + 1], rx);
+      const int dy = RoundCarry(list[p + 2], ry);
+      p += 3;
+      if (dx == 0 && dy == 0) continue;  // the residues keep the fractions
+      if (code == 40) last_move = w + 1;
+      out[w++] = code;
+      out[w++] = dx;
+      out[w++] = dy;
+      previous = code;
+    }
+  }
+  out[w++] = -1;
+  count = static_cast<int>(w);
+  return out;
+}
+
+std::vector<double> BuildTextArray(const std::vector<std::unique_ptr<TTFState>>& lines, int type,
+                                   bool align, float* box) {
+  LinePlacement place;
+  MeasureLines(lines, place);
+  PlaceLines(lines, align, place);
+  if (box != nullptr) TextBoundingBox(lines, place, box);
+  const double y0 = place.block_offset;
+  std::vector<double> list;
+  size_t reserve = 16;
+  for (const auto& line : lines) {
+    reserve += line->outline_stream.size() + line->fill_stream.size() +
+               line->hatch_stream.size() + 12;
+  }
+  list.reserve(reserve);
+  const std::vector<StreamKind> order = StreamOrder(type);
+  double run = 0.0, advance_sum = 0.0;
+  for (size_t j = 0; j < lines.size(); ++j) {
+    const TTFState& line = *lines[j];
+    run += line.maximum_ascent;
+    if (j > 0) {
+      const double a = LineAdvance(run);
+      list.back() -= a;
+      advance_sum += a;
+    }
+    list.insert(list.end(), {kMove, place.offsets[j], j == 0 ? y0 : 0.0});
+    for (StreamKind kind : order) {
+      const std::vector<double>& stream = Stream(line, kind);
+      list.insert(list.end(), stream.begin(), stream.end());
+      // Back to the line start: folded into a closing move when there is one.
+      if (list.size() >= 3 && list[list.size() - 3] == kMove) {
+        list[list.size() - 2] -= place.widths[j];
+        list[list.size() - 1] -= place.heights[j];
+      } else {
+        list.insert(list.end(), {kMove, -place.widths[j], -place.heights[j]});
+      }
+    }
+    list.insert(list.end(), {kMove, -place.offsets[j], 0.0});
+    run = -line.maximum_descent;
+  }
+  list.insert(list.end(), {kMove, 0.0, -(y0 - advance_sum)});
+  return list;
+}
+
+std::vector<double> BuildCharacterArray(const std::vector<std::unique_ptr<TTFState>>& lines,
+                                        int index, int type, bool align, float* box,
+                                        bool& found) {
+  found = false;
+  std::vector<double> list;
+  LinePlacement place;
+  MeasureLines(lines, place);
+  PlaceLines(lines, align, place);
+  const ProcessSettings& s = Process();
+  long passed = 0;
+  double run = 0.0;
+  float previous_width = 0.0f;
+  for (size_t l = 0; l < lines.size(); ++l) {
+    const TTFState& line = *lines[l];
+    run += line.maximum_ascent;
+    if (index < passed + line.character_count) {
+      const size_t k = static_cast<size_t>(index - passed);
+      double dx = 0.0, dy = 0.0;
+      if (l == 0 && k == 0) {
+        dx = place.offsets[0];
+        dy = place.block_offset;
+      } else if (k == 0) {
+        // The drop to this line, computed in single precision.
+        const float a = static_cast<float>(s.line_spacing_style != 0 ? s.unit_size : run) *
+                        static_cast<float>(s.line_spacing);
+        dx = place.offsets[l] - place.offsets[l - 1] - previous_width;
+        dy = -a - place.heights[l - 1];
+      }
+      found = true;
+      list.insert(list.end(), {kMove, dx, dy});
+      const double adx = AdvanceX(line, k), ady = AdvanceY(line, k);
+      if (box != nullptr && k < line.character_boxes.size()) {
+        const CharacterBox& b = line.character_boxes[k];
+        for (int c = 0; c < 4; ++c) {
+          box[2 * c] = static_cast<float>(b.x[c] + dx);
+          box[2 * c + 1] = static_cast<float>(b.y[c] + dy);
+        }
+        box[8] = static_cast<float>(dx + adx);
+        box[9] = static_cast<float>(dy + ady);
+      }
+      bool first = true;
+      for (StreamKind kind : StreamOrder(type)) {
+        if (!first) list.insert(list.end(), {kMove, -adx, -ady});
+        first = false;
+        const auto [begin, end] = Slice(line, kind, k);
+        const std::vector<double>& stream = Stream(line, kind);
+        list.insert(list.end(), stream.begin() + begin, stream.begin() + end);
+      }
+      return list;
+    }
+    passed += line.character_count;
+    run = line.character_count > 0 ? -line.maximum_descent : run - line.maximum_descent;
+    previous_width = static_cast<float>(place.widths[l]);
+  }
+  return list;
+}
+
+namespace {
+
+// Writes stream records into `out` like ToIntArray (merging, dropping,
+// residues carried across streams), with an arc's four operands rounded
+// without residues.
+struct LineWriter {
+  int* out;
+  size_t w = 0;
+  double rx = 0.0, ry = 0.0;
+  int previous = 41;
+  size_t last_move = 0;
+
+  void Prepare(const std::vector<double>& stream) {
+    const size_t n = stream.size();
+    size_t p = 0;
+    while (p + 2 < n) {
+      const int code = TruncateToInt(stream[p]);
+      if (code == 40 && previous == 40) {
+        out[last_move] += RoundCarry(stream[p + 1], rx);
+        out[last_move + 1] += RoundCarry(stream[p + 2], ry);
+        p += 3;
+      } else if (code == 42) {
+        if (p + 4 >= n) break;
+        out[w++] = 42;
+        for (int i = 1; i <= 4; ++i) out[w++] = RoundHalfAway(stream[p + i]);
+        previous = 42;
+        p += 5;
+      } else {
+        const int dx = RoundCarry(stream[p + 1], rx);
+        const int dy = RoundCarry(stream[p + 2], ry);
+        p += 3;
+        if (code != 466 && dx == 0 && dy == 0) continue;
+        if (code == 40) last_move = w + 1;
+        out[w++] = code;
+        out[w++] = dx;
+        out[w++] = dy;
+        previous = code;
+      }
+    }
+  }
+
+  // Back to the line start: merged into a closing move, or a move of the
+  // truncated sums written even when it is zero.
+  void Close(double sx, double sy) {
+    if (previous == 40 && w >= 3) {
+      out[last_move] += RoundCarry(-sx, rx);
+      out[last_move + 1] += RoundCarry(-sy, ry);
+    } else {
+      last_move = w + 1;
+      out[w++] = 40;
+      out[w++] = TruncateToInt(-sx);
+      out[w++] = TruncateToInt(-sy);
+      previous = 40;
+    }
+  }
+};
+
+// Copies a character slice in groups of three values (code, dx, dy) with
+// residues starting at zero; no merging or dropping. Trailing values that do
+// not fill a group are copied rounded.
+size_t AppendOutlineData(int* out, size_t w, const std::vector<double>& stream, size_t begin,
+                         size_t end) {
+  double rx = 0.0, ry = 0.0;
+  size_t p = begin;
+  for (; p + 3 <= end; p += 3) {
+    out[w++] = TruncateToInt(stream[p]);
+    out[w++] = RoundCarry(stream[p + 1], rx);
+    out[w++] = RoundCarry(stream[p + 2], ry);
+  }
+  for (; p < end; ++p) out[w++] = RoundHalfAway(stream[p]);
+  return w;
+}
+
+}  // namespace
+
+int* LineArray(const TTFState& line, int index, int type, float* box, int& count) {
+  using enum StreamKind;
+  if (index < 0) {
+    std::vector<StreamKind> chosen;
+    if (type == 0 || type == 3 || type == 4 || type == 5) chosen.push_back(kOutline);
+    if (type == 2 || type == 5) chosen.push_back(kHatch);
+    if (type == 1 || type == 3 || type == 4 || type == 5) chosen.push_back(kFill);
+    size_t size = 1;
+    for (StreamKind kind : chosen) size += Stream(line, kind).size() + 3;
+    LineWriter writer{AllocateHostArray<int>(size)};
+    double sx = 0.0, sy = 0.0;
+    for (size_t k = 0; k + 1 < line.advances.size(); k += 2) {
+      sx += line.advances[k];
+      sy += line.advances[k + 1];
+    }
+    for (StreamKind kind : chosen) {
+      Trace("PrepareArrayData()\n");
+      writer.Prepare(Stream(line, kind));
+      writer.Close(sx, sy);
+    }
+    writer.out[writer.w++] = -1;
+    if (box != nullptr && !line.character_boxes.empty()) {
+      // The line's box from its character boxes, laid end to end.
+      double min_x = 1e300, min_y = 1e300, max_x = -1e300, max_y = -1e300, x = 0.0, y = 0.0;
+      for (size_t k = 0; k < line.character_boxes.size(); ++k) {
+        const CharacterBox& b = line.character_boxes[k];
+        for (int c = 0; c < 4; ++c) {
+          min_x = std::min(min_x, x + b.x[c]);
+          max_x = std::max(max_x, x + b.x[c]);
+          min_y = std::min(min_y, y + b.y[c]);
+          max_y = std::max(max_y, y + b.y[c]);
+        }
+        x += AdvanceX(line, k);
+        y += AdvanceY(line, k);
+      }
+      WriteCornerBox(box, min_x, min_y, max_x, max_y);
+    }
+    count = static_cast<int>(size);
+    return writer.out;
+  }
+  const size_t k = static_cast<size_t>(index);
+  if (k >= static_cast<size_t>(std::max(line.character_count, 0))) {
+    int* out = AllocateHostArray<int>(1);
+    out[0] = -1;
+    count = 1;
+    return out;
+  }
+  const double adx = AdvanceX(line, k), ady = AdvanceY(line, k);
+  if (box != nullptr) {
+    if (k < line.ink_rectangles.size()) {
+      const Rect4& r = line.ink_rectangles[k];
+      box[0] = static_cast<float>(r.x0), box[1] = static_cast<float>(r.y0);
+      box[2] = static_cast<float>(r.x1), box[3] = static_cast<float>(r.y1);
+    }
+    if (k < line.cell_rectangles.size()) {
+      const Rect4& r = line.cell_rectangles[k];
+      box[4] = static_cast<float>(r.x0), box[5] = static_cast<float>(r.y0);
+      box[6] = static_cast<float>(r.x1), box[7] = static_cast<float>(r.y1);
+    }
+    box[8] = static_cast<float>(adx);
+    box[9] = static_cast<float>(ady);
+  }
+  const auto [ob, oe] = Slice(line, kOutline, k);
+  const auto [fb, fe] = Slice(line, kFill, k);
+  const auto [pb, pe] = Slice(line, kHatch, k);
+  const long lo = static_cast<long>(oe - ob), lf = static_cast<long>(fe - fb),
+             lp = static_cast<long>(pe - pb);
+  const int mx = TruncateToInt(-adx);
+  const int my = TruncateToInt(-ady);
+  long size = 1;
+  switch (type) {
+    case 0: size = lo + 1; break;
+    case 1: size = lf + 1; break;
+    case 2: size = lp + 1; break;
+    case 3:
+    case 4: size = (lo - 2) + (lf - 2) + 8; break;
+    case 5: size = (lo - 2) + (lf - 2) + (lp - 2) + 13; break;
+    default: Trace("No return type"); break;
+  }
+  size = std::max(size, 1L);
+  int* out = AllocateHostArray<int>(static_cast<size_t>(size));
+  size_t w = 0;
+  auto back = [&] {
+    out[w++] = 40;
+    out[w++] = mx;
+    out[w++] = my;
+  };
+  auto slice = [&](StreamKind kind, size_t b, size_t e) {
+    Trace("AppendOutlineData()\n");
+    w = AppendOutlineData(out, w, Stream(line, kind), b, e);
+  };
+  switch (type) {
+    case 0: if (lo + 1 >= 2) slice(kOutline, ob, oe); break;
+    case 1: if (lf + 1 >= 2) slice(kFill, fb, fe); break;
+    case 2: if (lp + 1 >= 2) slice(kHatch, pb, pe); break;
+    case 3:
+      if (lo - 2 > 0) slice(kOutline, ob, oe);
+      back();
+      if (lf - 2 >= 1) slice(kFill, fb, fe);
+      break;
+    case 4:
+      if (lf - 2 > 0) slice(kFill, fb, fe);
+      back();
+      if (lo - 2 >= 1) slice(kOutline, ob, oe);
+      break;
+    case 5:
+      if (lo - 2 > 0) slice(kOutline, ob, oe);
+      back();
+      if (lp - 2 > 0) slice(kHatch, pb, pe);
+      back();
+      if (lf - 2 >= 1) slice(kFill, fb, fe);
+      break;
+    default: break;
+  }
+  out[w++] = -1;
+  count = static_cast<int>(size);
+  return out;
 }
 
 }  // namespace vuzodo

@@ -24,6 +24,49 @@ void MeasureLines(const std::vector<std::unique_ptr<TTFState>>& lines, LinePlace
 void PlaceLines(const std::vector<std::unique_ptr<TTFState>>& lines, bool align,
                 LinePlacement& out);
 
+// Streams of a line by kind, in the numbering of the return types.
+enum class StreamKind { kOutline, kFill, kHatch };
+
+// The streams a return type selects, in order (empty for unknown types).
+std::vector<StreamKind> StreamOrder(int type);
+
+// Rounds half away from zero to an int; NaN gives 0 and values beyond the int
+// range saturate, so no input can overflow the conversion.
+int RoundHalfAway(double v);
+
+// The integer part, saturating like RoundHalfAway.
+int TruncateToInt(double v);
+
+// Converts a list of stream records into the host's int array, merging
+// consecutive moves, dropping records that round to nothing and carrying the
+// rounding residues so that the integer pen never drifts. Returns the array
+// (ended by -1, allocated for the host) and stores the count including -1.
+int* ToIntArray(const std::vector<double>& list, int& count);
+
+// The whole text as one record list; `box` (when not null) receives its
+// eight corner values unless the text has no character boxes.
+std::vector<double> BuildTextArray(const std::vector<std::unique_ptr<TTFState>>& lines, int type,
+                                   bool align, float* box);
+
+// One character, counted over all lines; `found` tells whether it exists
+// (otherwise the list is empty and the box is not written).
+std::vector<double> BuildCharacterArray(const std::vector<std::unique_ptr<TTFState>>& lines,
+                                        int index, int type, bool align, float* box,
+                                        bool& found);
+
+// The older single-line retrieval: the whole line (index < 0) or one of its
+// characters. Returns the array and stores the allocated count.
+int* LineArray(const TTFState& line, int index, int type, float* box, int& count);
+
+// Arrays handed to the host. One routine for every element type, so that
+// either release export can free any of them; zero elements still give a
+// distinct, releasable pointer.
+template <typename T>
+T* AllocateHostArray(size_t count) {
+  return static_cast<T*>(::operator new[](count * sizeof(T)));
+}
+inline void ReleaseHostArray(void* data) { ::operator delete[](data); }
+
 // Baseline drop from one line to the next: `run` is the previous line's
 // descent (made positive) plus this line's ascent.
 double LineAdvance(double run);
