@@ -160,7 +160,7 @@ void QuarterArcBox(double x1, double y1, double x2, double y2, NURBSPoint& max, 
 
 CQELEllipticalArc* PolyLineToCircle(const CQELPolyLine* polyline) {
   if (polyline == nullptr) return nullptr;
-  const std::vector<NURBSPoint>& p = polyline->GetPoints();
+  const QELPointList& p = polyline->GetPoints();
   const std::size_t n = p.size();
   if (n < 4) return nullptr;
 

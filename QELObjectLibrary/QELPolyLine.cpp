@@ -28,7 +28,7 @@ void CQELPolyLine::TransformBilinear(double a, double b, double c, double d, dou
 
 void CloseIfEndsMeet(CQELPolyLine* polyline) {
   if (polyline == nullptr || polyline->GetPoints().empty()) return;
-  std::vector<NURBSPoint>& points = polyline->GetPoints();
+  QELPointList& points = polyline->GetPoints();
   const NURBSPoint& first = points.front();
   const NURBSPoint& last = points.back();
   // With a single point, first and last are the same point: it goes, leaving an empty contour.

@@ -6,10 +6,15 @@
 #include <vector>
 
 #include "NURBSPoint.h"
+#include "PointAllocator.h"
 #include "QELEntityBase.h"
 
-// The points are held by value in one contiguous vector, so a clone costs one allocation and a
-// copy of the point array. Curves are always flattened before they are stored.
+// The vertices of a polyline, held by value in one contiguous array.
+using QELPointList = std::vector<NURBSPoint, qel::PointAllocator<NURBSPoint>>;
+
+// The points are held by value in one contiguous array, so a clone costs the object, one
+// recycled point block and a copy of the points. Curves are always flattened before they are
+// stored.
 class CQELPolyLine : public CQELEntity {
  public:
   CQELPolyLine() : CQELEntity(kPolyLine) {}
@@ -17,8 +22,8 @@ class CQELPolyLine : public CQELEntity {
   void AddPoint(const NURBSPoint& point) { points_.push_back(point); }
   void AddPoint(double x, double y, double weight = 1.0) { points_.emplace_back(x, y, weight); }
   // The vertices in drawing order; callers read, change and erase them in place.
-  std::vector<NURBSPoint>& GetPoints() { return points_; }
-  const std::vector<NURBSPoint>& GetPoints() const { return points_; }
+  QELPointList& GetPoints() { return points_; }
+  const QELPointList& GetPoints() const { return points_; }
 
   // 1: closed (the segment from the last point back to the first is implied, the first point is
   // not repeated); 0: open. A fresh polyline is closed.
@@ -33,7 +38,7 @@ class CQELPolyLine : public CQELEntity {
                          double h) override;
 
  private:
-  std::vector<NURBSPoint> points_;
+  QELPointList points_;
   std::int32_t closed_ = 1;
 };
 

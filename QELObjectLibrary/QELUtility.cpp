@@ -47,17 +47,26 @@ void EncodeLineRun(const std::vector<CQELEntity*>& entities, std::size_t& i,
 // The draws of a polyline after its first point; the pen ends on the last point written.
 void EncodePolyLineBody(const CQELPolyLine& polyline, std::vector<double>& stream,
                         NURBSPoint& pen) {
-  const std::vector<NURBSPoint>& p = polyline.GetPoints();
+  const QELPointList& p = polyline.GetPoints();
   const std::size_t n = p.size();
-  // Grow once per polyline rather than once per record.
-  stream.reserve(stream.size() + 3 * (n + 1));
-  for (std::size_t k = 1; k < n; ++k) {
-    Put(stream, kStreamDraw, p[k].GetX() - p[k - 1].GetX(), p[k].GetY() - p[k - 1].GetY());
+  const bool closed = polyline.GetClosed() == 1;
+  // One geometric growth of the stream per polyline (resize, not an exact reserve, which would
+  // reallocate the whole stream for every polyline), then the records are stored in place.
+  const std::size_t records = n - 1 + (closed ? 1 : 0);
+  const std::size_t at = stream.size();
+  stream.resize(at + 3 * records);
+  double* out = stream.data() + at;
+  for (std::size_t k = 1; k < n; ++k, out += 3) {
+    out[0] = kStreamDraw;
+    out[1] = p[k].GetX() - p[k - 1].GetX();
+    out[2] = p[k].GetY() - p[k - 1].GetY();
   }
-  const NURBSPoint& last = polyline.GetClosed() == 1 ? p[0] : p[n - 1];
-  if (polyline.GetClosed() == 1) {
-    Put(stream, kStreamDraw, p[0].GetX() - p[n - 1].GetX(), p[0].GetY() - p[n - 1].GetY());
+  if (closed) {
+    out[0] = kStreamDraw;
+    out[1] = p[0].GetX() - p[n - 1].GetX();
+    out[2] = p[0].GetY() - p[n - 1].GetY();
   }
+  const NURBSPoint& last = closed ? p[0] : p[n - 1];
   pen.SetX(last.GetX());
   pen.SetY(last.GetY());
 }
@@ -68,7 +77,7 @@ void EncodePolyLineRun(const std::vector<CQELEntity*>& entities, std::size_t& i,
          entities[i]->GetType() == CQELEntity::kPolyLine;
        ++i) {
     const auto* polyline = static_cast<const CQELPolyLine*>(entities[i]);
-    const std::vector<NURBSPoint>& p = polyline->GetPoints();
+    const QELPointList& p = polyline->GetPoints();
     if (p.empty()) continue;
     const double dx = p[0].GetX() - pen.GetX();
     const double dy = p[0].GetY() - pen.GetY();
