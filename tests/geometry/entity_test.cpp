@@ -5,6 +5,7 @@
 #include <cmath>
 #include <memory>
 #include <numbers>
+#include <random>
 
 #include "QELEntity.h"
 #include "QELPolyLine.h"
@@ -236,6 +237,44 @@ TEST(PolyLine, CloseIfEndsMeet) {
   CloseIfEndsMeet(&empty);
   EXPECT_EQ(empty.GetClosed(), 0);
   CloseIfEndsMeet(nullptr);
+}
+
+// Point arrays of every size are recycled between polylines: interleaved creation, cloning,
+// growth and destruction must never let two live polylines share storage.
+TEST(PolyLine, RecycledPointStorageStaysPrivate) {
+  std::mt19937 rng(99);
+  std::uniform_int_distribution<int> size(0, 900);
+  struct Tagged {
+    double tag;
+    std::size_t count;
+    std::unique_ptr<CQELPolyLine> polyline;
+  };
+  std::vector<Tagged> live;
+  auto intact = [](const Tagged& t) {
+    const QELPointList& p = t.polyline->GetPoints();
+    if (p.size() != t.count) return false;
+    for (std::size_t k = 0; k < p.size(); ++k) {
+      if (p[k] != NURBSPoint(t.tag, static_cast<double>(k), 2.0)) return false;
+    }
+    return true;
+  };
+  for (int round = 0; round < 2000; ++round) {
+    const double tag = round;
+    auto polyline = std::make_unique<CQELPolyLine>();
+    const std::size_t count = static_cast<std::size_t>(size(rng));
+    for (std::size_t k = 0; k < count; ++k) polyline->AddPoint(tag, static_cast<double>(k), 2.0);
+    std::unique_ptr<CQELPolyLine> copy(polyline->Clone());
+    live.push_back({tag, count, std::move(polyline)});
+    live.push_back({tag, count, std::move(copy)});
+    if (live.size() > 40) {
+      const std::size_t victim = static_cast<std::size_t>(rng()) % live.size();
+      live.erase(live.begin() + static_cast<std::ptrdiff_t>(victim));
+    }
+    if (round % 97 == 0) {
+      for (const Tagged& t : live) ASSERT_TRUE(intact(t)) << "round " << round;
+    }
+  }
+  for (const Tagged& t : live) EXPECT_TRUE(intact(t));
 }
 
 TEST(ArcFlattening, StepIsTheSinglePrecisionFiveDegrees) {
