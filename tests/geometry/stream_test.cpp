@@ -4,6 +4,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <memory>
 #include <numbers>
 #include <random>
@@ -398,6 +399,46 @@ TEST(DumpCommandArray, Format) {
   // A command cut off by the count prints only the values inside it.
   EXPECT_EQ(Dump({42, 1, 2, 3, 4}, 3), "--------\ncount = 3\ncmd = 42\n1\n2\n");
   DumpCommandArray(nullptr, nullptr, 5);
+}
+
+}  // namespace
+
+namespace {
+
+// Non-finite and degenerate values never crash, loop or write out of bounds; results are the
+// documented refusals.
+TEST(HostileInput, NonFiniteValuesAreRefusedSafely) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const double nan = std::nan("");
+  const double bad[4] = {nan, inf, -inf, nan};
+  double x = 0;
+  double y = 0;
+  std::unique_ptr<CQELEllipticalArc> arc(ArcRecordToArc(bad, x, y));
+  EXPECT_EQ(arc->GetSweep(), 0.0);
+  CQELPolyLine polyline;
+  x = 1;
+  y = 1;
+  AppendArcRecord(bad, x, y, &polyline);
+  EXPECT_TRUE(polyline.GetPoints().empty());
+
+  CQELPolyLine ring;
+  for (double v : {0.0, inf, nan, 1.0, 2.0}) ring.AddPoint(v, 1.0);
+  EXPECT_EQ(PolyLineToCircle(&ring), nullptr);
+
+  NURBSPoint min(0, 0);
+  NURBSPoint max(0, 0);
+  CQELEllipticalArc wild(NURBSPoint(0, 0), NURBSPoint(nan, 1), 1.0, -inf, inf);
+  GrowBoundingBox(min, max, &wild);
+  EXPECT_EQ(min, NURBSPoint(0, 0));
+  EXPECT_EQ(max, NURBSPoint(0, 0));
+  QuarterArcBox(0, 0, 0, 0, max, min);
+  EXPECT_EQ(max, NURBSPoint(0, 0));
+
+  EntityList list;
+  list.items = {new CQELEllipticalArc(NURBSPoint(0, 0), 1.0, 0.0, -inf),
+                new CQELEllipticalArc(NURBSPoint(0, 0), 1.0, 0.0, 1e300)};
+  NURBSPoint pen(0, 0);
+  EXPECT_TRUE(Encode(list.items, pen).empty());
 }
 
 }  // namespace
