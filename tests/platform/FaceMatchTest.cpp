@@ -15,12 +15,12 @@ const char* kFreeSans = "/usr/share/fonts/opentype/freefont/FreeSans.otf";
 
 // fontconfig's own answer for a family, asked directly.
 std::u16string FontconfigFamily(const char* family) {
-  FcInit();
+  FcConfig* config = FcInitLoadConfigAndFonts();
   FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>(family));
-  FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+  FcConfigSubstitute(config, pattern, FcMatchPattern);
   FcDefaultSubstitute(pattern);
   FcResult result;
-  FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+  FcPattern* match = FcFontMatch(config, pattern, &result);
   FcChar8* name = nullptr;
   std::u16string out;
   if (match && FcPatternGetString(match, FC_FAMILY, 0, &name) == FcResultMatch) {
@@ -28,6 +28,7 @@ std::u16string FontconfigFamily(const char* family) {
   }
   if (match) FcPatternDestroy(match);
   FcPatternDestroy(pattern);
+  FcConfigDestroy(config);
   return out;
 }
 

@@ -3,7 +3,6 @@
 #include <fontconfig/fontconfig.h>
 
 #include <memory>
-#include <mutex>
 
 namespace vuzodo::platform::posix {
 namespace {
@@ -13,6 +12,24 @@ struct PatternDeleter {
 };
 struct FontSetDeleter {
   void operator()(FcFontSet* s) const { FcFontSetDestroy(s); }
+};
+
+// The configuration (rules and font list) is the platform's own, loaded on
+// first use and destroyed at exit, rather than fontconfig's process-wide
+// default, which is never released.
+class Configuration {
+ public:
+  static FcConfig* Get() {
+    static Configuration configuration;
+    return configuration.config_;
+  }
+  ~Configuration() {
+    if (config_) FcConfigDestroy(config_);
+  }
+
+ private:
+  Configuration() : config_(FcInitLoadConfigAndFonts()) {}
+  FcConfig* config_;
 };
 
 // Candidates beyond the first few are never needed: the caller stops at the
@@ -68,11 +85,10 @@ std::string ToUtf8(std::u16string_view text) {
 }
 
 std::vector<FaceFile> MatchFaces(const std::string& family_utf8, int weight, bool italic) {
-  // fontconfig keeps one process-wide configuration; loading it scans the font
-  // directories once (slow), every later match is fast.
-  static std::once_flag init;
-  std::call_once(init, [] { FcInit(); });
-
+  // Loading the configuration scans the font directories once (slow); every
+  // later match is fast.
+  FcConfig* config = Configuration::Get();
+  if (!config) return {};
   std::unique_ptr<FcPattern, PatternDeleter> pattern(FcPatternCreate());
   if (!pattern) return {};
   // An empty family leaves the choice to fontconfig's default (sans-serif).
@@ -83,12 +99,12 @@ std::vector<FaceFile> MatchFaces(const std::string& family_utf8, int weight, boo
   FcPatternAddInteger(pattern.get(), FC_WEIGHT, FcWeightFromOpenType(weight > 0 ? weight : 400));
   FcPatternAddInteger(pattern.get(), FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
   FcPatternAddBool(pattern.get(), FC_SCALABLE, FcTrue);
-  FcConfigSubstitute(nullptr, pattern.get(), FcMatchPattern);
+  FcConfigSubstitute(config, pattern.get(), FcMatchPattern);
   FcDefaultSubstitute(pattern.get());
 
   FcResult result = FcResultNoMatch;
   std::unique_ptr<FcFontSet, FontSetDeleter> sorted(
-      FcFontSort(nullptr, pattern.get(), FcTrue, nullptr, &result));
+      FcFontSort(config, pattern.get(), FcTrue, nullptr, &result));
   std::vector<FaceFile> faces;
   if (!sorted) return faces;
   for (int i = 0; i < sorted->nfont && static_cast<int>(faces.size()) < kMaxCandidates; ++i) {
