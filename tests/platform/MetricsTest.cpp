@@ -101,7 +101,7 @@ TEST(TextMetrics, MatchTheFontTables) {
                                               (v.at("hheaAscender") - v.at("hheaDescender")));
       EXPECT_EQ(tm.tmExternalLeading, std::max(0L, MulDiv(gap, ppem, upem)));
       EXPECT_EQ(tm.tmAveCharWidth, std::max(1L, scaled("xAvgCharWidth")));
-      EXPECT_EQ(tm.tmMaxCharWidth, scaled("advanceWidthMax"));
+      EXPECT_EQ(tm.tmMaxCharWidth, MulDiv(v.at("headXMax") - v.at("headXMin"), ppem, upem));
       EXPECT_EQ(tm.tmWeight, v.at("weightClass"));
       EXPECT_EQ(tm.tmItalic, 0);
       EXPECT_TRUE(tm.tmPitchAndFamily & TMPF_VECTOR);
@@ -118,8 +118,8 @@ TEST(TextMetrics, MatchTheFontTables) {
       EXPECT_EQ(otm.otmrcFontBox.top, scaled("headYMax"));
       EXPECT_EQ(otm.otmrcFontBox.right, scaled("headXMax"));
       EXPECT_EQ(otm.otmrcFontBox.bottom, scaled("headYMin"));
-      EXPECT_EQ(otm.otmMacAscent, scaled("hheaAscender"));
-      EXPECT_EQ(otm.otmMacDescent, scaled("hheaDescender"));
+      EXPECT_EQ(otm.otmMacAscent, tm.tmAscent);
+      EXPECT_EQ(otm.otmMacDescent, -tm.tmDescent);
       EXPECT_EQ(static_cast<long>(otm.otmMacLineGap), scaled("hheaLineGap"));
       EXPECT_EQ(otm.otmptSubscriptSize.x, scaled("subscriptXSize"));
       EXPECT_EQ(otm.otmptSubscriptSize.y, scaled("subscriptYSize"));

@@ -7,6 +7,7 @@
 #include FT_TRUETYPE_TAGS_H
 #include FT_SFNT_NAMES_H
 #include FT_TRUETYPE_IDS_H
+#include FT_FONT_FORMATS_H
 
 #include <algorithm>
 #include <cmath>
@@ -236,15 +237,31 @@ const std::vector<KERNINGPAIR>& RealizedFont::KerningPairs() {
     }
   }
   std::vector<GlyphKern> pairs = ReadKernTable(LoadTable(face_, TTAG_kern));
-  // Fonts that kern only through GPOS get the pairs a shaper would apply.
-  if (pairs.empty()) pairs = ReadGposKerning(LoadTable(face_, TTAG_GPOS), glyphs);
+  const bool from_kern_table = !pairs.empty();
+  // Fonts that kern only through GPOS get the pairs a shaper would apply,
+  // scaled and rounded to the nearest pixel.
+  if (!from_kern_table) pairs = ReadGposKerning(LoadTable(face_, TTAG_GPOS), glyphs);
   kerning_->reserve(pairs.size());
   for (const GlyphKern& k : pairs) {
     auto left = char_of.find(k.left), right = char_of.find(k.right);
     if (left == char_of.end() || right == char_of.end()) continue;
-    kerning_->push_back({left->second, right->second, static_cast<int>(Scale(k.amount))});
+    kerning_->push_back(
+        {left->second, right->second,
+         from_kern_table ? KernTableAmount(k.amount) : static_cast<int>(Scale(k.amount))});
   }
   return *kerning_;
+}
+
+int RealizedFont::KernTableAmount(long font_units) const {
+  // GDI's kern table amounts are one pixel-per-em step larger in magnitude
+  // than plain rounding: (v × ppem ± (em / 2 + ppem)) ÷ em, truncated. At one
+  // pixel per unit a pair of −152 reports −153. (Odd, but that is what
+  // callers of GetKerningPairsW get.)
+  if (font_units == 0) return 0;
+  const long long em = face_->units_per_EM;
+  long long amount = static_cast<long long>(font_units) * ppem_;
+  amount += (amount < 0 ? -1 : 1) * (em / 2 + ppem_);
+  return static_cast<int>(amount / em);
 }
 
 TEXTMETRICW RealizedFont::TextMetrics() const {
@@ -264,8 +281,9 @@ TEXTMETRICW RealizedFont::TextMetrics() const {
     // el = max(0, LineGap - ((WinAscent + WinDescent) - (Ascender - Descender)))
     const long gap = hhea->Line_Gap - ((ascent + descent) - (hhea->Ascender - hhea->Descender));
     tm.tmExternalLeading = std::max<LONG>(0, Scale(gap));
-    tm.tmMaxCharWidth = Scale(hhea->advance_Width_Max);
   }
+  // The widest possible glyph: the width of the font's bounding box.
+  tm.tmMaxCharWidth = Scale(face_->bbox.xMax - face_->bbox.xMin);
   tm.tmAveCharWidth = std::max<LONG>(1, os2 ? Scale(os2->xAvgCharWidth) : 0);
   tm.tmWeight = fake_bold_ ? FW_BOLD : (os2 ? os2->usWeightClass : FW_NORMAL);
   tm.tmOverhang = 0;
@@ -319,7 +337,11 @@ TEXTMETRICW RealizedFont::TextMetrics() const {
         break;
     }
   }
-  tm.tmPitchAndFamily = static_cast<BYTE>(pitch | family | TMPF_VECTOR | TMPF_TRUETYPE);
+  // TrueType outlines are TMPF_TRUETYPE; PostScript (CFF) outlines are
+  // reported as device fonts instead, as GDI reports OpenType CFF fonts.
+  const bool truetype = std::strcmp(FT_Get_Font_Format(face_), "TrueType") == 0;
+  tm.tmPitchAndFamily =
+      static_cast<BYTE>(pitch | family | TMPF_VECTOR | (truetype ? TMPF_TRUETYPE : TMPF_DEVICE));
   tm.tmCharSet = symbol ? SYMBOL_CHARSET : ANSI_CHARSET;
   return tm;
 }
@@ -353,8 +375,6 @@ std::vector<std::uint8_t> RealizedFont::OutlineTextMetrics() const {
   if (hhea) {
     otm.otmsCharSlopeRise = hhea->caret_Slope_Rise;
     otm.otmsCharSlopeRun = hhea->caret_Slope_Run;
-    otm.otmMacAscent = Scale(hhea->Ascender);
-    otm.otmMacDescent = Scale(hhea->Descender);
     otm.otmMacLineGap = static_cast<UINT>(Scale(hhea->Line_Gap));
   }
   if (post) {
@@ -363,6 +383,10 @@ std::vector<std::uint8_t> RealizedFont::OutlineTextMetrics() const {
     otm.otmsUnderscoreSize = Scale(post->underlineThickness);
     otm.otmsUnderscorePosition = Scale(post->underlinePosition);
   }
+  // The "Mac" ascent and descent repeat the cell's (Windows) ascent and
+  // descent; only the line gap comes from hhea.
+  otm.otmMacAscent = otm.otmTextMetrics.tmAscent;
+  otm.otmMacDescent = -otm.otmTextMetrics.tmDescent;
   otm.otmEMSquare = face_->units_per_EM;
   otm.otmrcFontBox = {Scale(face_->bbox.xMin), Scale(face_->bbox.yMax), Scale(face_->bbox.xMax),
                       Scale(face_->bbox.yMin)};

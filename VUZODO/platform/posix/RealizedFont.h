@@ -56,7 +56,8 @@ class RealizedFont {
  private:
   RealizedFont() = default;
   bool Open(const std::string& path, int index, const FaceRequest& request);
-  LONG Scale(long font_units) const;  // font units -> pixels, rounded as MulDiv
+  LONG Scale(long font_units) const;           // font units -> pixels, rounded as MulDiv
+  int KernTableAmount(long font_units) const;  // a kern table value in pixels
 
   std::shared_ptr<FreeTypeLibrary> library_;
   FT_FaceRec_* face_ = nullptr;
