@@ -194,10 +194,10 @@ struct tagTEXTMETRICW {
   LONG tmHeight;           // tmAscent + tmDescent
   LONG tmAscent;           // usWinAscent scaled
   LONG tmDescent;          // usWinDescent scaled
-  LONG tmInternalLeading;  // tmHeight - em height
+  LONG tmInternalLeading;  // tmHeight - em height (pixels per em)
   LONG tmExternalLeading;
   LONG tmAveCharWidth;  // OS/2 xAvgCharWidth scaled
-  LONG tmMaxCharWidth;  // hhea advanceWidthMax scaled
+  LONG tmMaxCharWidth;  // width of the font bounding box (head) scaled
   LONG tmWeight;        // FW_*
   LONG tmOverhang;
   LONG tmDigitizedAspectX;  // dots per inch
@@ -249,8 +249,8 @@ struct _OUTLINETEXTMETRICW {
   UINT otmsCapEmHeight;
   UINT otmsXHeight;
   RECT otmrcFontBox;   // head bounding box scaled, y-up (top > bottom)
-  int otmMacAscent;    // hhea ascender scaled
-  int otmMacDescent;   // hhea descender scaled
+  int otmMacAscent;    // = tmAscent
+  int otmMacDescent;   // = -tmDescent
   UINT otmMacLineGap;  // hhea line gap scaled
   UINT otmusMinimumPPEM;
   POINT otmptSubscriptSize;
