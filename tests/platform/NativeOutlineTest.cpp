@@ -186,3 +186,36 @@ TEST(NativeOutline, PositiveHeightIsTheCellHeight) {
 
 }  // namespace
 }  // namespace vuzodo::platform::test
+
+namespace vuzodo::platform::test {
+namespace {
+
+// A size query followed by a write for another code, another matrix or another
+// font answers for what was asked, not for the previous request.
+TEST(NativeOutline, InterleavedRequestsAreIndependent) {
+  FontDc font(u"Liberation Sans", -2048);
+  FontDc other(u"Carlito", -2048);
+  const MAT2 plain = Identity(), wide = MakeMat2(2, 0, 0, 1);
+  const auto a = font.Native('A', plain), o = font.Native('O', plain);
+  const auto a_wide = font.Native('A', wide);
+  const auto carlito_a = other.Native('A', plain);
+  ASSERT_NE(a, o);
+  ASSERT_NE(a, a_wide);
+  ASSERT_NE(a, carlito_a);
+  GLYPHMETRICS gm{};
+  std::vector<std::uint8_t> buffer(4096);
+  for (int round = 0; round < 2; ++round) {
+    EXPECT_EQ(GetGlyphOutlineW(font.dc(), 'A', GGO_NATIVE, &gm, 0, nullptr, &plain), a.size());
+    EXPECT_EQ(GetGlyphOutlineW(other.dc(), 'A', GGO_NATIVE, &gm, 0, nullptr, &plain),
+              carlito_a.size());
+    DWORD n = GetGlyphOutlineW(font.dc(), 'O', GGO_NATIVE, &gm, 4096, buffer.data(), &plain);
+    EXPECT_EQ(std::vector<std::uint8_t>(buffer.begin(), buffer.begin() + n), o);
+    n = GetGlyphOutlineW(font.dc(), 'A', GGO_NATIVE, &gm, 4096, buffer.data(), &wide);
+    EXPECT_EQ(std::vector<std::uint8_t>(buffer.begin(), buffer.begin() + n), a_wide);
+    n = GetGlyphOutlineW(font.dc(), 'A', GGO_NATIVE, &gm, 4096, buffer.data(), &plain);
+    EXPECT_EQ(std::vector<std::uint8_t>(buffer.begin(), buffer.begin() + n), a);
+  }
+}
+
+}  // namespace
+}  // namespace vuzodo::platform::test

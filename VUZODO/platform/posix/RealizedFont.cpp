@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 #include <unordered_map>
 
 #include "FaceMatch.h"
@@ -101,6 +102,46 @@ constexpr FT_Fixed kFakeItalicShear = 0x4000;
 
 }  // namespace
 
+// Callers ask for the size of an outline and then for the outline itself, with
+// the same code and matrix; the transformed outline of the last request is
+// kept so that the second call does not load and transform the glyph again.
+struct RealizedFont::LastGlyph {
+  bool valid = false;
+  FT_UInt glyph = 0;
+  MAT2 matrix{};
+  GLYPHMETRICS metrics{};
+  std::size_t native_size = 0;
+  std::vector<FT_Vector> points;
+  std::vector<char> tags;
+  std::vector<std::remove_pointer_t<decltype(FT_Outline::contours)>> contours;
+  int flags = 0;
+
+  bool Matches(FT_UInt g, const MAT2& m) const {
+    return valid && glyph == g && std::memcmp(&matrix, &m, sizeof(m)) == 0;
+  }
+  void Keep(FT_UInt g, const MAT2& m, const FT_Outline& outline, const GLYPHMETRICS& gm) {
+    glyph = g;
+    matrix = m;
+    metrics = gm;
+    points.assign(outline.points, outline.points + outline.n_points);
+    tags.assign(outline.tags, outline.tags + outline.n_points);
+    contours.assign(outline.contours, outline.contours + outline.n_contours);
+    flags = outline.flags;
+    native_size = WriteNativeOutline(View(), nullptr);
+    valid = true;
+  }
+  FT_Outline View() {
+    FT_Outline outline{};
+    outline.n_contours = static_cast<decltype(outline.n_contours)>(contours.size());
+    outline.n_points = static_cast<decltype(outline.n_points)>(points.size());
+    outline.points = points.data();
+    outline.tags = tags.data();
+    outline.contours = contours.data();
+    outline.flags = flags;
+    return outline;
+  }
+};
+
 std::shared_ptr<RealizedFont> RealizedFont::Realize(const FaceRequest& request) {
   std::shared_ptr<RealizedFont> font(new RealizedFont());
   font->library_ = FreeTypeLibrary::Get();
@@ -176,9 +217,23 @@ DWORD RealizedFont::GlyphOutline(UINT code, UINT format, GLYPHMETRICS& metrics, 
     // (glyph 0, the missing-character box), as GDI does.
     glyph = FT_Get_Char_Index(face_, code);
   }
-  if (FT_Load_Glyph(face_, glyph, FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP) != 0) return GDI_ERROR;
+  if (!last_) last_ = std::make_unique<LastGlyph>();
+  if (!last_->Matches(glyph, matrix) && !Prepare(glyph, matrix)) return GDI_ERROR;
+  metrics = last_->metrics;
+  if (kind == GGO_METRICS) return 1;
+  const size_t needed = last_->native_size;
+  if (needed > 0xFFFFFFFEu) return GDI_ERROR;
+  if (!buffer || size == 0) return static_cast<DWORD>(needed);
+  if (size < needed) return GDI_ERROR;
+  WriteNativeOutline(last_->View(), static_cast<std::uint8_t*>(buffer));
+  return static_cast<DWORD>(needed);
+}
+
+bool RealizedFont::Prepare(unsigned glyph, const MAT2& matrix) {
+  last_->valid = false;
+  if (FT_Load_Glyph(face_, glyph, FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP) != 0) return false;
   FT_GlyphSlot slot = face_->glyph;
-  if (slot->format != FT_GLYPH_FORMAT_OUTLINE) return GDI_ERROR;
+  if (slot->format != FT_GLYPH_FORMAT_OUTLINE) return false;
   FT_Outline& outline = slot->outline;
 
   // 26.6 pixels, y up. linearHoriAdvance is 16.16.
@@ -204,6 +259,7 @@ DWORD RealizedFont::GlyphOutline(UINT code, UINT format, GLYPHMETRICS& metrics, 
   if (outline.n_points > 0) FT_Outline_Get_CBox(&outline, &box);
   const FT_Pos left = box.xMin & -64, right = (box.xMax + 63) & -64;
   const FT_Pos bottom = box.yMin & -64, top = (box.yMax + 63) & -64;
+  GLYPHMETRICS metrics;
   metrics.gmBlackBoxX = std::max<UINT>(1, static_cast<UINT>((right - left) >> 6));
   metrics.gmBlackBoxY = std::max<UINT>(1, static_cast<UINT>((top - bottom) >> 6));
   metrics.gmptGlyphOrigin.x = static_cast<LONG>(left >> 6);
@@ -212,14 +268,8 @@ DWORD RealizedFont::GlyphOutline(UINT code, UINT format, GLYPHMETRICS& metrics, 
   // device orientation (down), hence the sign.
   metrics.gmCellIncX = static_cast<SHORT>((advance.x + 32) >> 6);
   metrics.gmCellIncY = static_cast<SHORT>(-((advance.y + 32) >> 6));
-
-  if (kind == GGO_METRICS) return 1;
-  const size_t needed = WriteNativeOutline(outline, nullptr);
-  if (needed > 0xFFFFFFFEu) return GDI_ERROR;
-  if (!buffer || size == 0) return static_cast<DWORD>(needed);
-  if (size < needed) return GDI_ERROR;
-  WriteNativeOutline(outline, static_cast<std::uint8_t*>(buffer));
-  return static_cast<DWORD>(needed);
+  last_->Keep(glyph, matrix, outline, metrics);
+  return true;
 }
 
 const std::vector<KERNINGPAIR>& RealizedFont::KerningPairs() {

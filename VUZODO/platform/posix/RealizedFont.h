@@ -56,6 +56,9 @@ class RealizedFont {
  private:
   RealizedFont() = default;
   bool Open(const std::string& path, int index, const FaceRequest& request);
+  // Loads, simulates and transforms a glyph into last_; false when FreeType
+  // cannot give it as an outline.
+  bool Prepare(unsigned glyph, const MAT2& matrix);
   LONG Scale(long font_units) const;           // font units -> pixels, rounded as MulDiv
   int KernTableAmount(long font_units) const;  // a kern table value in pixels
 
@@ -66,6 +69,9 @@ class RealizedFont {
   bool fake_bold_ = false;    // bold asked for, face is not bold: emboldened
   bool fake_italic_ = false;  // italic asked for, face is not italic: sheared
   std::optional<std::vector<KERNINGPAIR>> kerning_;
+  // The last glyph prepared, kept for the write that follows a size query.
+  struct LastGlyph;
+  std::unique_ptr<LastGlyph> last_;
 };
 
 }  // namespace vuzodo::platform::posix
