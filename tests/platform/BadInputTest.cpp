@@ -4,6 +4,8 @@
 // under AddressSanitizer to catch any read outside the data.
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -122,6 +124,16 @@ TEST(BadInput, FaceOfTenThousandCharacters) {
   std::u16string surrogates(5000, u'\xD800');
   FontDc broken_utf16(surrogates, 10000);
   UseEverything(broken_utf16);
+}
+
+// Heights at the ends of the range: the size is clamped to what FreeType can
+// scale, coordinates beyond the FIXED range wrap, nothing overflows.
+TEST(BadInput, ExtremeHeights) {
+  for (LONG height : {INT32_MIN, INT32_MIN + 1, -1, 1, INT32_MAX}) {
+    FontDc font(u"Liberation Sans", height);
+    UseEverything(font);
+    EXPECT_GT(font.Tm().tmHeight, 0) << height;
+  }
 }
 
 // A code the font does not map is drawn with its missing-character glyph.

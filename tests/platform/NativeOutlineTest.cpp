@@ -162,28 +162,6 @@ TEST(NativeOutline, Mat2TransformsEveryPoint) {
   }
 }
 
-// At a positive height the outline is scaled by ppem ÷ em with ppem chosen so
-// that usWinAscent + usWinDescent spans the height: 10000 for Liberation Sans
-// (em 2048, 1854 + 434) gives ppem round(2048 × 10000 ÷ 2288) = 8951.
-TEST(NativeOutline, PositiveHeightIsTheCellHeight) {
-  FontDc unit(u"Liberation Sans", -2048);
-  FontDc cell(u"Liberation Sans", 10000);
-  const double scale = 8951.0 / 2048.0;
-  const auto plain = ParseNative(unit.Native('O', Identity()));
-  const auto big = ParseNative(cell.Native('O', Identity()));
-  ASSERT_EQ(plain.size(), big.size());
-  for (size_t c = 0; c < plain.size(); ++c) {
-    EXPECT_NEAR(big[c].start.first, plain[c].start.first * scale, kPixel26_6);
-    ASSERT_EQ(big[c].records.size(), plain[c].records.size());
-    for (size_t r = 0; r < plain[c].records.size(); ++r) {
-      for (size_t i = 0; i < plain[c].records[r].points.size(); ++i) {
-        EXPECT_NEAR(big[c].records[r].points[i].second,
-                    plain[c].records[r].points[i].second * scale, kPixel26_6);
-      }
-    }
-  }
-}
-
 }  // namespace
 }  // namespace vuzodo::platform::test
 
