@@ -12,6 +12,8 @@
 #include <iterator>
 #include <random>
 
+#include <unistd.h>
+
 #include "PlatformTestSupport.h"
 
 namespace vuzodo::platform::test {
@@ -26,8 +28,10 @@ std::vector<char> ReadFile(const std::string& path) {
   return std::vector<char>(std::istreambuf_iterator<char>(in), {});
 }
 
+// Temporary files carry the process id: suites of several checkouts may run
+// at the same time on one machine.
 fs::path WriteTemp(const std::string& name, const std::vector<char>& bytes) {
-  const fs::path p = fs::temp_directory_path() / name;
+  const fs::path p = fs::temp_directory_path() / (std::to_string(getpid()) + "-" + name);
   std::ofstream(p, std::ios::binary)
       .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   return p;

@@ -6,6 +6,8 @@
 
 #include <filesystem>
 
+#include <unistd.h>
+
 #include "PlatformTestSupport.h"
 
 namespace vuzodo::platform::test {
@@ -73,7 +75,8 @@ TEST(FaceMatch, FontFilePathLoadsThatFile) {
   FontDc font(U16(kFreeSans), 10000);
   EXPECT_EQ(font.Family(), u"FreeSans");
   // Through lfFaceName too, when the path fits into its 31 units.
-  const auto short_path = std::filesystem::temp_directory_path() / "vz-fs.OTF";
+  const auto short_path =
+      std::filesystem::temp_directory_path() / ("vz" + std::to_string(getpid()) + ".OTF");
   std::filesystem::copy_file(kFreeSans, short_path,
                              std::filesystem::copy_options::overwrite_existing);
   const std::string p = short_path.string();
