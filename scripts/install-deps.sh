@@ -8,6 +8,8 @@ pkgs=(
   fonts-liberation2
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   valgrind binutils clang libclang-rt-14-dev
+  # platform layer tests: GPOS, CFF and metric-compatible fonts; fontTools for its goldens
+  fonts-crosextra-carlito fonts-urw-base35 fonts-freefont-otf python3-fonttools
 )
 missing=()
 for p in "${pkgs[@]}"; do
