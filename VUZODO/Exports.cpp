@@ -9,6 +9,7 @@
 #include "NurbPath.h"
 #include "OutlineCreator.h"
 #include "TTFLoader.h"
+#include "TestUtility.h"
 #include "VUZODO.h"
 #include "qelhatching/qelhatching.h"
 #include "vuzodo/vuzodo.h"
@@ -392,14 +393,8 @@ int GetMultilineOutLines(int index, EN_ReturnType type, int** data, float* box) 
 
 void GetTotalBoundingBox(float* box) {
   Trace("GetTotalBoundingBox();\n");
-  Line();
-  if (box == nullptr) return;
-  // An empty line leaves the extreme start values in place.
-  constexpr float kMax = 3.4028234663852886e38f;
-  box[0] = kMax;
-  box[1] = kMax;
-  box[2] = -kMax;
-  box[3] = -kMax;
+  TTFState* line = Line();
+  if (box != nullptr) TotalBoundingBox(*line, box);
 }
 
 void DeleteTTFData(int* data) {

@@ -7,7 +7,7 @@ namespace vuzodo {
 
 namespace {
 
-// Knot span of u (The NURBS Book, A2.1) with n = m - p - 1. The spec'd search
+// Knot span of u (The NURBS Book, A2.1) with n = m - p - 1. The plain search
 // would loop for ever below the first span, so such u takes the first span.
 int FindSpan(int n, int p, float u, const float* U) {
   if (u >= U[n + 1]) return n;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "QELUtility.h"
 #include "TTFLoader.h"
 #include "VUZODO.h"
 
@@ -535,6 +536,49 @@ int* LineArray(const TTFState& line, int index, int type, float* box, int& count
   out[w++] = -1;
   count = static_cast<int>(size);
   return out;
+}
+
+void TotalBoundingBox(const TTFState& line, float* box) {
+  constexpr double kLimit = 3.4028234663852886e38;
+  double min_x = kLimit, min_y = kLimit, max_x = -kLimit, max_y = -kLimit;
+  auto widen = [&](double x, double y) {
+    min_x = std::min(min_x, x);
+    min_y = std::min(min_y, y);
+    max_x = std::max(max_x, x);
+    max_y = std::max(max_y, y);
+  };
+  const std::vector<double>* streams[3] = {&line.outline_stream, &line.hatch_stream,
+                                           &line.fill_stream};
+  for (int s = 0; s < 3; ++s) {
+    const std::vector<double>& stream = *streams[s];
+    double px = 0.0, py = 0.0;
+    size_t p = 0;
+    while (p + 2 < stream.size()) {
+      // Only the outline stream's arcs are read as arcs; the other streams are
+      // walked in steps of three values.
+      if (s == 0 && TruncateToInt(stream[p]) == 42 && p + 4 < stream.size()) {
+        const double cx = px + stream[p + 3], cy = py + stream[p + 4];
+        const double ex = px + stream[p + 1], ey = py + stream[p + 2];
+        NURBSPoint lo, hi;
+        QuarterArcBox(px - cx, py - cy, ex - cx, ey - cy, hi, lo);
+        widen(cx + lo.GetX(), cy + lo.GetY());
+        widen(cx + hi.GetX(), cy + hi.GetY());
+        px = ex;
+        py = ey;
+        widen(px, py);
+        p += 5;
+        continue;
+      }
+      px += stream[p + 1];
+      py += stream[p + 2];
+      widen(px, py);
+      p += 3;
+    }
+  }
+  box[0] = static_cast<float>(min_x);
+  box[1] = static_cast<float>(min_y);
+  box[2] = static_cast<float>(max_x);
+  box[3] = static_cast<float>(max_y);
 }
 
 }  // namespace vuzodo

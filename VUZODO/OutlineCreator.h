@@ -58,6 +58,11 @@ std::vector<double> BuildCharacterArray(const std::vector<std::unique_ptr<TTFSta
 // characters. Returns the array and stores the allocated count.
 int* LineArray(const TTFState& line, int index, int type, float* box, int& count);
 
+// Box (min x, min y, max x, max y) of the pen positions of a line's outline,
+// hatch polyline and fill streams, each walked from (0, 0); outline arcs add
+// their full extent. Without records the extreme start values remain.
+void TotalBoundingBox(const TTFState& line, float* box);
+
 // Arrays handed to the host. One routine for every element type, so that
 // either release export can free any of them; zero elements still give a
 // distinct, releasable pointer.

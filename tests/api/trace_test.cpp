@@ -237,3 +237,18 @@ TEST(Trace, QueriesFontsPathsAndRetrieval) {
             "GetTotalBoundingBox();\n"
             "DeleteTTFData();\n");
 }
+
+TEST(Trace, RetrievalWritesItsFrameAndTheDump) {
+  LoadedLibrary lib({.trace_log = true, .dump_log = true});
+  int* data = nullptr;
+  EXPECT_EQ(VZ(lib, GetOutLinesEx)(-1, EN_RT_FILL, &data, nullptr), 1);
+  VZ(lib, DeleteTTFData)(data);
+  lib.Unload();
+  const std::string log = lib.TraceText();
+  const std::string head = "GetOutLinesEx(-1,1,...);\n********************\nNo = 1, Data = ";
+  ASSERT_EQ(log.substr(0, head.size()), head);
+  const std::string tail = " \nFinishing GetOutLinesEx\n********************\nDeleteTTFData();\n";
+  ASSERT_GE(log.size(), tail.size());
+  EXPECT_EQ(log.substr(log.size() - tail.size()), tail);
+  EXPECT_EQ(lib.DumpText(), "--------\ncount = 1\ncmd = -1\n");
+}
