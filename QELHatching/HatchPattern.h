@@ -1,8 +1,11 @@
 // The stored form of each hatch pattern request, lengths in output units.
 #pragma once
 
+#include <memory>
 #include <variant>
 #include <vector>
+
+class CQELEntity;
 
 namespace qelhatching {
 
@@ -62,5 +65,8 @@ using HatchPattern = std::variant<LinePattern, OptimizedPattern, IncrementalPatt
 
 // The process-wide pattern list, in the order the requests came.
 const std::vector<HatchPattern>& PatternList();
+
+// The outline taken over by the exchange under way (empty between characters).
+const std::vector<std::unique_ptr<CQELEntity>>& CurrentOutline();
 
 }  // namespace qelhatching

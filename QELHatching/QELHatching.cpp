@@ -1,6 +1,10 @@
 #include "qelhatching/qelhatching.h"
 
+#include "QELEntity.h"
+
 #include "HatchPattern.h"
+
+#include <memory>
 
 namespace qelhatching {
 
@@ -83,3 +87,56 @@ void AddHatchPatternLattice(float gapU, float gapV, float angle, float baseX, fl
 }
 
 void ClearListOfHatchPatterns() { Patterns().clear(); }
+
+// ---------------------------------------------------------------------------
+// The per-character exchange
+// ---------------------------------------------------------------------------
+
+namespace qelhatching {
+namespace {
+
+// What one exchange holds between AddCharacterOutline and ClearEntityList: the
+// outline taken over from the engine and the geometry handed back.
+struct Exchange {
+  std::vector<std::unique_ptr<CQELEntity>> outline;
+  std::vector<CQELEntity*> fill;          // owned: released at ClearEntityList
+  std::vector<CQELPolyLine*> polylines;   // owned: released at ClearEntityList
+
+  void Clear() {
+    outline.clear();
+    for (CQELEntity* e : fill) delete e;
+    for (CQELPolyLine* p : polylines) delete p;
+    fill.clear();
+    polylines.clear();
+  }
+};
+
+Exchange& Current() {
+  static Exchange exchange;
+  return exchange;
+}
+
+}  // namespace
+
+const std::vector<std::unique_ptr<CQELEntity>>& CurrentOutline() { return Current().outline; }
+
+}  // namespace qelhatching
+
+void AddCharacterOutline(std::vector<CQELEntity*>* outline) {
+  Exchange& x = Current();
+  x.Clear();  // a missed ClearEntityList must not leak the previous character
+  if (outline == nullptr) return;
+  for (CQELEntity* e : *outline) {
+    if (e != nullptr) x.outline.emplace_back(e);
+  }
+}
+
+std::vector<CQELEntity*>* GetFilledEntityList(std::vector<CQELPolyLine*>** polylines) {
+  Exchange& x = Current();
+  // Filling the outline with the listed patterns is not built yet: both lists
+  // come back empty, as they do for an empty pattern list.
+  if (polylines != nullptr) *polylines = &x.polylines;
+  return &x.fill;
+}
+
+void ClearEntityList() { Current().Clear(); }

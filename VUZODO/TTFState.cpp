@@ -3,6 +3,9 @@
 #include <cmath>
 
 #include "NurbPath.h"
+#include "QELPolyLine.h"
+#include "QELUtility.h"
+#include "qelhatching/qelhatching.h"
 #include "TTFLoader.h"
 
 namespace vuzodo {
@@ -115,13 +118,51 @@ void TTFState::SetPathTextFlip(bool flip) {
   path_flip = flip;
 }
 
+namespace {
+// Closes a character record with a move from the pen to the end corner.
+void CloseRecord(std::vector<double>& stream, const NURBSPoint& pen, double x1, double y1) {
+  stream.insert(stream.end(), {40.0, x1 - pen.GetX(), y1 - pen.GetY()});
+}
+}  // namespace
+
+void TTFState::AddCharacter(double x0, double y0, double x1, double y1,
+                            std::vector<CQELEntity*>& entities) {
+  advances.insert(advances.end(), {x1 - x0, y1 - y0});
+
+  pen = NURBSPoint(x0, y0);
+  if (include_border) EncodeEntities(entities, outline_stream, pen);
+  CloseRecord(outline_stream, pen, x1, y1);
+  pen = NURBSPoint(x1, y1);
+  outline_ends.push_back(static_cast<int>(outline_stream.size()));
+
+  AddCharacterOutline(&entities);
+  std::vector<CQELPolyLine*>* polylines = nullptr;
+  std::vector<CQELEntity*>* fill = GetFilledEntityList(&polylines);
+
+  NURBSPoint fill_pen(x0, y0);
+  if (fill != nullptr) EncodeEntities(*fill, fill_stream, fill_pen);
+  CloseRecord(fill_stream, fill_pen, x1, y1);
+  fill_ends.push_back(static_cast<int>(fill_stream.size()));
+
+  NURBSPoint hatch_pen(x0, y0);
+  if (polylines != nullptr) {
+    for (const CQELPolyLine* p : *polylines) EncodePolyLine(p, hatch_stream, hatch_pen);
+  }
+  CloseRecord(hatch_stream, hatch_pen, x1, y1);
+  hatch_ends.push_back(static_cast<int>(hatch_stream.size()));
+
+  pen = NURBSPoint(x1, y1);
+  entities.clear();  // the hatching library owns them now
+  ClearEntityList();
+}
+
 void TTFState::ClearText() {
   character_boxes.clear();
   ink_rectangles.clear();
   cell_rectangles.clear();
   character_codes.clear();
   character_count = 0;
-  pen = PenPoint{};
+  pen = NURBSPoint{};
   pen_position_x = 0.0;
   pen_position_y = 0.0;
   path_length_of_characters = 0.0;

@@ -7,7 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "NURBSPoint.h"
 #include "vuzodo/vuzodo.h"
+
+class CQELEntity;
 
 namespace vuzodo {
 
@@ -31,11 +34,6 @@ struct LineMetricRecord {
   float ascent = 0.0f;
   float descent = 0.0f;  // negative below the baseline
   float line_gap = 0.0f;
-};
-
-// A point of the stream origin (pen), output units.
-struct PenPoint {
-  double x = 0.0, y = 0.0;
 };
 
 // The fields are public: the layouts, retrieval and queries all read and write
@@ -65,6 +63,14 @@ class TTFState {
   // Reverses an existing path when the flag changes.
   void SetPathTextFlip(bool flip);
 
+  // Stores one placed character: its advance, and one record in each of the
+  // three streams, each closed by a move to the end corner (x1, y1). (x0, y0)
+  // is the character's origin; both are output units on the line's baseline.
+  // The outline goes to the hatching library, which takes the entities over:
+  // `entities` is emptied without deleting them.
+  void AddCharacter(double x0, double y0, double x1, double y1,
+                    std::vector<CQELEntity*>& entities);
+
   // Drops the laid-out text; settings, indents and the path stay.
   void ClearText();
 
@@ -88,7 +94,7 @@ class TTFState {
   bool include_border = true;
   double pen_position_x = 0.0;        // the layout's pen along the line
   double pen_position_y = 0.0;
-  PenPoint pen;                       // stream origin
+  NURBSPoint pen;                     // stream origin (weight unused)
   double character_scale_x = 1.0;
   double character_scale_y = 1.0;
   bool backward = false;

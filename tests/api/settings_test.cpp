@@ -245,7 +245,7 @@ TEST_F(Settings, FinishTextKeepsTheLastLineAndItsSettings) {
   last->character_count = 2;
   last->outline_stream = {40.0, 1.0, 2.0};
   last->carets.push_back(CursorPosition{});
-  last->pen = PenPoint{5.0, 6.0};
+  last->pen = NURBSPoint(5.0, 6.0);
   ASSERT_EQ(GetTextLineCount(), 3);
   EXPECT_EQ(FinishText(), 1);
   EXPECT_EQ(GetTextLineCount(), 1);
@@ -253,7 +253,7 @@ TEST_F(Settings, FinishTextKeepsTheLastLineAndItsSettings) {
   EXPECT_EQ(GetCharacterCount(-1), 0);
   EXPECT_TRUE(last->outline_stream.empty());
   EXPECT_TRUE(last->carets.empty());
-  EXPECT_EQ(last->pen.x, 0.0);
+  EXPECT_EQ(last->pen.GetX(), 0.0);
   EXPECT_EQ(last->text_height, 4.0);
   InitializeTTF(1000.0f);
   EXPECT_EQ(FinishText(), 1);  // an empty list gets a cleared default line
