@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "SHXShapeInfo.h"
@@ -30,7 +31,7 @@ class SHXFont {
 
   // The shapes in file order (index order for big fonts).
   const std::vector<std::unique_ptr<SHXShapeInfo>>& GetShapes() const { return shapes_; }
-  void AddShape(std::unique_ptr<SHXShapeInfo> shape) { shapes_.push_back(std::move(shape)); }
+  void AddShape(std::unique_ptr<SHXShapeInfo> shape);
   // The first shape in list order with this number, or null.
   const SHXShapeInfo* FindShape(std::int32_t number) const;
   void Clear();
@@ -47,6 +48,8 @@ class SHXFont {
  private:
   SHXFontKind kind_ = SHXFontKind::kNone;
   std::vector<std::unique_ptr<SHXShapeInfo>> shapes_;
+  // Shape number to the first shape with it, so that lookups do not scan the list.
+  std::unordered_map<std::int32_t, const SHXShapeInfo*> first_by_number_;
 };
 
 }  // namespace vuzodo

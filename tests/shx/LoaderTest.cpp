@@ -132,3 +132,20 @@ TEST(LoaderTest, UnreadableFilesGiveEmptyFonts) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(LoaderTest, RepeatedNumbersFindTheFirstShape) {
+  // Two shapes numbered 5: every build of 5 draws the first, so the whole-font build gives the
+  // first outline twice, in file order.
+  const auto bytes = shxtest::MakeUnifont(1, {{5, {0x14}}, {6, {0x10}}, {5, {0x30}}});
+  auto all = SHXFontHandler::BuildAllShapes(bytes);
+  ASSERT_EQ(all.size(), 3u);
+  EXPECT_EQ(all[0].code, 5);
+  EXPECT_EQ(all[2].code, 5);
+  EXPECT_EQ(all[2].advance, 0.0);  // (0, 1) from the first, not (3, 0) from the second
+  EXPECT_EQ(all[2].max.GetY(), 1.0);
+  EXPECT_EQ(all[1].advance, 1.0);
+}
+
+}  // namespace
