@@ -143,9 +143,9 @@ TEST(LoaderTest, RepeatedNumbersFindTheFirstShape) {
   ASSERT_EQ(all.size(), 3u);
   EXPECT_EQ(all[0].code, 5);
   EXPECT_EQ(all[2].code, 5);
-  EXPECT_EQ(all[2].advance, 0.0);  // (0, 1) from the first, not (3, 0) from the second
-  EXPECT_EQ(all[2].max.GetY(), 1.0);
-  EXPECT_EQ(all[1].advance, 1.0);
+  EXPECT_NEAR(all[2].advance, 0.0, 1e-12);  // (0, 1) from the first, not (3, 0) from the second
+  EXPECT_DOUBLE_EQ(all[2].max.GetY(), 1.0);
+  EXPECT_DOUBLE_EQ(all[1].advance, 1.0);
 }
 
 }  // namespace
