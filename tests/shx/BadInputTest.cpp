@@ -197,3 +197,33 @@ TEST(TruncatedCommandTest, OperandsCutOffByTheEndOfTheDefinition) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(StackTest, FifthPushIsIgnoredAndExtraPopsRestoreNothing) {
+  // Pushes at x = 0, 1, 2, 3 and (ignored) 4; each pop is followed by a short stroke that shows
+  // where the pen went: 3, 2, 1, 0, then the fifth pop leaves the pen at the end of the last
+  // stroke, (0, 1).
+  std::vector<unsigned char> bytes = {2};
+  for (int k = 0; k < 5; ++k) {
+    bytes.push_back(5);
+    bytes.push_back(0x10);
+  }
+  for (int k = 0; k < 5; ++k) {
+    for (unsigned char b : {6, 1, 0x14, 2}) bytes.push_back(b);
+  }
+  SHXFontHandler handler;
+  handler.OpenBytes(shxtest::MakeUnifont(1, {{1, bytes}}));
+  auto built = handler.BuildShape(1);
+  Outline outline(std::move(*built));
+  ASSERT_EQ(outline.entities.size(), 5u);
+  const double want_x[] = {3, 2, 1, 0, 0};
+  const double want_y[] = {0, 0, 0, 0, 1};
+  for (int k = 0; k < 5; ++k) {
+    const auto& start = static_cast<CQELPolyLine*>(outline.entities[k])->GetPoints()[0];
+    EXPECT_NEAR(start.GetX(), want_x[k], 1e-12) << k;
+    EXPECT_NEAR(start.GetY(), want_y[k], 1e-12) << k;
+  }
+}
+
+}  // namespace
