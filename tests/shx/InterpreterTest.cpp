@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <ostream>
 #include <string>
 
 #include "SHXFontHandler.h"
@@ -16,6 +17,8 @@ struct GoldenCase {
   const char* fixture;
   const char* golden;
 };
+
+void PrintTo(const GoldenCase& c, std::ostream* os) { *os << c.fixture; }
 
 class GoldenTest : public testing::TestWithParam<GoldenCase> {};
 
