@@ -18,7 +18,9 @@ struct GoldenCase {
   const char* golden;
 };
 
-void PrintTo(const GoldenCase& c, std::ostream* os) { *os << c.fixture; }
+void PrintTo(const GoldenCase& c, std::ostream* os) {
+  *os << c.fixture;
+}
 
 class GoldenTest : public testing::TestWithParam<GoldenCase> {};
 

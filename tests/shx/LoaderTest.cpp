@@ -29,8 +29,8 @@ TEST(LoaderTest, ShapeFileVersionsOneZeroAndOneOne) {
     EXPECT_EQ(font.above_, 1);
     EXPECT_EQ(handler.GetBaseScale(), 1.0);
     // Shape 0 (the font information) is not a shape; the rest in file order.
-    const std::vector<std::int32_t> want = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13,
-                                            14, 15, 16, 17, 18, 19, 20, 21, 22, 24, 25, 63, 30};
+    const std::vector<std::int32_t> want = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14,
+                                            15, 16, 17, 18, 19, 20, 21, 22, 24, 25, 26, 63, 30};
     EXPECT_EQ(Numbers(handler), want) << name;
     const SHXShapeInfo* disp = font.FindShape(5);
     ASSERT_NE(disp, nullptr);
