@@ -1,0 +1,752 @@
+#include "SHXFontHandler.h"
+
+#include <array>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <numbers>
+#include <string_view>
+#include <utility>
+
+#include "QELPolyLine.h"
+#include "QELUtility.h"
+
+namespace vuzodo {
+
+namespace {
+
+constexpr double kPi = std::numbers::pi;
+constexpr double kTwoPi = 2.0 * std::numbers::pi;
+constexpr double kOctant = std::numbers::pi / 4.0;
+constexpr double kEmptyMin = 3.4e38;
+constexpr double kEmptyMax = -3.4e38;
+
+// Operand bytes 128..255 stand for -128..-1.
+int Signed(std::int32_t byte) {
+  return byte >= 128 ? byte - 256 : byte;
+}
+
+// Reduces an angle to [0, 2*pi).
+double ReduceAngle(double angle) {
+  if (!std::isfinite(angle)) return angle;
+  double reduced = std::fmod(angle, kTwoPi);
+  if (reduced < 0.0) reduced += kTwoPi;
+  if (reduced >= kTwoPi) reduced = 0.0;
+  return reduced;
+}
+
+// The sixteen vector directions. Odd directions and the diagonals are stretched so that one
+// step of length 1 lands on the grid point the direction names: (1, 0.5), (1, 1), (0.5, 1) ...
+struct Step {
+  double c;
+  double s;
+};
+const std::array<Step, 16>& VectorSteps() {
+  static const std::array<Step, 16> steps = [] {
+    std::array<Step, 16> table{};
+    const double sixteenth = kPi / 8.0;  // 22.5 degrees
+    const double tilt = std::asin(1.0 / std::sqrt(5.0));
+    for (int d = 0; d < 16; ++d) {
+      double angle = d * sixteenth;
+      double stretch = 1.0;
+      if (d % 2 == 0) {
+        if (d % 4 != 0) stretch = std::numbers::sqrt2;
+      } else {
+        angle = d % 4 == 1 ? (d - 1) * sixteenth + tilt : (d + 1) * sixteenth - tilt;
+        stretch = std::sqrt(5.0) / 2.0;
+      }
+      table[d] = {std::cos(angle) * stretch, std::sin(angle) * stretch};
+    }
+    return table;
+  }();
+  return steps;
+}
+
+bool IsFinitePoint(const NURBSPoint& p) {
+  return std::isfinite(p.GetX()) && std::isfinite(p.GetY());
+}
+
+// Overflowing scale codes or radii can leave infinities or NaN in the geometry; such a shape is
+// refused rather than handed on.
+bool IsFiniteEntity(const CQELEntity* entity) {
+  if (entity->GetType() == CQELEntity::kPolyLine) {
+    for (const auto& p : static_cast<const CQELPolyLine*>(entity)->GetPoints()) {
+      if (!IsFinitePoint(p)) return false;
+    }
+    return true;
+  }
+  if (entity->GetType() == CQELEntity::kEllipticalArc) {
+    const auto* arc = static_cast<const CQELEllipticalArc*>(entity);
+    return IsFinitePoint(arc->GetCenter()) && IsFinitePoint(arc->GetAxisPoint()) &&
+           std::isfinite(arc->GetRatio()) && std::isfinite(arc->GetStartAngle()) &&
+           std::isfinite(arc->GetSweep());
+  }
+  return true;
+}
+
+}  // namespace
+
+// Bounded little-endian reader over the whole file. Every read checks the end of the data, so
+// no count, length or offset taken from the file can lead outside it.
+class SHXFontHandler::Reader {
+ public:
+  explicit Reader(std::vector<unsigned char> data) : data_(std::move(data)) {}
+
+  std::size_t Size() const { return data_.size(); }
+  std::size_t Position() const { return position_; }
+  bool Seek(std::size_t position) {
+    if (position > data_.size()) return false;
+    position_ = position;
+    return true;
+  }
+  bool Skip(std::size_t count) {
+    if (count > data_.size() - position_) return false;
+    position_ += count;
+    return true;
+  }
+  bool Byte(std::int32_t& value) {
+    if (position_ >= data_.size()) return false;
+    value = data_[position_++];
+    return true;
+  }
+  // Low byte first.
+  bool U16(std::int32_t& value) {
+    std::int32_t lo = 0;
+    std::int32_t hi = 0;
+    if (!Byte(lo) || !Byte(hi)) return false;
+    value = lo | (hi << 8);
+    return true;
+  }
+  // Three bytes, least significant first (the offsets of big font index entries).
+  bool U24(std::int32_t& value) {
+    std::int32_t b0 = 0;
+    std::int32_t b1 = 0;
+    std::int32_t b2 = 0;
+    if (!Byte(b0) || !Byte(b1) || !Byte(b2)) return false;
+    value = b0 | (b1 << 8) | (b2 << 16);
+    return true;
+  }
+  // Characters up to a 0 byte, which is consumed.
+  bool Name(std::string& name) {
+    name.clear();
+    std::int32_t c = 0;
+    while (Byte(c)) {
+      if (c == 0) return true;
+      name.push_back(static_cast<char>(c));
+    }
+    return false;
+  }
+  bool Bytes(std::int64_t count, std::vector<std::int32_t>& out) {
+    if (count < 0 || static_cast<std::uint64_t>(count) > data_.size() - position_) return false;
+    out.assign(data_.begin() + static_cast<std::ptrdiff_t>(position_),
+               data_.begin() + static_cast<std::ptrdiff_t>(position_ + count));
+    position_ += static_cast<std::size_t>(count);
+    return true;
+  }
+  // The header text: bytes up to the first 0, 10 or 13 (consumed) or the end of the file, at most
+  // kMaxHeaderLength characters kept.
+  std::string Header() {
+    std::string header;
+    std::int32_t c = 0;
+    while (Byte(c)) {
+      if (c == 0 || c == 10 || c == 13) break;
+      if (header.size() < kMaxHeaderLength) header.push_back(static_cast<char>(c));
+    }
+    return header;
+  }
+
+ private:
+  std::vector<unsigned char> data_;
+  std::size_t position_ = 0;
+};
+
+// ---- SHXBuiltShape ----
+
+SHXBuiltShape::SHXBuiltShape(SHXBuiltShape&& other) noexcept
+    : code(other.code),
+      entities(std::exchange(other.entities, {})),
+      min(other.min),
+      max(other.max),
+      advance(other.advance) {}
+
+SHXBuiltShape& SHXBuiltShape::operator=(SHXBuiltShape&& other) noexcept {
+  if (this != &other) {
+    DeleteEntities(entities);
+    code = other.code;
+    entities = std::exchange(other.entities, {});
+    min = other.min;
+    max = other.max;
+    advance = other.advance;
+  }
+  return *this;
+}
+
+SHXBuiltShape::~SHXBuiltShape() {
+  DeleteEntities(entities);
+}
+
+std::vector<CQELEntity*> SHXBuiltShape::TakeEntities() {
+  return std::exchange(entities, {});
+}
+
+// ---- opening ----
+
+SHXFontHandler::~SHXFontHandler() {
+  delete current_;
+  DeleteEntities(entities_);
+}
+
+void SHXFontHandler::Open(const unsigned short* path) {
+  OpenNarrow(WideToNarrow(path));
+}
+
+void SHXFontHandler::OpenNarrow(const std::string& path) {
+  std::vector<unsigned char> bytes;
+  std::error_code error;
+  if (!path.empty() && std::filesystem::is_regular_file(path, error)) {
+    std::ifstream file(path, std::ios::binary);
+    if (file) {
+      bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    }
+  }
+  OpenBytes(std::move(bytes));
+}
+
+void SHXFontHandler::OpenBytes(std::vector<unsigned char> bytes) {
+  font_.Clear();
+  base_scale_ = 1.0;
+  Reader reader(std::move(bytes));
+  Load(reader);
+}
+
+void SHXFontHandler::Load(Reader& reader) {
+  const std::string header = reader.Header();
+  if (header.find("AutoCAD-86 shapes 1.") != std::string::npos) {
+    font_.SetKind(SHXFontKind::kShapes);
+    LoadShapes(reader);
+  } else if (header.find("AutoCAD-86 unifont 1.0") != std::string::npos) {
+    font_.SetKind(SHXFontKind::kUnifont);
+    LoadUnifont(reader);
+  } else if (header.find("AutoCAD-86 bigfont 1.0") != std::string::npos) {
+    font_.SetKind(SHXFontKind::kBigfont);
+    LoadBigfont(reader);
+  }
+}
+
+// Shape file: count at offset 28 (one byte), the index of (number, length) pairs from offset 30
+// whose first entry is shape 0, the font information; then the definitions in index order.
+void SHXFontHandler::LoadShapes(Reader& reader) {
+  std::int32_t count = 0;
+  std::int32_t b29 = 0;
+  std::int32_t b30 = 0;
+  // Only files with fewer than 256 shapes whose first entry is shape 0 are read.
+  if (!reader.Seek(28) || !reader.Byte(count) || !reader.Byte(b29) || !reader.Byte(b30) ||
+      b29 != 0 || b30 != 0 || !reader.Skip(3)) {
+    return;
+  }
+  struct Entry {
+    std::int32_t number;
+    std::int32_t length;  // bytes: name, its 0, the specification bytes and the final 0
+  };
+  std::vector<Entry> index;
+  for (std::int32_t i = 1; i < count; ++i) {
+    Entry entry{};
+    if (!reader.U16(entry.number) || !reader.U16(entry.length)) return;
+    index.push_back(entry);
+  }
+  std::int32_t above = 0;
+  std::int32_t final_zero = 0;
+  if (!reader.Name(font_.name_) || !reader.Byte(above) || !reader.Byte(font_.below_) ||
+      !reader.Byte(font_.modes_) || !reader.Byte(final_zero)) {
+    return;
+  }
+  // A height of 0 cannot scale the shapes; the font is refused.
+  if (above == 0) return;
+  font_.above_ = above;
+  base_scale_ = 1.0 / above;
+
+  for (const Entry& entry : index) {
+    std::string name;
+    if (!reader.Name(name)) return;
+    const std::int64_t k = std::int64_t{entry.length} - static_cast<std::int64_t>(name.size()) - 2;
+    // A length shorter than the name leaves no way to find the next definition: loading ends.
+    if (k < 0) return;
+    std::vector<std::int32_t> bytes;
+    if (!reader.Bytes(k, bytes) || !reader.Byte(final_zero)) return;
+    font_.AddShape(std::make_unique<SHXShapeInfo>(entry.number, std::move(name), std::move(bytes)));
+  }
+}
+
+// Unicode font: count (32 bits, unused) and the font information length at offset 25, the font
+// information, then (number, length, name, bytes, 0) records to the end of the file.
+void SHXFontHandler::LoadUnifont(Reader& reader) {
+  std::int32_t ignored = 0;
+  if (!reader.Seek(25) || !reader.Skip(4) || !reader.U16(ignored)) return;
+  std::int32_t above = 0;
+  std::int32_t final_zero = 0;
+  if (!reader.Name(font_.name_) || !reader.Byte(above) || !reader.Byte(font_.below_) ||
+      !reader.Byte(font_.modes_) || !reader.Byte(font_.encoding_) || !reader.Byte(font_.type_) ||
+      !reader.Byte(final_zero)) {
+    return;
+  }
+  if (above == 0) return;
+  font_.above_ = above;
+  base_scale_ = 1.0 / above;
+
+  while (reader.Position() < reader.Size()) {
+    std::int32_t number = 0;
+    std::int32_t length = 0;
+    std::string name;
+    if (!reader.U16(number) || !reader.U16(length) || !reader.Name(name)) return;
+    const std::int64_t k = std::int64_t{length} - 2 - static_cast<std::int64_t>(name.size());
+    if (k < 0) return;
+    std::vector<std::int32_t> bytes;
+    if (!reader.Bytes(k, bytes) || !reader.Byte(final_zero)) return;
+    font_.AddShape(std::make_unique<SHXShapeInfo>(number, std::move(name), std::move(bytes)));
+  }
+}
+
+// Big font: escape range count at offset 29, the ranges, then eight-byte index entries (number,
+// length, offset) whose first is the font information; each entry points at its definition.
+void SHXFontHandler::LoadBigfont(Reader& reader) {
+  std::int32_t ranges = 0;
+  if (!reader.Seek(29) || !reader.U16(ranges) || !reader.Skip(4 * std::size_t(ranges) + 2)) return;
+  std::int32_t info_length = 0;
+  std::int32_t info_offset = 0;
+  if (!reader.U16(info_length) || !reader.U24(info_offset)) return;
+  std::size_t entry = reader.Position() + 1;
+
+  if (!reader.Seek(static_cast<std::size_t>(info_offset)) || !reader.Name(font_.name_)) return;
+  if (std::int64_t{info_length} - static_cast<std::int64_t>(font_.name_.size()) - 1 == 5) {
+    font_.SetKind(SHXFontKind::kExtendedBig);
+    std::int32_t dropped = 0;
+    std::int32_t height = 0;
+    std::int32_t width = 0;
+    if (!reader.Byte(height) || !reader.Byte(dropped) || !reader.Byte(font_.modes_) ||
+        !reader.Byte(width)) {
+      return;
+    }
+    // Subshape scales divide by these; a 0 in the file keeps the initial 1.
+    if (height != 0) font_.character_height_ = height;
+    if (width != 0) font_.character_width_ = width;
+  } else if (!reader.Byte(font_.above_) || !reader.Byte(font_.below_) ||
+             !reader.Byte(font_.modes_)) {
+    return;
+  }
+  base_scale_ = 1.0;
+
+  // The index ends where the font information begins.
+  while (entry < static_cast<std::size_t>(info_offset)) {
+    std::int32_t number = 0;
+    std::int32_t length = 0;
+    std::int32_t offset = 0;
+    if (!reader.Seek(entry) || !reader.U16(number) || !reader.U16(length) || !reader.U24(offset)) {
+      return;
+    }
+    entry += 8;
+    if (offset == 0) continue;  // an empty slot
+    std::string name;
+    if (!reader.Seek(static_cast<std::size_t>(offset)) || !reader.Name(name)) continue;
+    const std::int64_t k = std::int64_t{length} - static_cast<std::int64_t>(name.size()) - 2;
+    std::vector<std::int32_t> bytes;
+    // A definition that runs past the file or whose length is shorter than its name is dropped.
+    if (k < 0 || !reader.Bytes(k, bytes)) continue;
+    font_.AddShape(
+        std::make_unique<SHXShapeInfo>(number, std::move(name), std::move(bytes), offset));
+  }
+}
+
+// ---- building ----
+
+void SHXFontHandler::GetBoundingBox(NURBSPoint& min, NURBSPoint& max) const {
+  min = min_;
+  max = max_;
+}
+
+void SHXFontHandler::Reset() {
+  delete current_;
+  current_ = nullptr;
+  DeleteEntities(entities_);
+  out_scale_x_ = out_scale_y_ = base_scale_;
+  x_ = y_ = 0.0;
+  min_ = NURBSPoint(kEmptyMin, kEmptyMin);
+  max_ = NURBSPoint(kEmptyMax, kEmptyMax);
+  scale_factor_ = 1.0;
+  stack_depth_ = 0;
+  pen_down_ = true;
+  vertical_only_ = false;
+  last_dx_ = last_dy_ = 0.0;
+  active_.clear();
+  steps_ = 0;
+  refused_ = false;
+}
+
+std::optional<std::vector<CQELEntity*>> SHXFontHandler::BuildShape(std::int32_t number) {
+  Reset();
+  const SHXShapeInfo* shape = font_.FindShape(number);
+  if (shape == nullptr) shape = font_.FindShape(63);
+  if (shape == nullptr) return std::nullopt;
+
+  Interpret(*shape, 0.0, 0.0, 1.0, 1.0, 0);
+  FinishPolyLine();
+
+  bool finite = std::isfinite(x_) && std::isfinite(y_);
+  for (const CQELEntity* entity : entities_) finite = finite && IsFiniteEntity(entity);
+  if (refused_ || !finite) {
+    Reset();
+    refused_ = true;
+    return std::vector<CQELEntity*>{};
+  }
+  return std::exchange(entities_, {});
+}
+
+std::vector<SHXBuiltShape> SHXFontHandler::BuildAll(SHXFontHandler& handler) {
+  std::vector<std::int32_t> numbers;
+  for (const auto& shape : handler.GetShapes()) numbers.push_back(shape->GetShapeNumber());
+  std::vector<SHXBuiltShape> built;
+  built.reserve(numbers.size());
+  for (std::int32_t number : numbers) {
+    auto entities = handler.BuildShape(number);
+    if (!entities || handler.WasRefused()) continue;
+    SHXBuiltShape shape;
+    shape.code = number;
+    shape.entities = std::move(*entities);
+    handler.GetBoundingBox(shape.min, shape.max);
+    shape.advance = handler.GetAdvance();
+    built.push_back(std::move(shape));
+  }
+  return built;
+}
+
+std::vector<SHXBuiltShape> SHXFontHandler::BuildAllShapes(const unsigned short* path) {
+  SHXFontHandler handler;
+  handler.Open(path);
+  return BuildAll(handler);
+}
+
+std::vector<SHXBuiltShape> SHXFontHandler::BuildAllShapes(const std::string& narrow_path) {
+  SHXFontHandler handler;
+  handler.OpenNarrow(narrow_path);
+  return BuildAll(handler);
+}
+
+std::vector<SHXBuiltShape> SHXFontHandler::BuildAllShapes(std::vector<unsigned char> bytes) {
+  SHXFontHandler handler;
+  handler.OpenBytes(std::move(bytes));
+  return BuildAll(handler);
+}
+
+void SHXFontHandler::FinishPolyLine() {
+  if (current_ == nullptr) return;
+  GrowBoundingBox(min_, max_, current_);
+  CloseIfEndsMeet(current_);
+  entities_.push_back(current_);
+  current_ = nullptr;
+}
+
+void SHXFontHandler::DrawOrMove(double dx, double dy) {
+  last_dx_ = dx;
+  last_dy_ = dy;
+  if (!pen_down_) {
+    x_ += dx;
+    y_ += dy;
+    return;
+  }
+  if (++steps_ > kMaxSteps) return Refuse();
+  const double px = x_ * out_scale_x_;
+  const double py = y_ * out_scale_y_;
+  if (current_ != nullptr) {
+    const NURBSPoint& last = current_->GetPoints().back();
+    // Exact comparison: a stroke continues only from exactly where it stopped.
+    if (last.GetX() != px || last.GetY() != py) FinishPolyLine();
+  }
+  if (current_ == nullptr) {
+    if (entities_.size() >= kMaxEntities) return Refuse();
+    current_ = new CQELPolyLine();
+    current_->AddPoint(px, py);
+  }
+  x_ += dx;
+  y_ += dy;
+  current_->AddPoint(x_ * out_scale_x_, y_ * out_scale_y_);
+}
+
+void SHXFontHandler::EmitArc(double cx, double cy, double radius, double start, double sweep) {
+  if (!pen_down_) return;
+  FinishPolyLine();
+  if (entities_.size() >= kMaxEntities) return Refuse();
+  const NURBSPoint centre(cx * out_scale_x_, cy * out_scale_y_);
+  CQELEllipticalArc* arc = nullptr;
+  if (out_scale_x_ == out_scale_y_) {
+    arc = new CQELEllipticalArc(centre, radius * out_scale_x_, start, sweep);
+  } else {
+    arc = new CQELEllipticalArc(centre, NURBSPoint(radius * out_scale_x_, 0.0),
+                                out_scale_y_ / out_scale_x_, start, sweep);
+  }
+  GrowBoundingBox(min_, max_, arc);
+  entities_.push_back(arc);
+}
+
+void SHXFontHandler::EmitArcByAngles(double cx, double cy, double radius, double start, double end,
+                                     bool counterclockwise) {
+  if (!std::isfinite(start) || !std::isfinite(end)) return Refuse();
+  // Whole turns only: the end lands in [start, start + 2*pi).
+  end -= std::floor((end - start) / kTwoPi) * kTwoPi;
+  if (end < start) end += kTwoPi;
+  if (end >= start + kTwoPi) end -= kTwoPi;
+  const double sweep = counterclockwise ? end - start : end - start - kTwoPi;
+  EmitArc(cx, cy, radius, start, sweep);
+}
+
+// Code 10: radius, then SC: bit 7 clockwise, bits 4-6 start octant, bits 0-3 octant count
+// (0 = full circle; counts above 8 sweep past a full turn, as the byte allows).
+void SHXFontHandler::OctantArc(int radius_byte, int sc) {
+  const double radius = radius_byte * scale_factor_;
+  const int s = (sc >> 4) & 7;
+  const int c = sc & 15;
+  const bool clockwise = (sc & 0x80) != 0;
+  const double a0 = s * kOctant;
+  const double cx = x_ - radius * std::cos(a0);
+  const double cy = y_ - radius * std::sin(a0);
+  double start = 0.0;
+  double sweep = 0.0;
+  if (!clockwise) {
+    start = ReduceAngle(a0);
+    sweep = c == 0 ? kTwoPi : c * kOctant;
+  } else {
+    start = ReduceAngle(std::atan2(y_ - cy, x_ - cx));
+    sweep = c == 0 ? -kTwoPi : -c * kOctant;
+  }
+  const double end = start + sweep;
+  EmitArc(cx, cy, radius, start, sweep);
+  x_ = cx + radius * std::cos(end);
+  y_ = cy + radius * std::sin(end);
+}
+
+// Code 11: offsets in 1/256 of an octant, a 16-bit radius, SC as for code 10.
+void SHXFontHandler::FractionalArc(int start_offset, int end_offset, int radius_value, int sc) {
+  const double radius = radius_value * scale_factor_;
+  const int s = (sc >> 4) & 7;
+  const int c = sc & 15;
+  const bool clockwise = (sc & 0x80) != 0;
+  const double so = start_offset / 256.0;
+  const double eo = end_offset / 256.0;
+  double start = clockwise ? (s - so) * kOctant : (s + so) * kOctant;
+  const double cx = x_ - radius * std::cos(start);
+  const double cy = y_ - radius * std::sin(start);
+  start = ReduceAngle(start);
+  double end = 0.0;
+  if (!clockwise) {
+    end = end_offset == 0 ? (s + c) * kOctant : (s + c - 1 + eo) * kOctant;
+  } else if (end_offset == 0) {
+    int k = s - c;
+    if (k + 1 < 0) k += 8;
+    end = k * kOctant;
+  } else if (s - c < 0) {
+    end = (s - c + 9 - eo) * kOctant;
+  } else if (c == 0) {
+    end = (s + 1 - eo) * kOctant;
+  } else {
+    end = (s - c + 1 - eo) * kOctant;
+  }
+  // Odd but kept: the turn is added when the start octant equals the count, whatever the offsets.
+  if (s == c) end += kTwoPi;
+  if (end > kTwoPi) end -= kTwoPi;
+  EmitArcByAngles(cx, cy, radius, start, end, !clockwise);
+  x_ = cx + radius * std::cos(end);
+  y_ = cy + radius * std::sin(end);
+}
+
+// Codes 12 and 13: chord (dx, dy) and bulge b; b/127 is the sagitta over half the chord.
+void SHXFontHandler::BulgeArc(int dx_byte, int dy_byte, int bulge) {
+  const double dx = dx_byte * scale_factor_;
+  const double dy = dy_byte * scale_factor_;
+  if (bulge == 0) return DrawOrMove(dx, dy);
+  // A bulge over an empty chord has no circle (the radius would be 0 / 0): nothing happens.
+  if (dx == 0.0 && dy == 0.0) return;
+  const double ex = x_ + dx;
+  const double ey = y_ + dy;
+  const double chord = std::sqrt(dx * dx + dy * dy);
+  const double h = chord * std::abs(bulge) / 254.0;
+  const double radius = (chord * chord / 4.0 + h * h) / (2.0 * h);
+  const double theta = std::atan2(dy, dx);
+  const double beta = std::atan2(chord / 2.0, radius - h);
+  const double psi = bulge > 0 ? theta + kPi / 2.0 - beta : theta - kPi / 2.0 + beta;
+  const double cx = x_ + radius * std::cos(psi);
+  const double cy = y_ + radius * std::sin(psi);
+  const double start = std::atan2(y_ - cy, x_ - cx);
+  const double end = std::atan2(ey - cy, ex - cx);
+  EmitArcByAngles(cx, cy, radius, start, end, bulge > 0);
+  x_ = ex;
+  y_ = ey;
+}
+
+void SHXFontHandler::Interpret(const SHXShapeInfo& shape, double start_x, double start_y, double sx,
+                               double sy, int depth) {
+  active_.push_back(&shape);
+  x_ = start_x;
+  y_ = start_y;
+  vertical_only_ = false;
+  pen_down_ = true;
+  const std::vector<std::int32_t>& bytes = shape.GetBytes();
+  const std::size_t n = bytes.size();
+  const SHXFontKind kind = font_.GetKind();
+  std::size_t i = 0;
+  while (i < n && !refused_) {
+    if (++steps_ > kMaxSteps) {
+      Refuse();
+      break;
+    }
+    const std::int32_t code = bytes[i];
+    // Length of the command with its operands; 0 when the bytes end inside it.
+    std::size_t length = 1;
+    switch (code) {
+      case 3:
+      case 4:
+        length = 2;
+        break;
+      case 7:
+        length = kind == SHXFontKind::kShapes ? 2 : kind == SHXFontKind::kExtendedBig ? 8 : 3;
+        break;
+      case 8:
+      case 10:
+        length = 3;
+        break;
+      case 11:
+        length = 6;
+        break;
+      case 12:
+        length = 4;
+        break;
+      case 9:
+      case 13: {
+        // Pairs (code 9) or triples (code 13) up to the pair 0, 0, which is consumed.
+        const std::size_t group = code == 9 ? 2 : 3;
+        std::size_t j = i + 1;
+        length = 0;
+        while (j + 1 < n) {
+          if (bytes[j] == 0 && bytes[j + 1] == 0) {
+            length = j + 2 - i;
+            break;
+          }
+          j += group;
+        }
+        break;
+      }
+      default:
+        break;
+    }
+    // A command cut off by the end of the definition ends the shape.
+    if (length == 0 || length > n - i) break;
+    const std::int32_t* op = &bytes[i + 1];
+
+    if (vertical_only_) {
+      // Horizontal text: the command after code 14 is passed over with its operands.
+      vertical_only_ = false;
+      i += length;
+      continue;
+    }
+    switch (code) {
+      case 0:
+        break;  // "end" marks nothing here: the bytes after it are still interpreted
+      case 1:
+        pen_down_ = true;
+        break;
+      case 2:
+        pen_down_ = false;
+        FinishPolyLine();
+        break;
+      case 3:
+        // Dividing by 0 would make every later length infinite; the command is ignored.
+        if (op[0] != 0) scale_factor_ /= op[0];
+        break;
+      case 4:
+        scale_factor_ *= op[0];
+        break;
+      case 5:
+        // Room for four positions; a push beyond them is ignored.
+        if (stack_depth_ < kStackSize) {
+          stack_x_[stack_depth_] = x_;
+          stack_y_[stack_depth_] = y_;
+          ++stack_depth_;
+        }
+        break;
+      case 6:
+        --stack_depth_;
+        if (stack_depth_ >= 0) {
+          x_ = stack_x_[stack_depth_];
+          y_ = stack_y_[stack_depth_];
+        } else {
+          stack_depth_ = 0;
+        }
+        break;
+      case 7: {
+        std::int32_t number = 0;
+        double sub_x = x_;
+        double sub_y = y_;
+        double sub_sx = 1.0;
+        double sub_sy = 1.0;
+        if (kind == SHXFontKind::kShapes) {
+          number = op[0];
+        } else if (kind == SHXFontKind::kExtendedBig) {
+          number = op[1] * 256 + op[2];
+          sub_x = op[3];
+          sub_y = op[4];
+          // Integer division, as the file's units are whole: a width below the character
+          // width gives 0.
+          sub_sx = static_cast<double>(op[5] / font_.character_width_);
+          sub_sy = static_cast<double>(op[6] / font_.character_height_);
+        } else {
+          number = op[0] * 256 + op[1];
+        }
+        const SHXShapeInfo* sub = font_.FindShape(number);
+        // An unknown subshape, one already on the call chain (a shape calling itself, directly
+        // or through others) and one nested too deep are passed over.
+        bool cyclic = false;
+        for (const SHXShapeInfo* a : active_) cyclic = cyclic || a == sub;
+        if (sub != nullptr && !cyclic && depth + 1 <= kMaxSubshapeDepth) {
+          Interpret(*sub, sub_x, sub_y, sub_sx, sub_sy, depth + 1);
+        }
+        break;
+      }
+      case 8:
+        DrawOrMove(Signed(op[0]) * scale_factor_ * sx, Signed(op[1]) * scale_factor_ * sy);
+        break;
+      case 9:
+        for (std::size_t j = 0; j + 3 < length; j += 2) {
+          DrawOrMove(Signed(op[j]) * scale_factor_ * sx, Signed(op[j + 1]) * scale_factor_ * sy);
+        }
+        break;
+      case 10:
+        OctantArc(op[0], op[1]);
+        break;
+      case 11:
+        FractionalArc(op[0], op[1], op[2] * 256 + op[3], op[4]);
+        break;
+      case 12:
+        BulgeArc(Signed(op[0]), Signed(op[1]), Signed(op[2]));
+        break;
+      case 13:
+        for (std::size_t j = 0; j + 3 < length; j += 3) {
+          BulgeArc(Signed(op[j]), Signed(op[j + 1]), Signed(op[j + 2]));
+        }
+        break;
+      case 14:
+        vertical_only_ = true;
+        break;
+      case 15:
+        break;
+      default: {
+        const Step& step = VectorSteps()[code & 15];
+        const double len = code >> 4;
+        DrawOrMove(len * step.c * sx * scale_factor_, len * step.s * sy * scale_factor_);
+        break;
+      }
+    }
+    i += length;
+  }
+  FinishPolyLine();
+  active_.pop_back();
+}
+
+}  // namespace vuzodo
