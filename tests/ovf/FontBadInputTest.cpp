@@ -220,16 +220,4 @@ TEST(FntBadInput, SeededRandomLines) {
   }
 }
 
-TEST(FntBadInput, BinaryGarbage) {
-  std::mt19937 rng(7);
-  for (int round = 0; round < 200; ++round) {
-    std::string text(2000, '\0');
-    for (char& c : text) c = static_cast<char>(rng());
-    // Bias towards command letters so that some lines are read.
-    for (std::size_t i = 0; i < text.size(); i += 17) text[i] = "\ndmpa,"[rng() % 6];
-    std::istringstream in(text);
-    EXPECT_NO_FATAL_FAILURE((void)ReadFntStream(in, static_cast<int>(round % 3)));
-  }
-}
-
 }  // namespace
