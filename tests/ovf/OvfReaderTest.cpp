@@ -240,6 +240,17 @@ TEST_F(OvfCommands, MetricsAndShapeScale) {
   EXPECT_EQ(small.tmMaxCharWidth, 11);  // 3.72 x 3 = 11.16
 }
 
+TEST(OvfLoad, WidePathReadsTheWholeFile) {
+  const std::string narrow = DataPath("commands.ovf");
+  std::vector<unsigned short> wide(narrow.begin(), narrow.end());
+  wide.push_back(0);
+  OVFFontHandler font;
+  font.Load(wide.data());
+  EXPECT_EQ(font.GetFileSize(), ReadBytes(narrow).size());
+  EXPECT_EQ(font.GetFontInfo().glyphs.size(), 9u);
+  ASSERT_NE(font.FindGlyph('O'), nullptr);
+}
+
 TEST(OvfMissing, UnopenableFileAndTheSquare) {
   OVFFontHandler font;
   const unsigned short path[] = {'/', 'n', 'o', '/', 'x', '.', 'o', 'v', 'f', 0};
