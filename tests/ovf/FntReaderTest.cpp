@@ -198,6 +198,8 @@ TEST(FntMalformed, OverlongLineAndMissingFile) {
   ASSERT_EQ(glyphs.size(), 1u);
   ExpectPoint(Poly(glyphs[0], 0).GetPoints().back(), 1, 0);
   EXPECT_TRUE(ReadFntFile(std::string("/no/such/font.fnt"), 2).empty());
+  const unsigned short missing[] = {'/', 'n', 'o', '.', 'f', 'n', 't', 0};
+  EXPECT_TRUE(ReadFntFile(missing, 2).empty());
   EXPECT_TRUE(ReadFntFile(static_cast<const unsigned short*>(nullptr), 2).empty());
 }
 

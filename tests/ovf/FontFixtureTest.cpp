@@ -66,7 +66,10 @@ TEST(FontFixtures, HersheyGlyphBoxesAndAdvances) {
                                {'g', 3, -7, 15, 14, 19, 2},
                                {'O', 3, 0, 19, 21, 22, 1},
                                {'B', 4, 0, 18, 21, 21, 3}};
-  const auto glyphs = ReadFntFile(DataPath("hershey.fnt"), kFntArcsAsPoints);
+  const std::string narrow = DataPath("hershey.fnt");
+  std::vector<unsigned short> wide(narrow.begin(), narrow.end());
+  wide.push_back(0);
+  const auto glyphs = ReadFntFile(wide.data(), kFntArcsAsPoints);
   ASSERT_EQ(glyphs.size(), 5u);
   for (const Expected& e : expected) {
     const ReaderGlyph* g = nullptr;
