@@ -13,7 +13,9 @@
 
 namespace {
 
-std::string Data(const char* name) { return std::string(VUZODO_FONT_TEST_DATA) + "/" + name; }
+std::string Data(const char* name) {
+  return std::string(VUZODO_FONT_TEST_DATA) + "/" + name;
+}
 
 void BM_OvfLoadAndDecodeAll(benchmark::State& state) {
   std::ifstream in(Data("commands.ovf"), std::ios::binary);
