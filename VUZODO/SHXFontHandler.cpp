@@ -247,7 +247,7 @@ void SHXFontHandler::LoadShapes(Reader& reader) {
   }
   struct Entry {
     std::int32_t number;
-    std::int32_t length;  // bytes: name, its 0, the specification bytes and the final 0
+    std::int32_t length;  // bytes: name, its 0, the definition bytes and the final 0
   };
   std::vector<Entry> index;
   for (std::int32_t i = 1; i < count; ++i) {

@@ -1,4 +1,4 @@
-// One shape of a compiled SHX file: its number, name and specification bytes.
+// One shape of a compiled SHX file: its number, name and definition bytes.
 #pragma once
 
 #include <cstdint>
@@ -17,7 +17,7 @@ class SHXShapeInfo {
   std::int32_t GetByteCount() const { return static_cast<std::int32_t>(bytes_.size()); }
   // Big fonts only: file offset (bytes) of the definition; 0 for the other kinds.
   std::int32_t GetDataOffset() const { return data_offset_; }
-  // The specification bytes, each 0 to 255.
+  // The definition bytes, each 0 to 255.
   const std::vector<std::int32_t>& GetBytes() const { return bytes_; }
   const std::string& GetName() const { return name_; }
   std::int32_t GetShapeNumber() const { return shape_number_; }

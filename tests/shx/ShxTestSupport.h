@@ -36,7 +36,7 @@ testing::AssertionResult MatchesGolden(const std::vector<CQELEntity*>& entities,
 testing::AssertionResult BoxContains(const std::vector<CQELEntity*>& entities,
                                      const NURBSPoint& min, const NURBSPoint& max);
 
-// A unicode font in memory: height `above`, shapes given as (number, specification bytes
+// A unicode font in memory: height `above`, shapes given as (number, definition bytes
 // without the final 0).
 struct RawShape {
   std::uint16_t number;
