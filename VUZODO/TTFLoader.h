@@ -1,10 +1,13 @@
 // The process-wide state: the line list with its current line, the settings
-// shared by all lines, and (with the font readers) the font registry.
+// shared by all lines, and the font registry.
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <string_view>
 #include <vector>
 
+#include "FontDataHolder.h"
 #include "TTFState.h"
 
 namespace vuzodo {
@@ -36,12 +39,27 @@ class TTFLoader {
   // Unloads all fonts and deletes every line.
   void ReleaseAll();
 
+  // ---- font registry ----
+  // The first entry with exactly this face (case-sensitive) and style; built and appended when
+  // there is none. Never null.
+  FontDataHolder* LoadFont(std::u16string_view face, std::int32_t style);
+  // The first built character of `code`; else, by the font's kind: FNT the fallback square, OVF
+  // the reader's glyph (null without a reader), any other kind the TrueType path, appended and
+  // scaled by the font scale. Null for a null font.
+  CharBufferHolder* LoadCharacter(FontDataHolder* font, std::uint32_t code);
+  // Destroys the entry LoadFont would find; nothing happens when there is none.
+  void UnloadFont(std::u16string_view face, std::int32_t style);
+  void UnloadAllFonts();
+  // Load order.
+  const std::vector<std::unique_ptr<FontDataHolder>>& Fonts() const { return fonts_; }
+
   std::vector<std::unique_ptr<TTFState>>& Lines() { return lines_; }
   ProcessSettings& Settings() { return settings_; }
 
  private:
   std::vector<std::unique_ptr<TTFState>> lines_;
   ProcessSettings settings_;
+  std::vector<std::unique_ptr<FontDataHolder>> fonts_;  // load order
 };
 
 // Shorthands for the instance's parts.
