@@ -75,7 +75,9 @@ CharBufferHolder::CharBufferHolder(std::uint32_t code, const FontDataHolder& fon
   const MAT2 matrix = GlyphMatrix();
   // GDI_ERROR leaves no metrics: the record keeps zero metrics and no outline.
   GLYPHMETRICS gm{};
-  const DWORD size = font.WithFontDC([&](HDC dc) {
+  // Without a GDI font (an SHX code the shape file lacks) the DC's stock font must not answer:
+  // GDI's stock font is a raster font that has no outlines, so the request fails there.
+  const DWORD size = font.GetFontHandle() == nullptr ? GDI_ERROR : font.WithFontDC([&](HDC dc) {
     return GetGlyphOutlineW(dc, code, GGO_NATIVE, &gm, 0, nullptr, &matrix);
   });
   raw_size_ = static_cast<std::int32_t>(size);
