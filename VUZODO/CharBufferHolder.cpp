@@ -11,7 +11,9 @@ namespace {
 
 // A coordinate outside this range counts as "no geometry" in a shape reader's box.
 constexpr double kEmptyLimit = 100000.0;
-bool IsEmptyCoordinate(double v) { return !(v >= -kEmptyLimit && v <= kEmptyLimit); }
+bool IsEmptyCoordinate(double v) {
+  return !(v >= -kEmptyLimit && v <= kEmptyLimit);
+}
 
 template <typename T>
 T ReadAt(std::span<const std::uint8_t> buffer, std::size_t offset) {
@@ -20,7 +22,9 @@ T ReadAt(std::span<const std::uint8_t> buffer, std::size_t offset) {
   return value;
 }
 
-double FixedToDouble(FIXED f) { return static_cast<double>(f.value) + f.fract / 65536.0; }
+double FixedToDouble(FIXED f) {
+  return static_cast<double>(f.value) + f.fract / 65536.0;
+}
 
 void AddPoint(CQELPolyDraw& polydraw, const POINTFX& p, std::int32_t kind) {
   polydraw.AddPoint(PolyDrawPoint(FixedToDouble(p.x), FixedToDouble(p.y), 1.0, kind));

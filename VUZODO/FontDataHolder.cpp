@@ -55,7 +55,9 @@ FontKind KindOfFace(std::u16string_view face) {
   return FontKind::kTrueType;
 }
 
-double FontDataHolder::GetUnitSize() { return UnitSize(); }
+double FontDataHolder::GetUnitSize() {
+  return UnitSize();
+}
 
 FontDataHolder::FontDataHolder(std::u16string_view face, std::int32_t style)
     : face_(face), style_(style) {
@@ -202,11 +204,22 @@ void FontDataHolder::CreateTrueTypeFont(LONG height) {
   const std::size_t n = std::min<std::size_t>(face_.size(), LF_FACESIZE - 1);
   std::copy_n(face_.data(), n, lf.lfFaceName);
   switch (style_) {
-    case 0: lf.lfWeight = FW_NORMAL; break;
-    case 1: lf.lfWeight = FW_BOLD; break;
-    case 2: lf.lfWeight = FW_NORMAL; lf.lfItalic = 1; break;
-    case 3: lf.lfWeight = FW_BOLD; lf.lfItalic = 1; break;
-    default: break;  // weight 0 (don't care), no italic
+    case 0:
+      lf.lfWeight = FW_NORMAL;
+      break;
+    case 1:
+      lf.lfWeight = FW_BOLD;
+      break;
+    case 2:
+      lf.lfWeight = FW_NORMAL;
+      lf.lfItalic = 1;
+      break;
+    case 3:
+      lf.lfWeight = FW_BOLD;
+      lf.lfItalic = 1;
+      break;
+    default:
+      break;  // weight 0 (don't care), no italic
   }
   if (font_ != nullptr) DeleteObject(font_);
   font_ = platform::CreateFontForFace(lf, face_);
@@ -215,9 +228,8 @@ void FontDataHolder::CreateTrueTypeFont(LONG height) {
 std::int32_t FontDataHolder::ComputeDesignHeight() const {
   const MAT2 matrix = GlyphMatrix();
   GLYPHMETRICS gm{};
-  const DWORD result = WithFontDC([&](HDC dc) {
-    return GetGlyphOutlineW(dc, 65, GGO_NATIVE, &gm, 0, nullptr, &matrix);
-  });
+  const DWORD result = WithFontDC(
+      [&](HDC dc) { return GetGlyphOutlineW(dc, 65, GGO_NATIVE, &gm, 0, nullptr, &matrix); });
   double cap = (result == GDI_ERROR) ? 0.0 : static_cast<double>(gm.gmptGlyphOrigin.y);
   if (cap <= 0.0) {
     // No "A", or one whose top is not above the baseline: the font's cap height stands in, else
@@ -277,29 +289,37 @@ void FontDataHolder::ReadMetricsAndKerning() {
   }
   for (KERNINGPAIR& pair : kerning_pairs_) pair.iKernAmount = ScaleMetric(pair.iKernAmount, scale);
 
-  // The lookup answers "the last listed pair wins" without scanning: a stable sort by pair keeps
-  // the listed order within equal keys, and the last of each run is kept.
-  kern_index_.clear();
-  kern_index_.reserve(kerning_pairs_.size());
-  for (const KERNINGPAIR& pair : kerning_pairs_) {
-    kern_index_.emplace_back(KernKey(pair.wFirst, pair.wSecond), pair.iKernAmount);
-  }
-  std::stable_sort(kern_index_.begin(), kern_index_.end(),
-                   [](const auto& a, const auto& b) { return a.first < b.first; });
-  std::vector<std::pair<std::uint32_t, int>> last;
-  last.reserve(kern_index_.size());
-  for (std::size_t i = 0; i < kern_index_.size(); ++i) {
-    if (i + 1 < kern_index_.size() && kern_index_[i + 1].first == kern_index_[i].first) continue;
-    last.push_back(kern_index_[i]);
-  }
-  kern_index_ = std::move(last);
+  kern_index_ = BuildKernIndex(kerning_pairs_);
 }
 
 double FontDataHolder::GetKernAmount(std::uint16_t first, std::uint16_t second) const {
+  return LookupKern(kern_index_, first, second);
+}
+
+KernIndex BuildKernIndex(std::span<const KERNINGPAIR> pairs) {
+  KernIndex index;
+  index.reserve(pairs.size());
+  for (const KERNINGPAIR& pair : pairs) {
+    index.emplace_back(KernKey(pair.wFirst, pair.wSecond), pair.iKernAmount);
+  }
+  // A stable sort keeps the listed order within equal pairs; the last of each run is kept.
+  std::stable_sort(index.begin(), index.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  KernIndex last;
+  last.reserve(index.size());
+  for (std::size_t i = 0; i < index.size(); ++i) {
+    if (i + 1 < index.size() && index[i + 1].first == index[i].first) continue;
+    last.push_back(index[i]);
+  }
+  return last;
+}
+
+double LookupKern(const KernIndex& index, std::uint16_t first, std::uint16_t second) {
   const std::uint32_t key = KernKey(first, second);
-  const auto it = std::lower_bound(kern_index_.begin(), kern_index_.end(), key,
-                                   [](const auto& entry, std::uint32_t k) { return entry.first < k; });
-  if (it == kern_index_.end() || it->first != key) return 0.0;
+  const auto it =
+      std::lower_bound(index.begin(), index.end(), key,
+                       [](const auto& entry, std::uint32_t k) { return entry.first < k; });
+  if (it == index.end() || it->first != key) return 0.0;
   return static_cast<double>(it->second);
 }
 

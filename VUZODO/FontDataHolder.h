@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -21,6 +22,13 @@ enum class FontKind { kTrueType, kShx, kOvf, kFnt };
 // first ".SHX" starting four units before the end; the same for ".OVF"; otherwise TrueType
 // (so "x.shx.bak" or "a.shx.b.shx" are TrueType faces).
 FontKind KindOfFace(std::u16string_view face);
+
+// Kerning pairs indexed by (first << 16 | second), sorted, holding for each pair the amount of
+// the last pair listed for it; answers the "last match wins" scan without scanning.
+using KernIndex = std::vector<std::pair<std::uint32_t, int>>;
+KernIndex BuildKernIndex(std::span<const KERNINGPAIR> pairs);
+// The indexed amount of (first, second), or 0.0.
+double LookupKern(const KernIndex& index, std::uint16_t first, std::uint16_t second);
 
 class FontDataHolder {
  public:
@@ -86,20 +94,19 @@ class FontDataHolder {
   void NormaliseShapes();
   void SynthesiseMetrics();
 
-  std::vector<std::unique_ptr<CharBufferHolder>> characters_;  // build order
+  std::vector<std::unique_ptr<CharBufferHolder>> characters_;   // build order
   std::unordered_map<std::uint32_t, CharBufferHolder*> index_;  // code -> first record
   std::unique_ptr<CharBufferHolder> fallback_;
-  std::u16string face_;  // exactly as passed
-  std::int32_t style_ = 0;  // EN_TTFFontStyle
-  HFONT font_ = nullptr;    // TrueType only
-  TEXTMETRICW text_metrics_{};       // scaled by font_scale_ (TrueType) or synthesised
-  OUTLINETEXTMETRICW outline_metrics_{};  // likewise; otmTextMetrics = text_metrics_
-  double shape_scale_ = 1.0;  // OVF: U / the file's height field
+  std::u16string face_;                     // exactly as passed
+  std::int32_t style_ = 0;                  // EN_TTFFontStyle
+  HFONT font_ = nullptr;                    // TrueType only
+  TEXTMETRICW text_metrics_{};              // scaled by font_scale_ (TrueType) or synthesised
+  OUTLINETEXTMETRICW outline_metrics_{};    // likewise; otmTextMetrics = text_metrics_
+  double shape_scale_ = 1.0;                // OVF: U / the file's height field
   std::vector<KERNINGPAIR> kerning_pairs_;  // GDI order, iKernAmount scaled and truncated
-  // (first << 16 | second) -> scaled amount of the last listed pair, sorted by key.
-  std::vector<std::pair<std::uint32_t, int>> kern_index_;
-  std::int32_t design_height_ = 0;  // trunc(U * U / cap height of "A" at kTrueTypeHeight)
-  float font_scale_ = 1.0f;         // design_height_ / U: a whole multiple of 1/U
+  KernIndex kern_index_;                    // over kerning_pairs_
+  std::int32_t design_height_ = 0;          // trunc(U * U / cap height of "A" at kTrueTypeHeight)
+  float font_scale_ = 1.0f;                 // design_height_ / U: a whole multiple of 1/U
   // OVF reader: attached with the OVF reader.
 };
 

@@ -77,6 +77,8 @@ void TTFLoader::UnloadFont(std::u16string_view face, std::int32_t style) {
   if (it != fonts_.end()) fonts_.erase(it);
 }
 
-void TTFLoader::UnloadAllFonts() { fonts_.clear(); }
+void TTFLoader::UnloadAllFonts() {
+  fonts_.clear();
+}
 
 }  // namespace vuzodo

@@ -14,10 +14,10 @@ namespace vuzodo {
 
 // Settings that are not per line. Plain values; every line reads the same.
 struct ProcessSettings {
-  double unit_size = 1000.0;   // output length of one user unit
-  int text_mode = 0;           // 0 horizontal, 1 vertical, 2 path
-  double line_spacing = 1.0;   // factor on the line advance
-  int line_spacing_style = 0;  // EN_LineSpaceStyle
+  double unit_size = 1000.0;     // output length of one user unit
+  int text_mode = 0;             // 0 horizontal, 1 vertical, 2 path
+  double line_spacing = 1.0;     // factor on the line advance
+  int line_spacing_style = 0;    // EN_LineSpaceStyle
   double text_box_width = 0.0;   // user units
   double text_box_height = 0.0;  // user units
   int vertical_align = 0;        // EN_TextVerticalAlignStyle
@@ -63,7 +63,11 @@ class TTFLoader {
 };
 
 // Shorthands for the instance's parts.
-inline ProcessSettings& Process() { return TTFLoader::Instance().Settings(); }
-inline double UnitSize() { return Process().unit_size; }
+inline ProcessSettings& Process() {
+  return TTFLoader::Instance().Settings();
+}
+inline double UnitSize() {
+  return Process().unit_size;
+}
 
 }  // namespace vuzodo

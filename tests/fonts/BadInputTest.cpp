@@ -30,8 +30,7 @@ class BadInput : public ::testing::Test {
     return const_cast<unsigned short*>(reinterpret_cast<const unsigned short*>(s.c_str()));
   }
   std::u16string TempFont(const std::string& name, const std::string& bytes) {
-    const std::string path =
-        "/tmp/vuzodo-fonts-" + std::to_string(getpid()) + "-" + name + ".ttf";
+    const std::string path = "/tmp/vuzodo-fonts-" + std::to_string(getpid()) + "-" + name + ".ttf";
     std::ofstream(path, std::ios::binary) << bytes;
     files_.push_back(path);
     return Utf16(path);

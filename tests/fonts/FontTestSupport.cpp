@@ -44,7 +44,9 @@ const std::map<std::string, GoldenFont>& Goldens() {
   return goldens;
 }
 
-std::u16string Utf16(const std::string& s) { return std::u16string(s.begin(), s.end()); }
+std::u16string Utf16(const std::string& s) {
+  return std::u16string(s.begin(), s.end());
+}
 
 const GoldenFont& Golden(const char16_t* path) {
   const std::u16string p(path);

@@ -11,8 +11,7 @@ namespace fonttest {
 
 inline constexpr char16_t kLiberation[] =
     u"/usr/share/fonts/truetype/liberation2/LiberationSans-Regular.ttf";
-inline constexpr char16_t kCarlito[] =
-    u"/usr/share/fonts/truetype/crosextra/Carlito-Regular.ttf";
+inline constexpr char16_t kCarlito[] = u"/usr/share/fonts/truetype/crosextra/Carlito-Regular.ttf";
 inline constexpr char16_t kFreeSansTtf[] = u"/usr/share/fonts/truetype/freefont/FreeSans.ttf";
 inline constexpr char16_t kFreeSansOtf[] = u"/usr/share/fonts/opentype/freefont/FreeSans.otf";
 

@@ -95,8 +95,7 @@ TEST_F(Glyphs, ScaledMetricsFollowTheFontScale) {
   const float scale = static_cast<float>(font->GetFontScale());
   EXPECT_EQ(font->GetTextMetrics().tmHeight, static_cast<LONG>(10000.0f * scale));
   EXPECT_EQ(font->GetTextMetrics().tmAscent, static_cast<LONG>(7800.0f * scale));
-  EXPECT_EQ(font->GetOutlineTextMetrics().otmTextMetrics.tmAscent,
-            font->GetTextMetrics().tmAscent);
+  EXPECT_EQ(font->GetOutlineTextMetrics().otmTextMetrics.tmAscent, font->GetTextMetrics().tmAscent);
   // The em square (font units) is scaled too, as the metrics are.
   EXPECT_EQ(font->GetOutlineTextMetrics().otmEMSquare, static_cast<UINT>(2048.0f * scale));
 }
@@ -125,7 +124,6 @@ TEST_F(Glyphs, CubicOutlinesMatchTheirTrueTypeSibling) {
 // ---- the native buffer walk on hand-made records ----
 
 namespace {
-
 
 void PutFixed(std::vector<std::uint8_t>& out, double v) {
   const auto raw = static_cast<std::int32_t>(std::lround(v * 65536.0));

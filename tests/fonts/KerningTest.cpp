@@ -91,7 +91,8 @@ TEST_F(Kerning, GposOnlyFontMatchesHarfBuzz) {
     // GPOS amounts: MulDiv(v, ppem, em).
     const long long em = golden.em;
     const long long twice = 2 * v * ppem;
-    const int pixels = static_cast<int>(v < 0 ? -((-twice + em) / (2 * em)) : (twice + em) / (2 * em));
+    const int pixels =
+        static_cast<int>(v < 0 ? -((-twice + em) / (2 * em)) : (twice + em) / (2 * em));
     EXPECT_EQ(font->GetKernAmount(a, b), Scaled(pixels, font->GetFontScale()))
         << char(a) << char(b);
     nonzero += v != 0;
@@ -113,4 +114,18 @@ TEST_F(Kerning, TheLastListedPairWins) {
       ASSERT_EQ(font->GetKernAmount(pairs[i].wFirst, pairs[i].wSecond), last);
     }
   }
+}
+
+TEST(KernIndex, LaterDuplicatesWinAndMissingPairsAreZero) {
+  const KERNINGPAIR pairs[] = {{'A', 'V', -5}, {'T', 'o', -7},       {'A', 'V', -9}, {'A', 'W', 3},
+                               {'A', 'V', -2}, {0xFFFF, 0xFFFF, 11}, {'T', 'o', 4}};
+  const KernIndex index = BuildKernIndex(pairs);
+  EXPECT_EQ(index.size(), 4u);
+  EXPECT_EQ(LookupKern(index, 'A', 'V'), -2.0);
+  EXPECT_EQ(LookupKern(index, 'T', 'o'), 4.0);
+  EXPECT_EQ(LookupKern(index, 'A', 'W'), 3.0);
+  EXPECT_EQ(LookupKern(index, 0xFFFF, 0xFFFF), 11.0);
+  EXPECT_EQ(LookupKern(index, 'V', 'A'), 0.0);
+  EXPECT_EQ(LookupKern(index, 0, 0), 0.0);
+  EXPECT_EQ(LookupKern(KernIndex{}, 'A', 'V'), 0.0);
 }
