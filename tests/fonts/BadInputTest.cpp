@@ -110,3 +110,9 @@ TEST_F(BadInput, NullPointersAndAbsurdRanges) {
   LoadCharacterRange(Wide(u"Arial"), static_cast<EN_TTFFontStyle>(7), 65, 65);
   EXPECT_EQ(Loader().Fonts().size(), 2u);
 }
+
+TEST_F(BadInput, TheWidestRangeBuildsEveryUtf16UnitOnce) {
+  LoadCharacterRange(Wide(u"Arial"), EN_STYLE_REGULAR, 0, 0x7FFFFFFF);
+  ASSERT_EQ(Loader().Fonts().size(), 1u);
+  EXPECT_EQ(Loader().Fonts()[0]->GetCharacters().size(), 0x10000u);
+}

@@ -217,3 +217,22 @@ TEST(NativeWalk, MalformedBuffersStopInsideTheirBytes) {
   NativeBufferToPolyDraw(greedy, polydraw);
   EXPECT_FALSE(polydraw.GetPoints().empty());
 }
+
+TEST_F(Glyphs, FontsWithoutAUseTheirCapHeightElseSevenTenthsOfTheEm) {
+  // Fixtures of make_goldens.py: em 1000, usWinAscent + usWinDescent = 1000, so cell height
+  // 10000 is ppem 10000. With a declared cap height of 700 units: 7000 pixels; without one:
+  // 0.7 * 10000 = 7000. Either way the design height is trunc(1000 * 1000 / 7000) = 142 and the
+  // square "B" (600 x 500 units = 6000 x 5000 pixels) has its top right corner raised by the
+  // near-identity matrix to 5000 * 65537 / 65536 + 6000 / 65536 = 5000.168 pixels, 710.024 after
+  // the font scale.
+  for (const char* file : {"no-a-cap700.ttf", "no-a-nocap.ttf"}) {
+    const std::u16string face = Utf16(std::string(FONTS_DATA) + "/" + file);
+    FontDataHolder* font = Registry().LoadFont(face, 0);
+    EXPECT_EQ(font->GetDesignHeight(), 142) << file;
+    EXPECT_EQ(font->GetFontScale(), static_cast<double>(0.142f)) << file;
+    const CharBufferHolder* b = Registry().LoadCharacter(font, 'B');
+    ASSERT_NE(b, nullptr);
+    const double top = (5000.0 * 65537.0 + 6000.0) / 65536.0 * static_cast<double>(0.142f);
+    EXPECT_NEAR(OutlineBox(*b).max_y, top, 1e-6) << file;
+  }
+}

@@ -12,7 +12,9 @@ the font files with fontTools (independent of the code under test).
 
 Run from this directory: /usr/bin/python3 make_goldens.py
 """
+from fontTools.fontBuilder import FontBuilder
 from fontTools.pens.boundsPen import ControlBoundsPen
+from fontTools.pens.ttGlyphPen import TTGlyphPen
 from fontTools.ttLib import TTFont
 
 LIB = "/usr/share/fonts/truetype/liberation2/LiberationSans-Regular.ttf"
@@ -55,6 +57,29 @@ def contour_counts(font, char):
     return counts
 
 
+def build_fixtures():
+    """Two 1000-unit fonts without "A", each with one square "B" (0..600 x 0..500):
+    data/no-a-cap700.ttf declares a cap height of 700, data/no-a-nocap.ttf none (0)."""
+    for name, cap in (("no-a-cap700", 700), ("no-a-nocap", 0)):
+        fb = FontBuilder(1000, isTTF=True)
+        names = [".notdef", "space", "B"]
+        fb.setupGlyphOrder(names)
+        fb.setupCharacterMap({0x20: "space", 0x42: "B"})
+        pen = TTGlyphPen(None)
+        pen.moveTo((0, 0)); pen.lineTo((600, 0)); pen.lineTo((600, 500)); pen.lineTo((0, 500))
+        pen.closePath()
+        square = pen.glyph()
+        fb.setupGlyf({".notdef": TTGlyphPen(None).glyph(), "space": TTGlyphPen(None).glyph(),
+                      "B": square})
+        fb.setupHorizontalMetrics({".notdef": (500, 0), "space": (300, 0), "B": (700, 0)})
+        fb.setupHorizontalHeader(ascent=800, descent=-200)
+        fb.setupNameTable({"familyName": "No A " + name, "styleName": "Regular"})
+        fb.setupOS2(version=4, sTypoAscender=800, sTypoDescender=-200, usWinAscent=800,
+                    usWinDescent=200, sCapHeight=cap, sxHeight=0)
+        fb.setupPost()
+        fb.save("data/%s.ttf" % name)
+
+
 def main():
     with open("golden/fonts.txt", "w") as f:
         f.write("# Read from the font files with fontTools; written by make_goldens.py\n")
@@ -78,4 +103,5 @@ def main():
 
 
 if __name__ == "__main__":
+    build_fixtures()
     main()
