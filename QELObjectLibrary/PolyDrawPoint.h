@@ -13,6 +13,9 @@ class PolyDrawPoint : public NURBSPoint {
   static constexpr std::int32_t kLineTo = 1;       // straight segment to the point
   static constexpr std::int32_t kQuadControl = 2;  // off-curve control point of a quadratic run
   static constexpr std::int32_t kQuadEnd = 3;      // on-curve point closing a quadratic run
+  // Cubic outlines (CFF fonts): each segment is two kCubicControl points and one kCubicEnd.
+  static constexpr std::int32_t kCubicControl = 4;
+  static constexpr std::int32_t kCubicEnd = 5;
 
   constexpr PolyDrawPoint() = default;
   constexpr PolyDrawPoint(double x, double y, double weight, std::int32_t kind)

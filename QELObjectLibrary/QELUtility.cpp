@@ -403,6 +403,22 @@ std::vector<CQELPolyLine*> PolyDrawToPolyLines(const CQELPolyDraw* polydraw) {
       // dropped.
       if (j + 1 < count) AddQuadraticPiece(pen(), p[j], p[j + 1], *current);
       i = j + 2;
+    } else if (kind == PolyDrawPoint::kCubicControl) {
+      // A cubic segment: two control points and its end point. An incomplete segment is passed
+      // over point by point.
+      if (i + 2 < count && p[i + 1].GetKind() == PolyDrawPoint::kCubicControl &&
+          p[i + 2].GetKind() == PolyDrawPoint::kCubicEnd) {
+        CQELD3Bezier cubic;
+        auto& c = cubic.GetControlPoints();
+        c[0] = pen();
+        c[1] = NURBSPoint(p[i].GetX(), p[i].GetY(), 1.0);
+        c[2] = NURBSPoint(p[i + 1].GetX(), p[i + 1].GetY(), 1.0);
+        c[3] = NURBSPoint(p[i + 2].GetX(), p[i + 2].GetY(), 1.0);
+        FlattenCubicPiece(cubic, current);
+        i += 3;
+      } else {
+        ++i;
+      }
     } else {
       ++i;
     }

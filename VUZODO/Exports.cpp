@@ -1,6 +1,7 @@
 // The exported interface. Every export follows one frame: the argument guard
 // that precedes tracing (only the face of SetFontFace and the text of the
 // appends), the trace line, then the state access and the result rule.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -532,31 +533,89 @@ float GetPathLengthOfCharacters() {
 // Fonts (the registry and its readers join here)
 // ---------------------------------------------------------------------------
 
-void LoadCharacterSet(unsigned short* face, EN_TTFFontStyle style, int* /*codes*/,
-                      int /*count*/) {
+namespace {
+
+// Codes are UTF-16 code units: a range is clamped to them, so that no request builds more than
+// 65,536 characters.
+constexpr int kLastCode = 0xFFFF;
+
+FontDataHolder* LoadFaceFont(const unsigned short* face, EN_TTFFontStyle style) {
+  // A null face names no font: nothing is loaded.
+  if (face == nullptr) return nullptr;
+  return TTFLoader::Instance().LoadFont(CopyWide(face), static_cast<std::int32_t>(style));
+}
+
+}  // namespace
+
+void LoadCharacterSet(unsigned short* face, EN_TTFFontStyle style, int* codes, int count) {
   Trace("LoadCharacterSet(%s,%i);\n", TraceText(face).c_str(), static_cast<int>(style));
+  FontDataHolder* font = LoadFaceFont(face, style);
+  if (font == nullptr || codes == nullptr) return;
+  TTFLoader& loader = TTFLoader::Instance();
+  for (int i = 0; i < count; ++i) {
+    // Values that are not UTF-16 code units are passed over.
+    if (codes[i] < 0 || codes[i] > kLastCode) continue;
+    loader.LoadCharacter(font, static_cast<std::uint32_t>(codes[i]));
+  }
 }
 
 void LoadCharacterRange(unsigned short* face, EN_TTFFontStyle style, int first, int last) {
   Trace("LoadCharacterRange(%s,%i,%i,%i);\n", TraceText(face).c_str(), static_cast<int>(style),
         first, last);
+  FontDataHolder* font = LoadFaceFont(face, style);
+  if (font == nullptr) return;
+  first = std::max(first, 0);
+  last = std::min(last, kLastCode);
+  TTFLoader& loader = TTFLoader::Instance();
+  for (int code = first; code <= last; ++code) {
+    loader.LoadCharacter(font, static_cast<std::uint32_t>(code));
+  }
 }
 
 void UnloadFont(unsigned short* face, EN_TTFFontStyle style) {
   Trace("UnloadFont(%s,%i);\n", TraceText(face).c_str(), static_cast<int>(style));
+  if (face == nullptr) return;
+  TTFLoader::Instance().UnloadFont(CopyWide(face), static_cast<std::int32_t>(style));
 }
 
-void UnloadAllFonts() {}
+void UnloadAllFonts() { TTFLoader::Instance().UnloadAllFonts(); }
 
-void GetFontInformation(unsigned short* face, EN_TTFFontStyle style, FontInformation* /*out*/) {
+void GetFontInformation(unsigned short* face, EN_TTFFontStyle style, FontInformation* out) {
   Trace("GetFontInformation(%s,%i);\n", TraceText(face).c_str(), static_cast<int>(style));
+  FontDataHolder* font = LoadFaceFont(face, style);
+  if (font == nullptr || out == nullptr) return;
+  FontInformation info{};
+  // The depth of the descender of "g" below the baseline.
+  if (const CharBufferHolder* g = TTFLoader::Instance().LoadCharacter(font, 103)) {
+    const double depth = g->GetMetrics()[kBlackBoxHeight] - g->GetMetrics()[kBlackBoxTop];
+    if (depth != 0.0) info.ratio = static_cast<float>(UnitSize() / depth);
+  }
+  const OUTLINETEXTMETRICW& otm = font->GetOutlineTextMetrics();
+  info.ascent = otm.otmAscent;
+  info.descent = otm.otmDescent;
+  info.lineGap = static_cast<int>(otm.otmLineGap);
+  info.emSquare = static_cast<int>(otm.otmEMSquare);
+  info.boxTop = otm.otmrcFontBox.top;
+  info.boxBottom = otm.otmrcFontBox.bottom;
+  info.designHeight = font->GetDesignHeight();
+  *out = info;
 }
 
 int GetCustomFontRange(int** codes) {
   Trace("GetCustomFont();\n");
-  Line();
-  if (codes != nullptr) *codes = AllocateHostArray<int>(0);
-  return 0;
+  const TTFState* line = Line();
+  FontDataHolder* font =
+      TTFLoader::Instance().LoadFont(line->face_name, static_cast<std::int32_t>(line->font_style));
+  const auto& characters = font->GetCharacters();
+  const int count = static_cast<int>(characters.size());
+  // Without a place to put the array the count is still reported; nothing is allocated.
+  if (codes == nullptr) return count;
+  int* array = AllocateHostArray<int>(characters.size());
+  for (std::size_t i = 0; i < characters.size(); ++i) {
+    array[i] = static_cast<int>(characters[i]->GetCode());
+  }
+  *codes = array;
+  return count;
 }
 
 // ---------------------------------------------------------------------------

@@ -1,5 +1,7 @@
 #include "TTFLoader.h"
 
+#include <algorithm>
+
 namespace vuzodo {
 
 namespace {
@@ -35,8 +37,48 @@ TTFState* TTFLoader::PushLine() {
 }
 
 void TTFLoader::ReleaseAll() {
-  // Fonts are released with the font registry; lines go in order.
+  UnloadAllFonts();
+  // The registry starts afresh: its storage goes too.
+  std::vector<std::unique_ptr<FontDataHolder>>().swap(fonts_);
   lines_.clear();
+}
+
+FontDataHolder* TTFLoader::LoadFont(std::u16string_view face, std::int32_t style) {
+  for (const auto& font : fonts_) {
+    if (font->GetStyle() == style && font->GetFace() == face) return font.get();
+  }
+  fonts_.push_back(std::make_unique<FontDataHolder>(face, style));
+  return fonts_.back().get();
+}
+
+CharBufferHolder* TTFLoader::LoadCharacter(FontDataHolder* font, std::uint32_t code) {
+  if (font == nullptr) return nullptr;
+  if (CharBufferHolder* found = font->FindCharacter(code)) return found;
+  switch (font->GetKind()) {
+    case FontKind::kFnt:
+      return font->GetFallbackCharacter();
+    case FontKind::kOvf: {
+      std::unique_ptr<CharBufferHolder> glyph = font->BuildOvfCharacter(code);
+      return glyph == nullptr ? nullptr : font->AppendCharacter(std::move(glyph));
+    }
+    case FontKind::kShx:
+    case FontKind::kTrueType:
+      break;
+  }
+  CharBufferHolder* built = font->AppendCharacter(std::make_unique<CharBufferHolder>(code, *font));
+  built->Scale(font->GetFontScale());
+  return built;
+}
+
+void TTFLoader::UnloadFont(std::u16string_view face, std::int32_t style) {
+  const auto it = std::find_if(fonts_.begin(), fonts_.end(), [&](const auto& font) {
+    return font->GetStyle() == style && font->GetFace() == face;
+  });
+  if (it != fonts_.end()) fonts_.erase(it);
+}
+
+void TTFLoader::UnloadAllFonts() {
+  fonts_.clear();
 }
 
 }  // namespace vuzodo

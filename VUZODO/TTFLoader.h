@@ -1,20 +1,23 @@
 // The process-wide state: the line list with its current line, the settings
-// shared by all lines, and (with the font readers) the font registry.
+// shared by all lines, and the font registry.
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <string_view>
 #include <vector>
 
+#include "FontDataHolder.h"
 #include "TTFState.h"
 
 namespace vuzodo {
 
 // Settings that are not per line. Plain values; every line reads the same.
 struct ProcessSettings {
-  double unit_size = 1000.0;   // output length of one user unit
-  int text_mode = 0;           // 0 horizontal, 1 vertical, 2 path
-  double line_spacing = 1.0;   // factor on the line advance
-  int line_spacing_style = 0;  // EN_LineSpaceStyle
+  double unit_size = 1000.0;     // output length of one user unit
+  int text_mode = 0;             // 0 horizontal, 1 vertical, 2 path
+  double line_spacing = 1.0;     // factor on the line advance
+  int line_spacing_style = 0;    // EN_LineSpaceStyle
   double text_box_width = 0.0;   // user units
   double text_box_height = 0.0;  // user units
   int vertical_align = 0;        // EN_TextVerticalAlignStyle
@@ -36,16 +39,35 @@ class TTFLoader {
   // Unloads all fonts and deletes every line.
   void ReleaseAll();
 
+  // ---- font registry ----
+  // The first entry with exactly this face (case-sensitive) and style; built and appended when
+  // there is none. Never null.
+  FontDataHolder* LoadFont(std::u16string_view face, std::int32_t style);
+  // The first built character of `code`; else, by the font's kind: FNT the fallback square, OVF
+  // the reader's glyph (null without a reader), any other kind the TrueType path, appended and
+  // scaled by the font scale. Null for a null font.
+  CharBufferHolder* LoadCharacter(FontDataHolder* font, std::uint32_t code);
+  // Destroys the entry LoadFont would find; nothing happens when there is none.
+  void UnloadFont(std::u16string_view face, std::int32_t style);
+  void UnloadAllFonts();
+  // Load order.
+  const std::vector<std::unique_ptr<FontDataHolder>>& Fonts() const { return fonts_; }
+
   std::vector<std::unique_ptr<TTFState>>& Lines() { return lines_; }
   ProcessSettings& Settings() { return settings_; }
 
  private:
   std::vector<std::unique_ptr<TTFState>> lines_;
   ProcessSettings settings_;
+  std::vector<std::unique_ptr<FontDataHolder>> fonts_;  // load order
 };
 
 // Shorthands for the instance's parts.
-inline ProcessSettings& Process() { return TTFLoader::Instance().Settings(); }
-inline double UnitSize() { return Process().unit_size; }
+inline ProcessSettings& Process() {
+  return TTFLoader::Instance().Settings();
+}
+inline double UnitSize() {
+  return Process().unit_size;
+}
 
 }  // namespace vuzodo

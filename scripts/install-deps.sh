@@ -10,6 +10,8 @@ pkgs=(
   valgrind binutils clang libclang-rt-14-dev
   # platform layer tests: GPOS, CFF and metric-compatible fonts; fontTools for its goldens
   fonts-crosextra-carlito fonts-urw-base35 fonts-freefont-otf python3-fonttools
+  # font tests: the TrueType sibling of the CFF FreeSans
+  fonts-freefont-ttf
 )
 missing=()
 for p in "${pkgs[@]}"; do

@@ -1,5 +1,6 @@
 #include "FaceMatch.h"
 
+#include <dlfcn.h>
 #include <fontconfig/fontconfig.h>
 
 #include <memory>
@@ -28,7 +29,19 @@ class Configuration {
   }
 
  private:
-  Configuration() : config_(FcInitLoadConfigAndFonts()) {}
+  Configuration() : config_(FcInitLoadConfigAndFonts()) { PinFontconfig(); }
+  // fontconfig keeps process-wide state (language and program name caches) that only FcFini
+  // frees, and a library may not call FcFini: the host may use fontconfig too. When this
+  // library is loaded at run time and unloaded again, fontconfig would be unmapped with it and
+  // that state lost (reported as leaks); keeping fontconfig mapped makes it behave as in any
+  // process that links fontconfig itself.
+  static void PinFontconfig() {
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(&FcInitLoadConfigAndFonts), &info) == 0) return;
+    if (info.dli_fname == nullptr) return;
+    // Already loaded: this only marks it as never to be unloaded; the handle is not closed.
+    dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+  }
   FcConfig* config_;
 };
 

@@ -1,0 +1,326 @@
+#include "FontDataHolder.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "FontFace.h"
+#include "QELUtility.h"
+#include "TTFLoader.h"
+
+namespace vuzodo {
+
+namespace {
+
+std::u16string UpperCase(std::u16string_view face) {
+  std::u16string upper(face);
+  for (char16_t& c : upper) {
+    if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
+  }
+  return upper;
+}
+
+// Truncates towards zero; values beyond the range of T (or NaN) saturate / give 0 instead of
+// being undefined.
+template <typename T>
+T Truncate(double v) {
+  if (std::isnan(v)) return 0;
+  if (v >= static_cast<double>(std::numeric_limits<T>::max())) {
+    return std::numeric_limits<T>::max();
+  }
+  if (v <= static_cast<double>(std::numeric_limits<T>::lowest())) {
+    return std::numeric_limits<T>::lowest();
+  }
+  return static_cast<T>(v);
+}
+
+// A metric times the font scale, in single precision as the scale is held, then truncated.
+template <typename T>
+T ScaleMetric(T value, float scale) {
+  return Truncate<T>(static_cast<double>(static_cast<float>(value) * scale));
+}
+
+std::uint32_t KernKey(std::uint16_t first, std::uint16_t second) {
+  return (static_cast<std::uint32_t>(first) << 16) | second;
+}
+
+}  // namespace
+
+FontKind KindOfFace(std::u16string_view face) {
+  const std::u16string upper = UpperCase(face);
+  const std::size_t n = upper.size();
+  if (n >= 4 && upper.compare(n - 4, 4, u".FNT") == 0) return FontKind::kFnt;
+  if (n >= 4 && upper.find(u".SHX") == n - 4) return FontKind::kShx;
+  if (n >= 4 && upper.find(u".OVF") == n - 4) return FontKind::kOvf;
+  return FontKind::kTrueType;
+}
+
+double FontDataHolder::GetUnitSize() {
+  return UnitSize();
+}
+
+FontDataHolder::FontDataHolder(std::u16string_view face, std::int32_t style)
+    : face_(face), style_(style) {
+  switch (KindOfFace(face_)) {
+    case FontKind::kFnt:
+      ReadFntFile();
+      FinishShapeFont();
+      break;
+    case FontKind::kShx:
+      ReadShxFile();
+      FinishShapeFont();
+      break;
+    case FontKind::kOvf:
+      ReadOvfFile();
+      break;
+    case FontKind::kTrueType:
+      LoadTrueType();
+      break;
+  }
+}
+
+FontDataHolder::~FontDataHolder() {
+  if (font_ != nullptr) DeleteObject(font_);
+}
+
+// ---- reader hooks ----
+
+// The SHX reader appends one record per shape, in file order, each built at scale 1 with
+// SetMetricsFromBox from the shape interpreter's box and advance.
+void FontDataHolder::ReadShxFile() {}
+// The FNT reader appends one record per defined character.
+void FontDataHolder::ReadFntFile() {}
+// The OVF reader loads the file, sets the text metrics from its header and shape_scale_ = U /
+// the header's height; its characters are built on demand by BuildOvfCharacter.
+void FontDataHolder::ReadOvfFile() {}
+
+std::unique_ptr<CharBufferHolder> FontDataHolder::BuildOvfCharacter(std::uint32_t /*code*/) const {
+  return nullptr;
+}
+
+CharBufferHolder* FontDataHolder::FindCharacter(std::uint32_t code) const {
+  const auto it = index_.find(code);
+  return it == index_.end() ? nullptr : it->second;
+}
+
+CharBufferHolder* FontDataHolder::AppendCharacter(std::unique_ptr<CharBufferHolder> character) {
+  CharBufferHolder* stored = character.get();
+  characters_.push_back(std::move(character));
+  index_.try_emplace(stored->GetCode(), stored);  // the first record of a code is the one found
+  return stored;
+}
+
+// ---- SHX and FNT ----
+
+void FontDataHolder::FinishShapeFont() {
+  NormaliseShapes();
+  SynthesiseMetrics();
+  const double u = GetUnitSize();
+  auto* square = new CQELPolyLine();
+  square->AddPoint(0.0, 0.0);
+  square->AddPoint(u, 0.0);
+  square->AddPoint(u, u);
+  square->AddPoint(0.0, u);
+  fallback_ = std::make_unique<CharBufferHolder>(0u, std::vector<CQELEntity*>{square});
+  fallback_->SetMetrics(u, u, 0.0, u, u, 0.0);
+  // Normalised so that "A" is U high: the design height these fonts answer with.
+  design_height_ = Truncate<std::int32_t>(u);
+}
+
+void FontDataHolder::NormaliseShapes() {
+  const CharBufferHolder* reference = FindCharacter(65);
+  if (reference == nullptr) {
+    for (const auto& c : characters_) {
+      if (c->GetMetrics()[kBlackBoxTop] > 0.0) {
+        reference = c.get();
+        break;
+      }
+    }
+  }
+  // No "A" and nothing above the baseline: no factor can be derived; the shapes keep their
+  // own size.
+  if (reference == nullptr) return;
+  const double factor = GetUnitSize() / reference->GetMetrics()[kBlackBoxTop];
+  if (!std::isfinite(factor)) return;
+  for (const auto& c : characters_) c->Scale(factor);
+}
+
+void FontDataHolder::SynthesiseMetrics() {
+  const double u = GetUnitSize();
+  auto t = [](double v) { return Truncate<LONG>(v); };
+  TEXTMETRICW& tm = text_metrics_;
+  tm = TEXTMETRICW{};
+  tm.tmHeight = t(1.56 * u);
+  tm.tmAscent = t(1.264 * u);
+  tm.tmDescent = t(0.296 * u);
+  tm.tmInternalLeading = t(0.164 * u);
+  tm.tmExternalLeading = t(0.046 * u);
+  tm.tmAveCharWidth = t(0.616 * u);
+  tm.tmMaxCharWidth = t(3.72 * u);
+  tm.tmWeight = 400;
+
+  NURBSPoint min(3.4e38, 3.4e38, 1.0);
+  NURBSPoint max(-3.4e38, -3.4e38, 1.0);
+  for (const auto& c : characters_) {
+    for (const CQELEntity* e : c->GetOutlines()) GrowBoundingBox(min, max, e);
+  }
+  OUTLINETEXTMETRICW& otm = outline_metrics_;
+  otm = OUTLINETEXTMETRICW{};
+  otm.otmSize = sizeof(OUTLINETEXTMETRICW);
+  otm.otmTextMetrics = tm;
+  otm.otmEMSquare = 2048;
+  otm.otmAscent = t(1.016 * u);
+  otm.otmDescent = t(-0.294 * u);
+  otm.otmLineGap = Truncate<UINT>(0.209 * u);
+  otm.otmsCapEmHeight = Truncate<UINT>(0.698 * u);
+  otm.otmrcFontBox = RECT{t(min.GetX()), t(max.GetY()), t(max.GetX()), t(min.GetY())};
+  otm.otmMacAscent = t(1.264 * u);
+  otm.otmMacDescent = t(-0.296 * u);
+  otm.otmMacLineGap = Truncate<UINT>(0.046 * u);
+  otm.otmptSubscriptSize = POINT{t(0.977 * u), t(0.907 * u)};
+  otm.otmptSubscriptOffset = POINT{0, t(0.193 * u)};
+  otm.otmptSuperscriptSize = POINT{t(0.977 * u), t(0.907 * u)};
+  otm.otmptSuperscriptOffset = POINT{0, t(0.666 * u)};
+  kerning_pairs_.clear();
+  kern_index_.clear();
+}
+
+// ---- TrueType ----
+
+void FontDataHolder::LoadTrueType() {
+  CreateTrueTypeFont(kTrueTypeHeight);
+  design_height_ = ComputeDesignHeight();
+  font_scale_ = static_cast<float>(design_height_ / GetUnitSize());
+  if (!std::isfinite(font_scale_)) font_scale_ = 0.0f;
+  ReadMetricsAndKerning();
+}
+
+void FontDataHolder::CreateTrueTypeFont(LONG height) {
+  LOGFONTW lf{};
+  lf.lfHeight = height;
+  lf.lfCharSet = DEFAULT_CHARSET;
+  // lfFaceName gets what fits; the whole face (a file path may be far longer) travels with the
+  // font object.
+  const std::size_t n = std::min<std::size_t>(face_.size(), LF_FACESIZE - 1);
+  std::copy_n(face_.data(), n, lf.lfFaceName);
+  switch (style_) {
+    case 0:
+      lf.lfWeight = FW_NORMAL;
+      break;
+    case 1:
+      lf.lfWeight = FW_BOLD;
+      break;
+    case 2:
+      lf.lfWeight = FW_NORMAL;
+      lf.lfItalic = 1;
+      break;
+    case 3:
+      lf.lfWeight = FW_BOLD;
+      lf.lfItalic = 1;
+      break;
+    default:
+      break;  // weight 0 (don't care), no italic
+  }
+  if (font_ != nullptr) DeleteObject(font_);
+  font_ = platform::CreateFontForFace(lf, face_);
+}
+
+std::int32_t FontDataHolder::ComputeDesignHeight() const {
+  const MAT2 matrix = GlyphMatrix();
+  GLYPHMETRICS gm{};
+  const DWORD result = WithFontDC(
+      [&](HDC dc) { return GetGlyphOutlineW(dc, 65, GGO_NATIVE, &gm, 0, nullptr, &matrix); });
+  double cap = (result == GDI_ERROR) ? 0.0 : static_cast<double>(gm.gmptGlyphOrigin.y);
+  if (cap <= 0.0) {
+    // No "A", or one whose top is not above the baseline: the font's cap height stands in, else
+    // 0.7 em (the cap height of common Latin designs).
+    OUTLINETEXTMETRICW otm{};
+    TEXTMETRICW tm{};
+    WithFontDC([&](HDC dc) {
+      GetTextMetricsW(dc, &tm);
+      return GetOutlineTextMetricsW(dc, sizeof(OUTLINETEXTMETRICW), &otm);
+    });
+    if (otm.otmsCapEmHeight > 0) {
+      cap = otm.otmsCapEmHeight;
+    } else {
+      cap = 0.7 * static_cast<double>(tm.tmHeight - tm.tmInternalLeading);
+    }
+  }
+  if (cap <= 0.0) return 0;  // no font at all: an unscaled (empty) font
+  const double u = GetUnitSize();
+  return Truncate<std::int32_t>(u * u / cap);
+}
+
+void FontDataHolder::ReadMetricsAndKerning() {
+  const float scale = font_scale_;
+  WithFontDC([&](HDC dc) {
+    const DWORD count = GetKerningPairsW(dc, 0, nullptr);
+    kerning_pairs_.clear();
+    if (count != 0 && count != GDI_ERROR) {
+      kerning_pairs_.resize(count);
+      const DWORD got = GetKerningPairsW(dc, count, kerning_pairs_.data());
+      kerning_pairs_.resize(got == GDI_ERROR ? 0 : std::min(got, count));
+    }
+    text_metrics_ = TEXTMETRICW{};
+    outline_metrics_ = OUTLINETEXTMETRICW{};
+    GetTextMetricsW(dc, &text_metrics_);
+    GetOutlineTextMetricsW(dc, sizeof(OUTLINETEXTMETRICW), &outline_metrics_);
+    return 0;
+  });
+  TEXTMETRICW& tm = text_metrics_;
+  for (LONG* f : {&tm.tmHeight, &tm.tmAscent, &tm.tmDescent, &tm.tmInternalLeading,
+                  &tm.tmExternalLeading, &tm.tmAveCharWidth, &tm.tmMaxCharWidth}) {
+    *f = ScaleMetric(*f, scale);
+  }
+  OUTLINETEXTMETRICW& otm = outline_metrics_;
+  otm.otmTextMetrics = tm;
+  for (UINT* f : {&otm.otmEMSquare, &otm.otmLineGap, &otm.otmsCapEmHeight, &otm.otmMacLineGap}) {
+    *f = ScaleMetric(*f, scale);
+  }
+  for (int* f : {&otm.otmAscent, &otm.otmDescent, &otm.otmMacAscent, &otm.otmMacDescent}) {
+    *f = ScaleMetric(*f, scale);
+  }
+  for (LONG* f : {&otm.otmrcFontBox.left, &otm.otmrcFontBox.top, &otm.otmrcFontBox.right,
+                  &otm.otmrcFontBox.bottom, &otm.otmptSubscriptSize.x, &otm.otmptSubscriptSize.y,
+                  &otm.otmptSubscriptOffset.x, &otm.otmptSubscriptOffset.y,
+                  &otm.otmptSuperscriptSize.x, &otm.otmptSuperscriptSize.y,
+                  &otm.otmptSuperscriptOffset.x, &otm.otmptSuperscriptOffset.y}) {
+    *f = ScaleMetric(*f, scale);
+  }
+  for (KERNINGPAIR& pair : kerning_pairs_) pair.iKernAmount = ScaleMetric(pair.iKernAmount, scale);
+
+  kern_index_ = BuildKernIndex(kerning_pairs_);
+}
+
+double FontDataHolder::GetKernAmount(std::uint16_t first, std::uint16_t second) const {
+  return LookupKern(kern_index_, first, second);
+}
+
+KernIndex BuildKernIndex(std::span<const KERNINGPAIR> pairs) {
+  KernIndex index;
+  index.reserve(pairs.size());
+  for (const KERNINGPAIR& pair : pairs) {
+    index.emplace_back(KernKey(pair.wFirst, pair.wSecond), pair.iKernAmount);
+  }
+  // A stable sort keeps the listed order within equal pairs; the last of each run is kept.
+  std::stable_sort(index.begin(), index.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  KernIndex last;
+  last.reserve(index.size());
+  for (std::size_t i = 0; i < index.size(); ++i) {
+    if (i + 1 < index.size() && index[i + 1].first == index[i].first) continue;
+    last.push_back(index[i]);
+  }
+  return last;
+}
+
+double LookupKern(const KernIndex& index, std::uint16_t first, std::uint16_t second) {
+  const std::uint32_t key = KernKey(first, second);
+  const auto it =
+      std::lower_bound(index.begin(), index.end(), key,
+                       [](const auto& entry, std::uint32_t k) { return entry.first < k; });
+  if (it == index.end() || it->first != key) return 0.0;
+  return static_cast<double>(it->second);
+}
+
+}  // namespace vuzodo

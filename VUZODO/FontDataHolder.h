@@ -1,0 +1,129 @@
+// One loaded font, keyed by face (or file path) and style: its characters, its text metrics in
+// the GDI layouts and, for TrueType fonts, the GDI font, the normalising scale and the kerning.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "CharBufferHolder.h"
+#include "gdi.h"
+
+namespace vuzodo {
+
+// Which reader builds a font; decided by the suffix of the face.
+enum class FontKind { kTrueType, kShx, kOvf, kFnt };
+
+// The kind of `face`, tested on an upper-cased copy in this order: last four units ".FNT"; the
+// first ".SHX" starting four units before the end; the same for ".OVF"; otherwise TrueType
+// (so "x.shx.bak" or "a.shx.b.shx" are TrueType faces).
+FontKind KindOfFace(std::u16string_view face);
+
+// Kerning pairs indexed by (first << 16 | second), sorted, holding for each pair the amount of
+// the last pair listed for it; answers the "last match wins" scan without scanning.
+using KernIndex = std::vector<std::pair<std::uint32_t, int>>;
+KernIndex BuildKernIndex(std::span<const KERNINGPAIR> pairs);
+// The indexed amount of (first, second), or 0.0.
+double LookupKern(const KernIndex& index, std::uint16_t first, std::uint16_t second);
+
+class FontDataHolder {
+ public:
+  // The height at which TrueType fonts are realized (GDI cell height, pixels).
+  static constexpr LONG kTrueTypeHeight = 10000;
+
+  // Builds the font with the reader of its kind. Never fails: a missing face or file gives the
+  // platform's substitute (TrueType) or a font without characters (the other kinds).
+  FontDataHolder(std::u16string_view face, std::int32_t style);
+  ~FontDataHolder();
+
+  FontDataHolder(const FontDataHolder&) = delete;
+  FontDataHolder& operator=(const FontDataHolder&) = delete;
+
+  const std::u16string& GetFace() const { return face_; }
+  std::int32_t GetStyle() const { return style_; }
+  FontKind GetKind() const { return KindOfFace(face_); }
+  HFONT GetFontHandle() const { return font_; }
+
+  // The first character with `code` in build order, or null.
+  CharBufferHolder* FindCharacter(std::uint32_t code) const;
+  // Appends to the character list (readers and the registry); returns the stored record.
+  CharBufferHolder* AppendCharacter(std::unique_ptr<CharBufferHolder> character);
+  const std::vector<std::unique_ptr<CharBufferHolder>>& GetCharacters() const {
+    return characters_;
+  }
+  // SHX and FNT fonts: the square of side U with code 0 given for undefined codes; else null.
+  CharBufferHolder* GetFallbackCharacter() const { return fallback_.get(); }
+
+  // OVF fonts: character `code` from the OVF reader, or null while no reader is attached (or the
+  // file could not be read).
+  std::unique_ptr<CharBufferHolder> BuildOvfCharacter(std::uint32_t code) const;
+  double GetShapeScale() const { return shape_scale_; }
+
+  // ---- TrueType side ----
+  void CreateTrueTypeFont(LONG height);
+  std::int32_t ComputeDesignHeight() const;
+  void ReadMetricsAndKerning();
+  // The scaled amount of the ordered pair (first, second), or 0.0; the last pair GDI listed for
+  // it wins.
+  double GetKernAmount(std::uint16_t first, std::uint16_t second) const;
+  double GetFontScale() const { return font_scale_; }
+  static double GetUnitSize();
+  std::int32_t GetDesignHeight() const { return design_height_; }
+  std::span<const KERNINGPAIR> GetKerningPairs() const { return kerning_pairs_; }
+  const TEXTMETRICW& GetTextMetrics() const { return text_metrics_; }
+  const OUTLINETEXTMETRICW& GetOutlineTextMetrics() const { return outline_metrics_; }
+
+  // Runs one GDI query on a memory DC of its own with this font selected.
+  template <typename Query>
+  auto WithFontDC(Query&& query) const;
+
+ private:
+  void LoadTrueType();
+  // Reader hooks: each fills the character list (and, OVF, the metrics) from the file named by
+  // the face. Until a reader is attached the font stays without characters.
+  void ReadShxFile();
+  void ReadFntFile();
+  void ReadOvfFile();
+  // SHX and FNT: scale every character so that "A" is U high, synthesise the metrics, build the
+  // fallback square.
+  void FinishShapeFont();
+  void NormaliseShapes();
+  void SynthesiseMetrics();
+
+  std::vector<std::unique_ptr<CharBufferHolder>> characters_;   // build order
+  std::unordered_map<std::uint32_t, CharBufferHolder*> index_;  // code -> first record
+  std::unique_ptr<CharBufferHolder> fallback_;
+  std::u16string face_;                     // exactly as passed
+  std::int32_t style_ = 0;                  // EN_TTFFontStyle
+  HFONT font_ = nullptr;                    // TrueType only
+  TEXTMETRICW text_metrics_{};              // scaled by font_scale_ (TrueType) or synthesised
+  OUTLINETEXTMETRICW outline_metrics_{};    // likewise; otmTextMetrics = text_metrics_
+  double shape_scale_ = 1.0;                // OVF: U / the file's height field
+  std::vector<KERNINGPAIR> kerning_pairs_;  // GDI order, iKernAmount scaled and truncated
+  KernIndex kern_index_;                    // over kerning_pairs_
+  std::int32_t design_height_ = 0;          // trunc(U * U / cap height of "A" at kTrueTypeHeight)
+  float font_scale_ = 1.0f;                 // design_height_ / U: a whole multiple of 1/U
+  // OVF reader: attached with the OVF reader.
+};
+
+template <typename Query>
+auto FontDataHolder::WithFontDC(Query&& query) const {
+  struct Scope {
+    HDC dc;
+    HGDIOBJ previous;
+    ~Scope() {
+      SelectObject(dc, previous);
+      ReleaseDC(nullptr, dc);
+      DeleteDC(dc);
+    }
+  };
+  HDC dc = CreateCompatibleDC(nullptr);
+  Scope scope{dc, SelectObject(dc, font_)};
+  return query(dc);
+}
+
+}  // namespace vuzodo
