@@ -73,4 +73,16 @@ void ReleasePointBlock(void* block, std::size_t bytes) noexcept {
   ::operator delete(block);
 }
 
+void ReleasePooledPointBlocks() noexcept {
+#if QEL_POOL_POINTS
+  for (int c = 0; c < kClasses; ++c) {
+    while (void* block = free_heads[c]) {
+      free_heads[c] = *static_cast<void**>(block);
+      ::operator delete(block);
+    }
+    free_counts[c] = 0;
+  }
+#endif
+}
+
 }  // namespace qel

@@ -14,6 +14,10 @@ namespace qel {
 // heap directly. The sanitizer build bypasses the lists so that every block stays under its watch.
 void* AllocatePointBlock(std::size_t bytes);
 void ReleasePointBlock(void* block, std::size_t bytes) noexcept;
+// Gives the calling thread's recycled blocks back to the heap. A library that
+// is unloaded must call it: the lists live in its thread-local storage, and
+// blocks left there would be lost with it.
+void ReleasePooledPointBlocks() noexcept;
 
 template <class T>
 struct PointAllocator {

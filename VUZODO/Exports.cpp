@@ -10,6 +10,7 @@
 #include "NurbPath.h"
 #include "OutlineCreator.h"
 #include "TTFLoader.h"
+#include "TTFText.h"
 #include "TestUtility.h"
 #include "VUZODO.h"
 #include "qelhatching/qelhatching.h"
@@ -295,10 +296,24 @@ int SetDeformPathCharacters(EN_Bool on) {
 // ---------------------------------------------------------------------------
 
 namespace {
-// Copies the text into the current line; the layout of the current text mode
-// then places it (horizontal, vertical and path layouts arrive with their
-// units; until then nothing is laid out and the line stays empty).
-void AppendText(unsigned short* text, bool /*multiline*/) { Line()->SetTextCopy(text); }
+// Copies the text into the current line and lays it out with the layout of
+// the current text mode; `multiline` selects the layout that breaks lines.
+// Vertical and path layouts are not built yet: those modes lay nothing out.
+void AppendText(unsigned short* text, bool multiline) {
+  TTFState* line = Line();
+  line->SetTextCopy(text);
+  TTFText worker;
+  switch (Process().text_mode) {
+    case 0:
+      if (multiline) {
+        worker.LayoutLine(line);
+      } else {
+        worker.LayoutLineSimple(line);
+      }
+      break;
+    default: break;
+  }
+}
 }  // namespace
 
 int AppendCharacters(unsigned short* text) {

@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <system_error>
 
+#include "PointAllocator.h"
 #include "TTFLoader.h"
 
 namespace vuzodo {
@@ -59,6 +60,9 @@ void ProcessDetach() {
   CloseLog(g_trace_log);
   CloseLog(g_dump_log);
   TTFLoader::Destroy();
+  // Point blocks recycled by the geometry would be lost with this module's
+  // thread-local storage.
+  qel::ReleasePooledPointBlocks();
 }
 
 std::FILE* TraceLog() { return g_trace_log; }

@@ -15,9 +15,12 @@ struct FontSetDeleter {
   void operator()(FcFontSet* s) const { FcFontSetDestroy(s); }
 };
 
-// The configuration (rules and font list) is the platform's own, loaded on
-// first use and destroyed at exit, rather than fontconfig's process-wide
-// default, which is never released.
+// The configuration (rules and font list) is fontconfig's process-wide
+// default, referenced on first use and released at exit. A configuration of
+// our own would be built anew every time a host loads the library, and
+// fontconfig keeps per-configuration state that is never given back, so
+// repeated load/unload cycles grew the heap; the default one is built once
+// per process.
 class Configuration {
  public:
   static FcConfig* Get() {
@@ -29,7 +32,7 @@ class Configuration {
   }
 
  private:
-  Configuration() : config_(FcInitLoadConfigAndFonts()) { PinFontconfig(); }
+  Configuration() : config_(FcConfigReference(nullptr)) { PinFontconfig(); }
   // fontconfig keeps process-wide state (language and program name caches) that only FcFini
   // frees, and a library may not call FcFini: the host may use fontconfig too. When this
   // library is loaded at run time and unloaded again, fontconfig would be unmapped with it and

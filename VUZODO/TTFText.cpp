@@ -1,0 +1,454 @@
+#include "TTFText.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+#include "CharBufferHolder.h"
+#include "FontDataHolder.h"
+#include "QELEntity.h"
+#include "QELUtility.h"
+#include "TTFLoader.h"
+
+namespace vuzodo {
+
+namespace {
+
+// What the layout reads of a font, in font metric units (already normalised).
+struct FontFacts {
+  double box_top = 0.0, box_bottom = 0.0;  // font bounding box
+};
+
+FontFacts ReadFontFacts(const FontDataHolder& font) {
+  const OUTLINETEXTMETRICW& otm = font.GetOutlineTextMetrics();
+  return FontFacts{static_cast<double>(otm.otmrcFontBox.top),
+                   static_cast<double>(otm.otmrcFontBox.bottom)};
+}
+
+// The six glyph metrics of the layout: black box width and height, glyph
+// origin x and y, cell increment x and y.
+struct Glyph {
+  double bbx = 0, bby = 0, ox = 0, oy = 0, incx = 0, incy = 0;
+};
+
+Glyph GlyphOf(const CharBufferHolder* ch) {
+  if (ch == nullptr) return {};
+  const CharMetrics& m = ch->GetMetrics();
+  return Glyph{m[kBlackBoxWidth], m[kBlackBoxHeight], m[kBlackBoxLeft],
+               m[kBlackBoxTop],   m[kAdvanceX],       m[kAdvanceY]};
+}
+
+// Rotation x shear x scale, with the direction mirrors; (e, f) per character.
+struct GlyphTransform {
+  double a = 1, b = 0, c = 0, d = 1;
+
+  double X(double x, double y, double e) const { return a * x + b * y + e; }
+  double Y(double x, double y, double f) const { return c * x + d * y + f; }
+};
+
+// Everything set up once per line: step values derived from the settings.
+struct LineSetup {
+  FontDataHolder* font = nullptr;
+  FontFacts facts;
+  double unit = 1000.0, gap = 0.0;
+  double hx = 1.0, hy = 1.0;
+  double cphi = 1.0, sphi = 0.0, t = 0.0;
+  double script_offset = 0.0;
+  GlyphTransform m;
+};
+
+LineSetup SetUp(const TTFState& line) {
+  LineSetup s;
+  s.font = TTFLoader::Instance().LoadFont(line.face_name, line.font_style);
+  s.facts = ReadFontFacts(*s.font);
+  s.unit = UnitSize();
+  s.gap = line.horizontal_gap;
+  s.hx = line.text_height * line.character_scale_x;
+  s.hy = line.text_height * line.character_scale_y;
+  s.cphi = std::cos(line.character_angle);
+  s.sphi = std::sin(line.character_angle);
+  s.t = std::tan(line.oblique_angle);
+  double k = 1.0, o = 0.0;
+  TTFText::ComputeScriptFactors(line, *s.font, k, o);
+  // The offset is scaled with the height before the script scale applies.
+  s.script_offset = o * s.hy;
+  s.hx *= k;
+  s.hy *= k;
+  s.m.a = s.cphi * s.hx;
+  s.m.c = s.sphi * s.hx;
+  if (line.backward) {
+    s.m.a = -s.m.a;
+    s.m.c = -s.m.c;
+  }
+  s.m.b = (s.t * s.cphi - s.sphi) * s.hy;
+  s.m.d = (s.t * s.sphi + s.cphi) * s.hy;
+  if (line.upside_down) {
+    s.m.b = -s.m.b;
+    s.m.d = -s.m.d;
+  }
+  return s;
+}
+
+// The glyph's box: the advance cell horizontally, the black box vertically.
+CharacterBox CellBox(const Glyph& g) {
+  return CharacterBox{{0.0, g.incx, g.incx, 0.0},
+                      {g.oy - g.bby, g.oy - g.bby, g.oy, g.oy}};
+}
+
+CharacterBox PlaceBox(const CharacterBox& box, const GlyphTransform& m, double e, double f) {
+  CharacterBox out;
+  for (int i = 0; i < 4; ++i) {
+    out.x[i] = m.X(box.x[i], box.y[i], e);
+    out.y[i] = m.Y(box.x[i], box.y[i], f);
+  }
+  return out;
+}
+
+void SwapCorners(CharacterBox& box, int i, int j) {
+  std::swap(box.x[i], box.x[j]);
+  std::swap(box.y[i], box.y[j]);
+}
+
+// Clones the character's outline and places it with the transform. Arcs are
+// flattened through the transform and turned back into an arc when the image
+// is still a circle; `affine_arcs` places them like every other entity.
+std::vector<CQELEntity*> PlaceOutline(const CharBufferHolder* ch, const GlyphTransform& m,
+                                      double e, double f, bool affine_arcs) {
+  std::vector<CQELEntity*> placed;
+  if (ch == nullptr) return placed;
+  placed.reserve(ch->GetOutlines().size());
+  for (const CQELEntity* entity : ch->GetOutlines()) {
+    if (entity == nullptr) continue;
+    if (entity->GetType() == CQELEntity::kEllipticalArc && !affine_arcs) {
+      const auto* arc = static_cast<const CQELEllipticalArc*>(entity);
+      CQELPolyLine* image = arc->ToPolyLine(m.a, m.b, m.c, m.d, e, f);
+      if (image == nullptr) continue;
+      if (CQELEllipticalArc* circle = PolyLineToCircle(image)) {
+        delete image;
+        placed.push_back(circle);
+      } else {
+        placed.push_back(image);
+      }
+      continue;
+    }
+    CQELEntity* clone = entity->Clone();
+    if (clone == nullptr) continue;
+    clone->Transform(m.a, m.b, m.c, m.d, e, f);
+    placed.push_back(clone);
+  }
+  return placed;
+}
+
+void LineStartCaret(TTFState& line, const LineSetup& s) {
+  const CursorPosition caret{0.0f, static_cast<float>(s.facts.box_top * s.hy), 0.0f,
+                             static_cast<float>(s.facts.box_bottom * s.hy), 0.0f, 1};
+  if (!line.carets.empty() && line.carets.back().lineStart == 1) {
+    line.carets.back() = caret;
+  } else {
+    line.carets.push_back(caret);
+  }
+}
+
+// The first stop right of the pen, in output units; negative when none.
+double NextTabStop(const TTFState& line, double unit, double pen_x) {
+  for (float stop : line.indent_list) {
+    if (pen_x + 1e-8 < stop * unit) return stop * unit;
+  }
+  return -1.0;
+}
+
+// A space or tab on the line at index 1 or later, searched from the end.
+long FindBreak(const TTFState& line) {
+  for (size_t k = line.character_codes.size(); k-- > 1;) {
+    const unsigned short ch = line.character_codes[k];
+    if (ch == 32 || ch == 9) return static_cast<long>(k);
+  }
+  return -1;
+}
+
+}  // namespace
+
+void TTFText::ComputeScriptFactors(const TTFState& line, const FontDataHolder& font,
+                                   double& scale, double& offset) {
+  scale = 1.0;
+  offset = 0.0;
+  if (line.script_mode != 1 && line.script_mode != 2) return;
+  const OUTLINETEXTMETRICW& otm = font.GetOutlineTextMetrics();
+  const double top = otm.otmrcFontBox.top;
+  const bool sub = line.script_mode == 1;
+  const double size_y = sub ? otm.otmptSubscriptSize.y : otm.otmptSuperscriptSize.y;
+  const double offset_y = sub ? otm.otmptSubscriptOffset.y : otm.otmptSuperscriptOffset.y;
+  const double shift = std::min(std::max((sub ? 0.1 : 0.36) * top, offset_y), 1.5 * top);
+  // A font box top of 0 leaves no ratio to take; the full size is used.
+  double ratio = top != 0.0 ? size_y / top : 1.0;
+  ratio = std::clamp(ratio, 0.5, 1.5);
+  if (sub) {
+    scale = line.subscript_size * ratio;
+    offset = -(line.subscript_offset * shift * scale);
+  } else {
+    scale = line.superscript_size * ratio;
+    offset = line.superscript_offset * shift * scale;
+  }
+}
+
+void TTFText::UpdateLineMetrics(TTFState& line, const FontDataHolder& font, double y) {
+  const TEXTMETRICW& tm = font.GetTextMetrics();
+  const OUTLINETEXTMETRICW& otm = font.GetOutlineTextMetrics();
+  const float ascent = static_cast<float>(tm.tmAscent * y);
+  const float descent = static_cast<float>(-std::fabs(tm.tmDescent * y));
+  const float gap = static_cast<float>(static_cast<double>(otm.otmLineGap) * y);
+  if (ascent > line.maximum_ascent) line.maximum_ascent = ascent;
+  if (descent < line.maximum_descent) line.maximum_descent = descent;
+  if (gap > line.maximum_line_gap) line.maximum_line_gap = gap;
+  line.line_metrics.push_back(LineMetricRecord{ascent, descent, gap});
+}
+
+void TTFText::MoveTailToLine(size_t k, TTFState& nl, TTFState& old) {
+  // Streams: everything after the break character moves.
+  auto move_stream = [k](std::vector<double>& from, std::vector<int>& from_ends,
+                         std::vector<double>& to, std::vector<int>& to_ends) {
+    if (k >= from_ends.size()) return;
+    const size_t cut_k = std::min<size_t>(std::max(from_ends[k], 0), from.size());
+    const size_t keep = k == 0 ? 0 : std::min<size_t>(std::max(from_ends[k - 1], 0), from.size());
+    const size_t base = to.size();
+    to.insert(to.end(), from.begin() + cut_k, from.end());
+    for (size_t j = k + 1; j < from_ends.size(); ++j) {
+      to_ends.push_back(static_cast<int>(base) + from_ends[j] - from_ends[k]);
+    }
+    from.resize(keep);
+    from_ends.resize(k);
+  };
+  move_stream(old.outline_stream, old.outline_ends, nl.outline_stream, nl.outline_ends);
+  move_stream(old.fill_stream, old.fill_ends, nl.fill_stream, nl.fill_ends);
+  move_stream(old.hatch_stream, old.hatch_ends, nl.hatch_stream, nl.hatch_ends);
+
+  // Line metrics: both lines' maxima recomputed from their records.
+  auto maxima = [](TTFState& line, const std::vector<LineMetricRecord>& records, size_t from,
+                   size_t to) {
+    line.maximum_ascent = line.maximum_descent = line.maximum_line_gap = 0.0;
+    for (size_t j = from; j < to && j < records.size(); ++j) {
+      line.maximum_ascent = std::max<double>(line.maximum_ascent, records[j].ascent);
+      line.maximum_descent = std::min<double>(line.maximum_descent, records[j].descent);
+      line.maximum_line_gap = std::max<double>(line.maximum_line_gap, records[j].line_gap);
+    }
+  };
+  maxima(old, old.line_metrics, 0, k + 2);
+  maxima(nl, old.line_metrics, k + 1, old.line_metrics.size());
+  if (k + 1 < old.line_metrics.size()) {
+    nl.line_metrics.insert(nl.line_metrics.end(), old.line_metrics.begin() + k + 1,
+                           old.line_metrics.end());
+  }
+  old.line_metrics.resize(std::min(old.line_metrics.size(), k));
+
+  // Carets: shifted so that the caret after the break character is at x 0.
+  if (k + 1 < old.carets.size()) {
+    const CursorPosition shift = old.carets[k + 1];
+    for (size_t j = k + 1; j < old.carets.size(); ++j) {
+      CursorPosition c = old.carets[j];
+      c.topX -= shift.topX;
+      c.bottomX -= shift.bottomX;
+      c.lineStart = j == k + 1 ? 1 : 0;
+      nl.carets.push_back(c);
+    }
+  }
+  old.carets.resize(std::min(old.carets.size(), k + 1));
+
+  // Characters and their boxes; the break character's box is dropped.
+  if (k + 1 < old.character_codes.size()) {
+    nl.character_codes.insert(nl.character_codes.end(), old.character_codes.begin() + k + 1,
+                              old.character_codes.end());
+  }
+  old.character_codes.resize(std::min(old.character_codes.size(), k));
+  if (k + 1 < old.character_boxes.size()) {
+    nl.character_boxes.insert(nl.character_boxes.end(), old.character_boxes.begin() + k + 1,
+                              old.character_boxes.end());
+  }
+  old.character_boxes.resize(std::min(old.character_boxes.size(), k));
+
+  // Extents: their sums place the new line's pen and stream origin.
+  double sx = 0.0, sy = 0.0;
+  for (size_t j = 2 * (k + 1); j + 1 < old.advances.size(); j += 2) {
+    nl.advances.push_back(old.advances[j]);
+    nl.advances.push_back(old.advances[j + 1]);
+    sx += old.advances[j];
+    sy += old.advances[j + 1];
+  }
+  nl.pen_position_x = sx;
+  nl.pen_position_y = sy;
+  nl.pen = NURBSPoint(sx, sy);
+  old.advances.resize(std::min(old.advances.size(), 2 * k));
+
+  // The counts follow the characters kept on each line.
+  old.character_count = static_cast<int>(old.character_codes.size());
+  nl.character_count = static_cast<int>(nl.character_codes.size());
+}
+
+void TTFText::LayoutLine(TTFState* line) {
+  // Breaks continue on the next line in a loop rather than by recursion, so
+  // that a text of many line feeds cannot exhaust the stack.
+  while (line != nullptr) line = LayoutOneLine(line);
+}
+
+TTFState* TTFText::LayoutOneLine(TTFState* line_ptr) {
+  TTFState& line = *line_ptr;
+  const LineSetup s = SetUp(line);
+  TTFLoader& loader = TTFLoader::Instance();
+  const std::u16string text = line.text_copy;
+  double pen_x = line.pen_position_x;
+  unsigned short previous = line.previous_character;
+  double off_x = 0.0, off_y = 0.0;
+
+  for (size_t i = 0; i < text.size(); ++i) {
+    const unsigned short ch = text[i];
+    ++line.character_count;
+    if (line.character_count == 1) {
+      LineStartCaret(line, s);
+    } else {
+      pen_x += s.gap;
+    }
+    const double x0 = line.pen.GetX(), y0 = line.pen.GetY();
+
+    if (ch == 10) {
+      TTFState* next = loader.PushLine();
+      next->SetTextCopy(reinterpret_cast<const unsigned short*>(text.c_str() + i + 1));
+      line.character_count -= 1;
+      UpdateLineMetrics(line, *s.font, s.hy);
+      UpdateLineMetrics(*next, *s.font, s.hy);
+      next->carets.push_back(CursorPosition{0.0f, static_cast<float>(s.facts.box_top * s.hy),
+                                            0.0f, static_cast<float>(s.facts.box_bottom * s.hy),
+                                            0.0f, 1});
+      return next;
+    }
+
+    Glyph g;
+    std::vector<CQELEntity*> entities;
+    CharacterBox box;
+    if (ch == 9) {
+      const double stop = NextTabStop(line, s.unit, pen_x);
+      if (stop >= 0.0) {
+        g.bbx = g.incx = (stop - pen_x) / s.hx;
+      } else {
+        g = GlyphOf(loader.LoadCharacter(s.font, 32));
+      }
+      box = PlaceBox(CellBox(g), s.m, pen_x + off_x - x0, off_y - y0);
+      UpdateLineMetrics(line, *s.font, s.hy);
+    } else {
+      UpdateLineMetrics(line, *s.font, s.hy);
+      const CharBufferHolder* glyph = loader.LoadCharacter(s.font, ch);
+      g = GlyphOf(glyph);
+      const double hw = (g.incx / 2.0) * s.hx;
+      const double hc = (g.oy - g.bby / 2.0) * s.hy;
+      // Rotation about the box centre.
+      const double dx = hw - hw * s.cphi + hc * s.sphi;
+      const double dy = hc - hc * s.cphi - hw * s.sphi;
+      if (!line.backward) {
+        off_x = dx;
+        off_y = s.script_offset + dy;
+      } else {
+        // The mirrored glyph moves right by its advance along the baseline.
+        off_x = 2.0 * s.cphi * hw + dx;
+        off_y = s.script_offset + dy + 2.0 * s.sphi * hw;
+      }
+      if (line.upside_down) {
+        off_x -= g.oy * s.hy * s.sphi - s.t * g.bbx * s.hx;
+        off_y += g.oy * s.hy * s.cphi;
+      }
+      // Kerning moves this character and everything after it.
+      if (line.auto_kern) pen_x += s.font->GetKernAmount(previous, ch) * s.hx;
+      entities = PlaceOutline(glyph, s.m, pen_x + off_x, off_y, false);
+      box = PlaceBox(CellBox(g), s.m, pen_x + off_x - x0, off_y - y0);
+      if (line.upside_down && !line.backward) {
+        SwapCorners(box, 0, 3);
+        SwapCorners(box, 1, 2);
+      } else if (line.upside_down && line.backward) {
+        SwapCorners(box, 0, 2);
+        SwapCorners(box, 1, 3);
+      } else if (line.backward) {
+        SwapCorners(box, 0, 1);
+        SwapCorners(box, 2, 3);
+      }
+    }
+
+    // The corner where the next character starts, and word wrap.
+    const double cx = box.x[1] + x0, cy = box.y[1] + y0;
+    if (line.word_wrap && Process().text_box_width * s.unit < cx) {
+      const long k = FindBreak(line);
+      if (k >= 0) {
+        DeleteEntities(entities);
+        TTFState* next = loader.PushLine();
+        next->SetTextCopy(reinterpret_cast<const unsigned short*>(text.c_str() + i));
+        MoveTailToLine(static_cast<size_t>(k), *next, line);
+        return next;
+      }
+    }
+
+    const double mx = std::max({box.x[0], box.x[1], box.x[2], box.x[3]});
+    line.carets.push_back(CursorPosition{static_cast<float>(mx + x0),
+                                         static_cast<float>(s.facts.box_top * s.hy),
+                                         static_cast<float>(mx + x0),
+                                         static_cast<float>(s.facts.box_bottom * s.hy), 0.0f, 0});
+    line.character_boxes.push_back(box);
+    pen_x += g.incx * s.hx;
+    // Extents, the three streams and the hatching exchange.
+    line.AddCharacter(x0, y0, cx, cy, entities);
+    line.character_codes.push_back(ch);
+    previous = ch;
+  }
+  line.previous_character = previous;
+  line.pen_position_x = pen_x;
+  return nullptr;
+}
+
+void TTFText::LayoutLineSimple(TTFState* line_ptr) {
+  TTFState& line = *line_ptr;
+  const LineSetup s = SetUp(line);
+  TTFLoader& loader = TTFLoader::Instance();
+  const std::u16string text = line.text_copy;
+  double pen_x = line.pen_position_x;
+  unsigned short previous = line.previous_character;
+  // The transform's x column without the width scale: the direction of the
+  // advance along the rotated (and possibly mirrored) baseline.
+  const double ux = s.m.a / s.hx, uy = s.m.c / s.hx;
+
+  for (const char16_t c16 : text) {
+    const unsigned short ch = c16;
+    const double p = pen_x;
+    ++line.character_count;
+    if (line.character_count != 1) pen_x += s.gap;
+    const double x0 = line.pen.GetX(), y0 = line.pen.GetY();
+    const CharBufferHolder* glyph = loader.LoadCharacter(s.font, ch);
+    const Glyph g = GlyphOf(glyph);
+    const double hw = (g.incx / 2.0) * s.hx;
+    const double hc = (g.oy - g.bby / 2.0) * s.hy;
+    const double dx = hw - hw * s.cphi + hc * s.sphi;
+    const double dy = hc - hc * s.cphi - hw * s.sphi;
+    double off_x, off_y;
+    if (!line.backward) {
+      off_x = dx;
+      off_y = s.script_offset + dy;
+    } else {
+      off_x = 2.0 * s.cphi * hw + dx;
+      off_y = s.script_offset + dy + 2.0 * s.sphi * hw;
+    }
+    if (line.upside_down) {
+      off_x -= g.oy * s.hy * s.sphi;
+      off_y += g.oy * s.hy * s.cphi;
+    }
+    if (line.auto_kern) pen_x += s.font->GetKernAmount(previous, ch) * s.hx;
+    std::vector<CQELEntity*> entities = PlaceOutline(glyph, s.m, pen_x + off_x, off_y, true);
+    line.ink_rectangles.push_back(Rect4{g.ox * s.hx + pen_x - p, (g.oy - g.bby) * s.hy,
+                                        (g.ox + g.bbx) * s.hx + pen_x - p, g.oy * s.hy});
+    line.cell_rectangles.push_back(Rect4{0.0, (g.oy - g.bby) * s.hy,
+                                         pen_x + off_x + g.incx * s.hx - p, g.oy * s.hy});
+    const double cx = 2.0 * ux * hw + pen_x + off_x;
+    const double cy = 2.0 * uy * hc + off_y;
+    pen_x += g.incx * s.hx;
+    line.AddCharacter(x0, y0, cx, cy, entities);
+    line.character_codes.push_back(ch);
+    previous = ch;
+  }
+  line.previous_character = previous;
+  line.pen_position_x = pen_x;
+}
+
+}  // namespace vuzodo

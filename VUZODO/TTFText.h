@@ -1,0 +1,48 @@
+// Horizontal line layout: characters become transformed, kerned, gapped and
+// scripted glyph outlines on one or more lines, with tabs, line feeds, word
+// wrap, caret records, character boxes, line metrics and the three streams.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "TTFState.h"
+
+class CQELEntity;
+
+namespace vuzodo {
+
+class FontDataHolder;
+
+class TTFText {
+ public:
+  // A worker lives for one append call. The construction values carry no
+  // layout meaning; they are kept for callers that pass them.
+  TTFText() = default;
+
+  // Lays out the line's text on it, continuing its pen, carets and streams;
+  // line feeds and word wrap continue on new lines.
+  void LayoutLine(TTFState* line);
+  // One line, no breaking, no carets or line metrics; per character an ink
+  // and a cell rectangle.
+  void LayoutLineSimple(TTFState* line);
+
+  // Super- or subscript scale (1 without script) and baseline offset (font
+  // metric units) of the line's script mode.
+  static void ComputeScriptFactors(const TTFState& line, const FontDataHolder& font,
+                                   double& scale, double& offset);
+  // Raises the line's maximum ascent and line gap, lowers its maximum descent
+  // and appends a line metric record, all times the y scale `y`.
+  static void UpdateLineMetrics(TTFState& line, const FontDataHolder& font, double y);
+  // Word wrap: the break character k vanishes and every character after it
+  // moves from `old_line` to `new_line`.
+  static void MoveTailToLine(size_t k, TTFState& new_line, TTFState& old_line);
+
+ private:
+  // Lays out one line; returns the line to continue on when the text breaks
+  // (line feed or wrap), or null when the text is done.
+  TTFState* LayoutOneLine(TTFState* line);
+};
+
+}  // namespace vuzodo
