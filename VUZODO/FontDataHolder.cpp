@@ -1,5 +1,10 @@
 #include "FontDataHolder.h"
 
+#include "FntReader.h"
+#include "OVFFontHandler.h"
+#include "ReaderGlyph.h"
+#include "SHXFontHandler.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -85,17 +90,84 @@ FontDataHolder::~FontDataHolder() {
 
 // ---- reader hooks ----
 
-// The SHX reader appends one record per shape, in file order, each built at scale 1 with
-// SetMetricsFromBox from the shape interpreter's box and advance.
-void FontDataHolder::ReadShxFile() {}
-// The FNT reader appends one record per defined character.
-void FontDataHolder::ReadFntFile() {}
-// The OVF reader loads the file, sets the text metrics from its header and shape_scale_ = U /
-// the header's height; its characters are built on demand by BuildOvfCharacter.
-void FontDataHolder::ReadOvfFile() {}
+namespace {
+const unsigned short* WidePath(const std::u16string& face) {
+  return reinterpret_cast<const unsigned short*>(face.c_str());
+}
 
-std::unique_ptr<CharBufferHolder> FontDataHolder::BuildOvfCharacter(std::uint32_t /*code*/) const {
-  return nullptr;
+// A reader's glyph as a character record, its metrics by the bounding-box rule.
+std::unique_ptr<CharBufferHolder> ToRecord(ReaderGlyph& glyph) {
+  auto record = std::make_unique<CharBufferHolder>(glyph.code, glyph.ReleaseOutline());
+  record->SetMetricsFromBox(glyph.box_min, glyph.box_max, glyph.advance);
+  return record;
+}
+}  // namespace
+
+// Every shape of the file, in file order, built at scale 1.
+void FontDataHolder::ReadShxFile() {
+  for (SHXBuiltShape& shape : SHXFontHandler::BuildAllShapes(WidePath(face_))) {
+    auto record = std::make_unique<CharBufferHolder>(shape.code, shape.TakeEntities());
+    record->SetMetricsFromBox(shape.min, shape.max, shape.advance);
+    AppendCharacter(std::move(record));
+  }
+}
+
+// Every defined character, under the conversion mode in force at load.
+void FontDataHolder::ReadFntFile() {
+  for (ReaderGlyph& glyph : ::ReadFntFile(WidePath(face_), Process().fnt_conversion_mode)) {
+    AppendCharacter(ToRecord(glyph));
+  }
+}
+
+// The whole file is read now; characters are decoded on demand. The metrics
+// come from the file's header, scaled to the unit size.
+void FontDataHolder::ReadOvfFile() {
+  ovf_ = std::make_unique<OVFFontHandler>();
+  ovf_->Load(WidePath(face_));
+  const double unit = UnitSize();
+  shape_scale_ = ovf_->ShapeScale(unit);
+  const OVFFontMetrics m = ovf_->Metrics(unit);
+  TEXTMETRICW& tm = text_metrics_;
+  tm.tmHeight = m.tmHeight;
+  tm.tmAscent = m.tmAscent;
+  tm.tmDescent = m.tmDescent;
+  tm.tmInternalLeading = m.tmInternalLeading;
+  tm.tmExternalLeading = m.tmExternalLeading;
+  tm.tmAveCharWidth = m.tmAveCharWidth;
+  tm.tmMaxCharWidth = m.tmMaxCharWidth;
+  tm.tmWeight = m.tmWeight;
+  OUTLINETEXTMETRICW& otm = outline_metrics_;
+  otm.otmEMSquare = m.otmEMSquare;
+  otm.otmAscent = m.otmAscent;
+  otm.otmDescent = m.otmDescent;
+  otm.otmLineGap = m.otmLineGap;
+  otm.otmsCapEmHeight = m.otmsCapEmHeight;
+  otm.otmrcFontBox.left = m.otmrcFontBox_left;
+  otm.otmrcFontBox.top = m.otmrcFontBox_top;
+  otm.otmrcFontBox.right = m.otmrcFontBox_right;
+  otm.otmrcFontBox.bottom = m.otmrcFontBox_bottom;
+  otm.otmMacAscent = m.otmMacAscent;
+  otm.otmMacDescent = m.otmMacDescent;
+  otm.otmMacLineGap = m.otmMacLineGap;
+  otm.otmsStrikeoutPosition = m.otmsStrikeoutPosition;
+  otm.otmptSubscriptSize = {m.otmptSubscriptSize_x, m.otmptSubscriptSize_y};
+  otm.otmptSubscriptOffset = {m.otmptSubscriptOffset_x, m.otmptSubscriptOffset_y};
+  otm.otmptSuperscriptSize = {m.otmptSuperscriptSize_x, m.otmptSuperscriptSize_y};
+  otm.otmptSuperscriptOffset = {m.otmptSuperscriptOffset_x, m.otmptSuperscriptOffset_y};
+  otm.otmTextMetrics = text_metrics_;
+}
+
+// A glyph of the file scaled to the unit size, or the missing-glyph square
+// (already unit-sized) for a code the file lacks.
+std::unique_ptr<CharBufferHolder> FontDataHolder::BuildOvfCharacter(std::uint32_t code) const {
+  if (ovf_ == nullptr) return nullptr;
+  if (std::optional<ReaderGlyph> glyph = ovf_->BuildGlyph(static_cast<std::int32_t>(code))) {
+    std::unique_ptr<CharBufferHolder> record = ToRecord(*glyph);
+    record->Scale(shape_scale_);
+    return record;
+  }
+  ReaderGlyph square = MissingGlyphSquare(UnitSize());
+  return ToRecord(square);
 }
 
 CharBufferHolder* FontDataHolder::FindCharacter(std::uint32_t code) const {

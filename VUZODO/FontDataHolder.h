@@ -13,6 +13,8 @@
 #include "CharBufferHolder.h"
 #include "gdi.h"
 
+class OVFFontHandler;
+
 namespace vuzodo {
 
 // Which reader builds a font; decided by the suffix of the face.
@@ -107,7 +109,7 @@ class FontDataHolder {
   KernIndex kern_index_;                    // over kerning_pairs_
   std::int32_t design_height_ = 0;          // trunc(U * U / cap height of "A" at kTrueTypeHeight)
   float font_scale_ = 1.0f;                 // design_height_ / U: a whole multiple of 1/U
-  // OVF reader: attached with the OVF reader.
+  std::unique_ptr<OVFFontHandler> ovf_;     // OVF only: the whole file, glyphs decoded on demand
 };
 
 template <typename Query>

@@ -137,7 +137,7 @@ TEST_F(Registry, SuffixDecidesTheKind) {
   EXPECT_EQ(KindOfFace(u"Arial"), FontKind::kTrueType);
 }
 
-TEST_F(Registry, ShapeFontsWithoutAReaderStayEmpty) {
+TEST_F(Registry, ShapeFontsOfMissingFilesStayEmpty) {
   // SHX and FNT: no characters, synthesised metrics and the fallback square of side U; an
   // undefined SHX code goes the TrueType way without a GDI font: a record without outline.
   FontDataHolder* shx = Loader().LoadFont(u"/nonexistent/romans.shx", 0);
@@ -157,8 +157,11 @@ TEST_F(Registry, ShapeFontsWithoutAReaderStayEmpty) {
   EXPECT_EQ(square->GetMetrics(), expected);
   EXPECT_TRUE(fnt->GetCharacters().empty());
 
+  // OVF: every code the file lacks is the missing-glyph square of side U.
   FontDataHolder* ovf = Loader().LoadFont(u"/nonexistent/font.ovf", 0);
-  EXPECT_EQ(Loader().LoadCharacter(ovf, 'A'), nullptr);
+  const CharBufferHolder* missing = Loader().LoadCharacter(ovf, 'A');
+  ASSERT_NE(missing, nullptr);
+  EXPECT_EQ(missing->GetMetrics(), expected);
   EXPECT_EQ(Loader().LoadCharacter(nullptr, 'A'), nullptr);
   FontInformation info{};
   GetFontInformation(Wide(u"/nonexistent/font.ovf"), EN_STYLE_REGULAR, &info);
