@@ -11,4 +11,5 @@ echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
 bash "$root/scripts/build.sh" "$root/build-asan" -DVUZODO_SANITIZE=ON -DVUZODO_BUILD_BENCH=OFF \
   -DCMAKE_BUILD_TYPE=Debug
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  LSAN_OPTIONS=suppressions="$root/scripts/lsan.supp" \
   ctest --test-dir "$root/build-asan" -j "$(nproc)" --timeout 900 -LE nosan
