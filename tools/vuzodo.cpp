@@ -2,7 +2,11 @@
 #include <dlfcn.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -32,6 +36,107 @@ int Version() {
   return found == static_cast<int>(names.size()) ? 0 : 1;
 }
 
+// UTF-8 to the UTF-16 the interface takes.
+std::u16string ToUtf16(const std::string& utf8) {
+  std::u16string out;
+  for (size_t i = 0; i < utf8.size();) {
+    const unsigned char c = utf8[i];
+    char32_t cp = c;
+    int extra = 0;
+    if (c >= 0xF0) {
+      cp = c & 0x07;
+      extra = 3;
+    } else if (c >= 0xE0) {
+      cp = c & 0x0F;
+      extra = 2;
+    } else if (c >= 0xC0) {
+      cp = c & 0x1F;
+      extra = 1;
+    }
+    for (int k = 1; k <= extra && i + k < utf8.size(); ++k) cp = (cp << 6) | (utf8[i + k] & 0x3F);
+    i += 1 + extra;
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+    } else {
+      out.push_back(static_cast<char16_t>(cp));
+    }
+  }
+  return out;
+}
+
+unsigned short* U16(std::u16string& s) { return reinterpret_cast<unsigned short*>(s.data()); }
+
+struct RenderOptions {
+  std::string text = "VUZODO";
+  std::string font = "Arial";
+  std::string output = "out.svg";
+  float height = 1.0f;
+  int style = 0;
+  int type = 0;
+};
+
+// Writes the record array as an SVG path: y flipped, arcs as arcs, dots as
+// small circles.
+void WriteSvg(const int* data, int count, const float* box, const std::string& path) {
+  std::ostringstream d, dots;
+  long x = 0, y = 0;
+  for (int p = 0; p + 2 < count;) {
+    const int code = data[p];
+    const long nx = x + data[p + 1], ny = y + data[p + 2];
+    if (code == 40) {
+      d << "M" << nx << " " << -ny << " ";
+    } else if (code == 41) {
+      d << "L" << nx << " " << -ny << " ";
+    } else if (code == 42 && p + 4 < count) {
+      const double cx = data[p + 3], cy = data[p + 4];
+      const double r = std::hypot(cx, cy);
+      const double cross = (-cx) * (data[p + 2] - cy) - (-cy) * (data[p + 1] - cx);
+      d << "A" << r << " " << r << " 0 0 " << (cross > 0 ? 0 : 1) << " " << nx << " " << -ny
+        << " ";
+    } else if (code == 466) {
+      dots << "<circle cx=\"" << nx << "\" cy=\"" << -ny << "\" r=\"8\"/>\n";
+    }
+    x = nx;
+    y = ny;
+    p += code == 42 ? 5 : 3;
+  }
+  const double margin = 100;
+  const double minx = std::min(box[0], box[4]) - margin, maxx = std::max(box[0], box[4]) + margin;
+  const double miny = std::min(box[1], box[5]) - margin, maxy = std::max(box[1], box[5]) + margin;
+  std::ofstream out(path);
+  out << "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"" << minx << " " << -maxy << " "
+      << (maxx - minx) << " " << (maxy - miny) << "\">\n"
+      << "<path fill=\"none\" stroke=\"black\" stroke-width=\"6\" d=\"" << d.str()
+      << "\"/>\n"
+      << dots.str() << "</svg>\n";
+}
+
+int Render(const RenderOptions& o) {
+  SetDefaults();
+  std::u16string face = ToUtf16(o.font), text = ToUtf16(o.text);
+  SetFontFace(U16(face));
+  SetFontStyle(static_cast<EN_TTFFontStyle>(o.style));
+  if (SetTextHeight(o.height) == 0) {
+    std::fprintf(stderr, "vuzodo: the height must be greater than 0\n");
+    return 2;
+  }
+  if (AppendCharactersEx(U16(text)) == 0) {
+    std::fprintf(stderr, "vuzodo: nothing to render\n");
+    return 2;
+  }
+  int* data = nullptr;
+  float box[8] = {0, 0, 0, 0, 0, 0, 0, 0};
+  const int count = GetMultilineOutLines(-1, static_cast<EN_ReturnType>(o.type), &data, box);
+  WriteSvg(data, count, box, o.output);
+  DeleteTTFData(data);
+  std::printf("%s: %d characters on %d lines, %d ints\n", o.output.c_str(),
+              GetCharacterCount(-1), GetTextLineCount(), count);
+  FinishText();
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -39,6 +144,20 @@ int main(int argc, char** argv) {
   app.require_subcommand(1);
   auto* version = app.add_subcommand("version", "print the version and check the interface");
   version->callback([] { std::exit(Version()); });
+
+  RenderOptions options;
+  auto* render = app.add_subcommand("render", "lay out a text and write its outlines as SVG");
+  render->add_option("text", options.text, "text to render (\\n starts a new line)");
+  render->add_option("-f,--font", options.font, "face name, or an .ttf/.otf/.shx/.ovf/.fnt file");
+  render->add_option("-H,--height", options.height, "text height factor");
+  render->add_option("-s,--style", options.style, "0 regular, 1 bold, 2 italic, 3 bold italic");
+  render->add_option("-t,--return-type", options.type, "0 outlines, 1 fill, 2 hatch, 3-5 mixed");
+  render->add_option("-o,--output", options.output, "SVG file to write");
+  render->callback([&options] {
+    std::string& t = options.text;
+    for (size_t at; (at = t.find("\\n")) != std::string::npos;) t.replace(at, 2, "\n");
+    std::exit(Render(options));
+  });
   CLI11_PARSE(app, argc, argv);
   return 0;
 }
