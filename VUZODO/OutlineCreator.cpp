@@ -198,50 +198,76 @@ int TruncateToInt(double v) {
   return static_cast<int>(v);
 }
 
-int* ToIntArray(const std::vector<double>& list, int& count) {
-  const size_t n = list.size();
-  int* out = AllocateHostArray<int>(n + 1);
+namespace {
+// Writes stream records as host ints: consecutive moves merge, moves and
+// draws that round to nothing are dropped (their fractions carry on in the
+// residues), dots are always written. Residues carry from record to record
+// and from stream to stream.
+struct RecordWriter {
+  int* out;
   size_t w = 0;
   double rx = 0.0, ry = 0.0;
   int previous = 41;
   size_t last_move = 0;  // where the dx of the last written move sits
-  size_t p = 0;
-  while (p + 2 < n) {
-    const int code = TruncateToInt(list[p]);
-    if (code == 40 && previous == 40) {
-      out[last_move] += RoundCarry(list[p + 1], rx);
-      out[last_move + 1] += RoundCarry(list[p + 2], ry);
-      p += 3;
-    } else if (code == 42) {
-      if (p + 4 >= n) break;  // a cut-off arc record ends the list
-      out[w++] = 42;
-      out[w++] = RoundCarry(list[p + 1], rx);
-      out[w++] = RoundCarry(list[p + 2], ry);
-      out[w++] = RoundHalfAway(list[p + 3]);
-      out[w++] = RoundHalfAway(list[p + 4]);
-      previous = 42;
-      p += 5;
-    } else if (code == 466) {
-      out[w++] = 466;
-      out[w++] = RoundCarry(list[p + 1], rx);
-      out[w++] = RoundCarry(list[p + 2], ry);
-      previous = 466;
-      p += 3;
-    } else {
-      const int dx = RoundCarry(list[p + 1], rx);
-      const int dy = RoundCarry(list[p + 2], ry);
-      p += 3;
-      if (dx == 0 && dy == 0) continue;  // the residues keep the fractions
-      if (code == 40) last_move = w + 1;
-      out[w++] = code;
-      out[w++] = dx;
-      out[w++] = dy;
-      previous = code;
+
+  // `arc_end_residues`: an arc's end is rounded with the residues (its centre
+  // never is); the older line form rounds all four operands plainly.
+  void Write(const std::vector<double>& stream, bool arc_end_residues) {
+    const size_t n = stream.size();
+    size_t p = 0;
+    while (p + 2 < n) {
+      const int code = TruncateToInt(stream[p]);
+      if (code == 40 && previous == 40) {
+        out[last_move] += RoundCarry(stream[p + 1], rx);
+        out[last_move + 1] += RoundCarry(stream[p + 2], ry);
+        p += 3;
+      } else if (code == 42) {
+        if (p + 4 >= n) break;  // a cut-off arc record ends the list
+        out[w++] = 42;
+        out[w++] = arc_end_residues ? RoundCarry(stream[p + 1], rx) : RoundHalfAway(stream[p + 1]);
+        out[w++] = arc_end_residues ? RoundCarry(stream[p + 2], ry) : RoundHalfAway(stream[p + 2]);
+        out[w++] = RoundHalfAway(stream[p + 3]);
+        out[w++] = RoundHalfAway(stream[p + 4]);
+        previous = 42;
+        p += 5;
+      } else {
+        const int dx = RoundCarry(stream[p + 1], rx);
+        const int dy = RoundCarry(stream[p + 2], ry);
+        p += 3;
+        if (code != 466 && dx == 0 && dy == 0) continue;
+        if (code == 40) last_move = w + 1;
+        out[w++] = code;
+        out[w++] = dx;
+        out[w++] = dy;
+        previous = code;
+      }
     }
   }
-  out[w++] = -1;
-  count = static_cast<int>(w);
-  return out;
+
+  // Back to the line start: merged into a closing move, or a move of the
+  // truncated sums written even when it is zero.
+  void Close(double sx, double sy) {
+    if (previous == 40 && w >= 3) {
+      out[last_move] += RoundCarry(-sx, rx);
+      out[last_move + 1] += RoundCarry(-sy, ry);
+    } else {
+      last_move = w + 1;
+      out[w++] = 40;
+      out[w++] = TruncateToInt(-sx);
+      out[w++] = TruncateToInt(-sy);
+      previous = 40;
+    }
+  }
+};
+
+}  // namespace
+
+int* ToIntArray(const std::vector<double>& list, int& count) {
+  RecordWriter writer{AllocateHostArray<int>(list.size() + 1)};
+  writer.Write(list, true);
+  writer.out[writer.w++] = -1;
+  count = static_cast<int>(writer.w);
+  return writer.out;
 }
 
 std::vector<double> BuildTextArray(const std::vector<std::unique_ptr<TTFState>>& lines, int type,
@@ -346,61 +372,6 @@ std::vector<double> BuildCharacterArray(const std::vector<std::unique_ptr<TTFSta
 
 namespace {
 
-// Writes stream records into `out` like ToIntArray (merging, dropping,
-// residues carried across streams), with an arc's four operands rounded
-// without residues.
-struct LineWriter {
-  int* out;
-  size_t w = 0;
-  double rx = 0.0, ry = 0.0;
-  int previous = 41;
-  size_t last_move = 0;
-
-  void Prepare(const std::vector<double>& stream) {
-    const size_t n = stream.size();
-    size_t p = 0;
-    while (p + 2 < n) {
-      const int code = TruncateToInt(stream[p]);
-      if (code == 40 && previous == 40) {
-        out[last_move] += RoundCarry(stream[p + 1], rx);
-        out[last_move + 1] += RoundCarry(stream[p + 2], ry);
-        p += 3;
-      } else if (code == 42) {
-        if (p + 4 >= n) break;
-        out[w++] = 42;
-        for (int i = 1; i <= 4; ++i) out[w++] = RoundHalfAway(stream[p + i]);
-        previous = 42;
-        p += 5;
-      } else {
-        const int dx = RoundCarry(stream[p + 1], rx);
-        const int dy = RoundCarry(stream[p + 2], ry);
-        p += 3;
-        if (code != 466 && dx == 0 && dy == 0) continue;
-        if (code == 40) last_move = w + 1;
-        out[w++] = code;
-        out[w++] = dx;
-        out[w++] = dy;
-        previous = code;
-      }
-    }
-  }
-
-  // Back to the line start: merged into a closing move, or a move of the
-  // truncated sums written even when it is zero.
-  void Close(double sx, double sy) {
-    if (previous == 40 && w >= 3) {
-      out[last_move] += RoundCarry(-sx, rx);
-      out[last_move + 1] += RoundCarry(-sy, ry);
-    } else {
-      last_move = w + 1;
-      out[w++] = 40;
-      out[w++] = TruncateToInt(-sx);
-      out[w++] = TruncateToInt(-sy);
-      previous = 40;
-    }
-  }
-};
-
 // Copies a character slice in groups of three values (code, dx, dy) with
 // residues starting at zero; no merging or dropping. Trailing values that do
 // not fill a group are copied rounded.
@@ -428,7 +399,7 @@ int* LineArray(const TTFState& line, int index, int type, float* box, int& count
     if (type == 1 || type == 3 || type == 4 || type == 5) chosen.push_back(kFill);
     size_t size = 1;
     for (StreamKind kind : chosen) size += Stream(line, kind).size() + 3;
-    LineWriter writer{AllocateHostArray<int>(size)};
+    RecordWriter writer{AllocateHostArray<int>(size)};
     double sx = 0.0, sy = 0.0;
     for (size_t k = 0; k + 1 < line.advances.size(); k += 2) {
       sx += line.advances[k];
@@ -436,7 +407,7 @@ int* LineArray(const TTFState& line, int index, int type, float* box, int& count
     }
     for (StreamKind kind : chosen) {
       Trace("PrepareArrayData()\n");
-      writer.Prepare(Stream(line, kind));
+      writer.Write(Stream(line, kind), false);
       writer.Close(sx, sy);
     }
     writer.out[writer.w++] = -1;

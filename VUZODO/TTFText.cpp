@@ -139,6 +139,29 @@ std::vector<CQELEntity*> PlaceOutline(const CharBufferHolder* ch, const GlyphTra
   return placed;
 }
 
+// The glyph's placement offset: rotation about its box centre, the move of a
+// mirrored (backward) glyph by its advance along the baseline, and the lift of
+// an upside-down glyph by its top. The single-line layout leaves the oblique
+// term out of the upside-down shift (`oblique_upside`).
+void GlyphOffsets(const TTFState& line, const LineSetup& s, const Glyph& g, bool oblique_upside,
+                  double& off_x, double& off_y) {
+  const double hw = (g.incx / 2.0) * s.hx;
+  const double hc = (g.oy - g.bby / 2.0) * s.hy;
+  const double dx = hw - hw * s.cphi + hc * s.sphi;
+  const double dy = hc - hc * s.cphi - hw * s.sphi;
+  if (!line.backward) {
+    off_x = dx;
+    off_y = s.script_offset + dy;
+  } else {
+    off_x = 2.0 * s.cphi * hw + dx;
+    off_y = s.script_offset + dy + 2.0 * s.sphi * hw;
+  }
+  if (line.upside_down) {
+    off_x -= g.oy * s.hy * s.sphi - (oblique_upside ? s.t * g.bbx * s.hx : 0.0);
+    off_y += g.oy * s.hy * s.cphi;
+  }
+}
+
 void LineStartCaret(TTFState& line, const LineSetup& s) {
   const CursorPosition caret{0.0f, static_cast<float>(s.facts.box_top * s.hy), 0.0f,
                              static_cast<float>(s.facts.box_bottom * s.hy), 0.0f, 1};
@@ -336,23 +359,7 @@ TTFState* TTFText::LayoutOneLine(TTFState* line_ptr) {
       UpdateLineMetrics(line, *s.font, s.hy);
       const CharBufferHolder* glyph = loader.LoadCharacter(s.font, ch);
       g = GlyphOf(glyph);
-      const double hw = (g.incx / 2.0) * s.hx;
-      const double hc = (g.oy - g.bby / 2.0) * s.hy;
-      // Rotation about the box centre.
-      const double dx = hw - hw * s.cphi + hc * s.sphi;
-      const double dy = hc - hc * s.cphi - hw * s.sphi;
-      if (!line.backward) {
-        off_x = dx;
-        off_y = s.script_offset + dy;
-      } else {
-        // The mirrored glyph moves right by its advance along the baseline.
-        off_x = 2.0 * s.cphi * hw + dx;
-        off_y = s.script_offset + dy + 2.0 * s.sphi * hw;
-      }
-      if (line.upside_down) {
-        off_x -= g.oy * s.hy * s.sphi - s.t * g.bbx * s.hx;
-        off_y += g.oy * s.hy * s.cphi;
-      }
+      GlyphOffsets(line, s, g, true, off_x, off_y);
       // Kerning moves this character and everything after it.
       if (line.auto_kern) pen_x += s.font->GetKernAmount(previous, ch) * s.hx;
       entities = PlaceOutline(glyph, s.m, pen_x + off_x, off_y, false);
@@ -420,20 +427,8 @@ void TTFText::LayoutLineSimple(TTFState* line_ptr) {
     const Glyph g = GlyphOf(glyph);
     const double hw = (g.incx / 2.0) * s.hx;
     const double hc = (g.oy - g.bby / 2.0) * s.hy;
-    const double dx = hw - hw * s.cphi + hc * s.sphi;
-    const double dy = hc - hc * s.cphi - hw * s.sphi;
-    double off_x, off_y;
-    if (!line.backward) {
-      off_x = dx;
-      off_y = s.script_offset + dy;
-    } else {
-      off_x = 2.0 * s.cphi * hw + dx;
-      off_y = s.script_offset + dy + 2.0 * s.sphi * hw;
-    }
-    if (line.upside_down) {
-      off_x -= g.oy * s.hy * s.sphi;
-      off_y += g.oy * s.hy * s.cphi;
-    }
+    double off_x = 0.0, off_y = 0.0;
+    GlyphOffsets(line, s, g, false, off_x, off_y);
     if (line.auto_kern) pen_x += s.font->GetKernAmount(previous, ch) * s.hx;
     std::vector<CQELEntity*> entities = PlaceOutline(glyph, s.m, pen_x + off_x, off_y, true);
     line.ink_rectangles.push_back(Rect4{g.ox * s.hx + pen_x - p, (g.oy - g.bby) * s.hy,
