@@ -138,34 +138,50 @@ void WriteCornerBox(float* box, double min_x, double min_y, double max_x, double
   std::copy(values, values + 8, box);
 }
 
+// Bounds of points, each coordinate widened independently.
+struct Bounds {
+  double min_x, min_y, max_x, max_y;
+
+  void Add(double x, double y) {
+    min_x = std::min(min_x, x);
+    max_x = std::max(max_x, x);
+    min_y = std::min(min_y, y);
+    max_y = std::max(max_y, y);
+  }
+};
+
+// Widens `bounds` by the first `count` character boxes of a line laid end to
+// end from (x, y), which moves along by each character's advance.
+void AddLineBoxes(const TTFState& line, size_t count, double& x, double& y, Bounds& bounds) {
+  count = std::min(count, line.character_boxes.size());
+  for (size_t k = 0; k < count; ++k) {
+    const CharacterBox& b = line.character_boxes[k];
+    for (int c = 0; c < 4; ++c) bounds.Add(x + b.x[c], y + b.y[c]);
+    x += AdvanceX(line, k);
+    y += AdvanceY(line, k);
+  }
+}
+
 // The whole-text box from the character boxes, placed line by line.
 void TextBoundingBox(const std::vector<std::unique_ptr<TTFState>>& lines,
                      const LinePlacement& place, float* box) {
-  double min_x = 1e8, min_y = 1e8, max_x = -1e8, max_y = -1e8;
+  Bounds bounds{1e8, 1e8, -1e8, -1e8};
   double y = place.block_offset, run = 0.0;
   for (size_t j = 0; j < lines.size(); ++j) {
     const TTFState& line = *lines[j];
     run += line.maximum_ascent;
     double x = place.offsets[j];
     if (j > 0) y -= LineAdvance(run);
-    const size_t count =
-        std::min(static_cast<size_t>(std::max(line.character_count, 0)), line.character_boxes.size());
-    for (size_t k = 0; k < count; ++k) {
-      const CharacterBox& b = line.character_boxes[k];
-      for (int c = 0; c < 4; ++c) {
-        min_x = std::min(min_x, x + b.x[c]);
-        max_x = std::max(max_x, x + b.x[c]);
-        min_y = std::min(min_y, y + b.y[c]);
-        max_y = std::max(max_y, y + b.y[c]);
-      }
-      x += AdvanceX(line, k);
-      y += AdvanceY(line, k);  // y is not reset between lines
-    }
+    // y carries on from line to line: it is not reset at a line start.
+    AddLineBoxes(line, static_cast<size_t>(std::max(line.character_count, 0)), x, y, bounds);
     run = -line.maximum_descent;
   }
   // A bound still at its start value means nothing was measured.
-  if (min_x == 1e8 || min_y == 1e8 || max_x == -1e8 || max_y == -1e8) return;
-  WriteCornerBox(box, min_x, min_y, max_x, max_y);
+  if (bounds.min_x == 1e8 || bounds.min_y == 1e8 || bounds.max_x == -1e8 ||
+      bounds.max_y == -1e8) {
+    return;
+  }
+  WriteCornerBox(box, bounds.min_x, bounds.min_y, bounds.max_x, bounds.max_y);
 }
 
 }  // namespace
@@ -413,19 +429,10 @@ int* LineArray(const TTFState& line, int index, int type, float* box, int& count
     writer.out[writer.w++] = -1;
     if (box != nullptr && !line.character_boxes.empty()) {
       // The line's box from its character boxes, laid end to end.
-      double min_x = 1e300, min_y = 1e300, max_x = -1e300, max_y = -1e300, x = 0.0, y = 0.0;
-      for (size_t k = 0; k < line.character_boxes.size(); ++k) {
-        const CharacterBox& b = line.character_boxes[k];
-        for (int c = 0; c < 4; ++c) {
-          min_x = std::min(min_x, x + b.x[c]);
-          max_x = std::max(max_x, x + b.x[c]);
-          min_y = std::min(min_y, y + b.y[c]);
-          max_y = std::max(max_y, y + b.y[c]);
-        }
-        x += AdvanceX(line, k);
-        y += AdvanceY(line, k);
-      }
-      WriteCornerBox(box, min_x, min_y, max_x, max_y);
+      Bounds bounds{1e300, 1e300, -1e300, -1e300};
+      double x = 0.0, y = 0.0;
+      AddLineBoxes(line, line.character_boxes.size(), x, y, bounds);
+      WriteCornerBox(box, bounds.min_x, bounds.min_y, bounds.max_x, bounds.max_y);
     }
     count = static_cast<int>(size);
     return writer.out;
@@ -511,13 +518,8 @@ int* LineArray(const TTFState& line, int index, int type, float* box, int& count
 
 void TotalBoundingBox(const TTFState& line, float* box) {
   constexpr double kLimit = 3.4028234663852886e38;
-  double min_x = kLimit, min_y = kLimit, max_x = -kLimit, max_y = -kLimit;
-  auto widen = [&](double x, double y) {
-    min_x = std::min(min_x, x);
-    min_y = std::min(min_y, y);
-    max_x = std::max(max_x, x);
-    max_y = std::max(max_y, y);
-  };
+  Bounds bounds{kLimit, kLimit, -kLimit, -kLimit};
+  auto widen = [&bounds](double x, double y) { bounds.Add(x, y); };
   const std::vector<double>* streams[3] = {&line.outline_stream, &line.hatch_stream,
                                            &line.fill_stream};
   for (int s = 0; s < 3; ++s) {
@@ -546,10 +548,10 @@ void TotalBoundingBox(const TTFState& line, float* box) {
       p += 3;
     }
   }
-  box[0] = static_cast<float>(min_x);
-  box[1] = static_cast<float>(min_y);
-  box[2] = static_cast<float>(max_x);
-  box[3] = static_cast<float>(max_y);
+  box[0] = static_cast<float>(bounds.min_x);
+  box[1] = static_cast<float>(bounds.min_y);
+  box[2] = static_cast<float>(bounds.max_x);
+  box[3] = static_cast<float>(bounds.max_y);
 }
 
 }  // namespace vuzodo
