@@ -122,8 +122,22 @@ double AdvanceY(const TTFState& line, size_t k) {
 }
 
 // Rounds with a carried residue: the fraction lost now is added next time.
-int RoundCarry(double v, double& residue) {
+//
+// The residue makes every record wait for the one before it, so the time of a
+// whole text is this chain's latency times its records. The usual case takes
+// the nearest integer with the 1.5 x 2^52 trick (two adds, no conversion on the
+// chain). It agrees with half-away-from-zero rounding of exact + 0.5 except
+// near a half, where ties differ and exact + 0.5 may itself round up; those,
+// large values and NaN take the plain route, so the results are the same bits.
+inline int RoundCarry(double v, double& residue) {
+  constexpr double kMagic = 6755399441055744.0;  // 1.5 x 2^52
   const double exact = residue + v;
+  const double nearest = (exact + kMagic) - kMagic;
+  const double fraction = exact - nearest;  // exact: both are within 2^51
+  if (std::fabs(fraction) < 0.4999999 && std::fabs(exact) < 1e9) [[likely]] {
+    residue = fraction;
+    return static_cast<int>(nearest);
+  }
   const int rounded = RoundHalfAway(exact);
   residue = exact - rounded;
   return rounded;
@@ -427,6 +441,9 @@ int* LineArray(const TTFState& line, int index, int type, float* box, int& count
       writer.Close(sx, sy);
     }
     writer.out[writer.w++] = -1;
+    // The count is what was allocated; merged and dropped records leave a
+    // tail after the end mark that is zeroed rather than handed over unset.
+    std::fill(writer.out + writer.w, writer.out + size, 0);
     if (box != nullptr && !line.character_boxes.empty()) {
       // The line's box from its character boxes, laid end to end.
       Bounds bounds{1e300, 1e300, -1e300, -1e300};
@@ -512,6 +529,7 @@ int* LineArray(const TTFState& line, int index, int type, float* box, int& count
     default: break;
   }
   out[w++] = -1;
+  std::fill(out + w, out + size, 0);  // skipped slices leave a tail; see above
   count = static_cast<int>(size);
   return out;
 }

@@ -148,12 +148,12 @@ TEST_F(Retrieval, OlderLineFormCountsWhatItAllocates) {
   AddLine();
   std::vector<int> a = Fetch(GetOutLines, -1, 0, nullptr);
   ASSERT_EQ(a.size(), 10u);  // (6 + 3) + 1 allocated
-  EXPECT_EQ(std::vector<int>(a.begin(), a.begin() + 7),
-            (std::vector<int>{41, 100, 0, 40, -100, 0, -1}));
+  // Everything after the end mark is zero, never uninitialised memory.
+  EXPECT_EQ(a, (std::vector<int>{41, 100, 0, 40, -100, 0, -1, 0, 0, 0}));
   a = Fetch(GetOutLines, -1, 3, nullptr);
   ASSERT_EQ(a.size(), 19u);
-  EXPECT_EQ(std::vector<int>(a.begin(), a.begin() + 13),
-            (std::vector<int>{41, 100, 0, 40, -100, 0, 41, 0, 50, 40, 0, -50, -1}));
+  EXPECT_EQ(a, (std::vector<int>{41, 100, 0, 40, -100, 0, 41, 0, 50, 40, 0, -50, -1, 0, 0, 0,
+                                 0, 0, 0}));
   EXPECT_EQ(Fetch(GetOutLines, -1, 9, nullptr), (std::vector<int>{-1}));
   // One character, type 3: outline slice, the move back, fill slice.
   EXPECT_EQ(Fetch(GetOutLines, 0, 3, nullptr),
