@@ -20,15 +20,23 @@ using namespace vuzodo;
 
 namespace {
 
-TTFState* Line() { return TTFLoader::Instance().GetCurrentLine(); }
+TTFState* Line() {
+  return TTFLoader::Instance().GetCurrentLine();
+}
 
-bool IsEmpty(const unsigned short* text) { return text == nullptr || text[0] == 0; }
+bool IsEmpty(const unsigned short* text) {
+  return text == nullptr || text[0] == 0;
+}
 
 // The hatching library takes lengths in output units; the scaling is done in
 // single precision, as hosts' patterns have always been scaled.
-float ToOutput(float value) { return value * static_cast<float>(UnitSize()); }
+float ToOutput(float value) {
+  return value * static_cast<float>(UnitSize());
+}
 
-int Flag(EN_Bool b) { return b == EN_TRUE ? 1 : 0; }
+int Flag(EN_Bool b) {
+  return b == EN_TRUE ? 1 : 0;
+}
 
 }  // namespace
 
@@ -311,7 +319,8 @@ void AppendText(unsigned short* text, bool multiline) {
         worker.LayoutLineSimple(line);
       }
       break;
-    default: break;
+    default:
+      break;
   }
 }
 }  // namespace
@@ -370,17 +379,16 @@ int RetrievalEpilogue(const char* name, int count, int** data) {
 // The whole text (negative index) or one character of it, as an int array.
 int TextArray(int index, EN_ReturnType type, int** data, float* box, bool align) {
   const auto& lines = TTFLoader::Instance().Lines();
-  std::vector<double> list;
-  if (!lines.empty()) {
-    if (index < 0) {
-      list = BuildTextArray(lines, type, align, box);
-    } else {
-      bool found = false;
-      list = BuildCharacterArray(lines, index, type, align, box, found);
-    }
-  }
   int count = 0;
-  int* array = ToIntArray(list, count);
+  int* array = nullptr;
+  if (!lines.empty() && index < 0) {
+    array = BuildTextArray(lines, type, align, box, count);
+  } else {
+    std::vector<double> list;
+    bool found = false;
+    if (!lines.empty()) list = BuildCharacterArray(lines, index, type, align, box, found);
+    array = ToIntArray(list, count);
+  }
   if (DumpLog() != nullptr) DumpCommandArray(DumpLog(), array, count);
   return Deliver(array, count, data);
 }
@@ -400,11 +408,9 @@ int GetOutLinesEx(int index, EN_ReturnType type, int** data, float* box) {
 }
 
 int GetMultilineOutLines(int index, EN_ReturnType type, int** data, float* box) {
-  Trace("GetMultilineOutLines(%i,%i,...);\n********************\n", index,
-        static_cast<int>(type));
+  Trace("GetMultilineOutLines(%i,%i,...);\n********************\n", index, static_cast<int>(type));
   const bool align = Process().text_mode == 0;
-  return RetrievalEpilogue("GetMultilineOutLines", TextArray(index, type, data, box, align),
-                           data);
+  return RetrievalEpilogue("GetMultilineOutLines", TextArray(index, type, data, box, align), data);
 }
 
 void GetTotalBoundingBox(float* box) {
@@ -448,8 +454,10 @@ int GetCaretPositionData(float** data) {
     }
     run = -line.maximum_descent;
   }
-  if (data != nullptr) *data = out;
-  else ReleaseHostArray(out);
+  if (data != nullptr)
+    *data = out;
+  else
+    ReleaseHostArray(out);
   return written;
 }
 
@@ -477,15 +485,17 @@ int GetMultilineCaretPositionData(CursorPosition** data, int* count, float* top)
     const double x = place.offsets[j];
     if (j > 0) y -= LineAdvance(run);
     for (const CursorPosition& c : line.carets) {
-      out[n++] = CursorPosition{static_cast<float>(x + c.topX), static_cast<float>(y + c.topY),
-                                static_cast<float>(x + c.bottomX),
-                                static_cast<float>(y + c.bottomY),
-                                static_cast<float>(y + c.baselineY), c.lineStart};
+      out[n++] =
+          CursorPosition{static_cast<float>(x + c.topX),      static_cast<float>(y + c.topY),
+                         static_cast<float>(x + c.bottomX),   static_cast<float>(y + c.bottomY),
+                         static_cast<float>(y + c.baselineY), c.lineStart};
     }
     run = -line.maximum_descent;
   }
-  if (data != nullptr) *data = out;
-  else ReleaseHostArray(out);
+  if (data != nullptr)
+    *data = out;
+  else
+    ReleaseHostArray(out);
   if (count != nullptr) *count = static_cast<int>(n);
   return static_cast<int>(lines.size());
 }
@@ -593,7 +603,9 @@ void UnloadFont(unsigned short* face, EN_TTFFontStyle style) {
   TTFLoader::Instance().UnloadFont(CopyWide(face), static_cast<std::int32_t>(style));
 }
 
-void UnloadAllFonts() { TTFLoader::Instance().UnloadAllFonts(); }
+void UnloadAllFonts() {
+  TTFLoader::Instance().UnloadAllFonts();
+}
 
 void GetFontInformation(unsigned short* face, EN_TTFFontStyle style, FontInformation* out) {
   Trace("GetFontInformation(%s,%i);\n", TraceText(face).c_str(), static_cast<int>(style));
@@ -662,9 +674,8 @@ int SetNurbPathPoints(int degree, int count, float* x, float* y, float* w, int k
     x[i] = static_cast<float>(x[i] * unit);
     y[i] = static_cast<float>(y[i] * unit);
   }
-  return SetLinePath(NurbPath::FromNurbs(degree, count, x, y, w, knotCount, knots,
-                                         Line()->path_flip),
-                     start);
+  return SetLinePath(
+      NurbPath::FromNurbs(degree, count, x, y, w, knotCount, knots, Line()->path_flip), start);
 }
 
 namespace {
@@ -717,8 +728,8 @@ int SetNurbPathPolyline(float* points, int n, float start) {
 int AddTTFHatchPatternLine(float borderGap, borderGapDirection direction, float lineGap,
                            float angle, float baseX, float baseY, hatchStyle style,
                            EN_Bool withOffset) {
-  Trace("AddTTFHatchPatternLine(%f,%i,%f,%f,%f)\n", borderGap, static_cast<int>(direction),
-        lineGap, angle, baseX);
+  Trace("AddTTFHatchPatternLine(%f,%i,%f,%f,%f)\n", borderGap, static_cast<int>(direction), lineGap,
+        angle, baseX);
   AddHatchPatternLine(ToOutput(borderGap), direction, ToOutput(lineGap), angle, ToOutput(baseX),
                       ToOutput(baseY), style, withOffset);
   return 1;
@@ -731,9 +742,9 @@ int AddTTFHatchPatternLineEx(float borderGap, borderGapDirection direction, floa
   Trace("AddTTFHatchPatternLineEx(%f,%i,%f,%f,%f,%f,%i,%i,%i);\n", borderGap,
         static_cast<int>(direction), lineGap, angle, baseX, baseY, static_cast<int>(style),
         static_cast<int>(withOffset), static_cast<int>(algorithm));
-  AddHatchPatternLineEx(ToOutput(borderGap), direction, ToOutput(lineGap), angle,
-                        ToOutput(baseX), ToOutput(baseY), style, withOffset, algorithm, corner,
-                        miterLimit, arcTolerance);
+  AddHatchPatternLineEx(ToOutput(borderGap), direction, ToOutput(lineGap), angle, ToOutput(baseX),
+                        ToOutput(baseY), style, withOffset, algorithm, corner, miterLimit,
+                        arcTolerance);
   return 1;
 }
 
@@ -747,8 +758,7 @@ int AddTTFHatchPatternOptimized(float borderGap, borderGapDirection direction, f
 }
 
 int AddTTFHatchPatternIncremental(float borderGap, borderGapDirection direction, float lineGap,
-                                  float startAngle, float angleStep, int passes,
-                                  hatchStyle style) {
+                                  float startAngle, float angleStep, int passes, hatchStyle style) {
   Trace("AddTTFHatchPatternIncremental(%f, %i, %f, %f, %f, %i, %i);\n", borderGap,
         static_cast<int>(direction), lineGap, startAngle, angleStep, passes,
         static_cast<int>(style));
@@ -763,14 +773,13 @@ int AddTTFHatchPatternOffsetFilling(float gap, EN_OffsetStyle style) {
   return 1;
 }
 
-int AddTTFHatchPatternOffsetFillingEx(float gap, EN_OffsetStyle style,
-                                      EN_OffsetAlgorithm algorithm, EN_OffsetCornerStyle corner,
-                                      int miterLimit, int arcTolerance) {
+int AddTTFHatchPatternOffsetFillingEx(float gap, EN_OffsetStyle style, EN_OffsetAlgorithm algorithm,
+                                      EN_OffsetCornerStyle corner, int miterLimit,
+                                      int arcTolerance) {
   // The corner style is printed before the algorithm.
   Trace("AddTTFHatchPatternOffsetFillingEx(%f,%i,%i,%i);\n", gap, static_cast<int>(style),
         static_cast<int>(corner), static_cast<int>(algorithm));
-  AddHatchPatternOffsetFillingEx(ToOutput(gap), style, algorithm, corner, miterLimit,
-                                 arcTolerance);
+  AddHatchPatternOffsetFillingEx(ToOutput(gap), style, algorithm, corner, miterLimit, arcTolerance);
   return 1;
 }
 
@@ -778,25 +787,23 @@ int AddTTFHatchPatternOffsetInOut(float insideGap, int insideCount, float outsid
                                   int outsideCount) {
   Trace("AddTTFHatchPatternOffsetInOut(%f,%i,%f,%i)\n", insideGap, insideCount, outsideGap,
         outsideCount);
-  AddHatchPatternOffsetInOut(ToOutput(insideGap), insideCount, ToOutput(outsideGap),
-                             outsideCount);
+  AddHatchPatternOffsetInOut(ToOutput(insideGap), insideCount, ToOutput(outsideGap), outsideCount);
   return 1;
 }
 
 int AddTTFHatchPatternOffsetInOutEx(float insideGap, int insideCount, float outsideGap,
                                     int outsideCount, EN_OffsetAlgorithm algorithm,
-                                    EN_OffsetCornerStyle corner, int miterLimit,
-                                    int arcTolerance) {
-  Trace("AddTTFHatchPatternOffsetInOutEx(%f,%i,%f,%i,%i);\n", insideGap, insideCount,
-        outsideGap, outsideCount, static_cast<int>(corner));
-  AddHatchPatternOffsetInOutEx(ToOutput(insideGap), insideCount, ToOutput(outsideGap),
-                               outsideCount, algorithm, corner, miterLimit, arcTolerance);
+                                    EN_OffsetCornerStyle corner, int miterLimit, int arcTolerance) {
+  Trace("AddTTFHatchPatternOffsetInOutEx(%f,%i,%f,%i,%i);\n", insideGap, insideCount, outsideGap,
+        outsideCount, static_cast<int>(corner));
+  AddHatchPatternOffsetInOutEx(ToOutput(insideGap), insideCount, ToOutput(outsideGap), outsideCount,
+                               algorithm, corner, miterLimit, arcTolerance);
   return 1;
 }
 
-int AddTTFHatchPatternHelixFillingEx(float gap, EN_HelixStyle style,
-                                     EN_OffsetAlgorithm algorithm, EN_OffsetCornerStyle corner,
-                                     int miterLimit, int arcTolerance) {
+int AddTTFHatchPatternHelixFillingEx(float gap, EN_HelixStyle style, EN_OffsetAlgorithm algorithm,
+                                     EN_OffsetCornerStyle corner, int miterLimit,
+                                     int arcTolerance) {
   Trace("AddTTFHatchPatternHelixFillingEx(%f,%i,%i);\n", gap, miterLimit, arcTolerance);
   AddHatchPatternHelixFillingEx(ToOutput(gap), style, algorithm, corner, false, miterLimit,
                                 arcTolerance);
@@ -808,8 +815,8 @@ int AddTTFHatchPatternLattice(float gapU, float gapV, float angle, float baseX, 
   // The trace name is the one hosts have always seen for this request.
   Trace("AddHatchPatternLattice2(%f, %f, %f, %f, %f, %i);\n", gapU, gapV, angle, baseX, baseY,
         static_cast<int>(serpentine));
-  AddHatchPatternLattice(ToOutput(gapU), ToOutput(gapV), angle, ToOutput(baseX),
-                         ToOutput(baseY), serpentine);
+  AddHatchPatternLattice(ToOutput(gapU), ToOutput(gapV), angle, ToOutput(baseX), ToOutput(baseY),
+                         serpentine);
   return 1;
 }
 

@@ -1,7 +1,10 @@
 #include "OutlineCreator.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <initializer_list>
+#include <utility>
 
 #include "QELUtility.h"
 #include "TTFLoader.h"
@@ -66,10 +69,17 @@ void PlaceLines(const std::vector<std::unique_ptr<TTFState>>& lines, bool align,
   const double box_h = s.text_box_height * unit;
   // Vertical alignment values outside 0..2 give offset 0.
   switch (s.vertical_align) {
-    case 0: out.block_offset = static_cast<float>(-first_ascent); break;
-    case 1: out.block_offset = static_cast<float>((h - box_h) / 2.0); break;
-    case 2: out.block_offset = static_cast<float>(h - box_h); break;
-    default: break;
+    case 0:
+      out.block_offset = static_cast<float>(-first_ascent);
+      break;
+    case 1:
+      out.block_offset = static_cast<float>((h - box_h) / 2.0);
+      break;
+    case 2:
+      out.block_offset = static_cast<float>(h - box_h);
+      break;
+    default:
+      break;
   }
 }
 
@@ -83,18 +93,24 @@ constexpr double kMove = 40.0;
 
 const std::vector<double>& Stream(const TTFState& line, StreamKind kind) {
   switch (kind) {
-    case StreamKind::kOutline: return line.outline_stream;
-    case StreamKind::kFill: return line.fill_stream;
-    case StreamKind::kHatch: return line.hatch_stream;
+    case StreamKind::kOutline:
+      return line.outline_stream;
+    case StreamKind::kFill:
+      return line.fill_stream;
+    case StreamKind::kHatch:
+      return line.hatch_stream;
   }
   return line.outline_stream;
 }
 
 const std::vector<int>& Ends(const TTFState& line, StreamKind kind) {
   switch (kind) {
-    case StreamKind::kOutline: return line.outline_ends;
-    case StreamKind::kFill: return line.fill_ends;
-    case StreamKind::kHatch: return line.hatch_ends;
+    case StreamKind::kOutline:
+      return line.outline_ends;
+    case StreamKind::kFill:
+      return line.fill_ends;
+    case StreamKind::kHatch:
+      return line.hatch_ends;
   }
   return line.outline_ends;
 }
@@ -191,8 +207,7 @@ void TextBoundingBox(const std::vector<std::unique_ptr<TTFState>>& lines,
     run = -line.maximum_descent;
   }
   // A bound still at its start value means nothing was measured.
-  if (bounds.min_x == 1e8 || bounds.min_y == 1e8 || bounds.max_x == -1e8 ||
-      bounds.max_y == -1e8) {
+  if (bounds.min_x == 1e8 || bounds.min_y == 1e8 || bounds.max_x == -1e8 || bounds.max_y == -1e8) {
     return;
   }
   WriteCornerBox(box, bounds.min_x, bounds.min_y, bounds.max_x, bounds.max_y);
@@ -203,13 +218,20 @@ void TextBoundingBox(const std::vector<std::unique_ptr<TTFState>>& lines,
 std::vector<StreamKind> StreamOrder(int type) {
   using enum StreamKind;
   switch (type) {
-    case 0: return {kOutline};
-    case 1: return {kFill};
-    case 2: return {kHatch};
-    case 3: return {kOutline, kFill};
-    case 4: return {kFill, kOutline};
-    case 5: return {kOutline, kHatch, kFill};
-    default: return {};
+    case 0:
+      return {kOutline};
+    case 1:
+      return {kFill};
+    case 2:
+      return {kHatch};
+    case 3:
+      return {kOutline, kFill};
+    case 4:
+      return {kFill, kOutline};
+    case 5:
+      return {kOutline, kHatch, kFill};
+    default:
+      return {};
   }
 }
 
@@ -240,38 +262,51 @@ struct RecordWriter {
   int previous = 41;
   size_t last_move = 0;  // where the dx of the last written move sits
 
-  // `arc_end_residues`: an arc's end is rounded with the residues (its centre
-  // never is); the older line form rounds all four operands plainly.
-  void Write(const std::vector<double>& stream, bool arc_end_residues) {
-    const size_t n = stream.size();
+  // Values one record takes: an arc has its centre after the end point.
+  static size_t Length(double code) { return TruncateToInt(code) == 42 ? 5 : 3; }
+
+  // One whole record. `arc_end_residues`: an arc's end is rounded with the
+  // residues (its centre never is); the older line form rounds all four
+  // operands plainly.
+  void Record(const double* r, bool arc_end_residues) {
+    const int code = TruncateToInt(r[0]);
+    if (code == 40 && previous == 40) {
+      out[last_move] += RoundCarry(r[1], rx);
+      out[last_move + 1] += RoundCarry(r[2], ry);
+    } else if (code == 42) {
+      out[w++] = 42;
+      out[w++] = arc_end_residues ? RoundCarry(r[1], rx) : RoundHalfAway(r[1]);
+      out[w++] = arc_end_residues ? RoundCarry(r[2], ry) : RoundHalfAway(r[2]);
+      out[w++] = RoundHalfAway(r[3]);
+      out[w++] = RoundHalfAway(r[4]);
+      previous = 42;
+    } else {
+      const int dx = RoundCarry(r[1], rx);
+      const int dy = RoundCarry(r[2], ry);
+      if (code != 466 && dx == 0 && dy == 0) return;
+      if (code == 40) last_move = w + 1;
+      out[w++] = code;
+      out[w++] = dx;
+      out[w++] = dy;
+      previous = code;
+    }
+  }
+
+  // Writes the whole records of `n` values and returns how many values they
+  // took; a record cut off at the end is left for the caller.
+  size_t Records(const double* v, size_t n, bool arc_end_residues) {
     size_t p = 0;
     while (p + 2 < n) {
-      const int code = TruncateToInt(stream[p]);
-      if (code == 40 && previous == 40) {
-        out[last_move] += RoundCarry(stream[p + 1], rx);
-        out[last_move + 1] += RoundCarry(stream[p + 2], ry);
-        p += 3;
-      } else if (code == 42) {
-        if (p + 4 >= n) break;  // a cut-off arc record ends the list
-        out[w++] = 42;
-        out[w++] = arc_end_residues ? RoundCarry(stream[p + 1], rx) : RoundHalfAway(stream[p + 1]);
-        out[w++] = arc_end_residues ? RoundCarry(stream[p + 2], ry) : RoundHalfAway(stream[p + 2]);
-        out[w++] = RoundHalfAway(stream[p + 3]);
-        out[w++] = RoundHalfAway(stream[p + 4]);
-        previous = 42;
-        p += 5;
-      } else {
-        const int dx = RoundCarry(stream[p + 1], rx);
-        const int dy = RoundCarry(stream[p + 2], ry);
-        p += 3;
-        if (code != 466 && dx == 0 && dy == 0) continue;
-        if (code == 40) last_move = w + 1;
-        out[w++] = code;
-        out[w++] = dx;
-        out[w++] = dy;
-        previous = code;
-      }
+      const size_t length = Length(v[p]);
+      if (p + length > n) break;
+      Record(v + p, arc_end_residues);
+      p += length;
     }
+    return p;
+  }
+
+  void Write(const std::vector<double>& stream, bool arc_end_residues) {
+    Records(stream.data(), stream.size(), arc_end_residues);
   }
 
   // Back to the line start: merged into a closing move, or a move of the
@@ -290,62 +325,129 @@ struct RecordWriter {
   }
 };
 
+// A record list that is written into host ints as it grows, so that a whole
+// text never exists twice (once as doubles, once as ints). Only the last three
+// values of a list are ever changed after they are appended (a line's drop and
+// the fold into a closing move), so those three are held back and everything
+// before them is converted on arrival. A record cut off by a feed waits in
+// `carry_`; one still cut off at the end is dropped, as at the end of a list.
+class StreamingList {
+ public:
+  explicit StreamingList(size_t capacity) : writer_{AllocateHostArray<int>(capacity + 1)} {}
+  StreamingList(const StreamingList&) = delete;
+  StreamingList& operator=(const StreamingList&) = delete;
+  ~StreamingList() { ReleaseHostArray(writer_.out); }
+
+  size_t size() const { return size_; }
+
+  // The k-th value from the end, k = 1..3 (and no more than the size).
+  double& FromEnd(size_t k) { return held_[held_n_ - k]; }
+
+  void Append(const double* v, size_t n) {
+    size_ += n;
+    if (n >= 3) {
+      Feed(held_.data(), held_n_);
+      Feed(v, n - 3);
+      std::copy(v + n - 3, v + n, held_.begin());
+      held_n_ = 3;
+      return;
+    }
+    for (size_t i = 0; i < n; ++i) {
+      if (held_n_ == 3) {
+        Feed(held_.data(), 1);
+        held_[0] = held_[1];
+        held_[1] = held_[2];
+        held_n_ = 2;
+      }
+      held_[held_n_++] = v[i];
+    }
+  }
+  void Append(std::initializer_list<double> v) { Append(v.begin(), v.size()); }
+
+  // Ends the list with -1 and hands the array over.
+  int* Finish(int& count) {
+    Feed(held_.data(), held_n_);
+    held_n_ = 0;
+    writer_.out[writer_.w++] = -1;
+    count = static_cast<int>(writer_.w);
+    return std::exchange(writer_.out, nullptr);
+  }
+
+ private:
+  void Feed(const double* v, size_t n) {
+    size_t p = 0;
+    while (carry_n_ > 0 && p < n) {
+      carry_[carry_n_++] = v[p++];
+      if (carry_n_ >= 3 && carry_n_ == RecordWriter::Length(carry_[0])) {
+        writer_.Record(carry_.data(), true);
+        carry_n_ = 0;
+      }
+    }
+    p += writer_.Records(v + p, n - p, true);
+    for (; p < n; ++p) carry_[carry_n_++] = v[p];
+  }
+
+  RecordWriter writer_;
+  std::array<double, 3> held_{};
+  size_t held_n_ = 0;
+  std::array<double, 5> carry_{};
+  size_t carry_n_ = 0;
+  size_t size_ = 0;
+};
+
 }  // namespace
 
 int* ToIntArray(const std::vector<double>& list, int& count) {
-  RecordWriter writer{AllocateHostArray<int>(list.size() + 1)};
-  writer.Write(list, true);
-  writer.out[writer.w++] = -1;
-  count = static_cast<int>(writer.w);
-  return writer.out;
+  StreamingList out(list.size());
+  out.Append(list.data(), list.size());
+  return out.Finish(count);
 }
 
-std::vector<double> BuildTextArray(const std::vector<std::unique_ptr<TTFState>>& lines, int type,
-                                   bool align, float* box) {
+int* BuildTextArray(const std::vector<std::unique_ptr<TTFState>>& lines, int type, bool align,
+                    float* box, int& count) {
   LinePlacement place;
   MeasureLines(lines, place);
   PlaceLines(lines, align, place);
   if (box != nullptr) TextBoundingBox(lines, place, box);
   const double y0 = place.block_offset;
-  std::vector<double> list;
-  size_t reserve = 16;
-  for (const auto& line : lines) {
-    reserve += line->outline_stream.size() + line->fill_stream.size() +
-               line->hatch_stream.size() + 12;
-  }
-  list.reserve(reserve);
   const std::vector<StreamKind> order = StreamOrder(type);
+  // Room for every value the list could hold: folded moves only make it shorter.
+  size_t capacity = 3;
+  for (const auto& line : lines) {
+    capacity += 6;
+    for (StreamKind kind : order) capacity += Stream(*line, kind).size() + 3;
+  }
+  StreamingList list(capacity);
   double run = 0.0, advance_sum = 0.0;
   for (size_t j = 0; j < lines.size(); ++j) {
     const TTFState& line = *lines[j];
     run += line.maximum_ascent;
     if (j > 0) {
       const double a = LineAdvance(run);
-      list.back() -= a;
+      list.FromEnd(1) -= a;
       advance_sum += a;
     }
-    list.insert(list.end(), {kMove, place.offsets[j], j == 0 ? y0 : 0.0});
+    list.Append({kMove, place.offsets[j], j == 0 ? y0 : 0.0});
     for (StreamKind kind : order) {
       const std::vector<double>& stream = Stream(line, kind);
-      list.insert(list.end(), stream.begin(), stream.end());
+      list.Append(stream.data(), stream.size());
       // Back to the line start: folded into a closing move when there is one.
-      if (list.size() >= 3 && list[list.size() - 3] == kMove) {
-        list[list.size() - 2] -= place.widths[j];
-        list[list.size() - 1] -= place.heights[j];
+      if (list.size() >= 3 && list.FromEnd(3) == kMove) {
+        list.FromEnd(2) -= place.widths[j];
+        list.FromEnd(1) -= place.heights[j];
       } else {
-        list.insert(list.end(), {kMove, -place.widths[j], -place.heights[j]});
+        list.Append({kMove, -place.widths[j], -place.heights[j]});
       }
     }
-    list.insert(list.end(), {kMove, -place.offsets[j], 0.0});
+    list.Append({kMove, -place.offsets[j], 0.0});
     run = -line.maximum_descent;
   }
-  list.insert(list.end(), {kMove, 0.0, -(y0 - advance_sum)});
-  return list;
+  list.Append({kMove, 0.0, -(y0 - advance_sum)});
+  return list.Finish(count);
 }
 
 std::vector<double> BuildCharacterArray(const std::vector<std::unique_ptr<TTFState>>& lines,
-                                        int index, int type, bool align, float* box,
-                                        bool& found) {
+                                        int index, int type, bool align, float* box, bool& found) {
   found = false;
   std::vector<double> list;
   LinePlacement place;
@@ -485,13 +587,25 @@ int* LineArray(const TTFState& line, int index, int type, float* box, int& count
   const int my = TruncateToInt(-ady);
   long size = 1;
   switch (type) {
-    case 0: size = lo + 1; break;
-    case 1: size = lf + 1; break;
-    case 2: size = lp + 1; break;
+    case 0:
+      size = lo + 1;
+      break;
+    case 1:
+      size = lf + 1;
+      break;
+    case 2:
+      size = lp + 1;
+      break;
     case 3:
-    case 4: size = (lo - 2) + (lf - 2) + 8; break;
-    case 5: size = (lo - 2) + (lf - 2) + (lp - 2) + 13; break;
-    default: Trace("No return type"); break;
+    case 4:
+      size = (lo - 2) + (lf - 2) + 8;
+      break;
+    case 5:
+      size = (lo - 2) + (lf - 2) + (lp - 2) + 13;
+      break;
+    default:
+      Trace("No return type");
+      break;
   }
   size = std::max(size, 1L);
   int* out = AllocateHostArray<int>(static_cast<size_t>(size));
@@ -506,9 +620,15 @@ int* LineArray(const TTFState& line, int index, int type, float* box, int& count
     w = AppendOutlineData(out, w, Stream(line, kind), b, e);
   };
   switch (type) {
-    case 0: if (lo + 1 >= 2) slice(kOutline, ob, oe); break;
-    case 1: if (lf + 1 >= 2) slice(kFill, fb, fe); break;
-    case 2: if (lp + 1 >= 2) slice(kHatch, pb, pe); break;
+    case 0:
+      if (lo + 1 >= 2) slice(kOutline, ob, oe);
+      break;
+    case 1:
+      if (lf + 1 >= 2) slice(kFill, fb, fe);
+      break;
+    case 2:
+      if (lp + 1 >= 2) slice(kHatch, pb, pe);
+      break;
     case 3:
       if (lo - 2 > 0) slice(kOutline, ob, oe);
       back();
@@ -526,7 +646,8 @@ int* LineArray(const TTFState& line, int index, int type, float* box, int& count
       back();
       if (lf - 2 >= 1) slice(kFill, fb, fe);
       break;
-    default: break;
+    default:
+      break;
   }
   out[w++] = -1;
   std::fill(out + w, out + size, 0);  // skipped slices leave a tail; see above

@@ -43,10 +43,11 @@ int TruncateToInt(double v);
 // (ended by -1, allocated for the host) and stores the count including -1.
 int* ToIntArray(const std::vector<double>& list, int& count);
 
-// The whole text as one record list; `box` (when not null) receives its
-// eight corner values unless the text has no character boxes.
-std::vector<double> BuildTextArray(const std::vector<std::unique_ptr<TTFState>>& lines, int type,
-                                   bool align, float* box);
+// The whole text as the host's int array, converted as ToIntArray does while
+// the list is assembled; `box` (when not null) receives its eight corner
+// values unless the text has no character boxes. Stores the count including -1.
+int* BuildTextArray(const std::vector<std::unique_ptr<TTFState>>& lines, int type, bool align,
+                    float* box, int& count);
 
 // One character, counted over all lines; `found` tells whether it exists
 // (otherwise the list is empty and the box is not written).
