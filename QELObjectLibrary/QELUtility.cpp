@@ -2,6 +2,7 @@
 // small numeric helpers.
 #include "QELUtility.h"
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <numbers>
@@ -50,21 +51,21 @@ void EncodePolyLineBody(const CQELPolyLine& polyline, std::vector<double>& strea
   const QELPointList& p = polyline.GetPoints();
   const std::size_t n = p.size();
   const bool closed = polyline.GetClosed() == 1;
-  // One geometric growth of the stream per polyline (resize, not an exact reserve, which would
-  // reallocate the whole stream for every polyline), then the records are stored in place.
+  // One geometric growth of the stream per polyline (an exact reserve would
+  // reallocate the whole stream for every polyline), then plain appends: a
+  // resize would first fill with zeros what is written at once anyway.
   const std::size_t records = n - 1 + (closed ? 1 : 0);
-  const std::size_t at = stream.size();
-  stream.resize(at + 3 * records);
-  double* out = stream.data() + at;
-  for (std::size_t k = 1; k < n; ++k, out += 3) {
-    out[0] = kStreamDraw;
-    out[1] = p[k].GetX() - p[k - 1].GetX();
-    out[2] = p[k].GetY() - p[k - 1].GetY();
+  const std::size_t needed = stream.size() + 3 * records;
+  if (needed > stream.capacity()) stream.reserve(std::max(needed, 2 * stream.capacity()));
+  for (std::size_t k = 1; k < n; ++k) {
+    stream.push_back(kStreamDraw);
+    stream.push_back(p[k].GetX() - p[k - 1].GetX());
+    stream.push_back(p[k].GetY() - p[k - 1].GetY());
   }
   if (closed) {
-    out[0] = kStreamDraw;
-    out[1] = p[0].GetX() - p[n - 1].GetX();
-    out[2] = p[0].GetY() - p[n - 1].GetY();
+    stream.push_back(kStreamDraw);
+    stream.push_back(p[0].GetX() - p[n - 1].GetX());
+    stream.push_back(p[0].GetY() - p[n - 1].GetY());
   }
   const NURBSPoint& last = closed ? p[0] : p[n - 1];
   pen.SetX(last.GetX());

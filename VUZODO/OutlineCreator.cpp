@@ -297,6 +297,20 @@ struct RecordWriter {
   size_t Records(const double* v, size_t n, bool arc_end_residues) {
     size_t p = 0;
     while (p + 2 < n) {
+      if (v[p] == 41.0) {
+        // Draws are most records of a text: the general step, without the
+        // code's conversion and the branches of other kinds.
+        const int dx = RoundCarry(v[p + 1], rx);
+        const int dy = RoundCarry(v[p + 2], ry);
+        p += 3;
+        if (dx == 0 && dy == 0) continue;
+        out[w] = 41;
+        out[w + 1] = dx;
+        out[w + 2] = dy;
+        w += 3;
+        previous = 41;
+        continue;
+      }
       const size_t length = Length(v[p]);
       if (p + length > n) break;
       Record(v + p, arc_end_residues);
