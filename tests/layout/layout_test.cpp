@@ -238,3 +238,51 @@ TEST_F(Layout, SimpleLayoutRecordsInkAndCellRectangles) {
   DeleteTTFData(data);
   EXPECT_NEAR(box[8], Metrics('B')[kAdvanceX], 0.01);
 }
+
+// The absolute end points of the drawing records (lines and arcs) of an
+// array whose pen starts at (x, y); moves only move the pen.
+std::vector<std::pair<long, long>> DrawnPoints(const std::vector<int>& a, long& x, long& y) {
+  std::vector<std::pair<long, long>> out;
+  for (size_t p = 0; p + 2 < a.size();) {
+    const int code = a[p];
+    x += a[p + 1];
+    y += a[p + 2];
+    if (code == 41 || code == 42) out.emplace_back(x, y);
+    p += code == 42 ? 5 : 3;
+  }
+  return out;
+}
+
+TEST_F(Layout, CharacterArraysJoinedGiveTheWholeText) {
+  // Two lines, rotated and slanted glyphs, kerning and a gap: each character
+  // array starts where the one before it ended, so laid one after another
+  // they draw the whole text. Each array restarts its residues at zero and
+  // ends within half a unit of its exact end, so the k-th character may
+  // have drifted by k / 2 units, plus the rounding of one record.
+  SetCharacterAngle(0.2f);
+  SetObliqueAngle(0.15f);
+  SetAutoKern(EN_TRUE);
+  SetHorizontalCharGap(0.03f);
+  Append(u"WAVE to\nAVATAR");
+  const int count = GetCharacterCount(-1);
+  ASSERT_EQ(count, 13);
+  long wx = 0, wy = 0;
+  const std::vector<std::pair<long, long>> whole = DrawnPoints(Array(-1), wx, wy);
+  std::vector<std::pair<long, long>> joined;
+  std::vector<double> drift;  // allowed difference per point
+  long x = 0, y = 0;
+  for (int i = 0; i < count; ++i) {
+    const std::vector<int> one = Array(i);
+    ASSERT_EQ(one.back(), -1);
+    for (auto p : DrawnPoints(one, x, y)) {
+      joined.push_back(p);
+      drift.push_back(1.0 + 0.5 * i);
+    }
+  }
+  ASSERT_EQ(joined.size(), whole.size());
+  ASSERT_GT(whole.size(), 100u);
+  for (size_t k = 0; k < whole.size(); ++k) {
+    EXPECT_NEAR(joined[k].first, whole[k].first, drift[k]) << k;
+    EXPECT_NEAR(joined[k].second, whole[k].second, drift[k]) << k;
+  }
+}
