@@ -30,6 +30,7 @@ struct RenderOptions {
   bool backward = false;
   bool upside_down = false;
   std::string script = "none";
+  bool markup = false;
   float box_width = 0.0f;
   float box_height = 0.0f;
   bool wrap = false;
@@ -44,9 +45,22 @@ struct RenderOptions {
 void WriteSvg(const int* data, int count, const float* box, const std::string& path) {
   std::ostringstream d, dots;
   long x = 0, y = 0;
+  // The picture frames what is drawn; the engine's box may leave out the
+  // descenders of lower lines.
+  double minx = 1e300, miny = 1e300, maxx = -1e300, maxy = -1e300;
+  auto widen = [&](double px, double py, double r) {
+    minx = std::min(minx, px - r), maxx = std::max(maxx, px + r);
+    miny = std::min(miny, py - r), maxy = std::max(maxy, py + r);
+  };
   for (int p = 0; p + 2 < count;) {
     const int code = data[p];
     const long nx = x + data[p + 1], ny = y + data[p + 2];
+    if (code == 41 || code == 466) {
+      widen(x, y, 0);
+      widen(nx, ny, 0);
+    } else if (code == 42 && p + 4 < count) {
+      widen(x + data[p + 3], y + data[p + 4], std::hypot(data[p + 3], data[p + 4]));
+    }
     if (code == 40) {
       d << "M" << nx << " " << -ny << " ";
     } else if (code == 41) {
@@ -55,8 +69,7 @@ void WriteSvg(const int* data, int count, const float* box, const std::string& p
       const double cx = data[p + 3], cy = data[p + 4];
       const double r = std::hypot(cx, cy);
       const double cross = (-cx) * (data[p + 2] - cy) - (-cy) * (data[p + 1] - cx);
-      d << "A" << r << " " << r << " 0 0 " << (cross > 0 ? 0 : 1) << " " << nx << " " << -ny
-        << " ";
+      d << "A" << r << " " << r << " 0 0 " << (cross > 0 ? 0 : 1) << " " << nx << " " << -ny << " ";
     } else if (code == 466) {
       dots << "<circle cx=\"" << nx << "\" cy=\"" << -ny << "\" r=\"8\"/>\n";
     }
@@ -64,15 +77,44 @@ void WriteSvg(const int* data, int count, const float* box, const std::string& p
     y = ny;
     p += code == 42 ? 5 : 3;
   }
+  if (minx > maxx) {  // nothing drawn: the engine's box
+    minx = std::min(box[0], box[4]), maxx = std::max(box[0], box[4]);
+    miny = std::min(box[1], box[5]), maxy = std::max(box[1], box[5]);
+  }
   const double margin = 100;
-  const double minx = std::min(box[0], box[4]) - margin, maxx = std::max(box[0], box[4]) + margin;
-  const double miny = std::min(box[1], box[5]) - margin, maxy = std::max(box[1], box[5]) + margin;
+  minx -= margin, miny -= margin, maxx += margin, maxy += margin;
   std::ofstream out(path);
   out << "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"" << minx << " " << -maxy << " "
       << (maxx - minx) << " " << (maxy - miny) << "\">\n"
-      << "<path fill=\"none\" stroke=\"black\" stroke-width=\"6\" d=\"" << d.str()
-      << "\"/>\n"
+      << "<path fill=\"none\" stroke=\"black\" stroke-width=\"6\" d=\"" << d.str() << "\"/>\n"
       << dots.str() << "</svg>\n";
+}
+
+// Appends the text as a host would. With markup, "_{...}" is set as a
+// subscript and "^{...}" as a superscript: each run is its own append with
+// the script mode switched before it, and the mode goes back afterwards.
+// Returns how many appends the engine took.
+int AppendText(std::u16string& text, bool markup) {
+  if (!markup) return AppendCharactersEx(U16(text));
+  int taken = 0;
+  size_t at = 0;
+  while (at < text.size()) {
+    const size_t open = std::min(text.find(u"_{", at), text.find(u"^{", at));
+    const size_t close = open == std::u16string::npos ? open : text.find(u'}', open);
+    std::u16string plain = text.substr(at, close == std::u16string::npos ? close : open - at);
+    if (!plain.empty()) taken += AppendCharactersEx(U16(plain));
+    if (close == std::u16string::npos) break;
+    std::u16string run = text.substr(open + 2, close - open - 2);
+    if (text[open] == u'_') {
+      SetModeSubscript();
+    } else {
+      SetModeSuperscript();
+    }
+    if (!run.empty()) taken += AppendCharactersEx(U16(run));
+    SetModeNoscript();
+    at = close + 1;
+  }
+  return taken;
 }
 
 int Render(const RenderOptions& o) {
@@ -100,7 +142,7 @@ int Render(const RenderOptions& o) {
   SetTextVerticalAlign(static_cast<EN_TextVerticalAlignStyle>(o.valign));
   SetLineSpacing(o.spacing);
   SetLineSpacingStyle(static_cast<EN_LineSpaceStyle>(o.spacing_style));
-  if (AppendCharactersEx(U16(text)) == 0) {
+  if (AppendText(text, o.markup) == 0) {
     std::fprintf(stderr, "vuzodo: nothing to render\n");
     return 2;
   }
@@ -109,8 +151,8 @@ int Render(const RenderOptions& o) {
   const int count = GetMultilineOutLines(-1, static_cast<EN_ReturnType>(o.type), &data, box);
   WriteSvg(data, count, box, o.output);
   DeleteTTFData(data);
-  std::printf("%s: %d characters on %d lines, %d ints\n", o.output.c_str(),
-              GetCharacterCount(-1), GetTextLineCount(), count);
+  std::printf("%s: %d characters on %d lines, %d ints\n", o.output.c_str(), GetCharacterCount(-1),
+              GetTextLineCount(), count);
   FinishText();
   return 0;
 }
@@ -137,6 +179,8 @@ void AddRenderCommand(CLI::App& app) {
   render->add_flag("--upside-down", options.upside_down, "characters upside down");
   render->add_option("--script", options.script, "none, sub or super")
       ->check(CLI::IsMember({"none", "sub", "super"}));
+  render->add_flag("--markup", options.markup,
+                   "_{...} sets a subscript and ^{...} a superscript within the text");
   render->add_flag("--wrap", options.wrap, "word wrap at the box width");
   render->add_option("--box", options.box_width, "text box width, user units");
   render->add_option("--box-height", options.box_height, "text box height, user units");
