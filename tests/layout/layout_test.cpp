@@ -162,6 +162,24 @@ TEST_F(Layout, WordWrapDropsTheBreakCharacter) {
   EXPECT_EQ(GetTextLineCount(), 1);
 }
 
+TEST_F(Layout, WordWrapBreaksAtTheLastSpaceBeforeTheEdgeButNeverAtTheFirstCharacter) {
+  SetModeWordWrap(EN_TRUE);
+  const double a = Metrics('A')[kAdvanceX];
+  // "A A AAAA": the fifth character crosses 3.5 advances of "A"; the break
+  // goes back to the second space, not the first.
+  SetTextBoxWidth(static_cast<float>(3.5 * a / 1000.0));
+  Append(u"A A AAAA");
+  ASSERT_EQ(GetTextLineCount(), 2);
+  EXPECT_EQ(GetCharacterCount(0), 3);
+  EXPECT_EQ(GetCharacterCount(1), 4);
+  // A space at the start of the text is no place to break.
+  FinishText();
+  SetTextBoxWidth(static_cast<float>(2.0 * a / 1000.0));
+  Append(u" AAAAAA");
+  EXPECT_EQ(GetTextLineCount(), 1);
+  EXPECT_EQ(GetCharacterCount(0), 7);
+}
+
 TEST_F(Layout, TabsJumpToTheNextStopOrActAsASpace) {
   float stops[2] = {2.0f, 4.0f};
   SetIndentPositions(stops, 2);
