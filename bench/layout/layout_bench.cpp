@@ -41,6 +41,38 @@ void BM_AppendAndRetrieve(benchmark::State& state) {
 }
 BENCHMARK(BM_AppendAndRetrieve)->Unit(benchmark::kMillisecond);
 
+// The two halves apart: the layout of the append, and the whole-text
+// retrieval of a text laid out once.
+void BM_AppendOnly(benchmark::State& state) {
+  std::u16string text = Paragraph();
+  InitializeTTF(1000.0f);
+  SetDefaults();
+  AppendCharactersEx(reinterpret_cast<unsigned short*>(text.data()));
+  for (auto _ : state) {
+    FinishText();
+    AppendCharactersEx(reinterpret_cast<unsigned short*>(text.data()));
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(text.size()));
+}
+BENCHMARK(BM_AppendOnly)->Unit(benchmark::kMillisecond);
+
+void BM_RetrieveOnly(benchmark::State& state) {
+  std::u16string text = Paragraph();
+  InitializeTTF(1000.0f);
+  SetDefaults();
+  AppendCharactersEx(reinterpret_cast<unsigned short*>(text.data()));
+  int records = 0;
+  for (auto _ : state) {
+    int* data = nullptr;
+    float box[8];
+    records = GetOutLinesEx(-1, EN_RT_BORDER, &data, box) / 3;
+    DeleteTTFData(data);
+  }
+  state.counters["records"] = records;
+  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(text.size()));
+}
+BENCHMARK(BM_RetrieveOnly)->Unit(benchmark::kMillisecond);
+
 std::string LiberationSansFile() {
   FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>("Liberation Sans"));
   FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
