@@ -25,9 +25,12 @@ std::string Str(FcPattern* p, const char* object) {
 
 // The file and family that fontconfig picks for a requested family, with the
 // same substitution rules the engine's face matching starts from.
-FcPattern* Match(const std::string& family) {
+FcPattern* Match(const std::string& family, int style = 0) {
   FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>(family.c_str()));
   if (pattern == nullptr) return nullptr;
+  // Styles 1 to 3 as the engine asks for them: bold weight, italic slant.
+  if (style == 1 || style == 3) FcPatternAddInteger(pattern, FC_WEIGHT, FC_WEIGHT_BOLD);
+  if (style == 2 || style == 3) FcPatternAddInteger(pattern, FC_SLANT, FC_SLANT_ITALIC);
   FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
   FcDefaultSubstitute(pattern);
   FcResult result;
@@ -95,7 +98,7 @@ int Info(const std::string& face_name, int style) {
   GetFontInformation(U16(face), static_cast<EN_TTFFontStyle>(style), &info);
   std::printf("face: %s\nkind: %s\nstyle: %d\n", face_name.c_str(), kind.c_str(), style);
   if (kind == "TrueType") {
-    if (FcPattern* match = Match(face_name)) {
+    if (FcPattern* match = Match(face_name, style)) {
       FcCharSet* chars = nullptr;
       std::printf("resolves to: %s (%s)\n", Str(match, FC_FAMILY).c_str(),
                   Str(match, FC_FILE).c_str());
