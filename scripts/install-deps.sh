@@ -12,6 +12,8 @@ pkgs=(
   fonts-crosextra-carlito fonts-urw-base35 fonts-freefont-otf python3-fonttools
   # font tests: the TrueType sibling of the CFF FreeSans
   fonts-freefont-ttf
+  # command line: DXF writing and reading, SVG rasterising in its tests
+  libdxflib-dev librsvg2-bin
 )
 missing=()
 for p in "${pkgs[@]}"; do

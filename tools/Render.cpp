@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "Commands.h"
+#include "Output.h"
 #include "vuzodo/vuzodo.h"
 
 namespace vuzodo_cli {
@@ -31,6 +32,8 @@ struct RenderOptions {
   bool upside_down = false;
   std::string script = "none";
   bool markup = false;
+  double png_scale = 100.0;  // pixels per user unit
+  double margin = 10.0;      // pixels
   float box_width = 0.0f;
   float box_height = 0.0f;
   bool wrap = false;
@@ -117,6 +120,21 @@ int AppendText(std::u16string& text, bool markup) {
   return taken;
 }
 
+// The file's kind from its name: .dxf, .png and .json; anything else is SVG
+// of the chosen return type.
+int WriteDrawing(const RenderOptions& o, const int* data, int count, const float* box) {
+  const auto ends = [&o](const char* suffix) {
+    const std::string s = suffix;
+    return o.output.size() >= s.size() &&
+           o.output.compare(o.output.size() - s.size(), s.size(), s) == 0;
+  };
+  if (ends(".dxf")) return WriteDxf(FetchLayers(), o.unit, o.output);
+  if (ends(".png")) return WritePng(FetchLayers(), o.unit, o.png_scale, o.margin, o.output);
+  if (ends(".json")) return WriteJson(FetchLayers(), o.text, o.unit, o.output);
+  WriteSvg(data, count, box, o.output);
+  return 0;
+}
+
 int Render(const RenderOptions& o) {
   InitializeTTF(o.unit);
   SetDefaults();
@@ -149,8 +167,9 @@ int Render(const RenderOptions& o) {
   int* data = nullptr;
   float box[8] = {0, 0, 0, 0, 0, 0, 0, 0};
   const int count = GetMultilineOutLines(-1, static_cast<EN_ReturnType>(o.type), &data, box);
-  WriteSvg(data, count, box, o.output);
+  const int written = WriteDrawing(o, data, count, box);
   DeleteTTFData(data);
+  if (written != 0) return written;
   std::printf("%s: %d characters on %d lines, %d ints\n", o.output.c_str(), GetCharacterCount(-1),
               GetTextLineCount(), count);
   FinishText();
@@ -168,7 +187,7 @@ void AddRenderCommand(CLI::App& app) {
   render->add_option("-H,--height", options.height, "text height factor");
   render->add_option("-s,--style", options.style, "0 regular, 1 bold, 2 italic, 3 bold italic");
   render->add_option("-t,--return-type", options.type, "0 outlines, 1 fill, 2 hatch, 3-5 mixed");
-  render->add_option("-o,--output", options.output, "SVG file to write");
+  render->add_option("-o,--output", options.output, "file to write: .svg, .dxf, .png or .json");
   render->add_option("--unit", options.unit, "output units per user unit");
   render->add_option("--gap", options.gap, "extra gap between characters, user units");
   render->add_option("--angle", options.angle, "character rotation, radians");
@@ -179,6 +198,8 @@ void AddRenderCommand(CLI::App& app) {
   render->add_flag("--upside-down", options.upside_down, "characters upside down");
   render->add_option("--script", options.script, "none, sub or super")
       ->check(CLI::IsMember({"none", "sub", "super"}));
+  render->add_option("--png-scale", options.png_scale, "PNG pixels per user unit");
+  render->add_option("--margin", options.margin, "PNG margin in pixels");
   render->add_flag("--markup", options.markup,
                    "_{...} sets a subscript and ^{...} a superscript within the text");
   render->add_flag("--wrap", options.wrap, "word wrap at the box width");
