@@ -9,6 +9,7 @@ int main(int argc, char** argv) {
   vuzodo_cli::AddVersionCommand(app);
   vuzodo_cli::AddRenderCommand(app);
   vuzodo_cli::AddFontCommands(app);
+  vuzodo_cli::AddReplayCommand(app);
   CLI11_PARSE(app, argc, argv);
   return 0;
 }
