@@ -11,6 +11,7 @@
 
 #include "Commands.h"
 #include "Output.h"
+#include "TextInput.h"
 #include "vuzodo/vuzodo.h"
 
 namespace vuzodo_cli {
@@ -160,7 +161,9 @@ int Render(const RenderOptions& o) {
   SetTextVerticalAlign(static_cast<EN_TextVerticalAlignStyle>(o.valign));
   SetLineSpacing(o.spacing);
   SetLineSpacingStyle(static_cast<EN_LineSpaceStyle>(o.spacing_style));
-  if (AppendText(text, o.markup) == 0) {
+  const int taken =
+      AppendWithProgress(text, [&o](std::u16string& piece) { return AppendText(piece, o.markup); });
+  if (taken == 0) {
     std::fprintf(stderr, "vuzodo: nothing to render\n");
     return 2;
   }
@@ -209,9 +212,18 @@ void AddRenderCommand(CLI::App& app) {
   render->add_option("--valign", options.valign, "0 top, 1 middle, 2 bottom");
   render->add_option("--spacing", options.spacing, "line spacing factor");
   render->add_option("--spacing-style", options.spacing_style, "0 proportional, 1 fixed");
+  static std::string input;
+  render->add_option("-i,--input", input, "read the text from a file (- for standard input)");
   render->callback([] {
     std::string& t = options.text;
-    for (size_t at; (at = t.find("\\n")) != std::string::npos;) t.replace(at, 2, "\n");
+    if (!input.empty()) {
+      const auto text = ReadTextInput(input);
+      if (!text) std::exit(1);
+      t = *text;
+    }
+    for (size_t at; input.empty() && (at = t.find("\\n")) != std::string::npos;) {
+      t.replace(at, 2, "\n");
+    }
     std::exit(Render(options));
   });
 }
