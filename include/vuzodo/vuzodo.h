@@ -353,17 +353,22 @@ VUZODO_API int VUZODO_CALL FinishText(void);
 /* The host frees it with DeleteTTFData. `box` receives floats as described. */
 /* ------------------------------------------------------------------------- */
 
-/** Current line only. index < 0: whole line; box gets 4 floats (x0, y0, x1,
- *  y1). index >= 0: one character. Returns the number of ints before -1. */
+/** Current line only. index < 0: the whole line, box gets the line's box as
+ *  8 floats (four corners); index >= 0: one character of the line, box gets
+ *  its ink and cell rectangles and its advance (10 floats). Returns the
+ *  number of ints allocated: the records, the -1, and zeros after the -1
+ *  where records were merged or dropped. */
 VUZODO_API int VUZODO_CALL GetOutLines(int index, EN_ReturnType type, int** data, float* box);
 
-/** All lines, placed. index < 0: whole text, box gets the text's box as 8
- *  floats (four corners); index >= 0: one character (counted over all lines),
- *  box gets its 4 corners and the pen after it (10 floats). Returns the
- *  number of ints before the -1. */
+/** All lines. index < 0: whole text, box gets the text's box as 8 floats
+ *  (four corners); index >= 0: one character (counted over all lines), box
+ *  gets its 4 corners and the pen after it (10 floats). Returns the number
+ *  of ints including the closing -1. */
 VUZODO_API int VUZODO_CALL GetOutLinesEx(int index, EN_ReturnType type, int** data, float* box);
 
-/** As GetOutLinesEx, with one line per index. */
+/** As GetOutLinesEx, with the lines placed in the text box by the
+ *  horizontal and vertical alignment (horizontal mode; the other modes
+ *  place nothing). */
 VUZODO_API int VUZODO_CALL GetMultilineOutLines(int index, EN_ReturnType type, int** data,
                                                 float* box);
 
