@@ -12,6 +12,8 @@ pkgs=(
   fonts-crosextra-carlito fonts-urw-base35 fonts-freefont-otf python3-fonttools
   # font tests: the TrueType sibling of the CFF FreeSans
   fonts-freefont-ttf
+  # SHX tests: a Hershey font converted to shape source and compiled
+  hershey-fonts-data
 )
 missing=()
 for p in "${pkgs[@]}"; do
