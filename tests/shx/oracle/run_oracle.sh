@@ -21,7 +21,8 @@ esm=$work/node_modules/@mlightcad/shx-parser/dist/index.es.js
 if [ ! -f "$esm" ]; then
   command -v npm >/dev/null 2>&1 || skip "npm is not installed"
   mkdir -p "$work"
-  npm install --prefix "$work" --no-audit --no-fund @mlightcad/shx-parser@1.4.5 \
+  npm install --prefix "$work" --no-audit --no-fund --fetch-retries=1 --fetch-timeout=60000 \
+    @mlightcad/shx-parser@1.4.5 \
     >"$work/npm.log" 2>&1 || skip "could not install @mlightcad/shx-parser (see $work/npm.log)"
   [ -f "$esm" ] || skip "the package has no ESM build at $esm"
 fi
