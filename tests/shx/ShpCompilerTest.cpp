@@ -182,6 +182,23 @@ TEST(ShpCompilerTest, ErrorsNameTheirLine) {
   EXPECT_EQ(CompileShp("*0,4,T\n1,0,2,0\n", version).message, "version must be 1.0 or 1.1");
 }
 
+TEST(ShpCompilerTest, ShapeFileOf300ShapesCompilesButYieldsNoShapes) {
+  // The count is a 16-bit field: 300 = 0x012C puts 1 at offset 29, which the reader takes for a
+  // file it does not read. With 255 entries (0xFF, 0x00) every shape loads.
+  for (int count : {300, 255}) {
+    std::string source = "*0,4,T\n1,0,2,0\n";
+    for (int k = 1; k < count; ++k) source += "*" + std::to_string(k) + ",2,S\n014,0\n";
+    const Bytes bytes = Compile(source);
+    ASSERT_GT(bytes.size(), 30u);
+    EXPECT_EQ(bytes[28], count & 0xFF);
+    EXPECT_EQ(bytes[29], count >> 8);
+    vuzodo::SHXFontHandler handler;
+    handler.OpenBytes(bytes);
+    EXPECT_EQ(handler.GetShapes().size(), count > 255 ? 0u : static_cast<std::size_t>(count - 1))
+        << count;
+  }
+}
+
 TEST(ShpCompilerTest, FieldsThatOverflowAreRefused) {
   // A definition longer than a 16-bit length field.
   std::string source = "*0,4,T\n1,0,2,0\n*1,70000,LONG\n";
