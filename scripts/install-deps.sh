@@ -14,6 +14,8 @@ pkgs=(
   fonts-freefont-ttf
   # command line: DXF writing and reading, SVG rasterising in its tests
   libdxflib-dev librsvg2-bin
+  # SHX tests: a Hershey font converted to shape source and compiled
+  hershey-fonts-data
 )
 missing=()
 for p in "${pkgs[@]}"; do

@@ -10,6 +10,7 @@ int main(int argc, char** argv) {
   vuzodo_cli::AddRenderCommand(app);
   vuzodo_cli::AddFontCommands(app);
   vuzodo_cli::AddReplayCommand(app);
+  vuzodo_cli::AddShxCompileCommand(app);
   CLI11_PARSE(app, argc, argv);
   return 0;
 }

@@ -152,6 +152,60 @@ TEST(PenTest, PenUpArcMovesOnlyAndNearlyClosedStrokeCloses) {
   EXPECT_EQ(poly->GetPoints().size(), 4u);
 }
 
+TEST(PenTest, StrokeClosesOnlyWithinAThousandth) {
+  // Scale 1/2000, then (100,0), (0,100), (-99,-100): the stroke ends 0.0005 right of its start
+  // and closes, dropping the end point. With (-97,-100) it ends 0.0015 away and stays open.
+  OneShape near({3, 200, 3, 10, 8, 100, 0, 8, 0, 100, 8, 0x9D, 0x9C});
+  ASSERT_EQ(near.entities.size(), 1u);
+  const auto* closed = static_cast<CQELPolyLine*>(near.entities[0]);
+  EXPECT_EQ(closed->GetClosed(), 1);
+  ASSERT_EQ(closed->GetPoints().size(), 3u);
+  EXPECT_NEAR(closed->GetPoints()[2].GetX(), 0.05, 1e-15);
+  EXPECT_NEAR(closed->GetPoints()[2].GetY(), 0.05, 1e-15);
+  OneShape far({3, 200, 3, 10, 8, 100, 0, 8, 0, 100, 8, 0x9F, 0x9C});
+  ASSERT_EQ(far.entities.size(), 1u);
+  const auto* open = static_cast<CQELPolyLine*>(far.entities[0]);
+  EXPECT_EQ(open->GetClosed(), 0);
+  ASSERT_EQ(open->GetPoints().size(), 4u);
+  EXPECT_NEAR(open->GetPoints()[3].GetX(), 0.0015, 1e-15);
+}
+
+TEST(ArcTest, FractionalArcFullCircles) {
+  // Code 11, radius 1, no offsets, count 0, clockwise (SC 0x80): start (0 - 0) octants = 0,
+  // centre (-1, 0); the end is also 0 (+2 pi since s = c), which the angle rule brings back to
+  // the start, so the clockwise sweep is a whole turn and the pen ends where it began.
+  OneShape circle({11, 0, 0, 0, 1, 0x80, 0x10});
+  ASSERT_EQ(circle.entities.size(), 2u);
+  const auto* arc = static_cast<CQELEllipticalArc*>(circle.entities[0]);
+  ASSERT_EQ(arc->GetType(), CQELEntity::kEllipticalArc);
+  EXPECT_NEAR(arc->GetCenter().GetX(), -1.0, 1e-12);
+  EXPECT_NEAR(arc->GetCenter().GetY(), 0.0, 1e-12);
+  EXPECT_NEAR(arc->GetAxisPoint().GetX(), 1.0, 1e-12);
+  EXPECT_NEAR(arc->GetStartAngle(), 0.0, 1e-12);
+  EXPECT_NEAR(arc->GetSweep(), -2 * M_PI, 1e-12);
+  const auto& after = static_cast<CQELPolyLine*>(circle.entities[1])->GetPoints();
+  EXPECT_NEAR(after[0].GetX(), 0.0, 1e-12);
+  EXPECT_NEAR(after[0].GetY(), 0.0, 1e-12);
+  // Radius 2 from octant 3 (SC 0xB0): start 3 pi/4, centre 2 (cos pi/4, -sin pi/4), again a
+  // whole turn.
+  OneShape three({11, 0, 0, 0, 2, 0xB0});
+  ASSERT_EQ(three.entities.size(), 1u);
+  const auto* arc3 = static_cast<CQELEllipticalArc*>(three.entities[0]);
+  EXPECT_NEAR(arc3->GetCenter().GetX(), 2 * std::cos(M_PI / 4), 1e-12);
+  EXPECT_NEAR(arc3->GetCenter().GetY(), -2 * std::sin(M_PI / 4), 1e-12);
+  EXPECT_NEAR(arc3->GetStartAngle(), 3 * M_PI / 4, 1e-12);
+  EXPECT_NEAR(arc3->GetSweep(), -2 * M_PI, 1e-12);
+  EXPECT_NEAR(three.handler.GetAdvance(), 0.0, 1e-12);
+  // Odd but kept: counterclockwise, the same operands end at the start angle itself, so the
+  // arc has no sweep at all (code 10 with count 0 is a full circle either way).
+  OneShape ccw({11, 0, 0, 0, 1, 0x00});
+  ASSERT_EQ(ccw.entities.size(), 1u);
+  EXPECT_NEAR(static_cast<CQELEllipticalArc*>(ccw.entities[0])->GetSweep(), 0.0, 1e-12);
+  OneShape octant({10, 1, 0x00});
+  ASSERT_EQ(octant.entities.size(), 1u);
+  EXPECT_NEAR(static_cast<CQELEllipticalArc*>(octant.entities[0])->GetSweep(), 2 * M_PI, 1e-12);
+}
+
 // Every shape of every fixture: the box holds the outline and the advance is the pen's end x.
 TEST(InvariantTest, BoxesContainOutlinesInEveryFixture) {
   for (const char* name : {"shapes", "unifont", "bigfont", "extbig"}) {
