@@ -9,6 +9,7 @@ namespace vuzodo_cli {
 
 void AddVersionCommand(CLI::App& app);
 void AddRenderCommand(CLI::App& app);
+void AddFontConvertCommand(CLI::App& app);
 
 // UTF-8 (the terminal's text) to the UTF-16 the interface takes. Malformed
 // sequences are decoded leniently: the lead byte's bits are kept.

@@ -8,6 +8,7 @@ int main(int argc, char** argv) {
   app.require_subcommand(1);
   vuzodo_cli::AddVersionCommand(app);
   vuzodo_cli::AddRenderCommand(app);
+  vuzodo_cli::AddFontConvertCommand(app);
   CLI11_PARSE(app, argc, argv);
   return 0;
 }
