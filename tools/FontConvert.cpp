@@ -1,5 +1,6 @@
 // vuzodo font-convert: reads any font the engine reads through the C interface, as a host
 // would, and writes it as an OVF outline font or an FNT stroke font.
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>

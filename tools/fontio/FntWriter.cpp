@@ -1,24 +1,41 @@
 #include "FntWriter.h"
 
 #include <charconv>
+#include <initializer_list>
 #include <string>
 
 namespace vuzodo_fontio {
 
 namespace {
 
-// The shortest text that reads back as the same float ("7.4", "3", "-0.25").
-std::string Number(float v) {
+// Appends numbers as text without temporary strings: floats in their shortest form that reads
+// back as the same float ("7.4", "3", "-0.25").
+template <typename T>
+void Append(std::string& out, T value) {
   char buffer[32];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, v);
-  return std::string(buffer, result.ptr);
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  out.append(buffer, result.ptr);
+}
+
+// "head a,b" or "head a,b,c,d", with its line feed.
+template <typename T>
+void Line(std::string& out, const char* head, std::initializer_list<T> values) {
+  out += head;
+  const char* separator = " ";
+  for (T v : values) {
+    out += separator;
+    Append(out, v);
+    separator = ",";
+  }
+  out += '\n';
 }
 
 }  // namespace
 
 std::string FntGlyphFromRecords(const RecordGlyph& glyph) {
-  std::string out = "def " + std::to_string(glyph.code) + "\n";
-  const auto pair = [](long a, long b) { return std::to_string(a) + "," + std::to_string(b); };
+  std::string out = "def ";
+  Append(out, glyph.code);
+  out += '\n';
   const std::vector<int>& r = glyph.records;
   long x = 0, y = 0;
   for (std::size_t p = 0; p < r.size();) {
@@ -27,16 +44,16 @@ std::string FntGlyphFromRecords(const RecordGlyph& glyph) {
     const int dx = r[p + 1], dy = r[p + 2];
     switch (r[p]) {
       case kMove:
-        if (dx != 0 || dy != 0) out += "m " + pair(dx, dy) + "\n";
+        if (dx != 0 || dy != 0) Line(out, "m", {dx, dy});
         break;
       case kDraw:
-        out += "d " + pair(dx, dy) + "\n";
+        Line(out, "d", {dx, dy});
         break;
       case kDot:
-        out += "point " + pair(dx, dy) + "\n";
+        Line(out, "point", {dx, dy});
         break;
       case kArc:
-        out += "a " + pair(dx, dy) + "," + pair(r[p + 3], r[p + 4]) + "\n";
+        Line(out, "a", {dx, dy, r[p + 3], r[p + 4]});
         break;
     }
     x += dx;
@@ -46,7 +63,7 @@ std::string FntGlyphFromRecords(const RecordGlyph& glyph) {
   // The advance keeps its fraction (the interface reports it as a float): rounded, it would
   // put every following character of a text up to half a unit further off.
   const float dx = static_cast<float>(glyph.advance - static_cast<double>(x));
-  if (dx != 0.0f || y != 0) out += "m " + Number(dx) + "," + std::to_string(-y) + "\n";
+  if (dx != 0.0f || y != 0) Line(out, "m", {dx, static_cast<float>(-y)});
   return out;
 }
 

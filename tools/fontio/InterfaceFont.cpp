@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <set>
+#include <string_view>
 
 #include "vuzodo/vuzodo.h"
 
