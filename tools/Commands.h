@@ -12,6 +12,7 @@ void AddRenderCommand(CLI::App& app);
 void AddFontCommands(CLI::App& app);  // fonts, info
 void AddReplayCommand(CLI::App& app);
 void AddShxCompileCommand(CLI::App& app);
+void AddFontConvertCommand(CLI::App& app);
 
 // UTF-8 (the terminal's text) to the UTF-16 the interface takes. Malformed
 // sequences are decoded leniently: the lead byte's bits are kept.

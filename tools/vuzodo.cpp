@@ -11,6 +11,7 @@ int main(int argc, char** argv) {
   vuzodo_cli::AddFontCommands(app);
   vuzodo_cli::AddReplayCommand(app);
   vuzodo_cli::AddShxCompileCommand(app);
+  vuzodo_cli::AddFontConvertCommand(app);
   CLI11_PARSE(app, argc, argv);
   return 0;
 }

@@ -4,14 +4,19 @@
 
 #include <climits>
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <random>
 #include <sstream>
 #include <string>
 
+#include "CharBufferHolder.h"
 #include "FntReader.h"
+#include "FontDataHolder.h"
 #include "FontTestSupport.h"
 #include "OVFFontHandler.h"
 #include "QELUtility.h"
+#include "TTFLoader.h"
 
 namespace {
 
@@ -216,6 +221,49 @@ TEST(FntBadInput, SeededRandomLines) {
           EXPECT_TRUE(std::isfinite(hi.GetX()) && std::isfinite(hi.GetY()));
         }
       }
+    }
+  }
+}
+
+TEST(FontBadInput, RandomBytesAndEmptyFilesGiveEmptyFonts) {
+  // Whole files of random bytes, of many sizes, and empty files: no glyph from either reader.
+  std::mt19937 rng(90210);
+  for (std::size_t size : {0u, 1u, 3u, 4u, 7u, 8u, 84u, 85u, 1000u, 65536u}) {
+    for (int round = 0; round < 20; ++round) {
+      std::vector<std::uint8_t> bytes(size);
+      for (auto& b : bytes) b = static_cast<std::uint8_t>(rng());
+      OVFFontHandler font;
+      font.LoadBytes(bytes);
+      EXPECT_TRUE(font.GetFontInfo().glyphs.empty()) << size;
+      EXPECT_EQ(font.FindGlyph('A'), nullptr);
+      EXPECT_TRUE(std::isfinite(font.ShapeScale(1000.0)));
+      for (int mode : {0, 1, 2}) {
+        std::istringstream in(std::string(bytes.begin(), bytes.end()));
+        EXPECT_TRUE(ReadFntStream(in, mode).empty()) << size;
+      }
+    }
+  }
+  // Through the registry: the fonts exist, have no characters and answer with the square.
+  const auto dir = std::filesystem::temp_directory_path();
+  const std::string stem =
+      "vuzodo-empty-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed());
+  std::vector<char> noise(4096);
+  for (char& c : noise) c = static_cast<char>(rng());
+  vuzodo::TTFLoader& loader = vuzodo::TTFLoader::Instance();
+  for (const char* ext : {".ovf", ".fnt"}) {
+    for (bool empty : {true, false}) {
+      const auto path = dir / (stem + (empty ? "-0" : "-r") + ext);
+      std::ofstream(path, std::ios::binary).write(noise.data(), empty ? 0 : 4096);
+      const std::string narrow = path.string();
+      const std::u16string face(narrow.begin(), narrow.end());
+      vuzodo::FontDataHolder* font = loader.LoadFont(face, 0);
+      ASSERT_NE(font, nullptr);
+      const vuzodo::CharBufferHolder* a = loader.LoadCharacter(font, 'A');
+      ASSERT_NE(a, nullptr) << narrow;
+      EXPECT_EQ(a->GetMetrics()[vuzodo::kAdvanceX], 1000.0) << narrow;
+      EXPECT_EQ(a->GetOutlines().size(), 1u) << narrow;  // the square
+      loader.UnloadFont(face, 0);
+      std::filesystem::remove(path);
     }
   }
 }
