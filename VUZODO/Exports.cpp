@@ -299,18 +299,26 @@ int SetDeformPathCharacters(EN_Bool on) {
 
 namespace {
 // Copies the text into the current line and lays it out with the layout of
-// the current text mode; `multiline` selects the layout that breaks lines.
-// Vertical and path layouts are not built yet: those modes lay nothing out.
-void AppendText(unsigned short* text, bool multiline) {
+// the current text mode; `ex` selects the layout of AppendCharactersEx (line
+// breaks, carets and boxes) over the single-line one of AppendCharacters.
+// Other modes lay nothing out.
+void AppendText(unsigned short* text, bool ex) {
   TTFState* line = Line();
   line->SetTextCopy(text);
   TTFText worker;
   switch (Process().text_mode) {
     case 0:
-      if (multiline) {
+      if (ex) {
         worker.LayoutLine(line);
       } else {
         worker.LayoutLineSimple(line);
+      }
+      break;
+    case 1:
+      if (ex) {
+        worker.LayoutVertical(line);
+      } else {
+        worker.LayoutVerticalSimple(line);
       }
       break;
     default: break;
