@@ -321,6 +321,13 @@ void AppendText(unsigned short* text, bool ex) {
         worker.LayoutVerticalSimple(line);
       }
       break;
+    case 2:
+      if (ex) {
+        worker.LayoutPathText(line);
+      } else {
+        worker.LayoutPathTextSimple(line);
+      }
+      break;
     default: break;
   }
 }

@@ -35,6 +35,13 @@ class TTFText {
   // box and a caret.
   void LayoutVerticalSimple(TTFState* line);
 
+  // Path layout (PathText.cpp): the characters along the line's path from its
+  // path position, stopping at the first one that does not fit.
+  void LayoutPathText(TTFState* line);
+  // The same walk without alignment, spacing or bending; per character an ink
+  // and a cell rectangle instead of a box and a caret.
+  void LayoutPathTextSimple(TTFState* line);
+
   // Super- or subscript scale (1 without script) and baseline offset (font
   // metric units) of the line's script mode.
   static void ComputeScriptFactors(const TTFState& line, const FontDataHolder& font,

@@ -183,7 +183,7 @@ TEST_F(Column, WholeTextArraysReturnToTheOriginInColumnAndPathModes) {
   SetVerticalCharGap(0.05f);
   SetModeSuperscript();
   SetModeCharacterBackward();
-  for (int mode = 1; mode <= 1; ++mode) {
+  for (int mode = 1; mode <= 2; ++mode) {
     for (bool ex : {true, false}) {
       FinishText();
       if (mode == 1) {
