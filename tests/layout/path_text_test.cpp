@@ -8,6 +8,7 @@
 #include <numbers>
 
 #include "ColumnPathSupport.h"
+#include "QELEntity.h"
 #include "TTFState.h"
 
 using namespace vuzodo;
@@ -274,4 +275,55 @@ TEST_F(PathText, GlyphsWithoutWidthAreNotBentAndStayFinite) {
   for (const CharacterBox& b : line.character_boxes) {
     for (int c = 0; c < 4; ++c) EXPECT_TRUE(std::isfinite(b.x[c]) && std::isfinite(b.y[c]));
   }
+}
+
+// Shape fonts draw with arcs. Placed along a path or in a column an arc's
+// image is rebuilt from its flattened polyline and comes back as an arc when
+// it is still a circle; bent, it stays a polyline.
+TEST_F(PathText, ShapeFontArcsComeBackAsArcsUnlessBent) {
+  const std::string file = VUZODO_SHX_FIXTURES "/shapes.shx";
+  std::u16string face(file.begin(), file.end());
+  ASSERT_EQ(SetFontFace(reinterpret_cast<unsigned short*>(face.data())), 1);
+  TTFLoader& loader = TTFLoader::Instance();
+  FontDataHolder* font = loader.LoadFont(face, 0);
+  char16_t with_arc = 0;
+  // A shape with an arc and a forward advance (to have a width to bend over).
+  for (const auto& ch : font->GetCharacters()) {
+    if (ch->GetMetrics()[kAdvanceX] <= 0.0) continue;
+    for (const CQELEntity* e : ch->GetOutlines()) {
+      if (e != nullptr && e->GetType() == CQELEntity::kEllipticalArc) with_arc = ch->GetCode();
+    }
+    if (with_arc != 0) break;
+  }
+  ASSERT_NE(with_arc, 0) << "the fixture has a shape with an arc";
+  const std::u16string text(3, with_arc);
+  auto arcs = [](const std::vector<int>& a) {
+    int n = 0;
+    for (size_t p = 0; p + 2 < a.size(); p += a[p] == 42 ? 5 : 3) n += a[p] == 42;
+    return n;
+  };
+  // Along x the transform is a plain scale: the arcs are recognised again.
+  StraightPath(30.0f, 0.0f);
+  Append(text);
+  ASSERT_EQ(GetCharacterCount(-1), 3);
+  std::vector<int> a = Array();
+  EXPECT_GT(arcs(a), 0);
+  EXPECT_EQ(PenSum(a), std::make_pair(0L, 0L));
+  // Bent around a tight circle no arc stays a circle.
+  FinishText();
+  SetNurbPathCircleCW(2.0f, 0.0f, 0.0f, 0.3f);
+  SetDeformPathCharacters(EN_TRUE);
+  Append(text);
+  ASSERT_EQ(GetCharacterCount(-1), 3);
+  a = Array();
+  EXPECT_EQ(arcs(a), 0);
+  EXPECT_EQ(PenSum(a), std::make_pair(0L, 0L));
+  // A turned column keeps them.
+  FinishText();
+  SetModeVertical();
+  SetCharacterAngle(0.7f);
+  Append(text);
+  a = Array();
+  EXPECT_GT(arcs(a), 0);
+  EXPECT_EQ(PenSum(a), std::make_pair(0L, 0L));
 }
