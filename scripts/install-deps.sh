@@ -12,6 +12,8 @@ pkgs=(
   fonts-crosextra-carlito fonts-urw-base35 fonts-freefont-otf python3-fonttools
   # font tests: the TrueType sibling of the CFF FreeSans
   fonts-freefont-ttf
+  # docs/images/make.sh: SVG drawings to PNG views
+  librsvg2-bin
 )
 missing=()
 for p in "${pkgs[@]}"; do
