@@ -5,7 +5,9 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <new>
+#include <vector>
 
 #include "NurbPath.h"
 #include "OutlineCreator.h"
@@ -305,22 +307,36 @@ int SetDeformPathCharacters(EN_Bool on) {
 
 namespace {
 // Copies the text into the current line and lays it out with the layout of
-// the current text mode; `multiline` selects the layout that breaks lines.
-// Vertical and path layouts are not built yet: those modes lay nothing out.
-void AppendText(unsigned short* text, bool multiline) {
+// the current text mode; `ex` selects the layout of AppendCharactersEx (line
+// breaks, carets and boxes) over the single-line one of AppendCharacters.
+// Other modes lay nothing out.
+void AppendText(unsigned short* text, bool ex) {
   TTFState* line = Line();
   line->SetTextCopy(text);
   TTFText worker;
   switch (Process().text_mode) {
     case 0:
-      if (multiline) {
+      if (ex) {
         worker.LayoutLine(line);
       } else {
         worker.LayoutLineSimple(line);
       }
       break;
-    default:
+    case 1:
+      if (ex) {
+        worker.LayoutVertical(line);
+      } else {
+        worker.LayoutVerticalSimple(line);
+      }
       break;
+    case 2:
+      if (ex) {
+        worker.LayoutPathText(line);
+      } else {
+        worker.LayoutPathTextSimple(line);
+      }
+      break;
+    default: break;
   }
 }
 }  // namespace
@@ -669,13 +685,20 @@ int SetNurbPathPoints(int degree, int count, float* x, float* y, float* w, int k
     return 0;
   }
   // The caller's arrays are scaled in place: the interface has always done so.
+  // The scaled values are tried on copies first, so that a refused curve
+  // leaves the caller's arrays and the line's path as they were.
   const double unit = UnitSize();
+  std::vector<float> xs(x, x + count), ys(y, y + count);
   for (int i = 0; i < count; ++i) {
-    x[i] = static_cast<float>(x[i] * unit);
-    y[i] = static_cast<float>(y[i] * unit);
+    xs[i] = static_cast<float>(xs[i] * unit);
+    ys[i] = static_cast<float>(ys[i] * unit);
   }
-  return SetLinePath(
-      NurbPath::FromNurbs(degree, count, x, y, w, knotCount, knots, Line()->path_flip), start);
+  std::unique_ptr<NurbPath> path = NurbPath::FromNurbs(degree, count, xs.data(), ys.data(), w,
+                                                       knotCount, knots, Line()->path_flip);
+  if (!path) return 0;
+  std::copy(xs.begin(), xs.end(), x);
+  std::copy(ys.begin(), ys.end(), y);
+  return SetLinePath(std::move(path), start);
 }
 
 namespace {

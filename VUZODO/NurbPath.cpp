@@ -35,12 +35,31 @@ void BasisFunctions(int i, float u, int p, const float* U, std::vector<float>& N
     right[j] = U[i + j] - u;
     float saved = 0.0f;
     for (int r = 0; r < j; ++r) {
-      const float temp = N[r] / (right[r + 1] + left[j - r]);
+      // An empty knot span contributes nothing (0/0 taken as 0).
+      const float denominator = right[r + 1] + left[j - r];
+      const float temp = denominator != 0.0f ? N[r] / denominator : 0.0f;
       N[r] = saved + right[r + 1] * temp;
       saved = left[j - r] * temp;
     }
     N[j] = saved;
   }
+}
+
+// Weights positive, coordinates finite, knots finite and non-decreasing with
+// a domain [U[p], U[n + 1]] of positive length: otherwise a sample could
+// divide by a zero weight sum or the span search could fail to end.
+bool ValidNurbsData(int degree, int count, const float* xw, const float* yw, const float* w,
+                    int knot_count, const float* knots) {
+  for (int i = 0; i < count; ++i) {
+    if (!(w[i] > 0.0f) || !std::isfinite(w[i]) || !std::isfinite(xw[i]) || !std::isfinite(yw[i])) {
+      return false;
+    }
+  }
+  for (int i = 0; i < knot_count; ++i) {
+    if (!std::isfinite(knots[i])) return false;
+    if (i > 0 && knots[i] < knots[i - 1]) return false;
+  }
+  return knots[degree] < knots[knot_count - degree - 1];
 }
 
 }  // namespace
@@ -49,7 +68,7 @@ std::unique_ptr<NurbPath> NurbPath::FromNurbs(int degree, int count, const float
                                               const float* yw, const float* w, int knot_count,
                                               const float* knots, bool flip) {
   if (!ValidNurbs(degree, count, knot_count) || xw == nullptr || yw == nullptr || w == nullptr ||
-      knots == nullptr) {
+      knots == nullptr || !ValidNurbsData(degree, count, xw, yw, w, knot_count, knots)) {
     return nullptr;
   }
   auto path = std::unique_ptr<NurbPath>(new NurbPath());
@@ -71,7 +90,12 @@ std::unique_ptr<NurbPath> NurbPath::FromNurbs(int degree, int count, const float
       sy += N[j] * yw[c];
       sw += N[j] * w[c];
     }
-    path->samples_.push_back(PathSample{sx / sw, sy / sw, 0.0, 0.0});
+    // A parameter that falls into an empty knot span has no basis to weigh
+    // (weight sum 0); such a curve is refused rather than divided by zero.
+    if (!(sw > 0.0f)) return nullptr;
+    const float x = sx / sw, y = sy / sw;
+    if (!std::isfinite(x) || !std::isfinite(y)) return nullptr;
+    path->samples_.push_back(PathSample{x, y, 0.0, 0.0});
   }
   if (flip) std::reverse(path->samples_.begin(), path->samples_.end());
   path->ComputeLengths();
@@ -84,7 +108,9 @@ std::unique_ptr<NurbPath> NurbPath::FromPolyline(const float* points, int n, dou
   auto path = std::unique_ptr<NurbPath>(new NurbPath());
   path->samples_.reserve(n / 2);
   for (int k = 0; k < n / 2; ++k) {
-    path->samples_.push_back(PathSample{unit * points[2 * k], unit * points[2 * k + 1], 0.0, 0.0});
+    const double x = unit * points[2 * k], y = unit * points[2 * k + 1];
+    if (!std::isfinite(x) || !std::isfinite(y)) return nullptr;
+    path->samples_.push_back(PathSample{x, y, 0.0, 0.0});
   }
   if (flip) std::reverse(path->samples_.begin(), path->samples_.end());
   path->ComputeLengths();

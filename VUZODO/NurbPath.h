@@ -16,26 +16,32 @@ struct PathSample {
 
 class NurbPath {
  public:
-  // Samples a NURBS curve. `xw` and `yw` are the control points already
-  // multiplied by their weights `w` (homogeneous form), output units; `knots`
-  // has count + degree + 1 values. With `flip` the samples run backwards.
-  // Returns null for input that cannot describe a curve (too few points, a
-  // knot count that does not fit, a negative degree).
+  // The most control points a path may have: ten samples are taken per point,
+  // so this bounds a path at about a million samples (32 MB).
+  static constexpr int kMaxControlPoints = 100000;
+
   // Whether the counts can describe a curve: at least two control points, at
-  // least degree + 1 of them, and count + degree + 1 knots.
+  // least degree + 1 of them (and no more than kMaxControlPoints), and
+  // count + degree + 1 knots.
   static bool ValidNurbs(int degree, int count, int knot_count) {
-    return degree >= 0 && count >= 2 && count >= degree + 1 &&
+    return degree >= 0 && count >= 2 && count >= degree + 1 && count <= kMaxControlPoints &&
            knot_count == count + degree + 1;
   }
 
+  // Samples a NURBS curve. `xw` and `yw` are the control points already
+  // multiplied by their weights `w` (homogeneous form), output units; `knots`
+  // has count + degree + 1 values. With `flip` the samples run backwards.
+  // Returns null for input that cannot describe a curve: counts that
+  // ValidNurbs refuses, a weight that is not positive, a knot vector that
+  // decreases or has an empty domain, or anything that is not finite.
   static std::unique_ptr<NurbPath> FromNurbs(int degree, int count, const float* xw,
                                              const float* yw, const float* w, int knot_count,
                                              const float* knots, bool flip);
 
   // A polyline path of n / 2 points (x, y alternating) scaled by `unit`.
-  // Returns null for fewer than two points.
-  static std::unique_ptr<NurbPath> FromPolyline(const float* points, int n, double unit,
-                                                bool flip);
+  // Returns null for fewer than two points or a coordinate that is not finite
+  // once scaled.
+  static std::unique_ptr<NurbPath> FromPolyline(const float* points, int n, double unit, bool flip);
 
   // Point and direction at arc length s; false (nothing written) when s + w
   // runs past the end.

@@ -28,6 +28,20 @@ class TTFText {
   // and a cell rectangle.
   void LayoutLineSimple(TTFState* line);
 
+  // Column layout (TTFTextVertical.cpp): the characters stacked top to bottom,
+  // each centred on x = 0; a further append continues below.
+  void LayoutVertical(TTFState* line);
+  // The same column; per character an ink and a cell rectangle instead of a
+  // box and a caret.
+  void LayoutVerticalSimple(TTFState* line);
+
+  // Path layout (PathText.cpp): the characters along the line's path from its
+  // path position, stopping at the first one that does not fit.
+  void LayoutPathText(TTFState* line);
+  // The same walk without alignment, spacing or bending; per character an ink
+  // and a cell rectangle instead of a box and a caret.
+  void LayoutPathTextSimple(TTFState* line);
+
   // Super- or subscript scale (1 without script) and baseline offset (font
   // metric units) of the line's script mode.
   static void ComputeScriptFactors(const TTFState& line, const FontDataHolder& font,

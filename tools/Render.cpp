@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <numbers>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -42,29 +43,130 @@ struct RenderOptions {
   int valign = 0;
   float spacing = 1.0f;
   int spacing_style = 0;
+  // Column and path modes.
+  bool vertical = false;
+  float vertical_gap = 0.0f;
+  std::string circle;           // "R,CX,CY,ANGLE[,ccw]", user units and radians
+  std::vector<float> polyline;  // x, y, x, y, ... user units
+  std::string nurbs;            // file of a NURBS curve (see ReadNurbs)
+  float path_start = 0.0f;      // arc length where the text starts, user units
+  int path_align = 0;           // 0 baseline, 1 ascent, 2 descent, 3 strike-out line on the path
+  double path_spacing = 0.0;    // baseline distance left of the path, user units
+  bool flip = false;
+  bool bend = false;
+};
+
+// A NURBS curve as the interface takes it: control points in weighted form.
+struct NurbsCurve {
+  int degree = 3;
+  std::vector<float> x, y, w;  // user units, x and y unweighted
+  std::vector<float> knots;
+};
+
+// Reads a curve file: "degree P", one "point X Y [W]" per control point and,
+// optionally, "knots K0 K1 ..." (a clamped uniform vector otherwise); lines
+// starting with '#' are comments.
+bool ReadNurbs(const std::string& file, NurbsCurve& curve) {
+  std::ifstream in(file);
+  if (!in) return false;
+  std::string raw;
+  while (std::getline(in, raw)) {
+    std::istringstream line(raw);
+    std::string key;
+    if (!(line >> key) || key[0] == '#') continue;
+    if (key == "degree") {
+      line >> curve.degree;
+    } else if (key == "point") {
+      float x = 0, y = 0, w = 1;
+      line >> x >> y;
+      if (!(line >> w)) w = 1.0f;
+      curve.x.push_back(x);
+      curve.y.push_back(y);
+      curve.w.push_back(w);
+    } else if (key == "knots") {
+      for (float k; line >> k;) curve.knots.push_back(k);
+    }
+  }
+  const int n = static_cast<int>(curve.x.size());
+  if (curve.knots.empty() && n > curve.degree && curve.degree > 0) {
+    const int spans = n - curve.degree;
+    for (int i = 0; i <= curve.degree; ++i) curve.knots.push_back(0.0f);
+    for (int i = 1; i < spans; ++i) curve.knots.push_back(static_cast<float>(i) / spans);
+    for (int i = 0; i <= curve.degree; ++i) curve.knots.push_back(1.0f);
+  }
+  return true;
+}
+
+// The point of the curve at u (de Boor on homogeneous points), user units.
+// The drawing draws the path under the text with it.
+void CurvePoint(const NurbsCurve& c, double u, double& x, double& y) {
+  const int p = c.degree, n = static_cast<int>(c.x.size()) - 1;
+  int k = p;
+  while (k < n && u >= c.knots[k + 1]) ++k;
+  std::vector<double> hx(p + 1), hy(p + 1), hw(p + 1);
+  for (int j = 0; j <= p; ++j) {
+    const int i = k - p + j;
+    hx[j] = c.x[i] * c.w[i];
+    hy[j] = c.y[i] * c.w[i];
+    hw[j] = c.w[i];
+  }
+  for (int r = 1; r <= p; ++r) {
+    for (int j = p; j >= r; --j) {
+      const int i = k - p + j;
+      const double den = c.knots[i + p - r + 1] - c.knots[i];
+      const double a = den != 0.0 ? (u - c.knots[i]) / den : 0.0;
+      hx[j] = (1 - a) * hx[j - 1] + a * hx[j];
+      hy[j] = (1 - a) * hy[j - 1] + a * hy[j];
+      hw[j] = (1 - a) * hw[j - 1] + a * hw[j];
+    }
+  }
+  x = hx[p] / hw[p];
+  y = hy[p] / hw[p];
+}
+
+// The path drawn thin and grey under the text, and the extent it adds.
+struct Guide {
+  std::string svg;
+  double min_x = 1e300, min_y = 1e300, max_x = -1e300, max_y = -1e300;
+
+  void Widen(double x, double y) {
+    min_x = std::min(min_x, x);
+    max_x = std::max(max_x, x);
+    min_y = std::min(min_y, y);
+    max_y = std::max(max_y, y);
+  }
+  // Points in output units, y up.
+  void Polyline(const std::vector<std::pair<double, double>>& points) {
+    std::ostringstream out;
+    out << "<polyline fill=\"none\" stroke=\"#aaa\" stroke-width=\"12\" points=\"";
+    for (auto [x, y] : points) {
+      out << x << "," << -y << " ";
+      Widen(x, y);
+    }
+    out << "\"/>\n";
+    // A dot at the start shows where the path begins.
+    if (!points.empty()) {
+      out << "<circle fill=\"#e44\" cx=\"" << points[0].first << "\" cy=\"" << -points[0].second
+          << "\" r=\"60\"/>\n";
+    }
+    svg += out.str();
+  }
 };
 
 // Writes the record array as an SVG path: y flipped, arcs as arcs, dots as
 // small circles.
-void WriteSvg(const int* data, int count, const float* box, const std::string& path) {
+void WriteSvg(const int* data, int count, const float* box, const std::string& path,
+              const Guide& guide) {
   std::ostringstream d, dots;
+  // The view holds the text box, the path and every pen position.
+  Guide view = guide;
+  view.Widen(std::min(box[0], box[4]), std::min(box[1], box[5]));
+  view.Widen(std::max(box[0], box[4]), std::max(box[1], box[5]));
   long x = 0, y = 0;
-  // The picture frames what is drawn; the engine's box may leave out the
-  // descenders of lower lines.
-  double minx = 1e300, miny = 1e300, maxx = -1e300, maxy = -1e300;
-  auto widen = [&](double px, double py, double r) {
-    minx = std::min(minx, px - r), maxx = std::max(maxx, px + r);
-    miny = std::min(miny, py - r), maxy = std::max(maxy, py + r);
-  };
   for (int p = 0; p + 2 < count;) {
     const int code = data[p];
     const long nx = x + data[p + 1], ny = y + data[p + 2];
-    if (code == 41 || code == 466) {
-      widen(x, y, 0);
-      widen(nx, ny, 0);
-    } else if (code == 42 && p + 4 < count) {
-      widen(x + data[p + 3], y + data[p + 4], std::hypot(data[p + 3], data[p + 4]));
-    }
+    if (code != 40) view.Widen(nx, ny);
     if (code == 40) {
       d << "M" << nx << " " << -ny << " ";
     } else if (code == 41) {
@@ -81,17 +183,83 @@ void WriteSvg(const int* data, int count, const float* box, const std::string& p
     y = ny;
     p += code == 42 ? 5 : 3;
   }
-  if (minx > maxx) {  // nothing drawn: the engine's box
-    minx = std::min(box[0], box[4]), maxx = std::max(box[0], box[4]);
-    miny = std::min(box[1], box[5]), maxy = std::max(box[1], box[5]);
-  }
-  const double margin = 100;
-  minx -= margin, miny -= margin, maxx += margin, maxy += margin;
+  // Margin and stroke grow with the drawing, so large paths stay legible.
+  const double span = std::max(view.max_x - view.min_x, view.max_y - view.min_y);
+  const double margin = std::max(100.0, span * 0.02);
+  const double stroke = std::max(6.0, span / 1000.0);
+  const double minx = view.min_x - margin, maxx = view.max_x + margin;
+  const double miny = view.min_y - margin, maxy = view.max_y + margin;
   std::ofstream out(path);
   out << "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"" << minx << " " << -maxy << " "
       << (maxx - minx) << " " << (maxy - miny) << "\">\n"
-      << "<path fill=\"none\" stroke=\"black\" stroke-width=\"6\" d=\"" << d.str() << "\"/>\n"
+      << guide.svg << "<path fill=\"none\" stroke=\"black\" stroke-width=\"" << stroke << "\" d=\""
+      << d.str() << "\"/>\n"
       << dots.str() << "</svg>\n";
+}
+
+// Path mode: the path settings, then the path itself (a circle, a polyline or
+// a NURBS curve); its drawing goes into `guide`. Returns 0, or 2 on bad input.
+int SetPathOptions(const RenderOptions& o, Guide& guide) {
+  SetModePathText();
+  SetPathTextAlign(static_cast<EN_PathTextAlign>(o.path_align));
+  SetPathTextSpacing(o.path_spacing);
+  SetPathTextFlip(o.flip ? EN_TRUE : EN_FALSE);
+  SetDeformPathCharacters(o.bend ? EN_TRUE : EN_FALSE);
+  const double u = o.unit;
+  std::vector<std::pair<double, double>> drawn;
+  int ok = 0;
+  if (!o.circle.empty()) {
+    float r = 0, cx = 0, cy = 0, a = 0;
+    char dir[8] = "";
+    const int n = std::sscanf(o.circle.c_str(), "%f,%f,%f,%f,%7s", &r, &cx, &cy, &a, dir);
+    if (n < 4) {
+      std::fprintf(stderr, "vuzodo: --circle takes R,CX,CY,ANGLE[,ccw]\n");
+      return 2;
+    }
+    const bool ccw = std::string(dir) == "ccw";
+    ok = ccw ? SetNurbPathCircleCCW(r, cx, cy, a) : SetNurbPathCircleCW(r, cx, cy, a);
+    // The path starts left of the centre, turned by the angle (clockwise for CW).
+    for (int i = 0; i <= 180; ++i) {
+      const double t = (ccw ? 1.0 : -1.0) * (a + i * 2.0 * std::numbers::pi / 180.0);
+      drawn.emplace_back(u * (cx - r * std::cos(t)), u * (cy - r * std::sin(t)));
+    }
+  } else if (!o.polyline.empty()) {
+    std::vector<float> points = o.polyline;
+    ok = SetNurbPathPolyline(points.data(), static_cast<int>(points.size()), o.path_start);
+    for (size_t i = 0; i + 1 < points.size(); i += 2) {
+      drawn.emplace_back(u * points[i], u * points[i + 1]);
+    }
+  } else {
+    NurbsCurve c;
+    if (!ReadNurbs(o.nurbs, c)) {
+      std::fprintf(stderr, "vuzodo: cannot read %s\n", o.nurbs.c_str());
+      return 2;
+    }
+    std::vector<float> xw(c.x.size()), yw(c.y.size());
+    for (size_t i = 0; i < c.x.size(); ++i) {
+      xw[i] = c.x[i] * c.w[i];
+      yw[i] = c.y[i] * c.w[i];
+    }
+    const int count = static_cast<int>(c.x.size());
+    ok = SetNurbPathPoints(c.degree, count, xw.data(), yw.data(), c.w.data(),
+                           static_cast<int>(c.knots.size()), c.knots.data(), o.path_start);
+    if (ok != 0) {
+      const double lo = c.knots[c.degree], hi = c.knots[count];
+      for (int i = 0; i <= 400; ++i) {
+        double x = 0, y = 0;
+        CurvePoint(c, lo + (hi - lo) * i / 400.0, x, y);
+        drawn.emplace_back(u * x, u * y);
+      }
+    }
+  }
+  if (ok == 0) {
+    std::fprintf(stderr, "vuzodo: the path was refused (too few points, bad weights or knots)\n");
+    return 2;
+  }
+  // A flipped path runs from its end: the start dot moves there.
+  if (o.flip) std::reverse(drawn.begin(), drawn.end());
+  guide.Polyline(drawn);
+  return 0;
 }
 
 // Appends the text as a host would. With markup, "_{...}" is set as a
@@ -123,7 +291,8 @@ int AppendText(std::u16string& text, bool markup) {
 
 // The file's kind from its name: .dxf, .png and .json; anything else is SVG
 // of the chosen return type.
-int WriteDrawing(const RenderOptions& o, const int* data, int count, const float* box) {
+int WriteDrawing(const RenderOptions& o, const int* data, int count, const float* box,
+                 const Guide& guide) {
   const auto ends = [&o](const char* suffix) {
     const std::string s = suffix;
     return o.output.size() >= s.size() &&
@@ -132,7 +301,7 @@ int WriteDrawing(const RenderOptions& o, const int* data, int count, const float
   if (ends(".dxf")) return WriteDxf(FetchLayers(), o.unit, o.output);
   if (ends(".png")) return WritePng(FetchLayers(), o.unit, o.png_scale, o.margin, o.output);
   if (ends(".json")) return WriteJson(FetchLayers(), o.text, o.unit, o.output);
-  WriteSvg(data, count, box, o.output);
+  WriteSvg(data, count, box, o.output, guide);
   return 0;
 }
 
@@ -161,6 +330,13 @@ int Render(const RenderOptions& o) {
   SetTextVerticalAlign(static_cast<EN_TextVerticalAlignStyle>(o.valign));
   SetLineSpacing(o.spacing);
   SetLineSpacingStyle(static_cast<EN_LineSpaceStyle>(o.spacing_style));
+  Guide guide;
+  if (o.vertical) {
+    SetModeVertical();
+    SetVerticalCharGap(o.vertical_gap);
+  } else if (!o.circle.empty() || !o.polyline.empty() || !o.nurbs.empty()) {
+    if (SetPathOptions(o, guide) != 0) return 2;
+  }
   const int taken =
       AppendWithProgress(text, [&o](std::u16string& piece) { return AppendText(piece, o.markup); });
   if (taken == 0) {
@@ -170,11 +346,14 @@ int Render(const RenderOptions& o) {
   int* data = nullptr;
   float box[8] = {0, 0, 0, 0, 0, 0, 0, 0};
   const int count = GetMultilineOutLines(-1, static_cast<EN_ReturnType>(o.type), &data, box);
-  const int written = WriteDrawing(o, data, count, box);
+  const int written = WriteDrawing(o, data, count, box, guide);
   DeleteTTFData(data);
   if (written != 0) return written;
   std::printf("%s: %d characters on %d lines, %d ints\n", o.output.c_str(), GetCharacterCount(-1),
               GetTextLineCount(), count);
+  if (!o.vertical && (!o.circle.empty() || !o.polyline.empty() || !o.nurbs.empty())) {
+    std::printf("path position %g\n", GetPathLengthOfCharacters() / o.unit);
+  }
   FinishText();
   return 0;
 }
@@ -214,6 +393,21 @@ void AddRenderCommand(CLI::App& app) {
   render->add_option("--spacing-style", options.spacing_style, "0 proportional, 1 fixed");
   static std::string input;
   render->add_option("-i,--input", input, "read the text from a file (- for standard input)");
+  render->add_flag("--vertical", options.vertical, "stack the characters in a column");
+  render->add_option("--vgap", options.vertical_gap, "extra gap between rows, user units");
+  render->add_option("--circle", options.circle,
+                     "text on a circle R,CX,CY,ANGLE[,ccw] (clockwise unless ccw)");
+  render->add_option("--polyline", options.polyline, "text on a polyline x,y,x,y,...")
+      ->delimiter(',');
+  render->add_option("--nurbs", options.nurbs,
+                     "text on a NURBS curve file: 'degree P', 'point X Y [W]'..., ['knots ...']");
+  render->add_option("--path-start", options.path_start, "arc length where the text starts");
+  render->add_option("--path-align", options.path_align,
+                     "line on the path: 0 baseline, 1 ascent, 2 descent, 3 strike-out");
+  render->add_option("--path-spacing", options.path_spacing,
+                     "baseline distance left of the path, user units");
+  render->add_flag("--flip", options.flip, "run the text from the path's end");
+  render->add_flag("--bend", options.bend, "bend the characters along the path");
   render->callback([] {
     std::string& t = options.text;
     if (!input.empty()) {

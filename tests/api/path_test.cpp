@@ -2,8 +2,11 @@
 // Expected values come from the circle and line geometry worked by hand.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numbers>
+#include <vector>
 
 #include "NurbPath.h"
 #include "TTFLoader.h"
@@ -131,7 +134,7 @@ TEST_F(Path, DegenerateInputLeavesThePathAlone) {
   float x[2] = {0, 1}, y[2] = {0, 0}, w[2] = {1, 1}, knots[4] = {0, 0, 1, 1};
   EXPECT_EQ(SetNurbPathPoints(1, 2, x, y, w, 5, knots, 0.0f), 0);  // knot count does not fit
   EXPECT_EQ(SetNurbPathPoints(3, 2, x, y, w, 6, knots, 0.0f), 0);  // too few points
-  EXPECT_EQ(x[1], 1.0f);  // refused before scaling
+  EXPECT_EQ(x[1], 1.0f);                                           // refused before scaling
   EXPECT_EQ(Current(), before);
 }
 
@@ -142,4 +145,48 @@ TEST_F(Path, ZeroLengthSegmentsDoNotDivideByZero) {
   ASSERT_TRUE(Current()->PointAtLength(0.0f, 0.0f, x, y, theta));
   EXPECT_FALSE(std::isnan(x));
   EXPECT_EQ(x, 0.0);
+}
+
+TEST_F(Path, CurvesThatCannotBeSampledAreRefusedAndTheCallersArraysKept) {
+  float pts[4] = {0, 0, 1, 0};
+  ASSERT_EQ(SetNurbPathPolyline(pts, 4, 0.0f), 1);
+  const NurbPath* before = Current();
+  struct Curve {
+    const char* what;
+    int degree;
+    std::vector<float> x, y, w, knots;
+  };
+  const float nan = std::nanf("");
+  const Curve curves[] = {
+      // A zero weight at a clamped end leaves nothing to divide by there.
+      {"zero weight", 1, {0, 1}, {0, 0}, {1, 0}, {0, 0, 1, 1}},
+      {"negative weight", 1, {0, 1}, {0, 0}, {1, -1}, {0, 0, 1, 1}},
+      {"coordinate not a number", 1, {0, nan}, {0, 0}, {1, 1}, {0, 0, 1, 1}},
+      {"decreasing knots", 1, {0, 1, 2}, {0, 0, 0}, {1, 1, 1}, {0, 0, 1, 0.5f, 1}},
+      {"empty domain", 1, {0, 1}, {0, 0}, {1, 1}, {0, 0, 0, 0}},
+      // Knots 0, 0, 0: the first span is empty and u = 0 falls into it.
+      {"empty first span", 1, {0, 1, 2}, {0, 0, 0}, {1, 1, 1}, {0, 0, 0, 1, 1}},
+  };
+  for (const Curve& c : curves) {
+    SCOPED_TRACE(c.what);
+    Curve copy = c;
+    const int n = static_cast<int>(copy.x.size());
+    EXPECT_EQ(SetNurbPathPoints(copy.degree, n, copy.x.data(), copy.y.data(), copy.w.data(),
+                                static_cast<int>(copy.knots.size()), copy.knots.data(), 0.0f),
+              0);
+    EXPECT_EQ(copy.x[0], c.x[0]);  // not scaled
+    EXPECT_EQ(copy.y[1], c.y[1]);
+    EXPECT_EQ(Current(), before);
+  }
+  // A count that would sample beyond a million points is refused before any
+  // array is read.
+  const int many = NurbPath::kMaxControlPoints + 1;
+  std::vector<float> x(many, 1.0f), w(many, 1.0f), knots(many + 2, 0.0f);
+  std::fill(knots.begin() + many, knots.end(), 1.0f);
+  EXPECT_EQ(SetNurbPathPoints(1, many, x.data(), x.data(), w.data(), many + 2, knots.data(), 0), 0);
+  EXPECT_EQ(x[0], 1.0f);
+  // A polyline coordinate that is not finite.
+  float far[4] = {0, 0, std::numeric_limits<float>::infinity(), 0};
+  EXPECT_EQ(SetNurbPathPolyline(far, 4, 0.0f), 0);
+  EXPECT_EQ(Current(), before);
 }
