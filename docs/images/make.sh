@@ -36,5 +36,10 @@ png circle-cw-flip "FLIPPED PATH" --circle 5,0,0,0.6 --flip
 png s-curve-plain "Bending on an S curve" --nurbs "$here/s-curve.nurbs" -H 1.6 --gap 0.05
 png s-curve-bent "Bending on an S curve" --nurbs "$here/s-curve.nurbs" -H 1.6 --gap 0.05 --bend
 
+# Horizontal text: kerning, sub- and superscripts, several lines.
+png horizontal "AVATAR Wave\nH_{2}O and E = mc^{2}" --markup --kern
+# The records of one letter, drawn as they come.
+png records "S" -H 2
+
 # A column, with a row gap.
 png column "COLUMN" --vertical --vgap 0.2
