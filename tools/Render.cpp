@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "Commands.h"
+#include "HatchOptions.h"
 #include "vuzodo/vuzodo.h"
 
 namespace vuzodo_cli {
@@ -38,6 +39,7 @@ struct RenderOptions {
   int valign = 0;
   float spacing = 1.0f;
   int spacing_style = 0;
+  std::vector<std::string> hatches;  // --hatch requests, in order
 };
 
 // Writes the record array as an SVG path: y flipped, arcs as arcs, dots as
@@ -142,6 +144,7 @@ int Render(const RenderOptions& o) {
   SetTextVerticalAlign(static_cast<EN_TextVerticalAlignStyle>(o.valign));
   SetLineSpacing(o.spacing);
   SetLineSpacingStyle(static_cast<EN_LineSpaceStyle>(o.spacing_style));
+  if (!ApplyHatches(o.hatches)) return 2;
   if (AppendText(text, o.markup) == 0) {
     std::fprintf(stderr, "vuzodo: nothing to render\n");
     return 2;
@@ -188,6 +191,7 @@ void AddRenderCommand(CLI::App& app) {
   render->add_option("--valign", options.valign, "0 top, 1 middle, 2 bottom");
   render->add_option("--spacing", options.spacing, "line spacing factor");
   render->add_option("--spacing-style", options.spacing_style, "0 proportional, 1 fixed");
+  AddHatchOptions(*render, options.hatches, options.type);
   render->callback([] {
     std::string& t = options.text;
     for (size_t at; (at = t.find("\\n")) != std::string::npos;) t.replace(at, 2, "\n");
