@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <utility>
 
 #include "HatchFill.h"
 
@@ -62,15 +63,25 @@ double PathDistance2(const IntPoint& p, const Path& path) {
   return best;
 }
 
-std::size_t NearestVertex(const Path& path, const IntPoint& p) {
+// The point of the closed path nearest to `p` (rounded to the grid) and the
+// edge it lies on (from vertex i to vertex i + 1).
+std::pair<std::size_t, IntPoint> NearestPoint(const Path& path, const IntPoint& p) {
   std::size_t best = 0;
   double best_d = std::numeric_limits<double>::infinity();
   for (std::size_t i = 0; i < path.size(); ++i) {
-    const double dx = static_cast<double>(path[i].X - p.X);
-    const double dy = static_cast<double>(path[i].Y - p.Y);
-    if (dx * dx + dy * dy < best_d) best = i, best_d = dx * dx + dy * dy;
+    const double d = SegmentDistance2(p, path[i], path[(i + 1) % path.size()]);
+    if (d < best_d) best = i, best_d = d;
   }
-  return best;
+  const IntPoint& a = path[best];
+  const IntPoint& b = path[(best + 1) % path.size()];
+  const double ex = static_cast<double>(b.X - a.X), ey = static_cast<double>(b.Y - a.Y);
+  const double len2 = ex * ex + ey * ey;
+  double t =
+      len2 > 0 ? (static_cast<double>(p.X - a.X) * ex + static_cast<double>(p.Y - a.Y) * ey) / len2
+               : 0.0;
+  t = std::clamp(t, 0.0, 1.0);
+  return {best, IntPoint(a.X + static_cast<cInt>(std::llround(t * ex)),
+                         a.Y + static_cast<cInt>(std::llround(t * ey)))};
 }
 
 struct Node {
@@ -156,29 +167,40 @@ std::vector<Chain> Spirals(const std::vector<Paths>& levels, const Paths& region
     for (std::size_t r = 0; nearest && r < runs.size(); ++r) {
       if (done[r]) continue;
       const Path& ring = ring_of(runs[r][0]);
-      const IntPoint& v = ring[NearestVertex(ring, pen)];
+      const IntPoint v = NearestPoint(ring, pen).second;
       const double dx = static_cast<double>(v.X - pen.X), dy = static_cast<double>(v.Y - pen.Y);
       if (dx * dx + dy * dy < best_d) best = r, best_d = dx * dx + dy * dy;
     }
     done[best] = true;
-    Chain spiral;
-    spiral.reversible = false;  // the style decides which end comes first
+    // The run's spiral, broken where a step to the next ring would leave the region.
+    std::vector<Chain> pieces(1);
     for (std::size_t node : runs[best]) {
       const Path& ring = ring_of(node);
-      const std::size_t start = NearestVertex(ring, pen);
-      for (std::size_t i = 0; i <= ring.size(); ++i) {
-        spiral.points.push_back(ring[(start + i) % ring.size()]);
+      const auto [edge, entry] = NearestPoint(ring, pen);
+      if (!pieces.back().points.empty() &&
+          !LinkInside(region, pieces.back().points.back(), entry)) {
+        pieces.emplace_back();
       }
-      pen = spiral.points.back();
+      Path& path = pieces.back().points;
+      auto add = [&path](const IntPoint& q) {
+        if (path.empty() || !(path.back() == q)) path.push_back(q);
+      };
+      add(entry);
+      for (std::size_t i = 1; i <= ring.size(); ++i) add(ring[(edge + i) % ring.size()]);
+      add(entry);  // round to where the ring was entered
+      pen = entry;
     }
-    // One path through the tree where the straight link from the last spiral
-    // stays inside the region; elsewhere the path has to break.
-    if (connect && !spirals.empty() &&
-        LinkInside(region, spirals.back().points.back(), spiral.points.front())) {
-      Path& path = spirals.back().points;
-      path.insert(path.end(), spiral.points.begin(), spiral.points.end());
-    } else {
-      spirals.push_back(std::move(spiral));
+    for (Chain& piece : pieces) {
+      piece.reversible = false;  // the style decides which end comes first
+      // One path through the tree where the straight link from the last
+      // spiral stays inside the region; elsewhere the path has to break.
+      if (connect && !spirals.empty() &&
+          LinkInside(region, spirals.back().points.back(), piece.points.front())) {
+        Path& path = spirals.back().points;
+        path.insert(path.end(), piece.points.begin(), piece.points.end());
+      } else {
+        spirals.push_back(std::move(piece));
+      }
     }
   }
   return spirals;

@@ -76,6 +76,23 @@ bool InsideOutline(const std::vector<Record>& outline, double x, double y) {
   return winding != 0;
 }
 
+// Samples of the draws of character `index` (type `type`) outside its outline.
+int SamplesOutside(int index, EN_ReturnType type, std::size_t& draws) {
+  const std::vector<Record> outline = Draws(index, EN_RT_BORDER);
+  const std::vector<Record> fill = Draws(index, type);
+  draws = fill.size();
+  int outside = 0;
+  for (const Record& r : fill) {
+    for (int s = 0; s <= 10; ++s) {
+      const double t = s / 10.0;
+      const double x = r.from.first + t * (r.to.first - r.from.first);
+      const double y = r.from.second + t * (r.to.second - r.from.second);
+      if (!InsideOutline(outline, x, y)) ++outside;
+    }
+  }
+  return outside;
+}
+
 std::u16string U(const char* s) {
   return std::u16string(s, s + std::char_traits<char>::length(s));
 }
@@ -102,22 +119,24 @@ TEST_F(EngineHatch, FillOfB8AndAtStaysInsideTheGlyph) {
   AddTTFHatchPatternOffsetFilling(0.05f, EN_OFFSET_OUTSIDE_IN);
   Append("B8@");
   for (int i = 0; i < 3; ++i) {
-    const std::vector<Record> outline = Draws(i, EN_RT_BORDER);
-    ASSERT_GT(outline.size(), 10u) << i;
     for (EN_ReturnType type : {EN_RT_FILL, EN_RT_HATCH_POLYLINES}) {
-      const std::vector<Record> fill = Draws(i, type);
-      EXPECT_GT(fill.size(), 10u) << i << " type " << type;
-      int outside = 0;
-      for (const Record& r : fill) {
-        for (int s = 0; s <= 10; ++s) {
-          const double t = s / 10.0;
-          const double x = r.from.first + t * (r.to.first - r.from.first);
-          const double y = r.from.second + t * (r.to.second - r.from.second);
-          if (!InsideOutline(outline, x, y)) ++outside;
-        }
-      }
-      EXPECT_EQ(outside, 0) << "character " << i << " type " << type;
+      std::size_t draws = 0;
+      EXPECT_EQ(SamplesOutside(i, type, draws), 0) << "character " << i << " type " << type;
+      EXPECT_GT(draws, 10u) << i << " type " << type;
     }
+  }
+}
+
+TEST_F(EngineHatch, HelixStepsStayInsideTheGlyph) {
+  // Regression: a step to the next ring went to its nearest vertex, which on
+  // the long edges of "h" and "a" lay across the counter, outside the glyph.
+  AddTTFHatchPatternHelixFillingEx(0.03f, EN_HELIX_OUTSIDE_IN, EN_OFFSET_DIRECT, EN_CORNER_ROUND, 0,
+                                   0);
+  Append("ha");
+  for (int i = 0; i < 2; ++i) {
+    std::size_t draws = 0;
+    EXPECT_EQ(SamplesOutside(i, EN_RT_HATCH_POLYLINES, draws), 0) << i;
+    EXPECT_GT(draws, 10u);
   }
 }
 
