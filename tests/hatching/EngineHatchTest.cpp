@@ -188,6 +188,23 @@ TEST_F(EngineHatch, StrokeFontsGiveNoFill) {
   EXPECT_TRUE(Draws(-1, EN_RT_HATCH_POLYLINES).empty());
 }
 
+TEST_F(EngineHatch, ShxStrokesGiveNoFillButClosedShapesDo) {
+  // The SHX fixture (tests/shx/data/shapes.shp): shape 1 two open vectors,
+  // 8 an open octant arc, 3 a box drawn back to its start. The border gap
+  // keeps the fill off the box's edges, where an inside test is ambiguous.
+  const std::u16string face = U(VUZODO_SHX_FIXTURES "/shapes.shx");
+  SetFontFace(reinterpret_cast<unsigned short*>(const_cast<char16_t*>(face.c_str())));
+  AddTTFHatchPatternLine(0.01f, BORDER_GAP_INWARD, 0.05f, 0.2f, 0, 0, HATCH_UNIDIRECTIONAL,
+                         EN_FALSE);
+  const std::u16string text{u'\x01', u'\x08', u'\x03'};
+  AppendCharactersEx(reinterpret_cast<unsigned short*>(const_cast<char16_t*>(text.c_str())));
+  EXPECT_TRUE(Draws(0, EN_RT_FILL).empty());
+  EXPECT_TRUE(Draws(1, EN_RT_FILL).empty());
+  std::size_t draws = 0;
+  EXPECT_EQ(SamplesOutside(2, EN_RT_FILL, draws), 0);
+  EXPECT_GT(draws, 30u);  // the box is 2 units wide: about 40 lines 0.05 apart
+}
+
 TEST_F(EngineHatch, PatternsAddedLaterOnlyFillLaterText) {
   Append("I");
   AddTTFHatchPatternLine(0, BORDER_GAP_INWARD, 0.05f, 0, 0, 0, HATCH_UNIDIRECTIONAL, EN_FALSE);
