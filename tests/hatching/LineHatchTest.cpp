@@ -196,3 +196,27 @@ TEST_F(LineHatch, IncrementalAndLatticeFamilies) {
   }
   EXPECT_EQ(SamplesOutside(f, {kSquare}, 0.2), 0);
 }
+
+TEST_F(LineHatch, CornerStylesOfTheBorderGap) {
+  // Square grown by 100 and marked (withOffset). Miter: the square 1200 wide.
+  // Bevel: each right-angle corner cut square to its bisector at the distance,
+  // removing a triangle of area ((sqrt 2 - 1) * 100)^2. Round: quarter circles.
+  const double cut = std::pow((std::sqrt(2.0) - 1) * 100, 2);
+  const struct {
+    EN_OffsetCornerStyle corner;
+    double area;
+  } cases[] = {{EN_CORNER_MITER, 1200.0 * 1200},
+               {EN_CORNER_BEVEL, 1200.0 * 1200 - 4 * cut},
+               {EN_CORNER_ROUND, 1200.0 * 1200 - (4 - std::numbers::pi) * 100 * 100}};
+  for (const auto& c : cases) {
+    ClearListOfHatchPatterns();
+    AddHatchPatternLineEx(100, BORDER_GAP_OUTWARD, 100, 0, 0, 50, HATCH_UNIDIRECTIONAL, EN_TRUE,
+                          EN_OFFSET_CLEANUP, c.corner, 0, 1);
+    const Fill f = Hatch({Polygon(kSquare)});
+    ASSERT_EQ(f.polys.size(), 1u) << c.corner;
+    // Round corners: chords within the arc tolerance 1 over 2 pi 100 of arc.
+    EXPECT_NEAR(std::fabs(Area(f.polys[0].points)), c.area, 2 * std::numbers::pi * 100 + 5)
+        << c.corner;
+    EXPECT_EQ(f.lines.size(), 12u);  // rows y = 50 + 100k within -100..1100
+  }
+}
