@@ -162,7 +162,14 @@ std::vector<CQELEntity*>* GetFilledEntityList(std::vector<CQELPolyLine*>** polyl
   // A second call for the same character hands out the same lists again.
   if (!x.filled) {
     x.filled = true;
-    FillCharacter(x.outline, Patterns(), UnitSize(), x.fill, x.polylines);
+    try {
+      FillCharacter(x.outline, Patterns(), UnitSize(), x.fill, x.polylines);
+    } catch (...) {  // out of memory while handing entities out: no fill rather than half
+      for (CQELEntity* e : x.fill) delete e;
+      for (CQELPolyLine* p : x.polylines) delete p;
+      x.fill.clear();
+      x.polylines.clear();
+    }
   }
   if (polylines != nullptr) *polylines = &x.polylines;
   return &x.fill;
