@@ -53,13 +53,13 @@ struct Request {
 };
 
 // "kind:key=value,..."; "dir" also takes in/out. Returns an error or "".
-std::string Parse(const std::string& spec, Request& r) {
-  const auto colon = spec.find(':');
-  r.kind = spec.substr(0, colon);
+std::string Parse(const std::string& request, Request& r) {
+  const auto colon = request.find(':');
+  r.kind = request.substr(0, colon);
   const auto keys = kKeys.find(r.kind);
   if (keys == kKeys.end()) return "unknown hatch kind '" + r.kind + "'";
   if (colon == std::string::npos) return "";
-  std::string rest = spec.substr(colon + 1);
+  std::string rest = request.substr(colon + 1);
   while (!rest.empty()) {
     const auto comma = rest.find(',');
     const std::string item = rest.substr(0, comma);
@@ -146,11 +146,11 @@ void AddHatchOptions(CLI::App& render, std::vector<std::string>& hatches, int& t
 }
 
 bool ApplyHatches(const std::vector<std::string>& hatches) {
-  for (const std::string& spec : hatches) {
+  for (const std::string& request : hatches) {
     Request r;
-    const std::string error = Parse(spec, r);
+    const std::string error = Parse(request, r);
     if (!error.empty()) {
-      std::fprintf(stderr, "vuzodo: --hatch %s: %s\n", spec.c_str(), error.c_str());
+      std::fprintf(stderr, "vuzodo: --hatch %s: %s\n", request.c_str(), error.c_str());
       return false;
     }
     Apply(r);
