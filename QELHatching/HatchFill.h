@@ -146,9 +146,16 @@ struct LineSegment {
 // `refused` is set when the family would exceed kMaxSegmentsPerCharacter.
 std::vector<LineSegment> ClipFamily(const Paths& region, const Family& family, bool& refused);
 
+// The way along the region's border from `from` to `to` (both on the same
+// contour) when it is at most `max_length` long: the border vertices between
+// them, shorter way round, in `walk`. False when there is no such way.
+bool BorderWalk(const Paths& region, const IntPoint& from, const IntPoint& to, double max_length,
+                Path& walk);
+
 // Joins neighbouring pieces into serpentine chains: from the end of a piece on
-// line k to the nearest free piece on line k + 1 when the link is at most
-// `max_link` (Clipper units) long and stays inside `region`.
+// line k to the nearest free piece on line k + 1, along the border when that
+// way is at most `max_link` (Clipper units) long, else by a straight link of
+// at most that length that stays inside `region`.
 std::vector<Chain> Serpentines(const std::vector<LineSegment>& pieces, const Paths& region,
                                double max_link, bool& refused);
 

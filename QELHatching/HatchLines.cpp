@@ -90,6 +90,86 @@ std::vector<LineSegment> ClipFamily(const Paths& region, const Family& family, b
   return pieces;
 }
 
+namespace {
+
+// Where `p` lies on the region's border: the path and the edge (from vertex
+// `edge` to the next) nearest to it, and the squared distance.
+struct BorderSpot {
+  std::size_t path = 0, edge = 0;
+  double d2 = std::numeric_limits<double>::infinity();
+};
+
+BorderSpot Locate(const Paths& region, const IntPoint& p) {
+  BorderSpot spot;
+  const double px = static_cast<double>(p.X), py = static_cast<double>(p.Y);
+  for (std::size_t k = 0; k < region.size(); ++k) {
+    const Path& path = region[k];
+    for (std::size_t i = 0; i < path.size(); ++i) {
+      const IntPoint& a = path[i];
+      const IntPoint& b = path[(i + 1) % path.size()];
+      const double ax = static_cast<double>(a.X), ay = static_cast<double>(a.Y);
+      const double ex = static_cast<double>(b.X) - ax, ey = static_cast<double>(b.Y) - ay;
+      const double len2 = ex * ex + ey * ey;
+      const double t =
+          len2 > 0 ? std::clamp(((px - ax) * ex + (py - ay) * ey) / len2, 0.0, 1.0) : 0.0;
+      const double dx = ax + t * ex - px, dy = ay + t * ey - py;
+      if (dx * dx + dy * dy < spot.d2) spot = {k, i, dx * dx + dy * dy};
+    }
+  }
+  return spot;
+}
+
+double Length(const IntPoint& a, const IntPoint& b) {
+  return std::hypot(static_cast<double>(b.X - a.X), static_cast<double>(b.Y - a.Y));
+}
+
+}  // namespace
+
+bool BorderWalk(const Paths& region, const IntPoint& from, const IntPoint& to, double max_length,
+                Path& walk) {
+  walk.clear();
+  const BorderSpot a = Locate(region, from), b = Locate(region, to);
+  // Both ends must sit on the same contour (within the rounding of the clip).
+  if (a.path != b.path || a.d2 > 4.0 || b.d2 > 4.0) return false;
+  if (a.edge == b.edge) return Length(from, to) <= max_length;  // straight along one edge
+  const Path& path = region[a.path];
+  const std::size_t n = path.size();
+  // Forwards: the vertices after a's edge up to b's edge's first vertex.
+  Path forward;
+  double length = 0;
+  IntPoint at = from;
+  for (std::size_t i = (a.edge + 1) % n;; i = (i + 1) % n) {
+    length += Length(at, path[i]);
+    if (length > max_length) break;
+    forward.push_back(path[i]);
+    at = path[i];
+    if (i == b.edge) break;
+  }
+  const bool forward_ok =
+      !forward.empty() && forward.back() == path[b.edge] && length + Length(at, to) <= max_length;
+  // Backwards: the vertices from a's edge's first vertex down to the vertex after b's edge.
+  Path backward;
+  double back_length = 0;
+  at = from;
+  for (std::size_t i = a.edge;; i = (i + n - 1) % n) {
+    back_length += Length(at, path[i]);
+    if (back_length > max_length) break;
+    backward.push_back(path[i]);
+    at = path[i];
+    if (i == (b.edge + 1) % n) break;
+  }
+  const bool backward_ok = !backward.empty() && backward.back() == path[(b.edge + 1) % n] &&
+                           back_length + Length(at, to) <= max_length;
+  if (forward_ok && (!backward_ok || length <= back_length)) {
+    walk = std::move(forward);
+  } else if (backward_ok) {
+    walk = std::move(backward);
+  } else {
+    return false;
+  }
+  return true;
+}
+
 std::vector<Chain> Serpentines(const std::vector<LineSegment>& pieces, const Paths& region,
                                double max_link, bool& refused) {
   std::vector<Chain> chains;
@@ -138,8 +218,13 @@ std::vector<Chain> Serpentines(const std::vector<LineSegment>& pieces, const Pat
       if (best == n || best_d > max_link2) break;
       const LineSegment& s = pieces[best];
       const IntPoint entry = forward ? s.b : s.a, exit = forward ? s.a : s.b;
-      if (!LinkInside(region, end, entry)) break;
+      // Along the border where it is short enough, else straight if that stays inside.
+      Path walk;
+      if (!BorderWalk(region, end, entry, max_link, walk) && !LinkInside(region, end, entry)) {
+        break;
+      }
       used[best] = true;
+      chain.points.insert(chain.points.end(), walk.begin(), walk.end());
       if (!(entry == end)) chain.points.push_back(entry);
       chain.points.push_back(exit);
       cur = best;

@@ -54,8 +54,8 @@ class CQELPolyLine;
  *  normal (so lines line up across characters), clipped to the region shrunk
  *  (direction 0) or grown (1) by `borderGap`; `withOffset` also marks the
  *  gapped contour (closed polylines). Styles: 0 unidirectional, 1 serpentine,
- *  2 serpentine connected (links along the border up to 2 * lineGap that stay
- *  inside, one polyline per chain), 3 double (second family at +90 degrees),
+ *  2 serpentine connected (links along the border, or straight and inside, up
+ *  to 2 * lineGap; one polyline per chain), 3 double (second family at +90 degrees),
  *  4 / 5 two / three interleaved passes (lines k mod N). */
 void AddHatchPatternLine(float borderGap, borderGapDirection direction, float lineGap, float angle,
                          float baseX, float baseY, hatchStyle style, EN_Bool withOffset);

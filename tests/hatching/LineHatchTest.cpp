@@ -220,3 +220,29 @@ TEST_F(LineHatch, CornerStylesOfTheBorderGap) {
     EXPECT_EQ(f.lines.size(), 12u);  // rows y = 50 + 100k within -100..1100
   }
 }
+
+TEST_F(LineHatch, LinksFollowTheBorderRoundAConcaveCorner) {
+  // A square with a notch cut from the right. Row 300 ends at x = 1000; the
+  // next piece (row 400, 0..500) starts at x = 500. The straight link would
+  // cross the notch; along the border it is 20 + 500 + 80 = 600 long.
+  const Ring notched{{0, 50},    {1000, 50},  {1000, 320}, {500, 320},
+                     {500, 620}, {1000, 620}, {1000, 950}, {0, 950}};
+  AddHatchPatternOptimized(0, BORDER_GAP_INWARD, 100, 0, 600, HATCH_SERPENTINE);
+  Fill f = Hatch({Polygon(notched)});
+  ASSERT_EQ(f.polys.size(), 1u);  // rows 100 .. 900 in one path
+  EXPECT_EQ(SamplesOutside(f, {notched}, 0.2), 0);
+  const auto& points = f.polys[0].points;
+  const auto corner = std::find_if(points.begin(), points.end(), [](const Pt& p) {
+    return std::fabs(p.first - 500) < 0.2 && std::fabs(p.second - 320) < 0.2;
+  });
+  EXPECT_NE(corner, points.end());  // the way goes round the notch's corner
+
+    // With links of at most 2 gaps the path breaks there, and again where row
+  // 600 (ending at x = 500) would round the notch's top to row 700 at x = 1000:
+  // rows 100-300, rows 400-600, rows 700-900.
+  ClearListOfHatchPatterns();
+  AddHatchPatternOptimized(0, BORDER_GAP_INWARD, 100, 0, 0, HATCH_SERPENTINE);
+  f = Hatch({Polygon(notched)});
+  EXPECT_EQ(f.polys.size(), 3u);
+  EXPECT_EQ(SamplesOutside(f, {notched}, 0.2), 0);
+}
