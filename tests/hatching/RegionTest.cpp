@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 #include <numbers>
+#include <random>
 
 #include "HatchTestSupport.h"
 #include "qelhatching/qelhatching.h"
@@ -174,4 +175,35 @@ TEST_F(Region, BrokenOrFarAwayOutlinesAreSafe) {
   EXPECT_EQ(Hatch({Polygon(Rect(0, 50, 1000, 1050))}).lines.size(), 10u);
   // Nothing at all, null entries are tolerated by the exchange.
   EXPECT_TRUE(Hatch({}).lines.empty());
+}
+
+TEST_F(Region, EveryPatternStaysInsideSelfIntersectingStars) {
+  // Seeded random stars whose edges cross each other: the region is whatever
+  // the nonzero rule makes of them, and the inside test here is an
+  // independent winding number over the same points.
+  std::mt19937 random(20261206);
+  std::uniform_real_distribution<double> radius(100, 1000), turn(0, 2 * std::numbers::pi);
+  for (int star = 0; star < 12; ++star) {
+    Ring ring;
+    const int n = 5 + star % 7;
+    const double step = 2 * std::numbers::pi * (star % 3 + 2) / n;  // 2, 3 or 4 turns
+    const double start = turn(random);
+    for (int i = 0; i < n; ++i) {
+      const double r = radius(random), a = start + step * i;
+      ring.emplace_back(r * std::cos(a), r * std::sin(a));
+    }
+    ClearListOfHatchPatterns();
+    const float angle = static_cast<float>(turn(random));
+    AddHatchPatternLine(0, BORDER_GAP_INWARD, 37, angle, 3, 5, static_cast<hatchStyle>(star % 6),
+                        EN_TRUE);
+    AddHatchPatternOptimized(10, BORDER_GAP_INWARD, 41, angle, 300, HATCH_DOUBLE);
+    AddHatchPatternOffsetFilling(53, EN_OFFSET_INSIDE_OUT);
+    AddHatchPatternHelixFillingEx(47, EN_HELIX_OUTSIDE_IN, EN_OFFSET_CLEANUP, EN_CORNER_ROUND, true,
+                                  0, 0);
+    AddHatchPatternLattice(61, 67, angle, 0, 0, true);
+    const Fill f = Hatch({Polygon(ring)});
+    EXPECT_FALSE(f.lines.empty()) << star;
+    EXPECT_FALSE(f.polys.empty()) << star;
+    EXPECT_EQ(SamplesOutside(f, {ring}, 0.5), 0) << star;
+  }
 }
