@@ -2,8 +2,10 @@
 
 #include "QELEntity.h"
 
+#include "HatchFill.h"
 #include "HatchPattern.h"
 
+#include <cmath>
 #include <memory>
 
 namespace qelhatching {
@@ -13,17 +15,29 @@ std::vector<HatchPattern>& Patterns() {
   static std::vector<HatchPattern> patterns;
   return patterns;
 }
+
+double& UnitSize() {
+  static double unit_size = 1000.0;
+  return unit_size;
+}
 }  // namespace
 
-const std::vector<HatchPattern>& PatternList() { return Patterns(); }
+const std::vector<HatchPattern>& PatternList() {
+  return Patterns();
+}
+
+void SetUnitSize(double unit_size) {
+  // Lengths arrive already in output units; the unit size only sets the
+  // resolution and the defaults, so a size that cannot serve keeps 1000.
+  UnitSize() = std::isfinite(unit_size) && unit_size > 0 ? unit_size : 1000.0;
+}
 
 }  // namespace qelhatching
 
 using namespace qelhatching;
 
-void AddHatchPatternLine(float borderGap, borderGapDirection direction, float lineGap,
-                         float angle, float baseX, float baseY, hatchStyle style,
-                         EN_Bool withOffset) {
+void AddHatchPatternLine(float borderGap, borderGapDirection direction, float lineGap, float angle,
+                         float baseX, float baseY, hatchStyle style, EN_Bool withOffset) {
   AddHatchPatternLineEx(borderGap, direction, lineGap, angle, baseX, baseY, style, withOffset,
                         EN_OFFSET_DIRECT, EN_CORNER_MITER, 0, 0);
 }
@@ -32,7 +46,13 @@ void AddHatchPatternLineEx(float borderGap, borderGapDirection direction, float 
                            float angle, float baseX, float baseY, hatchStyle style,
                            EN_Bool withOffset, EN_OffsetAlgorithm algorithm,
                            EN_OffsetCornerStyle corner, int miterLimit, int arcTolerance) {
-  Patterns().push_back(LinePattern{borderGap, lineGap, angle, baseX, baseY, direction, style,
+  Patterns().push_back(LinePattern{borderGap,
+                                   lineGap,
+                                   angle,
+                                   baseX,
+                                   baseY,
+                                   direction,
+                                   style,
                                    withOffset == EN_TRUE,
                                    {algorithm, corner, miterLimit, arcTolerance}});
 }
@@ -43,8 +63,7 @@ void AddHatchPatternOptimized(float borderGap, borderGapDirection direction, flo
 }
 
 void AddHatchPatternIncremental(float borderGap, borderGapDirection direction, float lineGap,
-                                float startAngle, float angleStep, int passes,
-                                hatchStyle style) {
+                                float startAngle, float angleStep, int passes, hatchStyle style) {
   Patterns().push_back(
       IncrementalPattern{borderGap, lineGap, startAngle, angleStep, direction, passes, style});
 }
@@ -53,24 +72,25 @@ void AddHatchPatternOffsetFilling(float gap, EN_OffsetStyle style) {
   AddHatchPatternOffsetFillingEx(gap, style, EN_OFFSET_DIRECT, EN_CORNER_MITER, 0, 0);
 }
 
-void AddHatchPatternOffsetFillingEx(float gap, EN_OffsetStyle style,
-                                    EN_OffsetAlgorithm algorithm, EN_OffsetCornerStyle corner,
-                                    int miterLimit, int arcTolerance) {
+void AddHatchPatternOffsetFillingEx(float gap, EN_OffsetStyle style, EN_OffsetAlgorithm algorithm,
+                                    EN_OffsetCornerStyle corner, int miterLimit, int arcTolerance) {
   Patterns().push_back(
       OffsetFillingPattern{gap, style, {algorithm, corner, miterLimit, arcTolerance}});
 }
 
 void AddHatchPatternOffsetInOut(float insideGap, int insideCount, float outsideGap,
                                 int outsideCount) {
-  AddHatchPatternOffsetInOutEx(insideGap, insideCount, outsideGap, outsideCount,
-                               EN_OFFSET_DIRECT, EN_CORNER_MITER, 0, 0);
+  AddHatchPatternOffsetInOutEx(insideGap, insideCount, outsideGap, outsideCount, EN_OFFSET_DIRECT,
+                               EN_CORNER_MITER, 0, 0);
 }
 
 void AddHatchPatternOffsetInOutEx(float insideGap, int insideCount, float outsideGap,
                                   int outsideCount, EN_OffsetAlgorithm algorithm,
-                                  EN_OffsetCornerStyle corner, int miterLimit,
-                                  int arcTolerance) {
-  Patterns().push_back(OffsetInOutPattern{insideGap, outsideGap, insideCount, outsideCount,
+                                  EN_OffsetCornerStyle corner, int miterLimit, int arcTolerance) {
+  Patterns().push_back(OffsetInOutPattern{insideGap,
+                                          outsideGap,
+                                          insideCount,
+                                          outsideCount,
                                           {algorithm, corner, miterLimit, arcTolerance}});
 }
 
@@ -86,7 +106,9 @@ void AddHatchPatternLattice(float gapU, float gapV, float angle, float baseX, fl
   Patterns().push_back(LatticePattern{gapU, gapV, angle, baseX, baseY, serpentine});
 }
 
-void ClearListOfHatchPatterns() { Patterns().clear(); }
+void ClearListOfHatchPatterns() {
+  Patterns().clear();
+}
 
 // ---------------------------------------------------------------------------
 // The per-character exchange
@@ -99,10 +121,12 @@ namespace {
 // outline taken over from the engine and the geometry handed back.
 struct Exchange {
   std::vector<std::unique_ptr<CQELEntity>> outline;
-  std::vector<CQELEntity*> fill;          // owned: released at ClearEntityList
-  std::vector<CQELPolyLine*> polylines;   // owned: released at ClearEntityList
+  std::vector<CQELEntity*> fill;         // owned: released at ClearEntityList
+  std::vector<CQELPolyLine*> polylines;  // owned: released at ClearEntityList
+  bool filled = false;                   // the lists above belong to this outline
 
   void Clear() {
+    filled = false;
     outline.clear();
     for (CQELEntity* e : fill) delete e;
     for (CQELPolyLine* p : polylines) delete p;
@@ -118,7 +142,9 @@ Exchange& Current() {
 
 }  // namespace
 
-const std::vector<std::unique_ptr<CQELEntity>>& CurrentOutline() { return Current().outline; }
+const std::vector<std::unique_ptr<CQELEntity>>& CurrentOutline() {
+  return Current().outline;
+}
 
 }  // namespace qelhatching
 
@@ -133,10 +159,22 @@ void AddCharacterOutline(std::vector<CQELEntity*>* outline) {
 
 std::vector<CQELEntity*>* GetFilledEntityList(std::vector<CQELPolyLine*>** polylines) {
   Exchange& x = Current();
-  // Filling the outline with the listed patterns is not built yet: both lists
-  // come back empty, as they do for an empty pattern list.
+  // A second call for the same character hands out the same lists again.
+  if (!x.filled) {
+    x.filled = true;
+    try {
+      FillCharacter(x.outline, Patterns(), UnitSize(), x.fill, x.polylines);
+    } catch (...) {  // out of memory while handing entities out: no fill rather than half
+      for (CQELEntity* e : x.fill) delete e;
+      for (CQELPolyLine* p : x.polylines) delete p;
+      x.fill.clear();
+      x.polylines.clear();
+    }
+  }
   if (polylines != nullptr) *polylines = &x.polylines;
   return &x.fill;
 }
 
-void ClearEntityList() { Current().Clear(); }
+void ClearEntityList() {
+  Current().Clear();
+}

@@ -51,6 +51,7 @@ void InitializeTTF(float unitSize) {
   TTFLoader& loader = TTFLoader::Instance();
   loader.ReleaseAll();
   loader.Settings().unit_size = unitSize;
+  qelhatching::SetUnitSize(unitSize);  // resolution and defaults of the fill
 }
 
 int SetDefaults() {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "Commands.h"
+#include "HatchOptions.h"
 #include "Output.h"
 #include "TextInput.h"
 #include "vuzodo/vuzodo.h"
@@ -54,6 +55,7 @@ struct RenderOptions {
   double path_spacing = 0.0;    // baseline distance left of the path, user units
   bool flip = false;
   bool bend = false;
+  std::vector<std::string> hatches;  // --hatch requests, in order
 };
 
 // A NURBS curve as the interface takes it: control points in weighted form.
@@ -337,6 +339,7 @@ int Render(const RenderOptions& o) {
   } else if (!o.circle.empty() || !o.polyline.empty() || !o.nurbs.empty()) {
     if (SetPathOptions(o, guide) != 0) return 2;
   }
+  if (!ApplyHatches(o.hatches)) return 2;
   const int taken =
       AppendWithProgress(text, [&o](std::u16string& piece) { return AppendText(piece, o.markup); });
   if (taken == 0) {
@@ -408,6 +411,7 @@ void AddRenderCommand(CLI::App& app) {
                      "baseline distance left of the path, user units");
   render->add_flag("--flip", options.flip, "run the text from the path's end");
   render->add_flag("--bend", options.bend, "bend the characters along the path");
+  AddHatchOptions(*render, options.hatches, options.type);
   render->callback([] {
     std::string& t = options.text;
     if (!input.empty()) {

@@ -1,0 +1,203 @@
+// The geometry behind the pattern list: the fill region of one character, line
+// families clipped to it, offset rings and spirals, and the travel order.
+//
+// All work happens in Clipper's integer plane. A character's coordinates are
+// moved to a local origin (the centre of its outline's box) and multiplied by
+// the scale of its Frame, so Clipper sees small integers whatever the text's
+// position on the page.
+#pragma once
+
+#include <polyclipping/clipper.hpp>
+
+#include <cstddef>
+#include <memory>
+#include <vector>
+
+#include "HatchPattern.h"
+
+class CQELEntity;
+class CQELPolyLine;
+
+namespace qelhatching {
+
+using ClipperLib::cInt;
+using ClipperLib::IntPoint;
+using ClipperLib::Path;
+using ClipperLib::Paths;
+
+// ---- hard limits: a pattern that would go past one of them produces nothing
+// for the character (the gap is far too small for the glyph) ----
+
+// Straight segments (or lines before clipping) one pattern may produce for one character.
+inline constexpr std::size_t kMaxSegmentsPerCharacter = 200000;
+// Offset rings (levels) one pattern may produce for one character.
+inline constexpr std::size_t kMaxRingsPerCharacter = 5000;
+// Vertices of all rings and paths one pattern may produce for one character.
+inline constexpr std::size_t kMaxVerticesPerCharacter = 4000000;
+// Line families of one incremental pattern.
+inline constexpr int kMaxPasses = 64;
+// Vertices one flattened arc may get; a finer chord would only cost memory.
+inline constexpr std::size_t kMaxArcSegments = 65536;
+// Resolution: Clipper units per unit of the host's length (output units / U).
+// 1e4 keeps 0.1 micrometre when the host works in millimetres.
+inline constexpr double kUnitsPerUserUnit = 1e4;
+// The largest extent of a character in Clipper units; a bigger character
+// gets a coarser scale so that offsets and products stay in Clipper's fast range.
+inline constexpr double kMaxExtentUnits = 1e8;
+// Ordering by nearest neighbour is quadratic; past this many items (or this
+// many item-by-vertex comparisons) the natural order is kept, which for lines
+// is already a raster order.
+inline constexpr std::size_t kMaxNearestNeighbourItems = 4000;
+inline constexpr double kMaxOrderingWork = 1e8;
+// Open pieces (lines, arcs, open polylines) chained into contours per character;
+// past this the pieces are left open (chaining is quadratic).
+inline constexpr std::size_t kMaxChainedPieces = 20000;
+// Link checks of connected serpentines and ring-tree matching compare against
+// every border edge; past this many comparisons the pattern is refused.
+inline constexpr double kMaxEdgeWork = 2e8;
+// Line numbers beyond this (a base point absurdly far from the character) are refused.
+inline constexpr double kMaxLineIndex = 1e12;
+
+// Maps output units (doubles, y up) to Clipper units and back.
+struct Frame {
+  double scale = 1.0;                     // Clipper units per output unit
+  double origin_x = 0.0, origin_y = 0.0;  // output units, mapped to Clipper (0, 0)
+
+  IntPoint ToInt(double x, double y) const;
+  double OutX(cInt x) const { return static_cast<double>(x) / scale + origin_x; }
+  double OutY(cInt y) const { return static_cast<double>(y) / scale + origin_y; }
+  // A length in output units as Clipper units (not rounded).
+  double Units(double length) const { return length * scale; }
+};
+
+// One character's fill region: closed contours united with the nonzero rule.
+// The paths are Clipper's union output (outer contours and holes, no overlaps).
+struct Region {
+  Frame frame;
+  Paths paths;
+  double unit_size = 1000.0;     // output units per user unit, for the defaults
+  double chord_tolerance = 1.0;  // output units, for arcs and round offset corners
+};
+
+// Builds the region from a character's entities. Arcs are flattened with
+// `chord_tolerance` (output units); open pieces are chained end to end and a
+// chain whose ends meet within the tolerance is closed; dots and chains that
+// stay open enclose nothing. Returns an empty region when nothing encloses area
+// or a coordinate is not finite.
+Region BuildRegion(const std::vector<std::unique_ptr<CQELEntity>>& outline, double chord_tolerance,
+                   double unit_size);
+
+// Offset setup of the "Ex" requests, resolved for one region.
+struct OffsetSetup {
+  ClipperLib::JoinType join = ClipperLib::jtMiter;
+  double miter_limit = 2.0;  // multiples of the offset distance
+  double arc_tolerance = 1;  // Clipper units
+  bool cleanup = false;      // remove self-intersections and slivers afterwards
+};
+OffsetSetup ResolveOffset(const OffsetOptions& options, const Region& region);
+
+// The paths grown (delta > 0) or shrunk (delta < 0) by |delta| Clipper units.
+Paths OffsetPaths(const Paths& paths, double delta, const OffsetSetup& setup);
+
+// True when `p` lies inside the region or on its border.
+bool InsideRegion(const Paths& region, const IntPoint& p);
+
+// True when the straight link from `a` to `b` (both on or inside the region's
+// border) stays inside: it crosses no edge and its midpoint is inside.
+bool LinkInside(const Paths& region, const IntPoint& a, const IntPoint& b);
+
+// ---- what a pattern produces, in Clipper units ----
+
+struct Segment {
+  IntPoint a, b;  // drawn from a to b
+};
+
+struct Chain {
+  Path points;
+  bool closed = false;
+  bool reversible = true;  // open paths only: false when the drawing direction matters
+};
+
+struct PatternOutput {
+  std::vector<Segment> segments;  // independent straight segments
+  std::vector<Chain> chains;      // connected paths
+  bool refused = false;           // a limit was hit: the pattern yields nothing
+};
+
+// ---- line families ----
+
+// One family of parallel lines: direction `angle` (radians), lines through
+// base + k * gap * normal, all in Clipper units of the region's frame.
+struct Family {
+  double angle = 0.0;
+  double gap = 0.0;                   // Clipper units, > 0
+  double base_x = 0.0, base_y = 0.0;  // Clipper units
+};
+
+// One clipped piece of line k, from parameter t0 to t1 (t0 <= t1) along the
+// family direction; a is the t0 end.
+struct LineSegment {
+  long long k = 0;
+  double t0 = 0.0, t1 = 0.0;
+  IntPoint a, b;
+};
+
+// Clips the family against `region` and returns its pieces sorted by (k, t0);
+// `refused` is set when the family would exceed kMaxSegmentsPerCharacter.
+std::vector<LineSegment> ClipFamily(const Paths& region, const Family& family, bool& refused);
+
+// The way along the region's border from `from` to `to` (both on the same
+// contour) when it is at most `max_length` long: the border vertices between
+// them, shorter way round, in `walk`. False when there is no such way.
+bool BorderWalk(const Paths& region, const IntPoint& from, const IntPoint& to, double max_length,
+                Path& walk);
+
+// Joins neighbouring pieces into serpentine chains: from the end of a piece on
+// line k to the nearest free piece on line k + 1, along the border when that
+// way is at most `max_link` (Clipper units) long, else by a straight link of
+// at most that length that stays inside `region`.
+std::vector<Chain> Serpentines(const std::vector<LineSegment>& pieces, const Paths& region,
+                               double max_link, bool& refused);
+
+// Line hatch of one family set (style 0..5, see docs/hatching.md) into `out`.
+// `max_link` is the link limit of the connected style.
+void HatchLines(const Paths& region, const Family& family, int style, double max_link,
+                PatternOutput& out);
+
+// ---- rings ----
+
+// Rings `gap` apart (Clipper units) inside (sign -1) or outside (+1) `region`,
+// level by level; at most `count` levels (count < 0: until the region is used
+// up). Returns false when a limit is hit.
+bool Rings(const Paths& region, double gap, int sign, long long count, const OffsetSetup& setup,
+           std::vector<Paths>& levels);
+
+// The rings of `levels` joined into spirals (one per unbranched run of nested
+// rings), in travel order from `pen`; `inside_out` starts each on its innermost
+// ring; `connect` joins the spirals where the straight link stays inside `region`.
+std::vector<Chain> Spirals(const std::vector<Paths>& levels, const Paths& region, bool inside_out,
+                           bool connect, const IntPoint& pen, bool& refused);
+
+// ---- travel order ----
+
+// Orders segments by nearest neighbour from `pen` without changing their
+// direction; `pen` moves to the last end.
+void OrderSegments(std::vector<Segment>& segments, IntPoint& pen);
+// Orders chains by nearest neighbour from `pen`: reversible open chains may be reversed,
+// closed ones start at their vertex nearest to the pen.
+void OrderChains(std::vector<Chain>& chains, IntPoint& pen);
+
+// ---- the whole fill of one character ----
+
+// Fills `outline` with every pattern of `patterns`, in list order, appending
+// new entities to `fill` (CQELLine) and `polylines` (CQELPolyLine); the caller
+// owns them. A pattern that hits a limit or meets a bad value adds nothing.
+void FillCharacter(const std::vector<std::unique_ptr<CQELEntity>>& outline,
+                   const std::vector<HatchPattern>& patterns, double unit_size,
+                   std::vector<CQELEntity*>& fill, std::vector<CQELPolyLine*>& polylines);
+
+// The chord tolerance for the patterns, output units: 1/50 of the smallest gap
+// in use and at most 1/1000 of the unit size, never below one Clipper unit.
+double ChordTolerance(const std::vector<HatchPattern>& patterns, double unit_size);
+
+}  // namespace qelhatching

@@ -1,0 +1,241 @@
+// Each pattern of the list applied to one character's region.
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <new>
+#include <numbers>
+#include <type_traits>
+
+#include "HatchFill.h"
+#include "QELEntity.h"
+
+namespace qelhatching {
+
+namespace {
+
+bool Positive(double v) {
+  return std::isfinite(v) && v > 0;
+}
+
+// The region shrunk (direction 0, and any value but 1) or grown (1) by the border
+// gap. False for a gap that is negative, not finite, or reaches past the frame.
+bool Gapped(const Region& region, float border_gap, int direction, const OffsetSetup& setup,
+            Paths& out) {
+  const double gap = region.frame.Units(border_gap);
+  if (!std::isfinite(gap) || gap < 0 || gap > kMaxExtentUnits) return false;
+  out = gap == 0 ? region.paths : OffsetPaths(region.paths, direction == 1 ? gap : -gap, setup);
+  return true;
+}
+
+// A family in the region's frame; false for a gap that is not positive or is
+// finer than two Clipper units (below the resolution, lines would merge).
+bool MakeFamily(const Region& region, double angle, float gap, float base_x, float base_y,
+                Family& family) {
+  const Frame& f = region.frame;
+  family.angle = angle;
+  family.gap = f.Units(gap);
+  family.base_x = f.Units(base_x - f.origin_x);
+  family.base_y = f.Units(base_y - f.origin_y);
+  return Positive(gap) && family.gap >= 2.0 && std::isfinite(angle) &&
+         std::isfinite(family.base_x) && std::isfinite(family.base_y);
+}
+
+void AddContour(const Paths& paths, PatternOutput& out) {
+  for (const Path& p : paths) out.chains.push_back(Chain{p, true, true});
+}
+
+// Rings level by level (outside-in or inside-out), each level travel-ordered.
+void AddLevels(const std::vector<Paths>& levels, bool reverse, IntPoint& pen, PatternOutput& out) {
+  for (std::size_t i = 0; i < levels.size(); ++i) {
+    const Paths& level = levels[reverse ? levels.size() - 1 - i : i];
+    std::vector<Chain> rings;
+    for (const Path& p : level) rings.push_back(Chain{p, true, true});
+    OrderChains(rings, pen);
+    out.chains.insert(out.chains.end(), std::make_move_iterator(rings.begin()),
+                      std::make_move_iterator(rings.end()));
+  }
+}
+
+void Apply(const Region& region, const LinePattern& p, PatternOutput& out) {
+  const OffsetSetup setup = ResolveOffset(p.offset, region);
+  Paths gapped;
+  Family family;
+  if (!Gapped(region, p.border_gap, p.direction, setup, gapped) ||
+      !MakeFamily(region, p.angle, p.line_gap, p.base_x, p.base_y, family)) {
+    out.refused = true;
+    return;
+  }
+  HatchLines(gapped, family, p.style, 2.0 * family.gap, out);
+  if (p.with_offset && !out.refused) AddContour(gapped, out);
+}
+
+void Apply(const Region& region, const OptimizedPattern& p, PatternOutput& out) {
+  const OffsetSetup setup = ResolveOffset(OffsetOptions{}, region);
+  Paths gapped;
+  Family family;
+  if (!Gapped(region, p.border_gap, p.direction, setup, gapped) ||
+      !MakeFamily(region, p.angle, p.line_gap, 0, 0, family) || std::isnan(p.max_link)) {
+    out.refused = true;
+    return;
+  }
+  // No base point is asked for: the lines run through the page origin, as the
+  // line pattern's do with base (0, 0), so they still line up across characters.
+  const double max_link = p.max_link > 0 ? region.frame.Units(p.max_link) : 2.0 * family.gap;
+  HatchLines(gapped, family, 2, max_link, out);
+  if (p.style == 3) {
+    family.angle += std::numbers::pi / 2;
+    HatchLines(gapped, family, 2, max_link, out);
+  }
+}
+
+void Apply(const Region& region, const IncrementalPattern& p, PatternOutput& out) {
+  const OffsetSetup setup = ResolveOffset(OffsetOptions{}, region);
+  Paths gapped;
+  if (p.passes < 1 || p.passes > kMaxPasses ||
+      !Gapped(region, p.border_gap, p.direction, setup, gapped)) {
+    out.refused = true;
+    return;
+  }
+  for (int i = 0; i < p.passes && !out.refused; ++i) {
+    Family family;
+    const double angle = static_cast<double>(p.start_angle) + i * static_cast<double>(p.angle_step);
+    if (!MakeFamily(region, angle, p.line_gap, 0, 0, family)) {
+      out.refused = true;
+      return;
+    }
+    // Lines through the page origin, like the line pattern with base (0, 0).
+    HatchLines(gapped, family, p.style, 2.0 * family.gap, out);
+    if (out.segments.size() > kMaxSegmentsPerCharacter) out.refused = true;
+  }
+}
+
+void Apply(const Region& region, const OffsetFillingPattern& p, PatternOutput& out) {
+  const double gap = region.frame.Units(p.gap);
+  std::vector<Paths> levels;
+  if (!Positive(p.gap) || gap < 2.0 ||
+      !Rings(region.paths, gap, -1, -1, ResolveOffset(p.offset, region), levels)) {
+    out.refused = true;
+    return;
+  }
+  IntPoint pen =
+      levels.empty() || levels[0].empty() || levels[0][0].empty() ? IntPoint() : levels[0][0][0];
+  AddLevels(levels, p.style == 1, pen, out);
+}
+
+void Apply(const Region& region, const OffsetInOutPattern& p, PatternOutput& out) {
+  const OffsetSetup setup = ResolveOffset(p.offset, region);
+  const double inside = region.frame.Units(p.inside_gap);
+  const double outside = region.frame.Units(p.outside_gap);
+  std::vector<Paths> in_levels, out_levels;
+  const bool use_in = p.inside_count > 0, use_out = p.outside_count > 0;
+  if ((use_in && (!Positive(p.inside_gap) || inside < 2.0)) ||
+      (use_out && (!Positive(p.outside_gap) || outside < 2.0 ||
+                   outside * p.outside_count > kMaxExtentUnits))) {
+    out.refused = true;
+    return;
+  }
+  if ((use_in && !Rings(region.paths, inside, -1, p.inside_count, setup, in_levels)) ||
+      (use_out && !Rings(region.paths, outside, +1, p.outside_count, setup, out_levels))) {
+    out.refused = true;
+    return;
+  }
+  // Inside rings from the outline inwards, then outside rings from the outline outwards.
+  IntPoint pen = region.paths[0][0];
+  AddLevels(in_levels, false, pen, out);
+  AddLevels(out_levels, false, pen, out);
+}
+
+void Apply(const Region& region, const HelixPattern& p, PatternOutput& out) {
+  const double gap = region.frame.Units(p.gap);
+  std::vector<Paths> levels;
+  if (!Positive(p.gap) || gap < 2.0 ||
+      !Rings(region.paths, gap, -1, -1, ResolveOffset(p.offset, region), levels)) {
+    out.refused = true;
+    return;
+  }
+  out.chains =
+      Spirals(levels, region.paths, p.style == 1, p.connect, region.paths[0][0], out.refused);
+}
+
+void Apply(const Region& region, const LatticePattern& p, PatternOutput& out) {
+  Family u, v;
+  if (!MakeFamily(region, p.angle, p.gap_u, p.base_x, p.base_y, u) ||
+      !MakeFamily(region, p.angle + std::numbers::pi / 2, p.gap_v, p.base_x, p.base_y, v)) {
+    out.refused = true;
+    return;
+  }
+  const int style = p.serpentine ? 1 : 0;
+  HatchLines(region.paths, u, style, 0, out);
+  HatchLines(region.paths, v, style, 0, out);
+  if (out.segments.size() > kMaxSegmentsPerCharacter) out.refused = true;
+}
+
+}  // namespace
+
+double ChordTolerance(const std::vector<HatchPattern>& patterns, double unit_size) {
+  double smallest = std::numeric_limits<double>::infinity();
+  auto use = [&](double gap) {
+    if (Positive(gap)) smallest = std::min(smallest, gap);
+  };
+  for (const HatchPattern& pattern : patterns) {
+    std::visit(
+        [&](const auto& p) {
+          using T = std::decay_t<decltype(p)>;
+          if constexpr (std::is_same_v<T, LinePattern> || std::is_same_v<T, OptimizedPattern> ||
+                        std::is_same_v<T, IncrementalPattern>) {
+            use(p.line_gap);
+          } else if constexpr (std::is_same_v<T, OffsetFillingPattern> ||
+                               std::is_same_v<T, HelixPattern>) {
+            use(p.gap);
+          } else if constexpr (std::is_same_v<T, OffsetInOutPattern>) {
+            if (p.inside_count > 0) use(p.inside_gap);
+            if (p.outside_count > 0) use(p.outside_gap);
+          } else {
+            use(p.gap_u);
+            use(p.gap_v);
+          }
+        },
+        pattern);
+  }
+  // Never finer than one Clipper unit: below that the rounding decides anyway.
+  const double floor = unit_size / kUnitsPerUserUnit;
+  return std::max(floor, std::min(0.001 * unit_size, smallest / 50.0));
+}
+
+void FillCharacter(const std::vector<std::unique_ptr<CQELEntity>>& outline,
+                   const std::vector<HatchPattern>& patterns, double unit_size,
+                   std::vector<CQELEntity*>& fill, std::vector<CQELPolyLine*>& polylines) {
+  if (patterns.empty() || outline.empty()) return;
+  Region region;
+  try {
+    region = BuildRegion(outline, ChordTolerance(patterns, unit_size), unit_size);
+  } catch (...) {  // Clipper's range error or an allocation failure: no fill at all
+    return;
+  }
+  if (region.paths.empty()) return;
+  const Frame& frame = region.frame;
+
+  for (const HatchPattern& pattern : patterns) {
+    PatternOutput out;
+    try {
+      std::visit([&](const auto& p) { Apply(region, p, out); }, pattern);
+    } catch (...) {
+      out.refused = true;
+    }
+    if (out.refused) continue;
+    for (const Segment& s : out.segments) {
+      fill.push_back(new CQELLine(NURBSPoint(frame.OutX(s.a.X), frame.OutY(s.a.Y)),
+                                  NURBSPoint(frame.OutX(s.b.X), frame.OutY(s.b.Y))));
+    }
+    for (const Chain& c : out.chains) {
+      if (c.points.size() < 2) continue;
+      auto* poly = new CQELPolyLine();
+      poly->SetClosed(c.closed ? 1 : 0);
+      poly->GetPoints().reserve(c.points.size());
+      for (const IntPoint& q : c.points) poly->AddPoint(frame.OutX(q.X), frame.OutY(q.Y));
+      polylines.push_back(poly);
+    }
+  }
+}
+
+}  // namespace qelhatching

@@ -1,0 +1,344 @@
+// The fill region of one character, offsets, inside tests and the travel order.
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <numbers>
+
+#include "HatchFill.h"
+#include "QELEntity.h"
+
+namespace qelhatching {
+
+using ClipperLib::Clipper;
+using ClipperLib::ClipperOffset;
+
+IntPoint Frame::ToInt(double x, double y) const {
+  return IntPoint(static_cast<cInt>(std::llround((x - origin_x) * scale)),
+                  static_cast<cInt>(std::llround((y - origin_y) * scale)));
+}
+
+namespace {
+
+struct Point {
+  double x, y;
+};
+using Polyline = std::vector<Point>;
+
+bool Finite(const Point& p) {
+  return std::isfinite(p.x) && std::isfinite(p.y);
+}
+
+double Distance(const Point& a, const Point& b) {
+  return std::hypot(a.x - b.x, a.y - b.y);
+}
+
+// An elliptical arc as points whose chords stay within `tolerance` of the curve.
+// The step is worked for a circle of the major radius, the worst case of the ellipse.
+Polyline FlattenArc(const CQELEllipticalArc& arc, double tolerance, std::size_t& budget) {
+  const double ax = arc.GetAxisPoint().GetX(), ay = arc.GetAxisPoint().GetY();
+  const double major = std::hypot(ax, ay);
+  const double minor = arc.GetRatio() * major;
+  const double cx = arc.GetCenter().GetX(), cy = arc.GetCenter().GetY();
+  const double sweep = arc.GetSweep();
+  if (!std::isfinite(major) || !std::isfinite(minor) || !std::isfinite(sweep) ||
+      !std::isfinite(arc.GetStartAngle())) {
+    return {Point{std::numeric_limits<double>::quiet_NaN(), 0.0}};
+  }
+  const double radius = std::max(major, std::fabs(minor));
+  double step = std::numbers::pi / 2;
+  if (tolerance < radius) step = std::min(step, 2.0 * std::acos(1.0 - tolerance / radius));
+  double n = std::ceil(std::fabs(sweep) / step);
+  n = std::clamp(n, 1.0, static_cast<double>(kMaxArcSegments));
+  const auto segments = static_cast<std::size_t>(n);
+  if (segments + 1 > budget) return {Point{std::numeric_limits<double>::quiet_NaN(), 0.0}};
+  budget -= segments + 1;
+  const double cos_t = major > 0 ? ax / major : 1.0, sin_t = major > 0 ? ay / major : 0.0;
+  Polyline points;
+  points.reserve(segments + 1);
+  for (std::size_t i = 0; i <= segments; ++i) {
+    const double t = arc.GetStartAngle() + sweep * static_cast<double>(i) / n;
+    const double u = major * std::cos(t), v = minor * std::sin(t);
+    points.push_back({cx + u * cos_t - v * sin_t, cy + u * sin_t + v * cos_t});
+  }
+  return points;
+}
+
+// Chains open pieces end to end (either piece may be reversed) and sorts the
+// results into closed rings (ends within `eps`) and leftovers, which are dropped.
+void ChainPieces(std::vector<Polyline>& pieces, double eps, std::vector<Polyline>& rings) {
+  std::vector<bool> used(pieces.size(), false);
+  for (std::size_t i = 0; i < pieces.size(); ++i) {
+    if (used[i]) continue;
+    used[i] = true;
+    Polyline chain = pieces[i];
+    bool grown = true;
+    while (grown && Distance(chain.front(), chain.back()) > eps) {
+      grown = false;
+      for (std::size_t j = 0; j < pieces.size() && !grown; ++j) {
+        if (used[j]) continue;
+        Polyline& p = pieces[j];
+        if (Distance(chain.back(), p.front()) <= eps) {
+          chain.insert(chain.end(), p.begin() + 1, p.end());
+        } else if (Distance(chain.back(), p.back()) <= eps) {
+          chain.insert(chain.end(), p.rbegin() + 1, p.rend());
+        } else if (Distance(chain.front(), p.back()) <= eps) {
+          chain.insert(chain.begin(), p.begin(), p.end() - 1);
+        } else if (Distance(chain.front(), p.front()) <= eps) {
+          chain.insert(chain.begin(), p.rbegin(), p.rend() - 1);
+        } else {
+          continue;
+        }
+        used[j] = true;
+        grown = true;
+      }
+    }
+    if (chain.size() >= 3 && Distance(chain.front(), chain.back()) <= eps) {
+      chain.pop_back();  // the closing point repeats the first
+      rings.push_back(std::move(chain));
+    }
+    // A chain that stays open is a stroke: it encloses nothing.
+  }
+}
+
+}  // namespace
+
+Region BuildRegion(const std::vector<std::unique_ptr<CQELEntity>>& outline, double chord_tolerance,
+                   double unit_size) {
+  Region region;
+  region.unit_size = unit_size;
+  region.chord_tolerance = chord_tolerance;
+
+  std::vector<Polyline> rings, pieces;
+  // Flattened arcs may not take more than this many points; past it the
+  // outline counts as broken (not finite), and gets no fill.
+  std::size_t arc_budget = kMaxVerticesPerCharacter;
+  for (const auto& entity : outline) {
+    switch (entity->GetType()) {
+      case CQELEntity::kLine: {
+        const auto& line = static_cast<const CQELLine&>(*entity);
+        pieces.push_back({{line.GetStartPoint().GetX(), line.GetStartPoint().GetY()},
+                          {line.GetEndPoint().GetX(), line.GetEndPoint().GetY()}});
+        break;
+      }
+      case CQELEntity::kEllipticalArc:
+        pieces.push_back(FlattenArc(static_cast<const CQELEllipticalArc&>(*entity), chord_tolerance,
+                                    arc_budget));
+        break;
+      case CQELEntity::kPolyLine: {
+        const auto& poly = static_cast<const CQELPolyLine&>(*entity);
+        Polyline points;
+        points.reserve(poly.GetPoints().size());
+        for (const NURBSPoint& p : poly.GetPoints()) points.push_back({p.GetX(), p.GetY()});
+        if (points.empty()) break;
+        (poly.GetClosed() == 1 ? rings : pieces).push_back(std::move(points));
+        break;
+      }
+      default:  // dots mark a point; other kinds do not reach the hatching
+        break;
+    }
+  }
+
+  double min_x = std::numeric_limits<double>::infinity(), min_y = min_x;
+  double max_x = -min_x, max_y = -min_x;
+  for (const auto* list : {&rings, &pieces}) {
+    for (const Polyline& poly : *list) {
+      for (const Point& p : poly) {
+        if (!Finite(p)) return region;  // a broken outline gets no fill
+        min_x = std::min(min_x, p.x), max_x = std::max(max_x, p.x);
+        min_y = std::min(min_y, p.y), max_y = std::max(max_y, p.y);
+      }
+    }
+  }
+  if (!(min_x <= max_x)) return region;
+
+  const double extent = std::max(max_x - min_x, max_y - min_y);
+  Frame& frame = region.frame;
+  frame.origin_x = 0.5 * (min_x + max_x);
+  frame.origin_y = 0.5 * (min_y + max_y);
+  frame.scale = kUnitsPerUserUnit / unit_size;
+  if (extent * frame.scale > kMaxExtentUnits) frame.scale = kMaxExtentUnits / extent;
+
+  if (pieces.size() <= kMaxChainedPieces) ChainPieces(pieces, chord_tolerance, rings);
+
+  Paths paths;
+  paths.reserve(rings.size());
+  for (const Polyline& ring : rings) {
+    Path path;
+    path.reserve(ring.size());
+    for (const Point& p : ring) {
+      const IntPoint q = frame.ToInt(p.x, p.y);
+      if (path.empty() || !(path.back() == q)) path.push_back(q);
+    }
+    if (path.size() >= 3) paths.push_back(std::move(path));
+  }
+  if (paths.empty()) return region;
+  Clipper clipper;
+  clipper.AddPaths(paths, ClipperLib::ptSubject, true);
+  clipper.Execute(ClipperLib::ctUnion, region.paths, ClipperLib::pftNonZero,
+                  ClipperLib::pftNonZero);
+  return region;
+}
+
+OffsetSetup ResolveOffset(const OffsetOptions& options, const Region& region) {
+  OffsetSetup setup;
+  switch (options.corner) {
+    case 1:
+      setup.join = ClipperLib::jtSquare;  // bevelled: the corner cut off at the distance
+      break;
+    case 2:
+      setup.join = ClipperLib::jtRound;
+      break;
+    default:
+      setup.join = ClipperLib::jtMiter;
+      break;
+  }
+  // Tenths; Clipper squares off a miter longer than the limit and takes no limit below 2.
+  setup.miter_limit = options.miter_limit > 0 ? std::max(2.0, options.miter_limit / 10.0) : 2.0;
+  const double tolerance = options.arc_tolerance > 0
+                               ? options.arc_tolerance * region.unit_size / 1000.0
+                               : region.chord_tolerance;
+  // At least a quarter of a Clipper unit: a finer tolerance only multiplies vertices.
+  setup.arc_tolerance = std::max(0.25, region.frame.Units(tolerance));
+  setup.cleanup = options.algorithm == 1;
+  return setup;
+}
+
+Paths OffsetPaths(const Paths& paths, double delta, const OffsetSetup& setup) {
+  Paths out;
+  if (paths.empty()) return out;
+  // A round corner gets pi / acos(1 - tol / |delta|) steps per turn; keeping
+  // the tolerance above |delta| / 1e5 bounds that at about 700.
+  ClipperOffset offset(setup.miter_limit, std::max(setup.arc_tolerance, std::fabs(delta) * 1e-5));
+  offset.AddPaths(paths, setup.join, ClipperLib::etClosedPolygon);
+  offset.Execute(out, delta);
+  if (setup.cleanup) {
+    ClipperLib::CleanPolygons(out);
+    ClipperLib::SimplifyPolygons(out, ClipperLib::pftNonZero);
+  }
+  return out;
+}
+
+bool InsideRegion(const Paths& region, const IntPoint& p) {
+  // The union output holds outer contours and holes without overlaps, so a
+  // point is inside when an odd number of contours contain it.
+  int count = 0;
+  for (const Path& path : region) {
+    const int where = ClipperLib::PointInPolygon(p, path);
+    if (where < 0) return true;  // on the border
+    count += where;
+  }
+  return (count & 1) != 0;
+}
+
+bool LinkInside(const Paths& region, const IntPoint& a, const IntPoint& b) {
+  const double ax = static_cast<double>(a.X), ay = static_cast<double>(a.Y);
+  const double dx = static_cast<double>(b.X) - ax, dy = static_cast<double>(b.Y) - ay;
+  const double length = std::hypot(dx, dy);
+  if (length == 0.0) return true;
+  // Touching the border within a few units at either end is where the link
+  // starts and ends, not a crossing.
+  const double margin = std::min(0.25, 3.0 / length);
+  for (const Path& path : region) {
+    const std::size_t n = path.size();
+    for (std::size_t i = 0; i < n; ++i) {
+      const IntPoint& p = path[i];
+      const IntPoint& q = path[(i + 1) % n];
+      const double px = static_cast<double>(p.X), py = static_cast<double>(p.Y);
+      const double ex = static_cast<double>(q.X) - px, ey = static_cast<double>(q.Y) - py;
+      const double denom = dx * ey - dy * ex;
+      if (denom == 0.0) continue;  // parallel: running along the border is allowed
+      const double s = ((px - ax) * ey - (py - ay) * ex) / denom;  // along the link
+      const double r = ((px - ax) * dy - (py - ay) * dx) / denom;  // along the edge
+      if (s > margin && s < 1.0 - margin && r >= 0.0 && r <= 1.0) return false;
+    }
+  }
+  const IntPoint mid((a.X + b.X) / 2, (a.Y + b.Y) / 2);
+  return InsideRegion(region, mid);
+}
+
+namespace {
+
+double Distance2(const IntPoint& a, const IntPoint& b) {
+  const double dx = static_cast<double>(a.X - b.X), dy = static_cast<double>(a.Y - b.Y);
+  return dx * dx + dy * dy;
+}
+
+}  // namespace
+
+void OrderSegments(std::vector<Segment>& segments, IntPoint& pen) {
+  const std::size_t n = segments.size();
+  if (n == 0) return;
+  if (n <= kMaxNearestNeighbourItems) {
+    for (std::size_t i = 0; i < n; ++i) {
+      std::size_t best = i;
+      double best_d = Distance2(pen, segments[i].a);
+      for (std::size_t j = i + 1; j < n; ++j) {
+        const double d = Distance2(pen, segments[j].a);
+        if (d < best_d) best = j, best_d = d;
+      }
+      std::swap(segments[i], segments[best]);
+      pen = segments[i].b;
+    }
+  }
+  pen = segments.back().b;
+}
+
+namespace {
+
+// Distance from the pen to where the chain would start, and how it would start.
+struct Entry {
+  double d2 = std::numeric_limits<double>::infinity();
+  std::size_t vertex = 0;  // closed: the starting vertex
+  bool reversed = false;   // open: drawn from its last point
+};
+
+Entry EntryOf(const Chain& chain, const IntPoint& pen) {
+  Entry entry;
+  if (chain.points.empty()) return entry;
+  if (chain.closed) {
+    for (std::size_t v = 0; v < chain.points.size(); ++v) {
+      const double d = Distance2(pen, chain.points[v]);
+      if (d < entry.d2) entry.d2 = d, entry.vertex = v;
+    }
+  } else {
+    entry.d2 = Distance2(pen, chain.points.front());
+    const double back = Distance2(pen, chain.points.back());
+    if (chain.reversible && back < entry.d2) entry.d2 = back, entry.reversed = true;
+  }
+  return entry;
+}
+
+void Enter(Chain& chain, const Entry& entry, IntPoint& pen) {
+  if (chain.points.empty()) return;
+  if (chain.closed) {
+    std::rotate(chain.points.begin(),
+                chain.points.begin() + static_cast<std::ptrdiff_t>(entry.vertex),
+                chain.points.end());
+    pen = chain.points.front();  // a ring ends where it starts
+  } else {
+    if (entry.reversed) std::reverse(chain.points.begin(), chain.points.end());
+    pen = chain.points.back();
+  }
+}
+
+}  // namespace
+
+void OrderChains(std::vector<Chain>& chains, IntPoint& pen) {
+  const std::size_t n = chains.size();
+  std::size_t vertices = 0;
+  for (const Chain& c : chains) vertices += c.closed ? c.points.size() : 2;
+  const bool nearest = n <= kMaxNearestNeighbourItems &&
+                       static_cast<double>(n) * static_cast<double>(vertices) <= kMaxOrderingWork;
+  for (std::size_t i = 0; i < n; ++i) {
+    std::size_t best = i;
+    Entry best_entry = EntryOf(chains[i], pen);
+    for (std::size_t j = i + 1; nearest && j < n; ++j) {
+      const Entry e = EntryOf(chains[j], pen);
+      if (e.d2 < best_entry.d2) best = j, best_entry = e;
+    }
+    std::swap(chains[i], chains[best]);
+    Enter(chains[i], best_entry, pen);
+  }
+}
+
+}  // namespace qelhatching
