@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Renders "Hatch" with each hatch pattern (outline + polylines + fill) and
-# converts the drawings to PNG: docs/images/hatching/make_views.sh [build-dir]
+# converts the drawings to PNG:
+#   docs/images/hatching/make_views.sh [build-dir] [output-dir]
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=${1:-$here/../../../build}
 vuzodo=$build/tools/vuzodo
+out=${2:-$build/docs/images/hatching}
+mkdir -p "$out"
 declare -A views=(
   [line]="--hatch line:gap=0.03,angle=0.785,border=0.01,style=1"
   [line-connected]="--hatch line:gap=0.03,angle=0,border=0.01,style=2,contour=1"
@@ -20,8 +23,8 @@ declare -A views=(
 for name in "${!views[@]}"; do
   # shellcheck disable=SC2086  # the options are words on purpose
   "$vuzodo" render Hatch ${views[$name]} --return outline+polylines+fill \
-    -o "$here/$name.svg" >/dev/null
-  rsvg-convert -w 900 -b white "$here/$name.svg" -o "$here/$name.png"
-  rm "$here/$name.svg"
+    -o "$out/$name.svg" >/dev/null
+  rsvg-convert -w 900 -b white "$out/$name.svg" -o "$out/$name.png"
+  rm "$out/$name.svg"
 done
-ls "$here"/*.png
+ls "$out"/*.png
