@@ -47,13 +47,13 @@ CharacterBox PlaceBox(const CharacterBox& box, const Affine& m, double e, double
 }
 
 std::vector<CQELEntity*> PlaceOutline(const CharBufferHolder* ch, const Affine& m, double e,
-                                      double f, const Bilinear* bend) {
+                                      double f, const Bilinear* bend, bool affine_arcs) {
   std::vector<CQELEntity*> placed;
   if (ch == nullptr) return placed;
   placed.reserve(ch->GetOutlines().size());
   for (const CQELEntity* entity : ch->GetOutlines()) {
     if (entity == nullptr) continue;
-    if (entity->GetType() == CQELEntity::kEllipticalArc) {
+    if (entity->GetType() == CQELEntity::kEllipticalArc && !affine_arcs) {
       const auto* arc = static_cast<const CQELEllipticalArc*>(entity);
       CQELPolyLine* image = nullptr;
       if (bend != nullptr) {

@@ -46,10 +46,11 @@ CharacterBox PlaceBox(const CharacterBox& box, const Affine& m, double e, double
 // Clones the character's outline and places it: with `bend`, the bilinear
 // operation first (glyph units), then the affine one with translation (e, f).
 // Elliptical arcs cannot take either operation in place: their image is built
-// as a polyline and turned back into an arc when it is still a circle. The
-// caller owns the result.
+// as a polyline and turned back into an arc when it is still a circle;
+// `affine_arcs` (single-line layout, no bend) places them like every other
+// entity instead. The caller owns the result.
 std::vector<CQELEntity*> PlaceOutline(const CharBufferHolder* ch, const Affine& m, double e,
-                                      double f, const Bilinear* bend);
+                                      double f, const Bilinear* bend, bool affine_arcs = false);
 
 }  // namespace placement
 }  // namespace vuzodo

@@ -1,5 +1,7 @@
 #include "TTFText.h"
 
+#include "GlyphPlacement.h"
+
 #include <algorithm>
 #include <cmath>
 #include <utility>
@@ -91,8 +93,7 @@ LineSetup SetUp(const TTFState& line) {
 
 // The glyph's box: the advance cell horizontally, the black box vertically.
 CharacterBox CellBox(const Glyph& g) {
-  return CharacterBox{{0.0, g.incx, g.incx, 0.0},
-                      {g.oy - g.bby, g.oy - g.bby, g.oy, g.oy}};
+  return CharacterBox{{0.0, g.incx, g.incx, 0.0}, {g.oy - g.bby, g.oy - g.bby, g.oy, g.oy}};
 }
 
 CharacterBox PlaceBox(const CharacterBox& box, const GlyphTransform& m, double e, double f) {
@@ -109,34 +110,12 @@ void SwapCorners(CharacterBox& box, int i, int j) {
   std::swap(box.y[i], box.y[j]);
 }
 
-// Clones the character's outline and places it with the transform. Arcs are
-// flattened through the transform and turned back into an arc when the image
-// is still a circle; `affine_arcs` places them like every other entity.
-std::vector<CQELEntity*> PlaceOutline(const CharBufferHolder* ch, const GlyphTransform& m,
-                                      double e, double f, bool affine_arcs) {
-  std::vector<CQELEntity*> placed;
-  if (ch == nullptr) return placed;
-  placed.reserve(ch->GetOutlines().size());
-  for (const CQELEntity* entity : ch->GetOutlines()) {
-    if (entity == nullptr) continue;
-    if (entity->GetType() == CQELEntity::kEllipticalArc && !affine_arcs) {
-      const auto* arc = static_cast<const CQELEllipticalArc*>(entity);
-      CQELPolyLine* image = arc->ToPolyLine(m.a, m.b, m.c, m.d, e, f);
-      if (image == nullptr) continue;
-      if (CQELEllipticalArc* circle = PolyLineToCircle(image)) {
-        delete image;
-        placed.push_back(circle);
-      } else {
-        placed.push_back(image);
-      }
-      continue;
-    }
-    CQELEntity* clone = entity->Clone();
-    if (clone == nullptr) continue;
-    clone->Transform(m.a, m.b, m.c, m.d, e, f);
-    placed.push_back(clone);
-  }
-  return placed;
+// Clones the character's outline and places it with the transform (see
+// placement::PlaceOutline; `affine_arcs` for the single-line layout).
+std::vector<CQELEntity*> PlaceOutline(const CharBufferHolder* ch, const GlyphTransform& m, double e,
+                                      double f, bool affine_arcs) {
+  return placement::PlaceOutline(ch, placement::Affine{m.a, m.b, m.c, m.d}, e, f, nullptr,
+                                 affine_arcs);
 }
 
 // The glyph's placement offset: rotation about its box centre, the move of a
@@ -163,8 +142,9 @@ void GlyphOffsets(const TTFState& line, const LineSetup& s, const Glyph& g, bool
 }
 
 void LineStartCaret(TTFState& line, const LineSetup& s) {
-  const CursorPosition caret{0.0f, static_cast<float>(s.facts.box_top * s.hy), 0.0f,
-                             static_cast<float>(s.facts.box_bottom * s.hy), 0.0f, 1};
+  const CursorPosition caret{0.0f, static_cast<float>(s.facts.box_top * s.hy),
+                             0.0f, static_cast<float>(s.facts.box_bottom * s.hy),
+                             0.0f, 1};
   if (!line.carets.empty() && line.carets.back().lineStart == 1) {
     line.carets.back() = caret;
   } else {
@@ -191,8 +171,8 @@ long FindBreak(const TTFState& line) {
 
 }  // namespace
 
-void TTFText::ComputeScriptFactors(const TTFState& line, const FontDataHolder& font,
-                                   double& scale, double& offset) {
+void TTFText::ComputeScriptFactors(const TTFState& line, const FontDataHolder& font, double& scale,
+                                   double& offset) {
   scale = 1.0;
   offset = 0.0;
   if (line.script_mode != 1 && line.script_mode != 2) return;
@@ -337,9 +317,9 @@ TTFState* TTFText::LayoutOneLine(TTFState* line_ptr) {
       line.character_count -= 1;
       UpdateLineMetrics(line, *s.font, s.hy);
       UpdateLineMetrics(*next, *s.font, s.hy);
-      next->carets.push_back(CursorPosition{0.0f, static_cast<float>(s.facts.box_top * s.hy),
-                                            0.0f, static_cast<float>(s.facts.box_bottom * s.hy),
-                                            0.0f, 1});
+      next->carets.push_back(CursorPosition{0.0f, static_cast<float>(s.facts.box_top * s.hy), 0.0f,
+                                            static_cast<float>(s.facts.box_bottom * s.hy), 0.0f,
+                                            1});
       return next;
     }
 
@@ -390,10 +370,9 @@ TTFState* TTFText::LayoutOneLine(TTFState* line_ptr) {
     }
 
     const double mx = std::max({box.x[0], box.x[1], box.x[2], box.x[3]});
-    line.carets.push_back(CursorPosition{static_cast<float>(mx + x0),
-                                         static_cast<float>(s.facts.box_top * s.hy),
-                                         static_cast<float>(mx + x0),
-                                         static_cast<float>(s.facts.box_bottom * s.hy), 0.0f, 0});
+    line.carets.push_back(CursorPosition{
+        static_cast<float>(mx + x0), static_cast<float>(s.facts.box_top * s.hy),
+        static_cast<float>(mx + x0), static_cast<float>(s.facts.box_bottom * s.hy), 0.0f, 0});
     line.character_boxes.push_back(box);
     pen_x += g.incx * s.hx;
     // Extents, the three streams and the hatching exchange.
@@ -433,8 +412,8 @@ void TTFText::LayoutLineSimple(TTFState* line_ptr) {
     std::vector<CQELEntity*> entities = PlaceOutline(glyph, s.m, pen_x + off_x, off_y, true);
     line.ink_rectangles.push_back(Rect4{g.ox * s.hx + pen_x - p, (g.oy - g.bby) * s.hy,
                                         (g.ox + g.bbx) * s.hx + pen_x - p, g.oy * s.hy});
-    line.cell_rectangles.push_back(Rect4{0.0, (g.oy - g.bby) * s.hy,
-                                         pen_x + off_x + g.incx * s.hx - p, g.oy * s.hy});
+    line.cell_rectangles.push_back(
+        Rect4{0.0, (g.oy - g.bby) * s.hy, pen_x + off_x + g.incx * s.hx - p, g.oy * s.hy});
     const double cx = 2.0 * ux * hw + pen_x + off_x;
     const double cy = 2.0 * uy * hc + off_y;
     pen_x += g.incx * s.hx;
