@@ -56,6 +56,11 @@ struct RenderOptions {
   bool flip = false;
   bool bend = false;
   std::vector<std::string> hatches;  // --hatch requests, in order
+  std::vector<float> tabs;           // tab stops, user units
+  std::vector<float> sub_props;      // subscript size and offset, percent
+  std::vector<float> super_props;    // superscript size and offset, percent
+  int fnt_mode = 0;                  // 0: the engine's default
+  bool no_border = false;            // leave the outlines out (fill only)
 };
 
 // A NURBS curve as the interface takes it: control points in weighted form.
@@ -332,6 +337,20 @@ int Render(const RenderOptions& o) {
   SetTextVerticalAlign(static_cast<EN_TextVerticalAlignStyle>(o.valign));
   SetLineSpacing(o.spacing);
   SetLineSpacingStyle(static_cast<EN_LineSpaceStyle>(o.spacing_style));
+  if (!o.tabs.empty()) {
+    std::vector<float> stops = o.tabs;
+    SetIndentPositions(stops.data(), static_cast<int>(stops.size()));
+  }
+  if (o.sub_props.size() == 2 && SetPropsSubscript(o.sub_props[0], o.sub_props[1]) == 0) {
+    std::fprintf(stderr, "vuzodo: subscript size must be > 0 and offset >= 0\n");
+    return 2;
+  }
+  if (o.super_props.size() == 2 && SetPropsSuperscript(o.super_props[0], o.super_props[1]) == 0) {
+    std::fprintf(stderr, "vuzodo: superscript size must be > 0 and offset >= 0\n");
+    return 2;
+  }
+  if (o.fnt_mode != 0) SetFNTConversionMode(static_cast<EN_FNT_ConvertionStyle>(o.fnt_mode));
+  if (o.no_border) IncludeBorder(EN_FALSE);
   Guide guide;
   if (o.vertical) {
     SetModeVertical();
@@ -367,7 +386,7 @@ void AddRenderCommand(CLI::App& app) {
   // The options live as long as the application: the callback runs after parsing.
   static RenderOptions options;
   auto* render = app.add_subcommand("render", "lay out a text and write its outlines as SVG");
-  render->add_option("text", options.text, "text to render (\\n starts a new line)");
+  render->add_option("text", options.text, "text to render (\\n starts a new line, \\t is a tab)");
   render->add_option("-f,--font", options.font, "face name, or an .ttf/.otf/.shx/.ovf/.fnt file");
   render->add_option("-H,--height", options.height, "text height factor");
   render->add_option("-s,--style", options.style, "0 regular, 1 bold, 2 italic, 3 bold italic");
@@ -396,6 +415,16 @@ void AddRenderCommand(CLI::App& app) {
   render->add_option("--spacing-style", options.spacing_style, "0 proportional, 1 fixed");
   static std::string input;
   render->add_option("-i,--input", input, "read the text from a file (- for standard input)");
+  render->add_option("--tabs", options.tabs, "tab stops x,x,... user units")->delimiter(',');
+  render->add_option("--sub-props", options.sub_props, "subscript SIZE,OFFSET in percent")
+      ->delimiter(',')
+      ->expected(2);
+  render->add_option("--super-props", options.super_props, "superscript SIZE,OFFSET in percent")
+      ->delimiter(',')
+      ->expected(2);
+  render->add_option("--fnt-mode", options.fnt_mode, "FNT arcs: 1 as arcs, 2 as points")
+      ->check(CLI::IsMember({1, 2}));
+  render->add_flag("--no-border", options.no_border, "leave the character outlines out");
   render->add_flag("--vertical", options.vertical, "stack the characters in a column");
   render->add_option("--vgap", options.vertical_gap, "extra gap between rows, user units");
   render->add_option("--circle", options.circle,
@@ -419,8 +448,12 @@ void AddRenderCommand(CLI::App& app) {
       if (!text) std::exit(1);
       t = *text;
     }
+    // On the command line "\n" starts a line and "\t" is a tab.
     for (size_t at; input.empty() && (at = t.find("\\n")) != std::string::npos;) {
       t.replace(at, 2, "\n");
+    }
+    for (size_t at; input.empty() && (at = t.find("\\t")) != std::string::npos;) {
+      t.replace(at, 2, "\t");
     }
     std::exit(Render(options));
   });

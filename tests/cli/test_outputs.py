@@ -38,8 +38,10 @@ class Outputs(unittest.TestCase):
 
     def test_json_escapes_the_text(self):
         path = os.path.join(self.dir, "q.json")
-        render('say "hi"\\tab', "-o", path)
-        self.assertEqual(json.load(open(path))["text"], 'say "hi"\\tab')
+        render('say "hi"\\tab \\\\ end', "-o", path)
+        # "\t" on the command line is a tab; quotes, the tab and the backslash
+        # must come back through the JSON parser as they were.
+        self.assertEqual(json.load(open(path))["text"], 'say "hi"\tab \\\\ end')
 
     def test_svg_parses_and_rasterises(self):
         path = os.path.join(self.dir, "t.svg")
