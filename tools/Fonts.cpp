@@ -3,6 +3,7 @@
 #include <fontconfig/fontconfig.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -83,6 +84,39 @@ std::string Kind(const std::string& face) {
   return "TrueType";
 }
 
+// Pen position after laying out `text` on a fresh line, output units.
+double Advance(const std::u16string& text) {
+  FinishText();
+  std::u16string copy = text;
+  AppendCharactersEx(U16(copy));
+  CursorPosition* carets = nullptr;
+  int count = 0;
+  float top = 0;
+  GetMultilineCaretPositionData(&carets, &count, &top);
+  const double x = count > 0 ? carets[count - 1].topX : 0.0;
+  DeleteCaretData(reinterpret_cast<float*>(carets));
+  return x;
+}
+
+// Kerning pairs among the printable ASCII characters, found the way a host
+// sees them: with automatic kerning on, a pair whose advance differs from the
+// sum of its two characters' advances is kerned.
+int CountKernedAsciiPairs() {
+  SetAutoKern(EN_TRUE);
+  double single[128] = {};
+  for (char16_t c = 33; c < 127; ++c) single[c] = Advance(std::u16string(1, c));
+  int pairs = 0;
+  for (char16_t a = 33; a < 127; ++a) {
+    for (char16_t b = 33; b < 127; ++b) {
+      const std::u16string pair = {a, b};
+      if (std::fabs(Advance(pair) - single[a] - single[b]) > 0.01) ++pairs;
+    }
+  }
+  FinishText();
+  SetAutoKern(EN_FALSE);
+  return pairs;
+}
+
 int Info(const std::string& face_name, int style) {
   const std::string kind = Kind(face_name);
   if (kind != "TrueType" && !std::ifstream(face_name, std::ios::binary)) {
@@ -113,6 +147,9 @@ int Info(const std::string& face_name, int style) {
     const int count = GetCustomFontRange(&codes);
     std::printf("characters: %d\n", count);
     DeleteTTFData(codes);
+  }
+  if (kind == "TrueType" || kind == "OVF") {
+    std::printf("kerned pairs among printable ASCII: %d\n", CountKernedAsciiPairs());
   }
   std::printf(
       "metrics (output units at unit size 1000):\n  ratio %g\n  ascent %d\n  descent %d\n"
