@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <limits>
 
 #include "QELUtility.h"
 #include "TTFLoader.h"
@@ -215,6 +217,14 @@ int TruncateToInt(double v) {
 }
 
 namespace {
+// Adds a merged move to a written one. Each part is already within the int range, but their sum
+// need not be; it saturates as a single rounded value does.
+void AddSaturating(int& target, int value) {
+  const std::int64_t sum = static_cast<std::int64_t>(target) + value;
+  target = static_cast<int>(std::clamp<std::int64_t>(sum, std::numeric_limits<int>::min(),
+                                                     std::numeric_limits<int>::max()));
+}
+
 // Writes stream records as host ints: consecutive moves merge, moves and
 // draws that round to nothing are dropped (their fractions carry on in the
 // residues), dots are always written. Residues carry from record to record
@@ -234,8 +244,8 @@ struct RecordWriter {
     while (p + 2 < n) {
       const int code = TruncateToInt(stream[p]);
       if (code == 40 && previous == 40) {
-        out[last_move] += RoundCarry(stream[p + 1], rx);
-        out[last_move + 1] += RoundCarry(stream[p + 2], ry);
+        AddSaturating(out[last_move], RoundCarry(stream[p + 1], rx));
+        AddSaturating(out[last_move + 1], RoundCarry(stream[p + 2], ry));
         p += 3;
       } else if (code == 42) {
         if (p + 4 >= n) break;  // a cut-off arc record ends the list
@@ -264,8 +274,8 @@ struct RecordWriter {
   // truncated sums written even when it is zero.
   void Close(double sx, double sy) {
     if (previous == 40 && w >= 3) {
-      out[last_move] += RoundCarry(-sx, rx);
-      out[last_move + 1] += RoundCarry(-sy, ry);
+      AddSaturating(out[last_move], RoundCarry(-sx, rx));
+      AddSaturating(out[last_move + 1], RoundCarry(-sy, ry));
     } else {
       last_move = w + 1;
       out[w++] = 40;
