@@ -41,6 +41,8 @@ for t in "${targets[@]}"; do
   args=(-max_total_time="$seconds" -timeout=10 -rss_limit_mb=1024 -malloc_limit_mb=1024
         -print_final_stats=1 -artifact_prefix="$dir/artifacts/$t-")
   [ -n "${dict[$t]:-}" ] && args+=(-dict="$root/fuzz/dict/${dict[$t]}")
+  # The sequence fuzzer starts without seeds; longer programs need room to grow into.
+  [ "$t" = fuzz_api ] && args+=(-max_len=4096)
   dirs=("$corpus")
   [ -n "${seed_dir[$t]:-}" ] && dirs+=("$seeds/${seed_dir[$t]}")
   echo "== $t: $seconds s"
