@@ -41,8 +41,9 @@ for t in "${targets[@]}"; do
   args=(-max_total_time="$seconds" -timeout=10 -rss_limit_mb=1024 -malloc_limit_mb=1024
         -print_final_stats=1 -artifact_prefix="$dir/artifacts/$t-")
   [ -n "${dict[$t]:-}" ] && args+=(-dict="$root/fuzz/dict/${dict[$t]}")
-  # The sequence fuzzer starts without seeds; longer programs need room to grow into.
-  [ "$t" = fuzz_api ] && args+=(-max_len=4096)
+  # The sequence fuzzer starts without seeds: programs of any length from the first input on,
+  # else libFuzzer grows them a few bytes at a time and long call sequences come late.
+  [ "$t" = fuzz_api ] && args+=(-max_len=4096 -len_control=0)
   dirs=("$corpus")
   [ -n "${seed_dir[$t]:-}" ] && dirs+=("$seeds/${seed_dir[$t]}")
   echo "== $t: $seconds s"
