@@ -21,7 +21,6 @@ namespace {
 
 constexpr std::size_t kSmallestBlock = 128;  // bytes; smaller arrays are cheap on the heap
 constexpr int kClasses = 8;                  // 128 B, 256 B, ... 16 KiB
-constexpr std::size_t kBytesKeptPerClass = 128 * 1024;
 
 // Size class of a request, or kClasses when it is not pooled.
 int ClassOf(std::size_t bytes) {
@@ -34,6 +33,8 @@ constexpr std::size_t BlockBytes(int size_class) {
 }
 
 #if QEL_POOL_POINTS
+constexpr std::size_t kBytesKeptPerClass = 128 * 1024;
+
 // Constant-initialised and trivially destructible: usable at any point of a thread's life,
 // including from destructors of static objects. Each free block holds the link to the next.
 thread_local void* free_heads[kClasses] = {};

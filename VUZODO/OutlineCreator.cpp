@@ -5,6 +5,8 @@
 #include <cmath>
 #include <initializer_list>
 #include <utility>
+#include <cstdint>
+#include <limits>
 
 #include "QELUtility.h"
 #include "TTFLoader.h"
@@ -251,6 +253,14 @@ int TruncateToInt(double v) {
 }
 
 namespace {
+// Adds a merged move to a written one. Each part is already within the int range, but their sum
+// need not be; it saturates as a single rounded value does.
+void AddSaturating(int& target, int value) {
+  const std::int64_t sum = static_cast<std::int64_t>(target) + value;
+  target = static_cast<int>(std::clamp<std::int64_t>(sum, std::numeric_limits<int>::min(),
+                                                     std::numeric_limits<int>::max()));
+}
+
 // Writes stream records as host ints: consecutive moves merge, moves and
 // draws that round to nothing are dropped (their fractions carry on in the
 // residues), dots are always written. Residues carry from record to record
@@ -271,8 +281,8 @@ struct RecordWriter {
   void Record(const double* r, bool arc_end_residues) {
     const int code = TruncateToInt(r[0]);
     if (code == 40 && previous == 40) {
-      out[last_move] += RoundCarry(r[1], rx);
-      out[last_move + 1] += RoundCarry(r[2], ry);
+      AddSaturating(out[last_move], RoundCarry(r[1], rx));
+      AddSaturating(out[last_move + 1], RoundCarry(r[2], ry));
     } else if (code == 42) {
       out[w++] = 42;
       out[w++] = arc_end_residues ? RoundCarry(r[1], rx) : RoundHalfAway(r[1]);
@@ -327,8 +337,8 @@ struct RecordWriter {
   // truncated sums written even when it is zero.
   void Close(double sx, double sy) {
     if (previous == 40 && w >= 3) {
-      out[last_move] += RoundCarry(-sx, rx);
-      out[last_move + 1] += RoundCarry(-sy, ry);
+      AddSaturating(out[last_move], RoundCarry(-sx, rx));
+      AddSaturating(out[last_move + 1], RoundCarry(-sy, ry));
     } else {
       last_move = w + 1;
       out[w++] = 40;

@@ -13,3 +13,5 @@ bash "$root/scripts/build.sh" "$root/build-asan" -DVUZODO_SANITIZE=ON -DVUZODO_B
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   LSAN_OPTIONS=suppressions="$root/scripts/lsan.supp" \
   ctest --test-dir "$root/build-asan" -j "$(nproc)" --timeout 900 -LE nosan
+echo "== fuzzing: each fuzz target for a short fixed time (clang, libFuzzer)"
+bash "$root/fuzz/run.sh" 15

@@ -49,10 +49,14 @@
 #  define VUZODO_STATIC_ASSERT(cond, msg) static_assert(cond, msg)
 /** A one-byte boolean: C++ bool, C _Bool (same size and passing). */
 typedef bool vuzodo_bool;
+/* C++ reads an enumeration parameter as its type; a fixed int type makes every */
+/* int a C host passes a valid value of it (the ABI is the same 32-bit int).    */
+#  define VUZODO_ENUM(name) enum name : int
 extern "C" {
 #else
 #  define VUZODO_STATIC_ASSERT(cond, msg) _Static_assert(cond, msg)
 typedef _Bool vuzodo_bool;
+#  define VUZODO_ENUM(name) enum name
 #endif
 
 /* ------------------------------------------------------------------------- */
@@ -62,11 +66,11 @@ typedef _Bool vuzodo_bool;
 /* ------------------------------------------------------------------------- */
 
 /** Boolean flag: exactly 1 is true, every other value is false. */
-typedef enum EN_Bool { EN_FALSE = 0, EN_TRUE = 1, EN_Bool_FORCE32 = 0x7fffffff } EN_Bool;
+typedef VUZODO_ENUM(EN_Bool) { EN_FALSE = 0, EN_TRUE = 1, EN_Bool_FORCE32 = 0x7fffffff } EN_Bool;
 
 /** Which streams an outline retrieval returns, and in which order. Any other
  *  value selects nothing. */
-typedef enum EN_ReturnType {
+typedef VUZODO_ENUM(EN_ReturnType) {
   EN_RT_BORDER = 0,                  /**< character outlines */
   EN_RT_FILL = 1,                    /**< hatch fill entities */
   EN_RT_HATCH_POLYLINES = 2,         /**< hatch polylines */
@@ -78,7 +82,7 @@ typedef enum EN_ReturnType {
 
 /** Font style, part of a font's key. For TrueType fonts any other value
  *  selects weight 0 (the face's default) and upright. */
-typedef enum EN_TTFFontStyle {
+typedef VUZODO_ENUM(EN_TTFFontStyle) {
   EN_STYLE_REGULAR = 0,
   EN_STYLE_BOLD = 1,
   EN_STYLE_ITALIC = 2,
@@ -87,7 +91,7 @@ typedef enum EN_TTFFontStyle {
 } EN_TTFFontStyle;
 
 /** Horizontal alignment of a line in the text box. */
-typedef enum EN_TextHorizontalAlignStyle {
+typedef VUZODO_ENUM(EN_TextHorizontalAlignStyle) {
   EN_HALIGN_LEFT = 0,
   EN_HALIGN_CENTER = 1,
   EN_HALIGN_RIGHT = 2,
@@ -95,7 +99,7 @@ typedef enum EN_TextHorizontalAlignStyle {
 } EN_TextHorizontalAlignStyle;
 
 /** Vertical alignment of the block of lines in the text box. */
-typedef enum EN_TextVerticalAlignStyle {
+typedef VUZODO_ENUM(EN_TextVerticalAlignStyle) {
   EN_VALIGN_TOP = 0,
   EN_VALIGN_MIDDLE = 1,
   EN_VALIGN_BOTTOM = 2,
@@ -103,7 +107,7 @@ typedef enum EN_TextVerticalAlignStyle {
 } EN_TextVerticalAlignStyle;
 
 /** Line advance rule. */
-typedef enum EN_LineSpaceStyle {
+typedef VUZODO_ENUM(EN_LineSpaceStyle) {
   EN_LINESPACE_PROPORTIONAL = 0, /**< previous descent + next ascent, times the spacing */
   EN_LINESPACE_FIXED = 1,        /**< unit size times the spacing */
   EN_LineSpaceStyle_FORCE32 = 0x7fffffff
@@ -111,14 +115,14 @@ typedef enum EN_LineSpaceStyle {
 
 /** What an FNT font's arc lines become when the font is loaded. Any other
  *  value drops arc lines. */
-typedef enum EN_FNT_ConvertionStyle {
+typedef VUZODO_ENUM(EN_FNT_ConvertionStyle) {
   EN_FNT_ARCS_AS_ENTITIES = 1,
   EN_FNT_ARCS_AS_POINTS = 2, /**< default */
   EN_FNT_ConvertionStyle_FORCE32 = 0x7fffffff
 } EN_FNT_ConvertionStyle;
 
 /** Which line of the characters lies on the text path. Other values act as 0. */
-typedef enum EN_PathTextAlign {
+typedef VUZODO_ENUM(EN_PathTextAlign) {
   EN_PATH_BASELINE = 0,
   EN_PATH_ASCENT = 1,
   EN_PATH_DESCENT = 2,
@@ -129,14 +133,14 @@ typedef enum EN_PathTextAlign {
 /* The hatching enumerations are handed to the hatching library unchanged. */
 
 /** Whether the border gap shrinks (inward) or grows (outward) the region. */
-typedef enum borderGapDirection {
+typedef VUZODO_ENUM(borderGapDirection) {
   BORDER_GAP_INWARD = 0,
   BORDER_GAP_OUTWARD = 1,
   borderGapDirection_FORCE32 = 0x7fffffff
 } borderGapDirection;
 
 /** How the lines of a line pattern are ordered and joined. */
-typedef enum hatchStyle {
+typedef VUZODO_ENUM(hatchStyle) {
   HATCH_UNIDIRECTIONAL = 0,        /**< every line drawn in the same direction */
   HATCH_SERPENTINE = 1,            /**< direction alternates, segments separate */
   HATCH_SERPENTINE_CONNECTED = 2,  /**< neighbouring segments joined along the border */
@@ -147,21 +151,21 @@ typedef enum hatchStyle {
 } hatchStyle;
 
 /** Order of contour-parallel rings. */
-typedef enum EN_OffsetStyle {
+typedef VUZODO_ENUM(EN_OffsetStyle) {
   EN_OFFSET_OUTSIDE_IN = 0,
   EN_OFFSET_INSIDE_OUT = 1,
   EN_OffsetStyle_FORCE32 = 0x7fffffff
 } EN_OffsetStyle;
 
 /** How offset contours are computed. */
-typedef enum EN_OffsetAlgorithm {
+typedef VUZODO_ENUM(EN_OffsetAlgorithm) {
   EN_OFFSET_DIRECT = 0,
   EN_OFFSET_CLEANUP = 1, /**< offset, then remove self-intersections */
   EN_OffsetAlgorithm_FORCE32 = 0x7fffffff
 } EN_OffsetAlgorithm;
 
 /** Corners of offset contours. */
-typedef enum EN_OffsetCornerStyle {
+typedef VUZODO_ENUM(EN_OffsetCornerStyle) {
   EN_CORNER_MITER = 0,
   EN_CORNER_BEVEL = 1,
   EN_CORNER_ROUND = 2,
@@ -169,7 +173,7 @@ typedef enum EN_OffsetCornerStyle {
 } EN_OffsetCornerStyle;
 
 /** Direction in which a helix (spiral) fill runs. */
-typedef enum EN_HelixStyle {
+typedef VUZODO_ENUM(EN_HelixStyle) {
   EN_HELIX_OUTSIDE_IN = 0,
   EN_HELIX_INSIDE_OUT = 1,
   EN_HelixStyle_FORCE32 = 0x7fffffff

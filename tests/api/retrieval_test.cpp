@@ -70,6 +70,13 @@ TEST(IntArray, ResiduesCarryDroppedMovesAndMergedMoves) {
   EXPECT_EQ(Ints({41, 0.2, 0, 466, 0, 0}), (std::vector<int>{466, 0, 0, -1}));
 }
 
+// Two moves each within the int range can sum past it when merged (text at a huge unit size);
+// the merged move saturates like a single value instead of overflowing.
+TEST(IntArray, MergedMovesSaturate) {
+  EXPECT_EQ(Ints({40, 2e9, -2e9, 40, 2e9, -2e9, 41, 1, 0}),
+            (std::vector<int>{40, 2147483647, -2147483647 - 1, 41, 1, 0, -1}));
+}
+
 TEST(IntArray, ArcsRoundTheirEndWithResiduesAndTheirCentreWithout) {
   EXPECT_EQ(Ints({42, 10.4, 0.4, 5.6, -0.6, 41, 0.2, 0.2}),
             (std::vector<int>{42, 10, 0, 6, -1, 41, 1, 1, -1}));

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <type_traits>
 #include <variant>
 
 #include "HatchPattern.h"
@@ -105,6 +106,31 @@ TEST_F(Settings, FlagsAreTrueOnlyForOne) {
   EXPECT_FALSE(Current().include_border);
   SetDeformPathCharacters(EN_TRUE);
   EXPECT_TRUE(Current().deform_path_characters);
+}
+
+// A C host may pass any int for an enumeration, negative ones included; in C++ each of them
+// must be a value of the parameter's type, or merely reading the parameter is undefined.
+TEST_F(Settings, EveryIntIsAnEnumerationValue) {
+  static_assert(std::is_same_v<std::underlying_type_t<EN_Bool>, int>);
+  static_assert(std::is_same_v<std::underlying_type_t<EN_ReturnType>, int>);
+  static_assert(std::is_same_v<std::underlying_type_t<EN_TTFFontStyle>, int>);
+  static_assert(std::is_same_v<std::underlying_type_t<EN_TextHorizontalAlignStyle>, int>);
+  static_assert(std::is_same_v<std::underlying_type_t<EN_TextVerticalAlignStyle>, int>);
+  static_assert(std::is_same_v<std::underlying_type_t<EN_LineSpaceStyle>, int>);
+  static_assert(std::is_same_v<std::underlying_type_t<EN_FNT_ConvertionStyle>, int>);
+  static_assert(std::is_same_v<std::underlying_type_t<EN_PathTextAlign>, int>);
+  static_assert(std::is_same_v<std::underlying_type_t<borderGapDirection>, int>);
+  static_assert(std::is_same_v<std::underlying_type_t<hatchStyle>, int>);
+  static_assert(std::is_same_v<std::underlying_type_t<EN_OffsetStyle>, int>);
+  static_assert(std::is_same_v<std::underlying_type_t<EN_OffsetAlgorithm>, int>);
+  static_assert(std::is_same_v<std::underlying_type_t<EN_OffsetCornerStyle>, int>);
+  static_assert(std::is_same_v<std::underlying_type_t<EN_HelixStyle>, int>);
+  const int lowest = std::numeric_limits<int>::min();
+  SetAutoKern(EN_TRUE);
+  SetAutoKern(static_cast<EN_Bool>(lowest));
+  EXPECT_FALSE(Current().auto_kern);
+  SetTextHorizontalAlign(static_cast<EN_TextHorizontalAlignStyle>(lowest));
+  EXPECT_EQ(Current().horizontal_alignment, lowest);
 }
 
 TEST_F(Settings, StoredButReportedZero) {

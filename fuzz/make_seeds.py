@@ -1,0 +1,122 @@
+#!/usr/bin/env python3
+"""Writes the seed corpora of the fuzz targets from the project's fixtures.
+
+  make_seeds.py --root <source tree> --out <folder>
+
+out/shx       the SHX fixtures compiled from tests/shx/data (all four kinds)
+out/ovf       the OVF fixtures
+out/fnt       the FNT fixtures
+out/truetype  the small TrueType fixtures, plus two generated fonts that kern through a GPOS
+              table (pair lookups of both formats, one behind an extension lookup) and through a
+              legacy kern table, and the GPOS table alone (fuzz_truetype feeds bytes that are no
+              font straight to the table readers). The generated ones need fontTools; without it
+              they are left out.
+"""
+import argparse
+import pathlib
+import shutil
+import subprocess
+import sys
+
+
+def compile_shx(root, out):
+    compiler = root / "tools/shp2shx/shp2shx.py"
+    data = root / "tests/shx/data"
+    fixtures = [("shapes", "shapes", []), ("shapes11", "shapes", ["--version", "1.1"]),
+                ("unifont", "unifont", []), ("bigfont", "bigfont", []),
+                ("bigfont_slots", "bigfont", ["--empty-slots", "3"]), ("extbig", "extbig", [])]
+    for name, source, options in fixtures:
+        subprocess.run([sys.executable, str(compiler), str(data / f"{source}.shp"),
+                        str(out / f"{name}.shx"), *options], check=True)
+
+
+def copy(files, out):
+    for f in files:
+        shutil.copy(f, out / f.name)
+
+
+def kerning_fonts(out):
+    try:
+        from fontTools.feaLib.builder import addOpenTypeFeaturesFromString
+        from fontTools.fontBuilder import FontBuilder
+        from fontTools.pens.ttGlyphPen import TTGlyphPen
+        from fontTools.ttLib import newTable
+        from fontTools.ttLib.tables._k_e_r_n import KernTable_format_0
+    except ImportError:
+        print("fontTools missing: no generated TrueType seeds", file=sys.stderr)
+        return
+
+    names = [".notdef", "space", "A", "T", "V", "a", "o", "g"]
+    codes = {0x20: "space", 0x41: "A", 0x54: "T", 0x56: "V", 0x61: "a", 0x6F: "o", 0x67: "g"}
+
+    def glyph(name):
+        pen = TTGlyphPen(None)
+        if name != "space":
+            # A triangle and a quadratic bowl: lines and curves in every glyph.
+            pen.moveTo((50, 0))
+            pen.lineTo((300, 700))
+            pen.lineTo((550, 0))
+            pen.closePath()
+            pen.moveTo((100, -200 if name == "g" else 100))
+            pen.qCurveTo((300, 400), (500, 100))
+            pen.closePath()
+        return pen.glyph()
+
+    def build(gpos):
+        fb = FontBuilder(1000, isTTF=True)
+        fb.setupGlyphOrder(names)
+        fb.setupCharacterMap(codes)
+        fb.setupGlyf({n: glyph(n) for n in names})
+        fb.setupHorizontalMetrics({n: (600, 50) for n in names})
+        fb.setupHorizontalHeader(ascent=800, descent=-200)
+        fb.setupOS2(sTypoAscender=800, sTypoDescender=-200, usWinAscent=900, usWinDescent=250,
+                    sCapHeight=700, sxHeight=450)
+        fb.setupNameTable({"familyName": "Fuzz Seed", "styleName": "Regular"})
+        fb.setupPost()
+        if gpos:
+            addOpenTypeFeaturesFromString(fb.font, """
+                languagesystem DFLT dflt;
+                languagesystem latn dflt;
+                @left = [T V];
+                @right = [a o g];
+                lookup pairs { pos A V -80; pos V A -70; pos T a -40; } pairs;
+                lookup classes useExtension { pos @left @right -50; } classes;
+                feature kern { lookup pairs; lookup classes; } kern;
+            """)
+        else:
+            kern = newTable("kern")
+            kern.version = 0
+            sub = KernTable_format_0()
+            sub.version, sub.coverage, sub.format = 0, 1, 0
+            sub.kernTable = {("A", "V"): -80, ("T", "a"): -40, ("V", "o"): -30}
+            kern.kernTables = [sub]
+            fb.font["kern"] = kern
+        return fb.font
+
+    font = build(gpos=True)
+    font.save(out / "gpos.ttf")
+    font = build(gpos=False)
+    font.save(out / "kern.ttf")
+    from fontTools.ttLib import TTFont
+    (out / "gpos-table.bin").write_bytes(TTFont(out / "gpos.ttf").reader["GPOS"])
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--root", required=True, type=pathlib.Path)
+    parser.add_argument("--out", required=True, type=pathlib.Path)
+    args = parser.parse_args()
+    root, out = args.root, args.out
+    dirs = {k: out / k for k in ("shx", "ovf", "fnt", "truetype")}
+    for d in dirs.values():
+        d.mkdir(parents=True, exist_ok=True)
+    compile_shx(root, dirs["shx"])
+    copy(sorted((root / "tests/ovf/data").glob("*.ovf")), dirs["ovf"])
+    copy(sorted((root / "tests/ovf/data").glob("*.fnt")), dirs["fnt"])
+    copy(sorted((root / "tests/fonts/data").glob("*.ttf")) +
+         sorted((root / "tests/platform/data").glob("*.ttf")), dirs["truetype"])
+    kerning_fonts(dirs["truetype"])
+
+
+if __name__ == "__main__":
+    main()
