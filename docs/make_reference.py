@@ -35,8 +35,8 @@ def build():
            "with `DeleteTTFData` (int arrays) or `DeleteCaretData` (caret arrays).", ""]
     # Types first: enumerations and records with their comments.
     out += ["## Types", ""]
-    for comment, kind, body, name in re.findall(
-            r"(/\*\*(?:(?!\*/).)*\*/)?\s*typedef (enum|struct) \w+ \{(.*?)\} (\w+);", src, flags=re.S):
+    for comment, _, _, body, name in re.findall(
+            r"(/\*\*(?:(?!\*/).)*\*/)?\s*typedef (?:VUZODO_(ENUM)\(\w+\)|(enum|struct) \w+) \{(.*?)\} (\w+);", src, flags=re.S):
         out.append(f"### `{name}`")
         if comment:
             out += ["", clean_comment(comment)]

@@ -20,7 +20,8 @@ C_TYPES = {
 def header_declarations():
     text = open(HEADER, encoding="utf-8").read()
     text = re.sub(r"/\*.*?\*/", "", text, flags=re.S)
-    enums = set(re.findall(r"typedef enum \w+ \{.*?\} (\w+);", text, flags=re.S))
+    enums = set(re.findall(r"typedef (?:enum \w+|VUZODO_ENUM\(\w+\)) \{.*?\} (\w+);", text,
+                           flags=re.S))
     out = {}
     for result, name, args in re.findall(
             r"^VUZODO_API\s+(.+?)\s+VUZODO_CALL\s+(\w+)\s*\((.*?)\);", text, flags=re.S | re.M):
