@@ -19,17 +19,6 @@ import subprocess
 import sys
 
 
-def compile_shx(root, out):
-    compiler = root / "tools/shp2shx/shp2shx.py"
-    data = root / "tests/shx/data"
-    fixtures = [("shapes", "shapes", []), ("shapes11", "shapes", ["--version", "1.1"]),
-                ("unifont", "unifont", []), ("bigfont", "bigfont", []),
-                ("bigfont_slots", "bigfont", ["--empty-slots", "3"]), ("extbig", "extbig", [])]
-    for name, source, options in fixtures:
-        subprocess.run([sys.executable, str(compiler), str(data / f"{source}.shp"),
-                        str(out / f"{name}.shx"), *options], check=True)
-
-
 def copy(files, out):
     for f in files:
         shutil.copy(f, out / f.name)
@@ -107,15 +96,27 @@ def main():
     parser.add_argument("--out", required=True, type=pathlib.Path)
     args = parser.parse_args()
     root, out = args.root, args.out
-    dirs = {k: out / k for k in ("shx", "ovf", "fnt", "truetype")}
+    dirs = {k: out / k for k in ("shx", "ovf", "fnt", "truetype", "shp", "replay")}
     for d in dirs.values():
         d.mkdir(parents=True, exist_ok=True)
-    compile_shx(root, dirs["shx"])
+    # The SHX seeds are compiled by fuzz_shx_seeds before this script runs.
     copy(sorted((root / "tests/ovf/data").glob("*.ovf")), dirs["ovf"])
     copy(sorted((root / "tests/ovf/data").glob("*.fnt")), dirs["fnt"])
     copy(sorted((root / "tests/fonts/data").glob("*.ttf")) +
          sorted((root / "tests/platform/data").glob("*.ttf")), dirs["truetype"])
     kerning_fonts(dirs["truetype"])
+    copy(sorted((root / "tests/shx/data").glob("*.shp")), dirs["shp"])
+    # A host session as the trace log records it, every kind of line once.
+    (dirs["replay"] / "session.txt").write_text(
+        "InitializeTTF(1000.000000);\nSetDefaults();\nSetFontFace(Arial);\n"
+        "SetAutoKern((EN_Bool)1);\nfloat indentList[2] = {1.500000f,3.000000f,};\n"
+        "SetIndentPositions(indentList, 2);\nAppendCharactersEx(a (b), c;\nd);\n"
+        "AppendCharacters(x)\nGetMultilineOutLines(-1,0,...);\n********************\n"
+        "PrepareArrayData()\nNo = 7, Data = 1 \nFinishing GetMultilineOutLines\n"
+        "********************\nLoadCharacterRange(Arial,0,65,90);\n"
+        "AddTTFHatchPatternLine(0.100000,0,0.200000,0.300000,0.400000)\n"
+        "AddHatchPatternLattice2(1.000000, 2.000000, 0.500000, 0.000000, 0.000000, 1);\n"
+        "No return typeFinishText();\n")
 
 
 if __name__ == "__main__":

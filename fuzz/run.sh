@@ -3,7 +3,8 @@
 #
 #   fuzz/run.sh [seconds per target] [target ...]
 #
-# Default: 20 seconds for each of fuzz_shx fuzz_ovf fuzz_fnt fuzz_truetype fuzz_api. Fails on
+# Default: 20 seconds for each of fuzz_shx fuzz_ovf fuzz_fnt fuzz_truetype fuzz_api fuzz_shp
+# fuzz_replay. Fails on
 # the first crash, sanitizer report, leak, timeout (one input over 10 s) or input over 1 GB of
 # memory; the input that did it is left in <build>/artifacts. The corpus grows in
 # <build>/corpus/<target> across runs. Environment: VUZODO_FUZZ_BUILD (build folder, default
@@ -13,7 +14,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-20}
 shift || true
 targets=("$@")
-((${#targets[@]})) || targets=(fuzz_shx fuzz_ovf fuzz_fnt fuzz_truetype fuzz_api)
+((${#targets[@]})) || targets=(fuzz_shx fuzz_ovf fuzz_fnt fuzz_truetype fuzz_api fuzz_shp fuzz_replay)
 dir=${VUZODO_FUZZ_BUILD:-$root/build-fuzz}
 
 # The seed generator wants the system's Python, where Debian's fontTools lives.
@@ -25,7 +26,8 @@ CC=clang CXX=clang++ cmake -S "$root" -B "$dir" -G Ninja -DVUZODO_FUZZ=ON \
 cmake --build "$dir" --target fuzz_all -j "${VUZODO_JOBS:-2}"
 
 seeds=$dir/fuzz/seeds
-declare -A seed_dir=([fuzz_shx]=shx [fuzz_ovf]=ovf [fuzz_fnt]=fnt [fuzz_truetype]=truetype)
+declare -A seed_dir=([fuzz_shx]=shx [fuzz_ovf]=ovf [fuzz_fnt]=fnt [fuzz_truetype]=truetype
+                     [fuzz_shp]=shp [fuzz_replay]=replay)
 declare -A dict=([fuzz_shx]=shx.dict [fuzz_fnt]=fnt.dict [fuzz_ovf]=ovf.dict
                  [fuzz_truetype]=truetype.dict)
 

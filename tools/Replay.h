@@ -23,4 +23,9 @@ std::vector<TraceCall> ParseTrace(const std::string& log, const std::set<std::st
                                   const std::set<std::string>& text_calls,
                                   std::vector<std::string>& problems);
 
+// The names a log line may start with (as the log prints them), and those
+// whose first argument is a bare text.
+const std::set<std::string>& KnownCalls();
+const std::set<std::string>& TextCalls();
+
 }  // namespace vuzodo_cli

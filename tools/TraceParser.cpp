@@ -1,0 +1,234 @@
+// The trace log reader of `vuzodo replay`: splits a log into calls.
+#include <cctype>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "Replay.h"
+
+namespace vuzodo_cli {
+namespace {
+
+// Lines the engine writes inside a retrieval frame; they carry no call.
+const char* const kFrameLines[] = {"********************", "PrepareArrayData()",
+                                   "AppendOutlineData()", "No = ", "Finishing "};
+
+bool StartsWith(const std::string& s, size_t at, const std::string& prefix) {
+  return s.compare(at, prefix.size(), prefix) == 0;
+}
+
+}  // namespace
+
+// Splits the log into calls. Names are checked against `known`.
+std::vector<TraceCall> ParseTrace(const std::string& log, const std::set<std::string>& known,
+                                  const std::set<std::string>& text_calls,
+                                  std::vector<std::string>& problems) {
+  std::vector<TraceCall> calls;
+  size_t at = 0;
+  int line = 1;
+  auto advance_to = [&](size_t to) {
+    for (size_t i = at; i < to && i < log.size(); ++i) line += log[i] == '\n';
+    at = to;
+  };
+  // Whether a line of the log could begin at `p`.
+  auto starts_entry = [&](size_t p) {
+    if (p >= log.size()) return true;
+    for (const char* frame : kFrameLines) {
+      if (StartsWith(log, p, frame)) return true;
+    }
+    if (StartsWith(log, p, "No return type") || StartsWith(log, p, "float indentList[")) {
+      return true;
+    }
+    size_t q = p;
+    while (q < log.size() && (std::isalnum(static_cast<unsigned char>(log[q])) || log[q] == '_')) {
+      ++q;
+    }
+    return q < log.size() && log[q] == '(' && known.count(log.substr(p, q - p)) != 0;
+  };
+
+  while (at < log.size()) {
+    if (log[at] == '\n' || log[at] == '\r') {
+      advance_to(at + 1);
+      continue;
+    }
+    // "No return type" is written without a line feed of its own.
+    if (StartsWith(log, at, "No return type")) {
+      advance_to(at + 14);
+      continue;
+    }
+    bool frame = false;
+    for (const char* f : kFrameLines) frame = frame || StartsWith(log, at, f);
+    if (frame) {
+      const size_t end = log.find('\n', at);
+      advance_to(end == std::string::npos ? log.size() : end + 1);
+      continue;
+    }
+    if (StartsWith(log, at, "float indentList[")) {
+      // float indentList[N] = {v0f,v1f,};\nSetIndentPositions(indentList, N);\n
+      const size_t open = log.find('{', at), close = log.find("};", at);
+      const size_t call = log.find("SetIndentPositions(indentList,", at);
+      const size_t end = call == std::string::npos ? call : log.find(";\n", call);
+      if (open == std::string::npos || close == std::string::npos || end == std::string::npos) {
+        problems.push_back("line " + std::to_string(line) + ": unfinished indent list");
+        break;
+      }
+      TraceCall c{"SetIndentPositions", {}, line};
+      std::stringstream values(log.substr(open + 1, close - open - 1));
+      for (std::string v; std::getline(values, v, ',');) {
+        if (!v.empty() && v.back() == 'f') v.pop_back();
+        if (!v.empty()) c.args.push_back(v);
+      }
+      calls.push_back(c);
+      advance_to(end + 2);
+      continue;
+    }
+    size_t name_end = at;
+    while (name_end < log.size() &&
+           (std::isalnum(static_cast<unsigned char>(log[name_end])) || log[name_end] == '_')) {
+      ++name_end;
+    }
+    const std::string name = log.substr(at, name_end - at);
+    if (name_end >= log.size() || log[name_end] != '(' || known.count(name) == 0) {
+      const size_t end = log.find('\n', at);
+      problems.push_back("line " + std::to_string(line) +
+                         ": not a call: " + log.substr(at, std::min<size_t>(end - at, 60)));
+      advance_to(end == std::string::npos ? log.size() : end + 1);
+      continue;
+    }
+    TraceCall c{name, {}, line};
+    size_t end = std::string::npos;
+    if (text_calls.count(name) != 0) {
+      // The text runs to the first ")" + optional ";" + line feed that the
+      // log can go on from.
+      for (size_t p = log.find(')', name_end); p != std::string::npos; p = log.find(')', p + 1)) {
+        size_t q = p + 1;
+        if (q < log.size() && log[q] == ';') ++q;
+        if (q < log.size() && log[q] == '\n' && starts_entry(q + 1)) {
+          end = q + 1;
+          c.args.push_back(log.substr(name_end + 1, p - name_end - 1));
+          break;
+        }
+        if (q >= log.size()) {
+          end = log.size();
+          c.args.push_back(log.substr(name_end + 1, p - name_end - 1));
+          break;
+        }
+      }
+    } else {
+      const size_t close = log.find(')', name_end);
+      const size_t nl = log.find('\n', name_end);
+      // Casts such as (EN_Bool)1 hold a ')' of their own: take the last one
+      // on the line.
+      const size_t last = log.rfind(')', nl == std::string::npos ? log.size() : nl);
+      if (close != std::string::npos && last != std::string::npos && last > name_end) {
+        std::stringstream args(log.substr(name_end + 1, last - name_end - 1));
+        for (std::string a; std::getline(args, a, ',');) {
+          // Drop spaces and a leading cast.
+          a.erase(0, a.find_first_not_of(' '));
+          if (!a.empty() && a[0] == '(' && a.find(')') != std::string::npos) {
+            a = a.substr(a.find(')') + 1);
+          }
+          if (a != "..." && !a.empty()) c.args.push_back(a);
+        }
+        end = nl == std::string::npos ? log.size() : nl + 1;
+      }
+    }
+    if (end == std::string::npos) {
+      problems.push_back("line " + std::to_string(line) + ": unfinished " + name);
+      break;
+    }
+    calls.push_back(c);
+    advance_to(end);
+  }
+  return calls;
+}
+
+const std::set<std::string>& KnownCalls() {
+  static const std::set<std::string> known = {"InitializeTTF",
+                                              "SetDefaults",
+                                              "SetFontFace",
+                                              "SetFontStyle",
+                                              "SetTextHeight",
+                                              "SetHorizontalCharGap",
+                                              "SetVerticalCharGap",
+                                              "SetCharacterAngle",
+                                              "SetObliqueAngle",
+                                              "SetCharacterScale",
+                                              "SetAutoKern",
+                                              "SetModeHorizontal",
+                                              "SetModeVertical",
+                                              "SetModePathText",
+                                              "SetModeCharacterForward",
+                                              "SetModeCharacterBackward",
+                                              "SetModeCharacterUpside",
+                                              "SetModeCharacterUpsideDown",
+                                              "SetModeNoscript",
+                                              "SetModeSubscript",
+                                              "SetModeSuperscript",
+                                              "SetPropsSubscript",
+                                              "SetPropsSuperscript",
+                                              "SetModeWordWrap",
+                                              "SetTextBoxWidth",
+                                              "SetTextBoxHeight",
+                                              "SetIndentPositions",
+                                              "SetTextHorizontalAlign",
+                                              "SetTextVerticalAlign",
+                                              "SetLineSpacing",
+                                              "SetLineSpacingStyle",
+                                              "SetFNTConversionMode",
+                                              "SetPathTextAlign",
+                                              "SetPathTextFlip",
+                                              "SetPathTextSpacing",
+                                              "SetDeformPathCharacters",
+                                              "AppendCharacters",
+                                              "AppendCharactersEx",
+                                              "AppendCharactersOVF",
+                                              "FinishText",
+                                              "GetOutLines",
+                                              "GetOutLinesEx",
+                                              "GetMultilineOutLines",
+                                              "GetTotalBoundingBox",
+                                              "DeleteTTFData",
+                                              "GetCaretPositionData",
+                                              "GetMultilineCaretPositionData",
+                                              "DeleteCaretData",
+                                              "GetCharacterCount",
+                                              "GetTextLineCount",
+                                              "GetCharacterLineGapInfo",
+                                              "GetMaximumAscent",
+                                              "GetMaximumDecent",
+                                              "GetMaximumLineGap",
+                                              "GetPathLengthOfCharacters",
+                                              "LoadCharacterSet",
+                                              "LoadCharacterRange",
+                                              "UnloadFont",
+                                              "GetFontInformation",
+                                              "GetCustomFont",
+                                              "SetNurbPathPoints",
+                                              "SetNurbPathCircleCW",
+                                              "SetNurbPathCircleCCW",
+                                              "SetNurbPathPolyline",
+                                              "AddTTFHatchPatternLine",
+                                              "AddTTFHatchPatternLineEx",
+                                              "AddTTFHatchPatternOptimized",
+                                              "AddTTFHatchPatternIncremental",
+                                              "AddTTFHatchPatternOffsetFilling",
+                                              "AddTTFHatchPatternOffsetFillingEx",
+                                              "AddTTFHatchPatternOffsetInOut",
+                                              "AddTTFHatchPatternOffsetInOutEx",
+                                              "AddTTFHatchPatternHelixFillingEx",
+                                              "AddHatchPatternLattice2",
+                                              "ClearTTFHatchPatterns",
+                                              "IncludeBorder"};
+  return known;
+}
+
+const std::set<std::string>& TextCalls() {
+  static const std::set<std::string> text = {
+      "SetFontFace",      "AppendCharacters",   "AppendCharactersEx", "AppendCharactersOVF",
+      "LoadCharacterSet", "LoadCharacterRange", "UnloadFont",         "GetFontInformation"};
+  return text;
+}
+
+}  // namespace vuzodo_cli
