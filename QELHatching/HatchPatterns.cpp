@@ -109,11 +109,19 @@ void Apply(const Region& region, const IncrementalPattern& p, PatternOutput& out
   }
 }
 
+// Rings `gap` apart inwards until the region is used up; false refuses the
+// pattern (a gap that is not positive or under two resolution steps, or too
+// many rings).
+bool InwardRings(const Region& region, float gap, const OffsetOptions& offset,
+                 std::vector<Paths>& levels) {
+  const double units = region.frame.Units(gap);
+  return Positive(gap) && units >= 2.0 &&
+         Rings(region.paths, units, -1, -1, ResolveOffset(offset, region), levels);
+}
+
 void Apply(const Region& region, const OffsetFillingPattern& p, PatternOutput& out) {
-  const double gap = region.frame.Units(p.gap);
   std::vector<Paths> levels;
-  if (!Positive(p.gap) || gap < 2.0 ||
-      !Rings(region.paths, gap, -1, -1, ResolveOffset(p.offset, region), levels)) {
+  if (!InwardRings(region, p.gap, p.offset, levels)) {
     out.refused = true;
     return;
   }
@@ -146,10 +154,8 @@ void Apply(const Region& region, const OffsetInOutPattern& p, PatternOutput& out
 }
 
 void Apply(const Region& region, const HelixPattern& p, PatternOutput& out) {
-  const double gap = region.frame.Units(p.gap);
   std::vector<Paths> levels;
-  if (!Positive(p.gap) || gap < 2.0 ||
-      !Rings(region.paths, gap, -1, -1, ResolveOffset(p.offset, region), levels)) {
+  if (!InwardRings(region, p.gap, p.offset, levels)) {
     out.refused = true;
     return;
   }
