@@ -35,6 +35,26 @@ constexpr std::uint32_t Tag(char a, char b, char c, char d) {
          static_cast<std::uint32_t>(c) << 8 | static_cast<std::uint32_t>(d);
 }
 
+// Binary search of `count` range records (start glyph, end glyph, a value:
+// 6 bytes each, sorted by start) beginning at `first`, shared by coverage
+// and class definition tables of format 2. Returns the offset of the record
+// whose range holds `glyph`, or 0 when none does (no record starts at 0).
+size_t RangeRecord(Reader& r, size_t first, std::uint16_t count, std::uint16_t glyph) {
+  int lo = 0, hi = count - 1;
+  while (lo <= hi && r.ok()) {
+    const int mid = (lo + hi) / 2;
+    const size_t rec = first + 6 * static_cast<size_t>(mid);
+    const std::uint16_t start = r.U16(rec), end = r.U16(rec + 2);
+    if (glyph < start)
+      hi = mid - 1;
+    else if (glyph > end)
+      lo = mid + 1;
+    else
+      return rec;
+  }
+  return 0;
+}
+
 // Coverage table: glyph -> coverage index, or -1.
 int CoverageIndex(Reader& r, size_t at, std::uint16_t glyph) {
   const std::uint16_t format = r.U16(at);
@@ -52,17 +72,8 @@ int CoverageIndex(Reader& r, size_t at, std::uint16_t glyph) {
         hi = mid - 1;
     }
   } else if (format == 2) {
-    int lo = 0, hi = count - 1;
-    while (lo <= hi && r.ok()) {
-      const int mid = (lo + hi) / 2;
-      const size_t rec = at + 4 + 6 * static_cast<size_t>(mid);
-      const std::uint16_t start = r.U16(rec), end = r.U16(rec + 2);
-      if (glyph < start)
-        hi = mid - 1;
-      else if (glyph > end)
-        lo = mid + 1;
-      else
-        return r.U16(rec + 4) + (glyph - start);
+    if (const size_t rec = RangeRecord(r, at + 4, count, glyph)) {
+      return r.U16(rec + 4) + (glyph - r.U16(rec));
     }
   }
   return -1;
@@ -75,19 +86,7 @@ std::uint16_t ClassOf(Reader& r, size_t at, std::uint16_t glyph) {
     const std::uint16_t start = r.U16(at + 2), count = r.U16(at + 4);
     if (glyph >= start && glyph - start < count) return r.U16(at + 6 + 2 * (glyph - start));
   } else if (format == 2) {
-    const std::uint16_t count = r.U16(at + 2);
-    int lo = 0, hi = count - 1;
-    while (lo <= hi && r.ok()) {
-      const int mid = (lo + hi) / 2;
-      const size_t rec = at + 4 + 6 * static_cast<size_t>(mid);
-      const std::uint16_t start = r.U16(rec), end = r.U16(rec + 2);
-      if (glyph < start)
-        hi = mid - 1;
-      else if (glyph > end)
-        lo = mid + 1;
-      else
-        return r.U16(rec + 4);
-    }
+    if (const size_t rec = RangeRecord(r, at + 4, r.U16(at + 2), glyph)) return r.U16(rec + 4);
   }
   return 0;
 }
