@@ -73,14 +73,9 @@ std::string Kind(const std::string& face) {
   std::string lower = face;
   std::transform(lower.begin(), lower.end(), lower.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  auto ends = [&](const char* s) {
-    const std::string suffix = s;
-    return lower.size() >= suffix.size() &&
-           lower.compare(lower.size() - suffix.size(), suffix.size(), suffix) == 0;
-  };
-  if (ends(".shx")) return "SHX";
-  if (ends(".ovf")) return "OVF";
-  if (ends(".fnt")) return "FNT";
+  if (lower.ends_with(".shx")) return "SHX";
+  if (lower.ends_with(".ovf")) return "OVF";
+  if (lower.ends_with(".fnt")) return "FNT";
   return "TrueType";
 }
 

@@ -36,6 +36,20 @@ Layers FetchLayers() {
   return layers;
 }
 
+bool WriteLayerFile(const std::string& path, const std::string& text, float unit, double png_scale,
+                    double margin, int& result) {
+  if (path.ends_with(".dxf")) {
+    result = WriteDxf(FetchLayers(), unit, path);
+  } else if (path.ends_with(".png")) {
+    result = WritePng(FetchLayers(), unit, png_scale, margin, path);
+  } else if (path.ends_with(".json")) {
+    result = WriteJson(FetchLayers(), text, unit, path);
+  } else {
+    return false;
+  }
+  return true;
+}
+
 Geometry ToGeometry(const std::vector<int>& a) {
   Geometry g;
   double x = 0, y = 0;

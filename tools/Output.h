@@ -48,4 +48,10 @@ int WritePng(const Layers& layers, float unit, double scale, double margin,
 // and character counts and the vertical metrics.
 int WriteJson(const Layers& layers, const std::string& text, float unit, const std::string& path);
 
+// Writes the layers of the text laid out now as the file's name asks: .dxf,
+// .png (`png_scale` pixels per user unit, `margin` pixels) or .json. Returns
+// false for any other name (nothing written); else `result` is the writer's.
+bool WriteLayerFile(const std::string& path, const std::string& text, float unit, double png_scale,
+                    double margin, int& result);
+
 }  // namespace vuzodo_cli

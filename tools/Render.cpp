@@ -300,14 +300,8 @@ int AppendText(std::u16string& text, bool markup) {
 // of the chosen return type.
 int WriteDrawing(const RenderOptions& o, const int* data, int count, const float* box,
                  const Guide& guide) {
-  const auto ends = [&o](const char* suffix) {
-    const std::string s = suffix;
-    return o.output.size() >= s.size() &&
-           o.output.compare(o.output.size() - s.size(), s.size(), s) == 0;
-  };
-  if (ends(".dxf")) return WriteDxf(FetchLayers(), o.unit, o.output);
-  if (ends(".png")) return WritePng(FetchLayers(), o.unit, o.png_scale, o.margin, o.output);
-  if (ends(".json")) return WriteJson(FetchLayers(), o.text, o.unit, o.output);
+  int result = 0;
+  if (WriteLayerFile(o.output, o.text, o.unit, o.png_scale, o.margin, result)) return result;
   WriteSvg(data, count, box, o.output, guide);
   return 0;
 }

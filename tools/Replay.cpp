@@ -252,18 +252,10 @@ int Replay(const std::string& log_path, const std::string& output) {
               GetCharacterCount(-1), GetTextLineCount());
   int result = problems.empty() && replayer.errors == 0 ? 0 : 1;
   if (!output.empty()) {
-    const Layers layers = FetchLayers();
-    const auto ends = [&output](const std::string& s) {
-      return output.size() >= s.size() &&
-             output.compare(output.size() - s.size(), s.size(), s) == 0;
-    };
+    // Any name that is not .dxf or .png gets JSON.
     int written = 0;
-    if (ends(".dxf")) {
-      written = WriteDxf(layers, replayer.unit, output);
-    } else if (ends(".png")) {
-      written = WritePng(layers, replayer.unit, 100.0, 10.0, output);
-    } else {
-      written = WriteJson(layers, log_path, replayer.unit, output);
+    if (!WriteLayerFile(output, log_path, replayer.unit, 100.0, 10.0, written)) {
+      written = WriteJson(FetchLayers(), log_path, replayer.unit, output);
     }
     if (written != 0) result = written;
   }
