@@ -29,24 +29,14 @@ FontFacts ReadFontFacts(const FontDataHolder& font) {
 
 // The six glyph metrics of the layout: black box width and height, glyph
 // origin x and y, cell increment x and y.
-struct Glyph {
-  double bbx = 0, bby = 0, ox = 0, oy = 0, incx = 0, incy = 0;
-};
+using Glyph = placement::GlyphMetrics;
 
 Glyph GlyphOf(const CharBufferHolder* ch) {
-  if (ch == nullptr) return {};
-  const CharMetrics& m = ch->GetMetrics();
-  return Glyph{m[kBlackBoxWidth], m[kBlackBoxHeight], m[kBlackBoxLeft],
-               m[kBlackBoxTop],   m[kAdvanceX],       m[kAdvanceY]};
+  return placement::MetricsOf(ch);
 }
 
 // Rotation x shear x scale, with the direction mirrors; (e, f) per character.
-struct GlyphTransform {
-  double a = 1, b = 0, c = 0, d = 1;
-
-  double X(double x, double y, double e) const { return a * x + b * y + e; }
-  double Y(double x, double y, double f) const { return c * x + d * y + f; }
-};
+using GlyphTransform = placement::Affine;
 
 // Everything set up once per line: step values derived from the settings.
 struct LineSetup {
@@ -91,31 +81,18 @@ LineSetup SetUp(const TTFState& line) {
   return s;
 }
 
-// The glyph's box: the advance cell horizontally, the black box vertically.
-CharacterBox CellBox(const Glyph& g) {
-  return CharacterBox{{0.0, g.incx, g.incx, 0.0}, {g.oy - g.bby, g.oy - g.bby, g.oy, g.oy}};
-}
-
-CharacterBox PlaceBox(const CharacterBox& box, const GlyphTransform& m, double e, double f) {
-  CharacterBox out;
-  for (int i = 0; i < 4; ++i) {
-    out.x[i] = m.X(box.x[i], box.y[i], e);
-    out.y[i] = m.Y(box.x[i], box.y[i], f);
-  }
-  return out;
-}
-
-void SwapCorners(CharacterBox& box, int i, int j) {
-  std::swap(box.x[i], box.x[j]);
-  std::swap(box.y[i], box.y[j]);
+// The cell box moved onto the line; the corners are renumbered by the
+// direction flags only for glyphs (a tab's cell keeps its order).
+CharacterBox PlaceBox(const Glyph& g, const GlyphTransform& m, double e, double f,
+                      bool backward = false, bool upside_down = false) {
+  return placement::PlaceBox(placement::CellBox(g), m, e, f, backward, upside_down);
 }
 
 // Clones the character's outline and places it with the transform (see
 // placement::PlaceOutline; `affine_arcs` for the single-line layout).
 std::vector<CQELEntity*> PlaceOutline(const CharBufferHolder* ch, const GlyphTransform& m, double e,
                                       double f, bool affine_arcs) {
-  return placement::PlaceOutline(ch, placement::Affine{m.a, m.b, m.c, m.d}, e, f, nullptr,
-                                 affine_arcs);
+  return placement::PlaceOutline(ch, m, e, f, nullptr, affine_arcs);
 }
 
 // The glyph's placement offset: rotation about its box centre, the move of a
@@ -333,7 +310,7 @@ TTFState* TTFText::LayoutOneLine(TTFState* line_ptr) {
       } else {
         g = GlyphOf(loader.LoadCharacter(s.font, 32));
       }
-      box = PlaceBox(CellBox(g), s.m, pen_x + off_x - x0, off_y - y0);
+      box = PlaceBox(g, s.m, pen_x + off_x - x0, off_y - y0);
       UpdateLineMetrics(line, *s.font, s.hy);
     } else {
       UpdateLineMetrics(line, *s.font, s.hy);
@@ -343,17 +320,7 @@ TTFState* TTFText::LayoutOneLine(TTFState* line_ptr) {
       // Kerning moves this character and everything after it.
       if (line.auto_kern) pen_x += s.font->GetKernAmount(previous, ch) * s.hx;
       entities = PlaceOutline(glyph, s.m, pen_x + off_x, off_y, false);
-      box = PlaceBox(CellBox(g), s.m, pen_x + off_x - x0, off_y - y0);
-      if (line.upside_down && !line.backward) {
-        SwapCorners(box, 0, 3);
-        SwapCorners(box, 1, 2);
-      } else if (line.upside_down && line.backward) {
-        SwapCorners(box, 0, 2);
-        SwapCorners(box, 1, 3);
-      } else if (line.backward) {
-        SwapCorners(box, 0, 1);
-        SwapCorners(box, 2, 3);
-      }
+      box = PlaceBox(g, s.m, pen_x + off_x - x0, off_y - y0, line.backward, line.upside_down);
     }
 
     // The corner where the next character starts, and word wrap.
