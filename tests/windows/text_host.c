@@ -9,7 +9,8 @@
  *   text_host LIBRARY DECORATED_NAMES CASES OUT
  *
  * DECORATED_NAMES: "plain<TAB>decorated" per line (cmake/make_def.py decorated);
- * "-" on Linux. CASES: one case a line, tab-separated: face, style, kerning
+ * "-" on Linux. CASES: one case a line, tab-separated: face (a face name, or
+ * "@" and the path of a font file relative to the case file), style, kerning
  * (0/1), hatch line gap in user units (0: none), text (UTF-8, "\n" for a line
  * feed). Lines starting with '#' are comments.
  */
@@ -167,15 +168,29 @@ static void WriteRecords(const int* data, int count) {
   fprintf(g_out, "end\n");
 }
 
+static char g_cases_dir[1024]; /* with its trailing separator */
+
 static void RunCase(int number, const char* face8, int style, int kern, float hatch,
                     const char* text8) {
   unsigned short face[512], text[4096];
-  ToUtf16(face8, face, 512);
+  char file[2048];
+  if (face8[0] == '@') {
+    /* A font file, relative to the case file, in the system's path syntax. */
+    snprintf(file, sizeof file, "%s%s", g_cases_dir, face8 + 1);
+#ifdef _WIN32
+    for (char* p = file; *p; ++p) {
+      if (*p == '/') *p = '\\';
+    }
+#endif
+    ToUtf16(file, face, 512);
+  } else {
+    ToUtf16(face8, face, 512);
+  }
   ToUtf16(text8, text, 4096);
   fprintf(g_out, "case %d face %s style %d kern %d hatch %g text %s\n", number, face8, style, kern,
           hatch, text8);
 #ifdef _WIN32
-  {
+  if (face8[0] != '@') {
     /* Which installed face the system's font matching gives for the face asked
      * for (the library's fonts are matched the same way). */
     LOGFONTW lf;
@@ -289,6 +304,17 @@ int main(int argc, char** argv) {
     return 1;
   }
 
+  snprintf(g_cases_dir, sizeof g_cases_dir, "%s", argv[3]);
+  {
+    char* slash = strrchr(g_cases_dir, '/');
+    char* backslash = strrchr(g_cases_dir, '\\');
+    if (backslash && (!slash || backslash > slash)) slash = backslash;
+    if (slash) {
+      slash[1] = 0;
+    } else {
+      g_cases_dir[0] = 0;
+    }
+  }
   FILE* cases = fopen(argv[3], "r");
   if (!cases) return 2;
   char line[4096];

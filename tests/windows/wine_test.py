@@ -122,8 +122,9 @@ class Comparison:
                 # The ratio divides by the depth of "g", read from its black box,
                 # which Wine makes one pixel larger: RATIO_RELATIVE.
                 ra, rb = float(a.split()[2]), float(b.split()[2])
-                self.largest_ratio = max(self.largest_ratio, abs(ra - rb) / rb)
-                if abs(ra - rb) > RATIO_RELATIVE * rb:
+                relative = abs(ra - rb) / rb if rb else abs(ra)
+                self.largest_ratio = max(self.largest_ratio, relative)
+                if relative > RATIO_RELATIVE:
                     self.fail(f"case {number}: ratio {ra} on Windows, {rb} on Linux")
                 a, b = a.split(" ", 3)[3], b.split(" ", 3)[3]
             if a != b:
