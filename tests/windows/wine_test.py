@@ -16,6 +16,9 @@ docs/windows.md:
   - carets and boxes follow the pen: the same bound;
   - FontInformation.ratio (U / depth of "g"): the depth is read from the black
     box, one pixel larger under Wine: RATIO_RELATIVE;
+  - the trace logs beside each library (which show that the library found its
+    own path at load and closed its logs at unload) word for word, data
+    pointers left out;
   - outline points within a glyph: Wine's 26.6 fractions differ from ours by
     less than 1/64 pixel, which rounding to integer records can turn into one
     unit: ROUNDING.
@@ -24,6 +27,7 @@ A difference outside these bounds fails the test and is printed.
 import argparse
 import os
 import re
+import shutil
 import subprocess
 import sys
 
@@ -36,6 +40,22 @@ def windows_path(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
+LOGS = ("TTFLog.txt", "TTFCBNLog.txt")
+
+
+def library_with_logs(library, folder):
+    """A copy of the library in a folder of its own, with the two log files
+    beside it: the library finds its own path when it is loaded and opens them
+    for appending, and closes them when it is unloaded."""
+    shutil.rmtree(folder, ignore_errors=True)
+    os.makedirs(folder)
+    copy = os.path.join(folder, os.path.basename(library))
+    shutil.copy(library, copy)
+    for log in LOGS:
+        open(os.path.join(folder, log), "w").close()
+    return copy
+
+
 def run_wine(args):
     env = dict(os.environ, WINEPREFIX=os.path.abspath(args.prefix), WINEDEBUG="-all",
                # No Mono or Gecko installers in a throwaway prefix.
@@ -44,17 +64,44 @@ def run_wine(args):
     if not os.path.isdir(args.prefix):
         subprocess.run([args.wine, "wineboot", "-i"], env=env, check=False,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300)
-    subprocess.run([args.wine, args.host, windows_path(args.dll), windows_path(args.names),
+    dll = library_with_logs(args.dll, os.path.join(args.out, "wine-library"))
+    subprocess.run([args.wine, args.host, windows_path(dll), windows_path(args.names),
                     windows_path(args.cases), windows_path(out)], env=env, check=True,
                    timeout=300)
-    return out
+    return out, os.path.dirname(dll)
 
 
 def run_linux(args):
     out = os.path.join(args.out, "linux-records.txt")
-    subprocess.run([args.linux_host, args.linux_library, "-", args.cases, out], check=True,
-                   timeout=300)
-    return out
+    library = library_with_logs(args.linux_library, os.path.join(args.out, "linux-library"))
+    subprocess.run([args.linux_host, library, "-", args.cases, out], check=True, timeout=300)
+    return out, os.path.dirname(library)
+
+
+def compare_logs(comparison, win_folder, lin_folder):
+    """The trace logs written beside each library: the same calls in the same
+    words. Data pointers and the dumped records (which differ as the records
+    do) are left out; the dump logs must hold as many lines."""
+    def lines(folder, log):
+        return open(os.path.join(folder, log), encoding="latin-1").read().split("\n")
+    win, lin = lines(win_folder, LOGS[0]), lines(lin_folder, LOGS[0])
+    comparison.trace_lines = len(win) - 1
+    if len(win) < 10:
+        comparison.fail(f"the Windows trace log has {len(win) - 1} lines")
+    for a, b in zip(win, lin):
+        # A font file's path as each system spells it.
+        a = re.sub(r"Z:(\\[^,)]*)", lambda m: m.group(1).replace("\\", "/"), a)
+        if a.startswith("No = ") and b.startswith("No = "):
+            a, b = a.split(",")[0], b.split(",")[0]
+        if a != b:
+            comparison.fail(f"trace log: '{a}' on Windows, '{b}' on Linux")
+            break
+    if len(win) != len(lin):
+        comparison.fail(f"trace log: {len(win)} lines on Windows, {len(lin)} on Linux")
+    win, lin = lines(win_folder, LOGS[1]), lines(lin_folder, LOGS[1])
+    comparison.dump_lines = len(win) - 1
+    if len(win) < 2 or len(win) != len(lin):
+        comparison.fail(f"dump log: {len(win) - 1} lines on Windows, {len(lin) - 1} on Linux")
 
 
 def parse(path):
@@ -186,10 +233,13 @@ def main():
                  "linux-library", "out"):
         parser.add_argument("--" + name, required=True)
     args = parser.parse_args()
-    win_cases, binds = parse(run_wine(args))
-    lin_cases, _ = parse(run_linux(args))
+    win_records, win_folder = run_wine(args)
+    lin_records, lin_folder = run_linux(args)
+    win_cases, binds = parse(win_records)
+    lin_cases, _ = parse(lin_records)
 
     comparison = Comparison()
+    compare_logs(comparison, win_folder, lin_folder)
     if not binds or any(not b.endswith(" same") for b in binds):
         comparison.fail("binding by plain and decorated name: " +
                         "; ".join(b for b in binds if not b.endswith(" same")))
@@ -206,6 +256,8 @@ def main():
     faces = sorted({f"{re.search(r' face (.*?) style', c['head'][0]).group(1)} -> {c['realized']}"
                     for c in win_cases.values() if "realized" in c})
     print("Wine's GDI realized: " + "; ".join(faces))
+    print(f"trace log beside the DLL: {comparison.trace_lines} lines, the same as on Linux; "
+          f"dump log: {comparison.dump_lines} lines")
     for failure in comparison.failures:
         print("FAIL:", failure)
     sys.exit(1 if comparison.failures else 0)
