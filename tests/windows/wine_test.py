@@ -8,9 +8,9 @@ binding of every function by both names, the case lines, the font information,
 line and character counts, the line's ascent and descent, and the kinds of all
 records. Compared within stated bounds, each for a reason explained in
 docs/windows.md:
-  - pen positions: Wine rounds every glyph advance up by one pixel of the
-    realized font and moves the pen one pixel down per glyph (its gmCellIncY
-    is -1 under the near-identity matrix); at the font's scale that is at most
+  - pen positions: under the near-identity matrix Wine rounds every glyph
+    advance up by one pixel of the realized font (its gmCellIncY of -1 is not
+    read by the layouts); at the font's scale that is at most
     ADVANCE_PER_GLYPH output units per glyph laid before the point, plus
     ROUNDING for the integer records;
   - carets and boxes follow the pen: the same bound;
