@@ -18,7 +18,8 @@ pkgs=(
   hershey-fonts-data
   # Windows DLL (scripts/windows.sh): the mingw-w64 cross compilers, objdump for
   # the export table, and Wine to run the 64-bit build's host
-  g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools binutils-mingw-w64 wine wine64
+  g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
+  wine wine64
   # Clipper's source package is fetched with apt-get source, which unpacks it
   dpkg-dev
 )
