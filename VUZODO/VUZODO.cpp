@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <system_error>
 
+#include "Module.h"
 #include "PointAllocator.h"
 #include "TTFLoader.h"
 
@@ -19,7 +20,7 @@ std::FILE* OpenIfPresent(const std::filesystem::path& moduleFile, const char* na
   const std::filesystem::path log = moduleFile.parent_path() / name;
   std::error_code ec;
   if (!std::filesystem::exists(log, ec)) return nullptr;
-  return std::fopen(log.c_str(), "a");
+  return platform::OpenForAppend(log);
 }
 
 void CloseLog(std::FILE*& log) {

@@ -62,7 +62,7 @@ def build():
                 out += [f"## {title}", ""]
             continue
         declaration = " ".join(m.group(3).replace("VUZODO_API ", "").replace("VUZODO_CALL ", "")
-                               .split())
+                               .replace(" VUZODO_REF ", "* ").split())
         name = re.search(r"(\w+)\s*\(", declaration).group(1)
         count += 1
         out += [f"### `{name}`", "", "```c", declaration, "```", "", clean_comment(m.group(2)),

@@ -7,6 +7,8 @@ export CTEST_OUTPUT_ON_FAILURE=1
 echo "== release build"
 bash "$root/scripts/build.sh" "$root/build"
 ctest --test-dir "$root/build" -j "$(nproc)" --timeout 600
+echo "== Windows DLL: cross builds (32- and 64-bit), export table, Wine runs against this build"
+bash "$root/scripts/windows.sh" "$root/build"
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
 bash "$root/scripts/build.sh" "$root/build-asan" -DVUZODO_SANITIZE=ON -DVUZODO_BUILD_BENCH=OFF \
   -DCMAKE_BUILD_TYPE=Debug

@@ -18,4 +18,8 @@ std::filesystem::path ModuleFilePath() {
   return std::filesystem::path(info.dli_fname);
 }
 
+std::FILE* OpenForAppend(const std::filesystem::path& file) {
+  return std::fopen(file.c_str(), "a");
+}
+
 }  // namespace vuzodo::platform

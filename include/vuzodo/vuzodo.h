@@ -32,7 +32,10 @@
 #if defined(_WIN32)
 #  define VUZODO_CALL __cdecl
 #  if defined(VUZODO_BUILDING_LIBRARY)
-#    define VUZODO_API __declspec(dllexport)
+/* The DLL's module-definition file, generated from this header, is its whole */
+/* export table (each function by plain and by decorated name); dllexport    */
+/* would add names of its own.                                                 */
+#    define VUZODO_API
 #  else
 #    define VUZODO_API __declspec(dllimport)
 #  endif
@@ -44,6 +47,10 @@
 #    define VUZODO_API
 #  endif
 #endif
+
+/* A parameter that the interface passes by reference: a pointer in C and in  */
+/* the calling convention, a reference (&) in the function's decorated name.  */
+#define VUZODO_REF *
 
 #ifdef __cplusplus
 #  define VUZODO_STATIC_ASSERT(cond, msg) static_assert(cond, msg)
@@ -394,10 +401,12 @@ VUZODO_API int VUZODO_CALL GetCaretPositionData(float** data);
 
 /** All carets of all lines, placed. `*data` receives `*count` records (free
  *  with DeleteCaretData); `*top` the top of the first line. Returns the number
- *  of lines. In C++ the last two parameters were references (int&, float&);
- *  the calling convention passes references as pointers, so the ABI is the same. */
-VUZODO_API int VUZODO_CALL GetMultilineCaretPositionData(CursorPosition** data, int* count,
-                                                         float* top);
+ *  of lines. `count` and `top` are references in the decorated name (int&,
+ *  float&); the calling convention passes references as pointers, so C sees
+ *  pointers with the same ABI. */
+VUZODO_API int VUZODO_CALL GetMultilineCaretPositionData(CursorPosition** data,
+                                                         int VUZODO_REF count,
+                                                         float VUZODO_REF top);
 
 /** Frees a caret array (float or CursorPosition). Null is allowed. */
 VUZODO_API void VUZODO_CALL DeleteCaretData(float* data);

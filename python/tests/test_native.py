@@ -25,7 +25,8 @@ def header_declarations():
     out = {}
     for result, name, args in re.findall(
             r"^VUZODO_API\s+(.+?)\s+VUZODO_CALL\s+(\w+)\s*\((.*?)\);", text, flags=re.S | re.M):
-        args = " ".join(args.split())
+        # A by-reference parameter is a pointer in C.
+        args = " ".join(args.replace("VUZODO_REF", "*").split())
         codes = []
         for arg in ([] if args in ("", "void") else args.split(",")):
             c_type = re.sub(r"\s*\b\w+$", "", arg.strip()).replace(" *", "*")

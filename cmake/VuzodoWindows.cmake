@@ -1,0 +1,27 @@
+# What the Windows cross build needs beyond the common targets.
+#
+# Clipper: Debian ships it for Linux only (libpolyclipping-dev), so the DLL
+# compiles clipper.cpp from Debian's source package of the same version,
+# unpacked by scripts/windows.sh (apt-get source libpolyclipping). The header
+# is laid out as <polyclipping/clipper.hpp>, as the Linux package installs it.
+set(VUZODO_CLIPPER_SOURCE_DIR "" CACHE PATH
+    "Unpacked Debian source package libpolyclipping (holds cpp/clipper.cpp)")
+if(NOT EXISTS "${VUZODO_CLIPPER_SOURCE_DIR}/cpp/clipper.cpp")
+  message(FATAL_ERROR "Windows build: set VUZODO_CLIPPER_SOURCE_DIR to the unpacked source of "
+                      "Debian's libpolyclipping (scripts/windows.sh does)")
+endif()
+configure_file(${VUZODO_CLIPPER_SOURCE_DIR}/cpp/clipper.hpp
+               ${PROJECT_BINARY_DIR}/clipper/include/polyclipping/clipper.hpp COPYONLY)
+add_library(vuzodo_clipper STATIC ${VUZODO_CLIPPER_SOURCE_DIR}/cpp/clipper.cpp)
+target_include_directories(vuzodo_clipper SYSTEM PUBLIC ${PROJECT_BINARY_DIR}/clipper/include)
+target_include_directories(vuzodo_clipper PRIVATE ${VUZODO_CLIPPER_SOURCE_DIR}/cpp)
+
+# Only the library and its Windows test host are built for Windows.
+set(VUZODO_BUILD_TESTS OFF CACHE BOOL "" FORCE)
+set(VUZODO_BUILD_BENCH OFF CACHE BOOL "" FORCE)
+set(VUZODO_BUILD_TOOLS OFF CACHE BOOL "" FORCE)
+set(VUZODO_FUZZ OFF CACHE BOOL "" FORCE)
+
+# One drop-in file: the C and C++ runtimes and winpthreads are linked into the
+# DLL, so it imports system DLLs only.
+add_link_options(-static -static-libgcc -static-libstdc++)
