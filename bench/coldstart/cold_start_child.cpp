@@ -7,6 +7,9 @@
 //                                                the character CODE, GetOutLinesEx(-1, 0)
 //   cold_start_child freetype LIBRARY FONT CODE  the reference: dlopen FreeType, open the face,
 //                                                load and decompose the character
+//   cold_start_child fontconfig LIBRARY FAMILY CODE  the same after fontconfig has found the
+//                                                family's file (LIBRARY is FreeType's; fontconfig
+//                                                is loaded with dlopen as well)
 //   cold_start_child read - FILE -               the reference of a stroke font: read its bytes
 //
 // Exit status 0 when a character with records came back, 1 otherwise, 2 on usage errors.
@@ -14,6 +17,7 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_OUTLINE_H
+#include <fontconfig/fontconfig.h>
 
 #include <chrono>
 #include <cstdio>
@@ -89,7 +93,29 @@ int CountCubic(const FT_Vector*, const FT_Vector*, const FT_Vector*, void* n) {
 
 // FreeType is loaded with dlopen like the engine, so that both start from the same place; only
 // its types come from the header.
-int FreeType(const char* path, const char* font, unsigned code) {
+// The file fontconfig matches for a family, found the way a host or a design on fontconfig
+// must: loading the configuration, substituting and matching.
+std::string FontconfigFile(const char* family) {
+  void* fc = dlopen("libfontconfig.so.1", RTLD_NOW | RTLD_LOCAL);
+  if (fc == nullptr) return {};
+  auto parse = Symbol<FcPattern* (*)(const FcChar8*)>(fc, "FcNameParse");
+  auto substitute =
+      Symbol<FcBool (*)(FcConfig*, FcPattern*, FcMatchKind)>(fc, "FcConfigSubstitute");
+  auto defaults = Symbol<void (*)(FcPattern*)>(fc, "FcDefaultSubstitute");
+  auto match = Symbol<FcPattern* (*)(FcConfig*, FcPattern*, FcResult*)>(fc, "FcFontMatch");
+  auto get =
+      Symbol<FcResult (*)(const FcPattern*, const char*, int, FcChar8**)>(fc, "FcPatternGetString");
+  FcPattern* pattern = parse(reinterpret_cast<const FcChar8*>(family));
+  substitute(nullptr, pattern, FcMatchPattern);
+  defaults(pattern);
+  FcResult result;
+  FcPattern* found = match(nullptr, pattern, &result);
+  FcChar8* file = nullptr;
+  if (found == nullptr || get(found, FC_FILE, 0, &file) != FcResultMatch) return {};
+  return reinterpret_cast<const char*>(file);
+}
+
+int FreeType(const char* path, const char* font, unsigned code, bool by_family) {
   const Clock::time_point start = Clock::now();
   void* library = dlopen(path, RTLD_NOW | RTLD_LOCAL);
   if (library == nullptr) {
@@ -97,6 +123,8 @@ int FreeType(const char* path, const char* font, unsigned code) {
     return 1;
   }
   const long long load = Since(start);
+  const std::string file = by_family ? FontconfigFile(font) : std::string(font);
+  if (file.empty()) return 1;
   auto init = Symbol<FT_Error (*)(FT_Library*)>(library, "FT_Init_FreeType");
   auto new_face =
       Symbol<FT_Error (*)(FT_Library, const char*, FT_Long, FT_Face*)>(library, "FT_New_Face");
@@ -106,7 +134,7 @@ int FreeType(const char* path, const char* font, unsigned code) {
       library, "FT_Outline_Decompose");
   FT_Library ft = nullptr;
   FT_Face face = nullptr;
-  if (init(&ft) != 0 || new_face(ft, font, 0, &face) != 0) return 1;
+  if (init(&ft) != 0 || new_face(ft, file.c_str(), 0, &face) != 0) return 1;
   sizes(face, 0, 1000);
   const long long after_face = Since(start);
   const FT_Outline_Funcs funcs{CountSegment, CountSegment, CountConic, CountCubic, 0, 0};
@@ -132,13 +160,14 @@ int Read(const char* file) {
 
 int main(int argc, char** argv) {
   if (argc != 5) {
-    std::fprintf(stderr, "usage: %s vuzodo|freetype|read LIBRARY FACE CODE\n", argv[0]);
+    std::fprintf(stderr, "usage: %s vuzodo|freetype|fontconfig|read LIBRARY FACE CODE\n", argv[0]);
     return 2;
   }
   const std::string mode = argv[1];
   const unsigned code = static_cast<unsigned>(std::strtoul(argv[4], nullptr, 0));
   if (mode == "vuzodo") return Vuzodo(argv[2], argv[3], code);
-  if (mode == "freetype") return FreeType(argv[2], argv[3], code);
+  if (mode == "freetype") return FreeType(argv[2], argv[3], code, false);
+  if (mode == "fontconfig") return FreeType(argv[2], argv[3], code, true);
   if (mode == "read") return Read(argv[3]);
   return 2;
 }

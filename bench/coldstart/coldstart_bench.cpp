@@ -1,7 +1,8 @@
 // Cold start in a fresh process per iteration: from loading the library to the first character's
 // records, for a TrueType font and for a big SHX font of 6,000 shapes, against references doing
 // the least the same first character needs (FreeType loaded, the face opened, the glyph loaded
-// and decomposed; the big font's bytes read). Each iteration starts cold_start_child and takes
+// and decomposed, with and without fontconfig finding the file by its family; the big font's
+// bytes read). Each iteration starts cold_start_child and takes
 // the time it reports (process creation excluded); the counters split it into loading the
 // library, setting the face, the append and the retrieval, in milliseconds.
 #include <benchmark/benchmark.h>
@@ -112,6 +113,12 @@ void BM_ColdTrueType_FreeType(benchmark::State& state) {
   ColdStart(state, {"freetype", "libfreetype.so.6", LiberationSansFile(), "65"});
 }
 BENCHMARK(BM_ColdTrueType_FreeType)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// The same with the family's file found through fontconfig, as the engine finds it.
+void BM_ColdTrueType_FontconfigFreeType(benchmark::State& state) {
+  ColdStart(state, {"fontconfig", "libfreetype.so.6", "Liberation Sans", "65"});
+}
+BENCHMARK(BM_ColdTrueType_FontconfigFreeType)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 // The big font's first shape, 0x8140.
 void BM_ColdBigShx(benchmark::State& state) {
