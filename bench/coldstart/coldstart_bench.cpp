@@ -109,6 +109,12 @@ void BM_ColdTrueType(benchmark::State& state) {
 }
 BENCHMARK(BM_ColdTrueType)->UseManualTime()->Unit(benchmark::kMillisecond);
 
+// The face given as the font file's path, as hosts that ship their fonts do: no family to match.
+void BM_ColdTrueTypeFile(benchmark::State& state) {
+  ColdStart(state, {"vuzodo", VUZODO_LIBRARY, LiberationSansFile(), "65"});
+}
+BENCHMARK(BM_ColdTrueTypeFile)->UseManualTime()->Unit(benchmark::kMillisecond);
+
 void BM_ColdTrueType_FreeType(benchmark::State& state) {
   ColdStart(state, {"freetype", "libfreetype.so.6", LiberationSansFile(), "65"});
 }
