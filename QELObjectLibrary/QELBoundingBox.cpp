@@ -21,9 +21,15 @@ void GrowArcBox(NURBSPoint& min, NURBSPoint& max, const CQELEllipticalArc& arc) 
   const NURBSPoint& axis = arc.GetAxisPoint();
   const double r = std::sqrt(axis.GetX() * axis.GetX() + axis.GetY() * axis.GetY());
   const double b = arc.GetRatio() * r;
-  const double theta = std::atan2(axis.GetY(), axis.GetX());
-  const double ct = std::cos(theta);
-  const double st = std::sin(theta);
+  // An axis along +x (every arc of the stroke fonts, whose font box is grown over thousands of
+  // arcs at load) has its angle and the extremes' parameters exactly: atan2(+-0, x > 0) is +-0,
+  // its cosine 1 and sine +-0, atan2(+-0, r > 0) is +-0 and atan2(b > 0, +-0) is pi / 2. They
+  // are the very values of the calls, so the box is the same bit for bit.
+  const bool along_x = axis.GetY() == 0.0 && axis.GetX() > 0.0 && std::isfinite(axis.GetX()) &&
+                       b > 0.0 && std::isfinite(b);
+  const double theta = along_x ? axis.GetY() : std::atan2(axis.GetY(), axis.GetX());
+  const double ct = along_x ? 1.0 : std::cos(theta);
+  const double st = along_x ? theta : std::sin(theta);
   const double cx = arc.GetCenter().GetX();
   const double cy = arc.GetCenter().GetY();
   auto take = [&](double u) {
@@ -40,8 +46,8 @@ void GrowArcBox(NURBSPoint& min, NURBSPoint& max, const CQELEllipticalArc& arc) 
   const double hi = std::fmax(start, end);
   if (!std::isfinite(hi - lo)) return;  // no range to search for extremes
   // dx/du = 0 and dy/du = 0, each with its opposite parameter.
-  const double ux = std::atan2(-b * st, r * ct);
-  const double uy = std::atan2(b * ct, r * st);
+  const double ux = along_x ? -b * st : std::atan2(-b * st, r * ct);
+  const double uy = along_x ? std::numbers::pi / 2.0 : std::atan2(b * ct, r * st);
   for (double u : {ux, ux + std::numbers::pi, uy, uy + std::numbers::pi}) {
     // The first copy of u at or above lo; it is on the arc when it does not pass hi.
     const double k = std::ceil((lo - u) / kTwoPi);

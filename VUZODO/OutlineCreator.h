@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "Memory.h"
 #include "TTFState.h"
 
 namespace vuzodo {
@@ -69,7 +70,9 @@ void TotalBoundingBox(const TTFState& line, float* box);
 // distinct, releasable pointer.
 template <typename T>
 T* AllocateHostArray(size_t count) {
-  return static_cast<T*>(::operator new[](count * sizeof(T)));
+  T* data = static_cast<T*>(::operator new[](count * sizeof(T)));
+  platform::AdviseLargeBlock(data, count * sizeof(T));
+  return data;
 }
 inline void ReleaseHostArray(void* data) { ::operator delete[](data); }
 

@@ -1,5 +1,6 @@
 #include "SHXFontHandler.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <filesystem>
@@ -205,9 +206,18 @@ void SHXFontHandler::OpenNarrow(const std::string& path) {
   std::vector<unsigned char> bytes;
   std::error_code error;
   if (!path.empty() && std::filesystem::is_regular_file(path, error)) {
-    std::ifstream file(path, std::ios::binary);
+    std::ifstream file(path, std::ios::binary | std::ios::ate);
     if (file) {
-      bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+      // One read of the whole file (a big font is hundreds of kilobytes; taken a character at a
+      // time through the stream buffer it cost as much as its index). A file that shrank since
+      // its size was taken keeps what could be read.
+      const std::streamoff size = file.tellg();
+      if (size > 0) {
+        bytes.resize(static_cast<std::size_t>(size));
+        file.seekg(0);
+        file.read(reinterpret_cast<char*>(bytes.data()), size);
+        bytes.resize(static_cast<std::size_t>(std::max<std::streamsize>(file.gcount(), 0)));
+      }
     }
   }
   OpenBytes(std::move(bytes));

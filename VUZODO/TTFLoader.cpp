@@ -27,6 +27,17 @@ TTFState* TTFLoader::GetCurrentLine() {
   return lines_.back().get();
 }
 
+TTFState* TTFLoader::PushLine(std::u16string_view text) {
+  if (lines_.empty()) {
+    lines_.push_back(std::make_unique<TTFState>());
+    lines_.back()->text_copy = text;
+    lines_.back()->has_text_copy = true;
+  } else {
+    lines_.push_back(lines_.back()->CopySettings(text));
+  }
+  return lines_.back().get();
+}
+
 TTFState* TTFLoader::PushLine() {
   if (lines_.empty()) {
     lines_.push_back(std::make_unique<TTFState>());

@@ -36,6 +36,8 @@ class TTFLoader {
   // Appends a line that carries the settings of the last one (a default line
   // when the list is empty) and returns it.
   TTFState* PushLine();
+  // The same with `text` as the new line's text copy (see TTFState::CopySettings).
+  TTFState* PushLine(std::u16string_view text);
   // Unloads all fonts and deletes every line.
   void ReleaseAll();
 

@@ -11,10 +11,11 @@
 namespace vuzodo {
 
 std::u16string CopyWide(const unsigned short* text) {
-  std::u16string out;
-  if (text == nullptr) return out;
-  for (const unsigned short* p = text; *p != 0; ++p) out.push_back(static_cast<char16_t>(*p));
-  return out;
+  if (text == nullptr) return {};
+  // Measured first, then copied at once (not grown one character at a time).
+  const unsigned short* end = text;
+  while (*end != 0) ++end;
+  return std::u16string(text, end);
 }
 
 TTFState::TTFState() {
@@ -25,6 +26,12 @@ TTFState::TTFState() {
 TTFState::~TTFState() = default;
 
 std::unique_ptr<TTFState> TTFState::CopySettings() const {
+  auto line = CopySettings(text_copy);
+  line->has_text_copy = has_text_copy;
+  return line;
+}
+
+std::unique_ptr<TTFState> TTFState::CopySettings(std::u16string_view text) const {
   auto line = std::make_unique<TTFState>();
   line->face_name = face_name;
   line->font_style = font_style;
@@ -32,8 +39,8 @@ std::unique_ptr<TTFState> TTFState::CopySettings() const {
   line->vertical_gap = vertical_gap;
   line->character_angle = character_angle;
   line->oblique_angle = oblique_angle;
-  line->text_copy = text_copy;
-  line->has_text_copy = has_text_copy;
+  line->text_copy = text;
+  line->has_text_copy = true;
   line->auto_kern = auto_kern;
   line->script_mode = script_mode;
   line->superscript_size = superscript_size;

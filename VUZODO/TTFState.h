@@ -5,6 +5,7 @@
 #include <array>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "NURBSPoint.h"
@@ -47,6 +48,10 @@ class TTFState {
 
   // A new line carrying this line's settings (not its path, metrics or text).
   std::unique_ptr<TTFState> CopySettings() const;
+  // The same with `text` as the new line's text copy instead of this line's: a line feed or a
+  // wrap continues with the rest of the text, and copying the whole text first for every new
+  // line would make a text of many lines cost the square of its length.
+  std::unique_ptr<TTFState> CopySettings(std::u16string_view text) const;
 
   // ---- setters: true when stored, false when refused (nothing changes) ----
   void SetFaceName(const unsigned short* face);

@@ -273,7 +273,8 @@ TTFState* TTFText::LayoutOneLine(TTFState* line_ptr) {
   TTFState& line = *line_ptr;
   const LineSetup s = SetUp(line);
   TTFLoader& loader = TTFLoader::Instance();
-  const std::u16string text = line.text_copy;
+  // Read in place: nothing below changes this line's text copy (new lines get their own).
+  const std::u16string_view text = line.text_copy;
   double pen_x = line.pen_position_x;
   unsigned short previous = line.previous_character;
   double off_x = 0.0, off_y = 0.0;
@@ -289,8 +290,7 @@ TTFState* TTFText::LayoutOneLine(TTFState* line_ptr) {
     const double x0 = line.pen.GetX(), y0 = line.pen.GetY();
 
     if (ch == 10) {
-      TTFState* next = loader.PushLine();
-      next->SetTextCopy(reinterpret_cast<const unsigned short*>(text.c_str() + i + 1));
+      TTFState* next = loader.PushLine(text.substr(i + 1));
       line.character_count -= 1;
       UpdateLineMetrics(line, *s.font, s.hy);
       UpdateLineMetrics(*next, *s.font, s.hy);
@@ -329,8 +329,7 @@ TTFState* TTFText::LayoutOneLine(TTFState* line_ptr) {
       const long k = FindBreak(line);
       if (k >= 0) {
         DeleteEntities(entities);
-        TTFState* next = loader.PushLine();
-        next->SetTextCopy(reinterpret_cast<const unsigned short*>(text.c_str() + i));
+        TTFState* next = loader.PushLine(text.substr(i));
         MoveTailToLine(static_cast<size_t>(k), *next, line);
         return next;
       }

@@ -14,14 +14,42 @@
 
 namespace {
 
-std::u16string Paragraph() {
+std::u16string Paragraph(std::size_t length = 10000) {
   const std::u16string words =
       u"The quick brown fox jumps over the lazy dog while 0123456789 serial numbers mark "
       u"every part. ";
   std::u16string text;
-  while (text.size() < 10000) text += words;
-  text.resize(10000);
+  while (text.size() < length) text += words;
+  text.resize(length);
   return text;
+}
+
+// The paragraph of `length` characters broken into `lines` lines: every (length / lines)-th
+// character becomes a line feed, so the count of characters stays the same.
+std::u16string Lines(std::size_t length, std::size_t lines) {
+  std::u16string text = Paragraph(length);
+  const std::size_t step = length / lines;
+  for (std::size_t k = step; k < length; k += step) text[k - 1] = u'\n';
+  return text;
+}
+
+// Append and whole-text retrieval of one text, fonts warm. The text's lines are dropped by
+// FinishText (all but the last), so a text of many lines starts each iteration on new lines.
+void AppendAndRetrieve(benchmark::State& state, std::u16string text) {
+  InitializeTTF(1000.0f);
+  SetDefaults();
+  AppendCharactersEx(reinterpret_cast<unsigned short*>(text.data()));  // warm the font
+  for (auto _ : state) {
+    FinishText();
+    AppendCharactersEx(reinterpret_cast<unsigned short*>(text.data()));
+    int* data = nullptr;
+    float box[8];
+    benchmark::DoNotOptimize(GetOutLinesEx(-1, EN_RT_BORDER, &data, box));
+    DeleteTTFData(data);
+  }
+  FinishText();
+  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(text.size()));
+  state.SetComplexityN(state.range(0));
 }
 
 void BM_AppendAndRetrieve(benchmark::State& state) {
@@ -40,6 +68,34 @@ void BM_AppendAndRetrieve(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(text.size()));
 }
 BENCHMARK(BM_AppendAndRetrieve)->Unit(benchmark::kMillisecond);
+
+// Scaling with the length of one line: 1,000, 10,000 and 100,000 characters.
+void BM_ScaleLength(benchmark::State& state) {
+  AppendAndRetrieve(state, Paragraph(static_cast<std::size_t>(state.range(0))));
+}
+BENCHMARK(BM_ScaleLength)
+    ->RangeMultiplier(10)
+    ->Range(1000, 100000)
+    ->Complexity(benchmark::oN)
+    ->Unit(benchmark::kMillisecond);
+
+// Scaling with the number of lines of 100 characters: 10, 100 and 1,000 lines.
+void BM_ScaleLines(benchmark::State& state) {
+  const auto lines = static_cast<std::size_t>(state.range(0));
+  AppendAndRetrieve(state, Lines(100 * lines, lines));
+}
+BENCHMARK(BM_ScaleLines)
+    ->RangeMultiplier(10)
+    ->Range(10, 1000)
+    ->Complexity(benchmark::oN)
+    ->Unit(benchmark::kMillisecond);
+
+// The same 10,000 characters in 1, 10, 100 and 1,000 lines: the cost per character should not
+// depend on how the text is broken.
+void BM_SplitLines(benchmark::State& state) {
+  AppendAndRetrieve(state, Lines(10000, static_cast<std::size_t>(state.range(0))));
+}
+BENCHMARK(BM_SplitLines)->RangeMultiplier(10)->Range(1, 1000)->Unit(benchmark::kMillisecond);
 
 // The two halves apart: the layout of the append, and the whole-text
 // retrieval of a text laid out once.
@@ -89,9 +145,15 @@ std::string LiberationSansFile() {
   return file;
 }
 
-int MoveTo(const FT_Vector*, void* n) { return ++*static_cast<long*>(n), 0; }
-int LineTo(const FT_Vector*, void* n) { return ++*static_cast<long*>(n), 0; }
-int ConicTo(const FT_Vector*, const FT_Vector*, void* n) { return ++*static_cast<long*>(n), 0; }
+int MoveTo(const FT_Vector*, void* n) {
+  return ++*static_cast<long*>(n), 0;
+}
+int LineTo(const FT_Vector*, void* n) {
+  return ++*static_cast<long*>(n), 0;
+}
+int ConicTo(const FT_Vector*, const FT_Vector*, void* n) {
+  return ++*static_cast<long*>(n), 0;
+}
 int CubicTo(const FT_Vector*, const FT_Vector*, const FT_Vector*, void* n) {
   return ++*static_cast<long*>(n), 0;
 }

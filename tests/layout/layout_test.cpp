@@ -162,6 +162,35 @@ TEST_F(Layout, WordWrapDropsTheBreakCharacter) {
   EXPECT_EQ(GetTextLineCount(), 1);
 }
 
+// Every new line carries the rest of the text from where it starts (after a line feed: the
+// character after it; after a wrap: the character that crossed the edge) and the settings of
+// the line before it, and a later line's text is not a copy of an earlier one's.
+TEST_F(Layout, NewLinesCarryTheRestOfTheTextAndTheSettings) {
+  SetTextHeight(2.0f);
+  Append(u"AB\nC\n\nDE");
+  const auto& lines = TTFLoader::Instance().Lines();
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_EQ(lines[0]->text_copy, u"AB\nC\n\nDE");
+  EXPECT_EQ(lines[1]->text_copy, u"C\n\nDE");
+  EXPECT_EQ(lines[2]->text_copy, u"\nDE");
+  EXPECT_EQ(lines[3]->text_copy, u"DE");
+  for (const auto& line : lines) {
+    EXPECT_TRUE(line->has_text_copy);
+    EXPECT_EQ(line->text_height, 2.0);
+  }
+  EXPECT_EQ(lines[3]->character_codes, (std::vector<unsigned short>{'D', 'E'}));
+
+  FinishText();
+  SetModeWordWrap(EN_TRUE);
+  SetTextBoxWidth(static_cast<float>(3.2 * 2.0 * Metrics('A')[kAdvanceX] / 1000.0));
+  Append(u"AA AAB");
+  ASSERT_EQ(lines.size(), 2u);
+  // The fourth character crosses the edge (two "A", a space of 569/1366 of an "A", then the
+  // third "A" ends at 3.42 advances of "A"): the next line starts there.
+  EXPECT_EQ(lines[1]->text_copy, u"AAB");
+  EXPECT_EQ(lines[1]->character_codes, (std::vector<unsigned short>{'A', 'A', 'B'}));
+}
+
 TEST_F(Layout, WordWrapBreaksAtTheLastSpaceBeforeTheEdgeButNeverAtTheFirstCharacter) {
   SetModeWordWrap(EN_TRUE);
   const double a = Metrics('A')[kAdvanceX];
