@@ -288,8 +288,13 @@ int main(int argc, char** argv) {
       char* tab = strchr(line, '\t');
       if (!tab) continue;
       *tab = 0;
-      snprintf(g_decorated[g_decorated_count][0], 160, "%s", line);
-      snprintf(g_decorated[g_decorated_count][1], 160, "%s", tab + 1);
+      /* No export name comes near the slot size; a line that would not fit
+         is not one of ours, so skip it rather than bind a truncated name. */
+      if (strlen(line) >= sizeof g_decorated[0][0] ||
+          strlen(tab + 1) >= sizeof g_decorated[0][1])
+        continue;
+      memcpy(g_decorated[g_decorated_count][0], line, strlen(line) + 1);
+      memcpy(g_decorated[g_decorated_count][1], tab + 1, strlen(tab + 1) + 1);
       ++g_decorated_count;
     }
     if (names) fclose(names);
