@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the normal build, then the sanitizer build.
+# Builds and runs every test: the release build, the Windows cross builds under Wine, the
+# sanitizer build, valgrind on the hostile-input tests, and a short fuzzing round.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/scripts/install-deps.sh"
@@ -15,5 +16,7 @@ bash "$root/scripts/build.sh" "$root/build-asan" -DVUZODO_SANITIZE=ON -DVUZODO_B
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   LSAN_OPTIONS=suppressions="$root/scripts/lsan.supp" \
   ctest --test-dir "$root/build-asan" -j "$(nproc)" --timeout 900 -LE nosan
+echo "== valgrind memcheck: the hostile-input, misuse and limit tests and a short soak, release build"
+bash "$root/scripts/memcheck.sh" "$root/build" -R 'Bad|Malformed|Misuse|Limit|Soak|Hostile|Refus'
 echo "== fuzzing: each fuzz target for a short fixed time (clang, libFuzzer)"
 bash "$root/fuzz/run.sh" 15
