@@ -627,8 +627,6 @@ FontDataHolder* LoadFaceFont(const unsigned short* face, EN_TTFFontStyle style) 
 
 void LoadCharacterSet(unsigned short* face, EN_TTFFontStyle style, int* codes, int count) {
   Trace("LoadCharacterSet(%s,%i);\n", TraceText(face).c_str(), static_cast<int>(style));
-  // Refused before the font is loaded: a negative count, or no codes for a positive one.
-  if (count < 0 || (codes == nullptr && count > 0)) return;
   FontDataHolder* font = LoadFaceFont(face, style);
   if (font == nullptr || codes == nullptr) return;
   TTFLoader& loader = TTFLoader::Instance();

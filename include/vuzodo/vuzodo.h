@@ -455,7 +455,7 @@ VUZODO_API float VUZODO_CALL GetPathLengthOfCharacters(void);
 /* ------------------------------------------------------------------------- */
 
 /** Loads the font and builds the `count` characters of `codes`. A negative
- *  count, or null codes with a positive count, loads nothing. */
+ *  count, or null codes with a positive count, builds no character. */
 VUZODO_API void VUZODO_CALL LoadCharacterSet(unsigned short* face, EN_TTFFontStyle style,
                                              int* codes, int count);
 
