@@ -1,6 +1,9 @@
 // The exported interface. Every export follows one frame: the argument guard
 // that precedes tracing (only the face of SetFontFace and the text of the
-// appends), the trace line, then the state access and the result rule.
+// appends), the trace line, the guard of misuse at the C boundary (floats that
+// are NaN or infinite, negative counts, null arrays with positive counts:
+// refused with the export's refusal result, see docs/decisions.md), then the
+// state access and the result rule.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -40,6 +43,20 @@ int Flag(EN_Bool b) {
   return b == EN_TRUE ? 1 : 0;
 }
 
+// True when every argument is a finite number: NaN and the infinities are
+// refused at the boundary rather than stored and multiplied into outlines.
+template <typename... T>
+bool Finite(T... values) {
+  return (std::isfinite(static_cast<double>(values)) && ...);
+}
+
+// A length in user units that stays finite once scaled to output units in
+// single precision (the hatching library's input).
+template <typename... T>
+bool FiniteLengths(T... values) {
+  return (std::isfinite(ToOutput(values)) && ...);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -48,6 +65,7 @@ int Flag(EN_Bool b) {
 
 void InitializeTTF(float unitSize) {
   Trace("InitializeTTF(%f);\n", unitSize);
+  if (!Finite(unitSize)) return;  // refused: nothing is released, U stays
   TTFLoader& loader = TTFLoader::Instance();
   loader.ReleaseAll();
   loader.Settings().unit_size = unitSize;
@@ -100,34 +118,40 @@ int SetFontStyle(EN_TTFFontStyle style) {
 
 int SetTextHeight(float height) {
   Trace("SetTextHeight(%f);\n", height);
+  if (!Finite(height)) return 0;
   return Line()->SetTextHeight(height) ? 1 : 0;
 }
 
 int SetHorizontalCharGap(float gap) {
   Trace("SetHorizontalCharGap(%f);\n", gap);
+  if (!Finite(gap)) return 0;
   Line()->SetHorizontalGap(gap);
   return 1;
 }
 
 int SetVerticalCharGap(float gap) {
   Trace("SetVerticalCharGap(%f);\n", gap);
+  if (!Finite(gap)) return 0;
   Line()->SetVerticalGap(gap);
   return 1;
 }
 
 int SetCharacterAngle(float angle) {
   Trace("SetCharacterAngle(%f);\n", angle);
+  if (!Finite(angle)) return 0;
   Line()->character_angle = angle;
   return 1;
 }
 
 int SetObliqueAngle(float angle) {
   Trace("SetObliqueAngle(%f);\n", angle);
+  if (!Finite(angle)) return 0;
   return Line()->SetObliqueAngle(angle) ? 1 : 0;
 }
 
 int SetCharacterScale(float scaleX, float scaleY) {
   Trace("SetCharacterScale(%f,%f);\n", scaleX, scaleY);
+  if (!Finite(scaleX, scaleY)) return 0;
   return Line()->SetCharacterScale(scaleX, scaleY) ? 1 : 0;
 }
 
@@ -204,11 +228,13 @@ int SetModeSuperscript() {
 
 int SetPropsSubscript(float size, float offset) {
   Trace("SetPropsSubscript(%f,%f);\n", size, offset);
+  if (!Finite(size, offset)) return 0;
   return Line()->SetPropsSubscript(size, offset) ? 1 : 0;
 }
 
 int SetPropsSuperscript(float size, float offset) {
   Trace("SetPropsSuperscript(%f,%f);\n", size, offset);
+  if (!Finite(size, offset)) return 0;
   return Line()->SetPropsSuperscript(size, offset) ? 1 : 0;
 }
 
@@ -220,6 +246,7 @@ int SetModeWordWrap(EN_Bool on) {
 
 int SetTextBoxWidth(float width) {
   Trace("SetTextBoxWidth(%f);\n", width);
+  if (!Finite(width)) return 0;
   Line();
   Process().text_box_width = width;
   return 1;
@@ -227,6 +254,7 @@ int SetTextBoxWidth(float width) {
 
 int SetTextBoxHeight(float height) {
   Trace("SetTextBoxHeight(%f);\n", height);
+  if (!Finite(height)) return 0;
   Line();
   Process().text_box_height = height;
   return 1;
@@ -239,6 +267,12 @@ int SetIndentPositions(float* list, int count) {
     for (int i = 0; list != nullptr && i < count; ++i) std::fprintf(TraceLog(), "%ff,", list[i]);
     std::fprintf(TraceLog(), "};\nSetIndentPositions(indentList, %i);\n", count);
     std::fflush(TraceLog());
+  }
+  // A stop that is NaN or infinite refuses the list as a null list does: no
+  // tab stops are stored.
+  if (list != nullptr && count > 0 &&
+      !std::all_of(list, list + count, [](float v) { return Finite(v); })) {
+    list = nullptr;
   }
   Line()->SetIndentPositions(list, count);
   return 0;  // stored all the same: the result is not a refusal
@@ -259,6 +293,7 @@ int SetTextVerticalAlign(EN_TextVerticalAlignStyle align) {
 
 int SetLineSpacing(float spacing) {
   Trace("SetLineSpacing(%f);\n", spacing);
+  if (!Finite(spacing)) return 0;
   Line();
   Process().line_spacing = spacing;
   return 1;
@@ -292,6 +327,7 @@ int SetPathTextFlip(EN_Bool flip) {
 
 int SetPathTextSpacing(double spacing) {
   Trace("SetPathTextSpacing(%f);\n", spacing);
+  if (!Finite(spacing)) return 0;
   Line()->path_spacing = spacing;
   return 1;
 }
@@ -681,7 +717,7 @@ int SetLinePath(std::unique_ptr<NurbPath> path, float start) {
 int SetNurbPathPoints(int degree, int count, float* x, float* y, float* w, int knotCount,
                       float* knots, float start) {
   Trace("SetNurbPathPoints();\n");
-  if (x == nullptr || y == nullptr || w == nullptr || knots == nullptr ||
+  if (x == nullptr || y == nullptr || w == nullptr || knots == nullptr || !Finite(start) ||
       !NurbPath::ValidNurbs(degree, count, knotCount)) {
     return 0;
   }
@@ -742,6 +778,7 @@ int SetNurbPathCircleCCW(float r, float cx, float cy, float startAngle) {
 
 int SetNurbPathPolyline(float* points, int n, float start) {
   Trace("SetNurbPathPolyline();\n");
+  if (!Finite(start)) return 0;
   return SetLinePath(NurbPath::FromPolyline(points, n, UnitSize(), Line()->path_flip), start);
 }
 
@@ -754,6 +791,7 @@ int AddTTFHatchPatternLine(float borderGap, borderGapDirection direction, float 
                            EN_Bool withOffset) {
   Trace("AddTTFHatchPatternLine(%f,%i,%f,%f,%f)\n", borderGap, static_cast<int>(direction), lineGap,
         angle, baseX);
+  if (!FiniteLengths(borderGap, lineGap, baseX, baseY) || !Finite(angle)) return 0;
   AddHatchPatternLine(ToOutput(borderGap), direction, ToOutput(lineGap), angle, ToOutput(baseX),
                       ToOutput(baseY), style, withOffset);
   return 1;
@@ -766,6 +804,7 @@ int AddTTFHatchPatternLineEx(float borderGap, borderGapDirection direction, floa
   Trace("AddTTFHatchPatternLineEx(%f,%i,%f,%f,%f,%f,%i,%i,%i);\n", borderGap,
         static_cast<int>(direction), lineGap, angle, baseX, baseY, static_cast<int>(style),
         static_cast<int>(withOffset), static_cast<int>(algorithm));
+  if (!FiniteLengths(borderGap, lineGap, baseX, baseY) || !Finite(angle)) return 0;
   AddHatchPatternLineEx(ToOutput(borderGap), direction, ToOutput(lineGap), angle, ToOutput(baseX),
                         ToOutput(baseY), style, withOffset, algorithm, corner, miterLimit,
                         arcTolerance);
@@ -776,6 +815,7 @@ int AddTTFHatchPatternOptimized(float borderGap, borderGapDirection direction, f
                                 float angle, float maxLink, hatchStyle style) {
   Trace("AddTTFHatchPatternOptimized(%f, %i, %f, %f, %f, %i);\n", borderGap,
         static_cast<int>(direction), lineGap, angle, maxLink, static_cast<int>(style));
+  if (!FiniteLengths(borderGap, lineGap, maxLink) || !Finite(angle)) return 0;
   AddHatchPatternOptimized(ToOutput(borderGap), direction, ToOutput(lineGap), angle,
                            ToOutput(maxLink), style);
   return 1;
@@ -786,6 +826,9 @@ int AddTTFHatchPatternIncremental(float borderGap, borderGapDirection direction,
   Trace("AddTTFHatchPatternIncremental(%f, %i, %f, %f, %f, %i, %i);\n", borderGap,
         static_cast<int>(direction), lineGap, startAngle, angleStep, passes,
         static_cast<int>(style));
+  if (!FiniteLengths(borderGap, lineGap) || !Finite(startAngle, angleStep) || passes < 0) {
+    return 0;
+  }
   AddHatchPatternIncremental(ToOutput(borderGap), direction, ToOutput(lineGap), startAngle,
                              angleStep, passes, style);
   return 1;
@@ -793,6 +836,7 @@ int AddTTFHatchPatternIncremental(float borderGap, borderGapDirection direction,
 
 int AddTTFHatchPatternOffsetFilling(float gap, EN_OffsetStyle style) {
   Trace("AddTTFHatchPatternOffsetFilling(%f,%i)\n", gap, static_cast<int>(style));
+  if (!FiniteLengths(gap)) return 0;
   AddHatchPatternOffsetFilling(ToOutput(gap), style);
   return 1;
 }
@@ -803,6 +847,7 @@ int AddTTFHatchPatternOffsetFillingEx(float gap, EN_OffsetStyle style, EN_Offset
   // The corner style is printed before the algorithm.
   Trace("AddTTFHatchPatternOffsetFillingEx(%f,%i,%i,%i);\n", gap, static_cast<int>(style),
         static_cast<int>(corner), static_cast<int>(algorithm));
+  if (!FiniteLengths(gap)) return 0;
   AddHatchPatternOffsetFillingEx(ToOutput(gap), style, algorithm, corner, miterLimit, arcTolerance);
   return 1;
 }
@@ -811,6 +856,7 @@ int AddTTFHatchPatternOffsetInOut(float insideGap, int insideCount, float outsid
                                   int outsideCount) {
   Trace("AddTTFHatchPatternOffsetInOut(%f,%i,%f,%i)\n", insideGap, insideCount, outsideGap,
         outsideCount);
+  if (!FiniteLengths(insideGap, outsideGap) || insideCount < 0 || outsideCount < 0) return 0;
   AddHatchPatternOffsetInOut(ToOutput(insideGap), insideCount, ToOutput(outsideGap), outsideCount);
   return 1;
 }
@@ -820,6 +866,7 @@ int AddTTFHatchPatternOffsetInOutEx(float insideGap, int insideCount, float outs
                                     EN_OffsetCornerStyle corner, int miterLimit, int arcTolerance) {
   Trace("AddTTFHatchPatternOffsetInOutEx(%f,%i,%f,%i,%i);\n", insideGap, insideCount, outsideGap,
         outsideCount, static_cast<int>(corner));
+  if (!FiniteLengths(insideGap, outsideGap) || insideCount < 0 || outsideCount < 0) return 0;
   AddHatchPatternOffsetInOutEx(ToOutput(insideGap), insideCount, ToOutput(outsideGap), outsideCount,
                                algorithm, corner, miterLimit, arcTolerance);
   return 1;
@@ -829,6 +876,7 @@ int AddTTFHatchPatternHelixFillingEx(float gap, EN_HelixStyle style, EN_OffsetAl
                                      EN_OffsetCornerStyle corner, int miterLimit,
                                      int arcTolerance) {
   Trace("AddTTFHatchPatternHelixFillingEx(%f,%i,%i);\n", gap, miterLimit, arcTolerance);
+  if (!FiniteLengths(gap)) return 0;
   AddHatchPatternHelixFillingEx(ToOutput(gap), style, algorithm, corner, false, miterLimit,
                                 arcTolerance);
   return 1;
@@ -839,6 +887,7 @@ int AddTTFHatchPatternLattice(float gapU, float gapV, float angle, float baseX, 
   // The trace name is the one hosts have always seen for this request.
   Trace("AddHatchPatternLattice2(%f, %f, %f, %f, %f, %i);\n", gapU, gapV, angle, baseX, baseY,
         static_cast<int>(serpentine));
+  if (!FiniteLengths(gapU, gapV, baseX, baseY) || !Finite(angle)) return 0;
   AddHatchPatternLattice(ToOutput(gapU), ToOutput(gapV), angle, ToOutput(baseX), ToOutput(baseY),
                          serpentine);
   return 1;

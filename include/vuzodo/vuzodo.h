@@ -18,6 +18,12 @@
  *   - Setters return 1 when the request was carried out and 0 when it was refused
  *     (a refusal changes nothing). Three setters store their value and still
  *     return 0: SetIndentPositions, SetTextHorizontalAlign, SetTextVerticalAlign.
+ *   - Misuse is refused, never a crash: a float argument that is NaN or infinite
+ *     (for hatch lengths also one that becomes infinite once multiplied by U),
+ *     a negative count and a null array with a positive count make the export
+ *     give its refusal: 0 for a function with a result, nothing done for one
+ *     without. Null output pointers are not written. A refused call is traced
+ *     like any other. docs/decisions.md lists every case.
  *   - Arrays returned through pointer arguments are allocated by the library and
  *     belong to the host until it hands them back: int arrays to DeleteTTFData,
  *     float and CursorPosition arrays to DeleteCaretData.
@@ -231,7 +237,8 @@ VUZODO_STATIC_ASSERT(sizeof(hatchStyle) == 4, "enumerations are 32-bit");
 /* ------------------------------------------------------------------------- */
 
 /** Releases every line and every loaded font, then sets the unit size U, the
- *  output length of one user unit (default 1000.0). Hatch patterns stay. */
+ *  output length of one user unit (default 1000.0). Hatch patterns stay. A
+ *  unit size that is NaN or infinite is refused: nothing is released. */
 VUZODO_API void VUZODO_CALL InitializeTTF(float unitSize);
 
 /** Applies the default settings: face "Arial", height 1, regular, no gaps,
@@ -248,22 +255,27 @@ VUZODO_API int VUZODO_CALL SetFontFace(unsigned short* face);
 /** Font style (regular, bold, italic, bold italic). Returns 1. */
 VUZODO_API int VUZODO_CALL SetFontStyle(EN_TTFFontStyle style);
 
-/** Character height factor. Returns 0 unless height > 0. */
+/** Character height factor. Returns 0 unless height > 0 and finite. */
 VUZODO_API int VUZODO_CALL SetTextHeight(float height);
 
-/** Extra gap between characters, user units (stored times U). Returns 1. */
+/** Extra gap between characters, user units (stored times U). Returns 1; 0
+ *  for a gap that is not finite. */
 VUZODO_API int VUZODO_CALL SetHorizontalCharGap(float gap);
 
-/** Extra gap between characters of a column, user units (times U). Returns 1. */
+/** Extra gap between characters of a column, user units (times U). Returns 1;
+ *  0 for a gap that is not finite. */
 VUZODO_API int VUZODO_CALL SetVerticalCharGap(float gap);
 
-/** Rotation of each character, radians. Returns 1. */
+/** Rotation of each character, radians. Returns 1; 0 for an angle that is not
+ *  finite. */
 VUZODO_API int VUZODO_CALL SetCharacterAngle(float angle);
 
-/** Slant of each character, radians. Returns 0 unless -1.35 <= angle <= 1.35. */
+/** Slant of each character, radians. Returns 0 unless -1.35 <= angle <= 1.35
+ *  (so 0 for NaN). */
 VUZODO_API int VUZODO_CALL SetObliqueAngle(float angle);
 
-/** Character width and height factors. Returns 0 unless both are > 0. */
+/** Character width and height factors. Returns 0 unless both are finite and
+ *  > 0. */
 VUZODO_API int VUZODO_CALL SetCharacterScale(float scaleX, float scaleY);
 
 /** Automatic kerning from the font's kerning pairs. Returns 1. */
@@ -292,24 +304,27 @@ VUZODO_API int VUZODO_CALL SetModeSubscript(void);
 /** Following characters are superscript. Returns 1. */
 VUZODO_API int VUZODO_CALL SetModeSuperscript(void);
 
-/** Subscript size and offset in percent of the height. Returns 0 unless
- *  size > 0 and offset >= 0. */
+/** Subscript size and offset in percent of the height. Returns 0 unless both
+ *  are finite, size > 0 and offset >= 0. */
 VUZODO_API int VUZODO_CALL SetPropsSubscript(float size, float offset);
 /** Superscript size and offset in percent of the height. Returns 0 unless
- *  size > 0 and offset >= 0. */
+ *  both are finite, size > 0 and offset >= 0. */
 VUZODO_API int VUZODO_CALL SetPropsSuperscript(float size, float offset);
 
 /** Word wrap at the text box width (AppendCharactersEx). Returns 1. */
 VUZODO_API int VUZODO_CALL SetModeWordWrap(EN_Bool on);
 
-/** Process-wide text box width, user units. Returns 1. */
+/** Process-wide text box width, user units. Returns 1; 0 for a width that is
+ *  not finite. */
 VUZODO_API int VUZODO_CALL SetTextBoxWidth(float width);
-/** Process-wide text box height, user units. Returns 1. */
+/** Process-wide text box height, user units. Returns 1; 0 for a height that
+ *  is not finite. */
 VUZODO_API int VUZODO_CALL SetTextBoxHeight(float height);
 
 /** Tab stops, user units, in search order: `count` floats are copied from
  *  `list`. Stores them and returns 0 (not a refusal). A null list with a
- *  positive count is ignored. */
+ *  positive count, a negative count, or a list with a value that is not
+ *  finite stores no tab stops. */
 VUZODO_API int VUZODO_CALL SetIndentPositions(float* list, int count);
 
 /** Horizontal alignment of the current line. Stores it and returns 0. */
@@ -317,7 +332,8 @@ VUZODO_API int VUZODO_CALL SetTextHorizontalAlign(EN_TextHorizontalAlignStyle al
 /** Process-wide vertical alignment. Stores it and returns 0. */
 VUZODO_API int VUZODO_CALL SetTextVerticalAlign(EN_TextVerticalAlignStyle align);
 
-/** Process-wide line spacing factor. Returns 1. */
+/** Process-wide line spacing factor. Returns 1; 0 for a factor that is not
+ *  finite. */
 VUZODO_API int VUZODO_CALL SetLineSpacing(float spacing);
 /** Process-wide line spacing rule. Returns 1. */
 VUZODO_API int VUZODO_CALL SetLineSpacingStyle(EN_LineSpaceStyle style);
@@ -331,7 +347,8 @@ VUZODO_API int VUZODO_CALL SetPathTextAlign(EN_PathTextAlign align);
 /** Flip text to the other side of the path; reverses an existing path.
  *  Returns 1. */
 VUZODO_API int VUZODO_CALL SetPathTextFlip(EN_Bool flip);
-/** Distance of the characters from the path along its normal. Returns 1. */
+/** Distance of the characters from the path along its normal. Returns 1; 0
+ *  for a distance that is not finite. */
 VUZODO_API int VUZODO_CALL SetPathTextSpacing(double spacing);
 /** Bend the characters with the path. Returns 1. */
 VUZODO_API int VUZODO_CALL SetDeformPathCharacters(EN_Bool on);
@@ -362,6 +379,7 @@ VUZODO_API int VUZODO_CALL FinishText(void);
 /*   40 dx dy  move;  41 dx dy  draw;  466 dx dy  dot;                       */
 /*   42 ex ey cx cy  arc of at most a quarter turn (end and centre).          */
 /* The host frees it with DeleteTTFData. `box` receives floats as described. */
+/* A null `data` or `box` is not written; the count is returned all the same. */
 /* ------------------------------------------------------------------------- */
 
 /** Current line only. index < 0: the whole line, box gets the line's box as
@@ -419,7 +437,7 @@ VUZODO_API int VUZODO_CALL GetCharacterCount(int line);
 VUZODO_API int VUZODO_CALL GetTextLineCount(void);
 
 /** Writes one record per line into `out`, which the host sizes from
- *  GetTextLineCount. Returns the number of lines. */
+ *  GetTextLineCount. Returns the number of lines; 0 for a null `out`. */
 VUZODO_API int VUZODO_CALL GetCharacterLineGapInfo(CharacterLineGapInfo* out);
 
 /** Maximum ascent of the current line, output units. */
@@ -436,7 +454,8 @@ VUZODO_API float VUZODO_CALL GetPathLengthOfCharacters(void);
 /* Fonts                                                                     */
 /* ------------------------------------------------------------------------- */
 
-/** Loads the font and builds the `count` characters of `codes`. */
+/** Loads the font and builds the `count` characters of `codes`. A negative
+ *  count, or null codes with a positive count, builds no character. */
 VUZODO_API void VUZODO_CALL LoadCharacterSet(unsigned short* face, EN_TTFFontStyle style,
                                              int* codes, int count);
 
@@ -466,25 +485,35 @@ VUZODO_API int VUZODO_CALL GetCustomFontRange(int** codes);
 /** NURBS path: `count` control points in weighted form (x[i]*w[i], y[i]*w[i]),
  *  weights `w`, `knotCount` = count + degree + 1 knots, text starting at arc
  *  length `start`. x and y are multiplied by U in place, in the caller's
- *  arrays. Returns 1. */
+ *  arrays. Returns 1; 0, changing neither the path nor the arrays, for input
+ *  that cannot form a path: a null array, fewer than two control points or
+ *  than degree + 1, knotCount not count + degree + 1, a weight that is not
+ *  positive, a coordinate, weight, knot or start that is not finite, or
+ *  decreasing knots (docs/decisions.md). */
 VUZODO_API int VUZODO_CALL SetNurbPathPoints(int degree, int count, float* x, float* y, float* w,
                                              int knotCount, float* knots, float start);
 
 /** Circle path of radius r around (cx, cy), clockwise from the point left of
- *  the centre turned clockwise by `startAngle`. Returns 1. */
+ *  the centre turned clockwise by `startAngle`. Returns 1; 0 (the path
+ *  unchanged) when an argument is not finite. */
 VUZODO_API int VUZODO_CALL SetNurbPathCircleCW(float r, float cx, float cy, float startAngle);
 
-/** Circle path, counter-clockwise, start turned counter-clockwise. Returns 1. */
+/** Circle path, counter-clockwise, start turned counter-clockwise. Returns 1;
+ *  0 (the path unchanged) when an argument is not finite. */
 VUZODO_API int VUZODO_CALL SetNurbPathCircleCCW(float r, float cx, float cy, float startAngle);
 
 /** Polyline path: `n` floats, x and y alternating; text starts at arc length
- *  `start`. The caller's array is not changed. Returns 1. */
+ *  `start`. The caller's array is not changed. Returns 1; 0 (the path
+ *  unchanged) for fewer than two points, a null array, or a coordinate or
+ *  start that is not finite. */
 VUZODO_API int VUZODO_CALL SetNurbPathPolyline(float* points, int n, float start);
 
 /* ------------------------------------------------------------------------- */
 /* Hatch filling. Patterns are process-wide and apply to characters appended */
 /* after they were added. Lengths are user units (times U); angles radians.  */
-/* All return 1.                                                              */
+/* All return 1, or 0 and add nothing when a length or angle is NaN or       */
+/* infinite, a length is infinite once multiplied by U, or a count (passes,  */
+/* rings) is negative.                                                        */
 /* ------------------------------------------------------------------------- */
 
 /** Parallel lines `lineGap` apart at `angle` through (baseX, baseY), inside
