@@ -31,11 +31,12 @@ inline constexpr std::size_t kMaxTextLines = 4096;
 
 // ---- outline retrieval (GetOutLines, GetOutLinesEx, GetMultilineOutLines) ----
 
-// Ints one returned drawing array may hold, records and end mark: 2^25 (128 MiB). A record is
-// three ints (five for an arc), so this is about eleven million drawn points; a full text of
-// 262,144 TrueType characters needs about a quarter of it. Larger answers would come close to
-// the int range of the returned count.
-inline constexpr std::size_t kMaxOutputInts = std::size_t{1} << 25;
+// Ints one returned drawing array may hold, records and end mark: 2^26 (256 MiB). A record is
+// three ints (five for an arc), so this is about 22 million drawn points. A paragraph in
+// Liberation Sans takes about 141 ints per character (bench/layout: 471,040 records for 10,000
+// characters), so a full text of 262,144 characters (37 million ints) fits with room for fill.
+// Larger answers would come close to the int range of the returned count.
+inline constexpr std::size_t kMaxOutputInts = std::size_t{1} << 26;
 
 // ---- text path (SetNurbPathPoints) ----
 

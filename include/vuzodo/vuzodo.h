@@ -378,19 +378,19 @@ VUZODO_API int VUZODO_CALL FinishText(void);
  *  its ink and cell rectangles and its advance (10 floats). Returns the
  *  number of ints allocated: the records, the -1, and zeros after the -1
  *  where records were merged or dropped. An array that would hold more than
- *  2^25 ints (33,554,432) is refused: `*data` gets the -1 alone, count 1. */
+ *  2^26 ints (67,108,864) is refused: `*data` gets the -1 alone, count 1. */
 VUZODO_API int VUZODO_CALL GetOutLines(int index, EN_ReturnType type, int** data, float* box);
 
 /** All lines. index < 0: whole text, box gets the text's box as 8 floats
  *  (four corners); index >= 0: one character (counted over all lines), box
  *  gets its 4 corners and the pen after it (10 floats). Returns the number
  *  of ints including the closing -1. An array that would hold more than
- *  2^25 ints (33,554,432) is refused: `*data` gets the -1 alone, count 1. */
+ *  2^26 ints (67,108,864) is refused: `*data` gets the -1 alone, count 1. */
 VUZODO_API int VUZODO_CALL GetOutLinesEx(int index, EN_ReturnType type, int** data, float* box);
 
 /** As GetOutLinesEx, with the lines placed in the text box by the
  *  horizontal and vertical alignment (horizontal mode; the other modes
- *  place nothing). The same 2^25-int limit applies. */
+ *  place nothing). The same 2^26-int limit applies. */
 VUZODO_API int VUZODO_CALL GetMultilineOutLines(int index, EN_ReturnType type, int** data,
                                                 float* box);
 
