@@ -13,6 +13,7 @@
 #include <memory>
 #include <vector>
 
+#include "../VUZODO/Limits.h"  // the values, with their reasons
 #include "HatchPattern.h"
 
 class CQELEntity;
@@ -29,13 +30,15 @@ using ClipperLib::Paths;
 // for the character (the gap is far too small for the glyph) ----
 
 // Straight segments (or lines before clipping) one pattern may produce for one character.
-inline constexpr std::size_t kMaxSegmentsPerCharacter = 200000;
+inline constexpr std::size_t kMaxSegmentsPerCharacter =
+    vuzodo::limits::kHatchMaxSegmentsPerCharacter;
 // Offset rings (levels) one pattern may produce for one character.
-inline constexpr std::size_t kMaxRingsPerCharacter = 5000;
+inline constexpr std::size_t kMaxRingsPerCharacter = vuzodo::limits::kHatchMaxRingsPerCharacter;
 // Vertices of all rings and paths one pattern may produce for one character.
-inline constexpr std::size_t kMaxVerticesPerCharacter = 4000000;
+inline constexpr std::size_t kMaxVerticesPerCharacter =
+    vuzodo::limits::kHatchMaxVerticesPerCharacter;
 // Line families of one incremental pattern.
-inline constexpr int kMaxPasses = 64;
+inline constexpr int kMaxPasses = vuzodo::limits::kHatchMaxPasses;
 // Vertices one flattened arc may get; a finer chord would only cost memory.
 inline constexpr std::size_t kMaxArcSegments = 65536;
 // Resolution: Clipper units per unit of the host's length (output units / U).
@@ -47,14 +50,15 @@ inline constexpr double kMaxExtentUnits = 1e8;
 // Ordering by nearest neighbour is quadratic; past this many items (or this
 // many item-by-vertex comparisons) the natural order is kept, which for lines
 // is already a raster order.
-inline constexpr std::size_t kMaxNearestNeighbourItems = 4000;
-inline constexpr double kMaxOrderingWork = 1e8;
+inline constexpr std::size_t kMaxNearestNeighbourItems =
+    vuzodo::limits::kHatchMaxNearestNeighbourItems;
+inline constexpr double kMaxOrderingWork = vuzodo::limits::kHatchMaxOrderingWork;
 // Open pieces (lines, arcs, open polylines) chained into contours per character;
 // past this the pieces are left open (chaining is quadratic).
-inline constexpr std::size_t kMaxChainedPieces = 20000;
+inline constexpr std::size_t kMaxChainedPieces = vuzodo::limits::kHatchMaxChainedPieces;
 // Link checks of connected serpentines and ring-tree matching compare against
 // every border edge; past this many comparisons the pattern is refused.
-inline constexpr double kMaxEdgeWork = 2e8;
+inline constexpr double kMaxEdgeWork = vuzodo::limits::kHatchMaxEdgeWork;
 // Line numbers beyond this (a base point absurdly far from the character) are refused.
 inline constexpr double kMaxLineIndex = 1e12;
 

@@ -12,6 +12,7 @@
 #include <new>
 #include <vector>
 
+#include "Limits.h"
 #include "NurbPath.h"
 #include "OutlineCreator.h"
 #include "TTFLoader.h"
@@ -343,6 +344,43 @@ int SetDeformPathCharacters(EN_Bool on) {
 // ---------------------------------------------------------------------------
 
 namespace {
+
+// Whether appending `text` keeps the text within the limits of Limits.h: UTF-16 units per call,
+// characters per line and per text, lines per text. Counted before anything changes, so that a
+// refused append leaves every line as it was. Only the line layout of AppendCharactersEx in
+// horizontal mode starts lines at line feeds (which are then no characters); every other
+// layout puts every unit on the current line. Word wrap is not foreseen: the counts are those
+// of the text unwrapped, an upper bound for every line (and wrap stops at the last line).
+bool UnitCountAbove(const unsigned short* text, std::size_t limit) {
+  std::size_t units = 0;
+  while (text[units] != 0) {
+    if (++units > limit) return true;
+  }
+  return false;
+}
+
+bool WithinTextLimits(const unsigned short* text, bool ex) {
+  if (UnitCountAbove(text, limits::kMaxAppendUnits)) return false;
+  std::size_t units = 0;
+  while (text[units] != 0) ++units;
+  const auto& lines = TTFLoader::Instance().Lines();
+  std::size_t text_characters = 0;
+  for (const auto& line : lines) text_characters += static_cast<std::size_t>(line->character_count);
+  std::size_t line_count = std::max<std::size_t>(lines.size(), 1);
+  std::size_t on_line = lines.empty() ? 0 : static_cast<std::size_t>(lines.back()->character_count);
+  const bool breaks = ex && Process().text_mode == 0;
+  for (std::size_t i = 0; i < units; ++i) {
+    if (breaks && text[i] == 10) {
+      if (++line_count > limits::kMaxTextLines) return false;
+      on_line = 0;
+      continue;
+    }
+    if (++on_line > limits::kMaxLineCharacters) return false;
+    if (++text_characters > limits::kMaxTextCharacters) return false;
+  }
+  return true;
+}
+
 // Copies the text into the current line and lays it out with the layout of
 // the current text mode; `ex` selects the layout of AppendCharactersEx (line
 // breaks, carets and boxes) over the single-line one of AppendCharacters.
@@ -379,21 +417,22 @@ void AppendText(unsigned short* text, bool ex) {
 }  // namespace
 
 int AppendCharacters(unsigned short* text) {
-  if (IsEmpty(text)) return 0;
+  if (IsEmpty(text) || !WithinTextLimits(text, false)) return 0;
   Trace("AppendCharacters(%s)\n", TraceText(text).c_str());
   AppendText(text, false);
   return 1;
 }
 
 int AppendCharactersEx(unsigned short* text) {
-  if (IsEmpty(text)) return 0;
+  if (IsEmpty(text) || !WithinTextLimits(text, true)) return 0;
   Trace("AppendCharactersEx(%s);\n", TraceText(text).c_str());
   AppendText(text, true);
   return 1;
 }
 
 int AppendCharactersOVF(unsigned short* text) {
-  if (IsEmpty(text)) return 0;
+  // Lays nothing out, so only the units per call count.
+  if (IsEmpty(text) || UnitCountAbove(text, limits::kMaxAppendUnits)) return 0;
   Trace("AppendCharactersOVF(%s);\n", TraceText(text).c_str());
   return 1;
 }
@@ -615,7 +654,7 @@ namespace {
 
 // Codes are UTF-16 code units: a range is clamped to them, so that no request builds more than
 // 65,536 characters.
-constexpr int kLastCode = 0xFFFF;
+constexpr int kLastCode = limits::kLastCode;
 
 FontDataHolder* LoadFaceFont(const unsigned short* face, EN_TTFFontStyle style) {
   // A null face names no font: nothing is loaded.

@@ -9,6 +9,8 @@
 #include <span>
 #include <string_view>
 
+#include "FontFile.h"
+#include "Limits.h"
 #include "QELUtility.h"
 
 namespace {
@@ -18,9 +20,9 @@ namespace {
 constexpr double kNoMove = 1.0000000116860974e-7;
 // Numbers beyond this size are not coordinates of a stroke font; the line carrying one is
 // dropped so that the pen and the boxes stay finite.
-constexpr double kMaxNumber = 1.0e6;
+constexpr double kMaxNumber = vuzodo::limits::kFntMaxNumber;
 // Longer lines are not FNT lines; they are dropped unread.
-constexpr std::size_t kMaxLineLength = 4096;
+constexpr std::size_t kMaxLineLength = vuzodo::limits::kFntMaxLineLength;
 // The most numbers any command reads; further numbers on a line are ignored.
 constexpr std::size_t kMaxNumbers = 4;
 
@@ -189,18 +191,24 @@ class FntReader {
   std::vector<double> numbers_;
 };
 
-}  // namespace
-
-std::vector<ReaderGlyph> ReadFntStream(std::istream& in, int conversion_mode) {
+// At most `max_bytes` are read: a file that grows while it is read still ends.
+std::vector<ReaderGlyph> ReadFntBytes(std::istream& in, int conversion_mode,
+                                      std::uintmax_t max_bytes) {
   FntReader reader(conversion_mode);
   std::string line;
+  std::uintmax_t read = 0;
   // Lines are read in bounded pieces so that a file without line breaks cannot make one huge
   // string; an over-long line is skipped to its end.
   while (true) {
     line.clear();
     bool too_long = false;
+    constexpr int kEnd = std::char_traits<char>::eof();
     int c = 0;
-    while ((c = in.get()) != std::char_traits<char>::eof() && c != '\n') {
+    while (true) {
+      c = read < max_bytes ? in.get() : kEnd;
+      if (c == kEnd) break;
+      ++read;
+      if (c == '\n') break;
       if (line.size() < kMaxLineLength) {
         line.push_back(static_cast<char>(c));
       } else {
@@ -208,15 +216,25 @@ std::vector<ReaderGlyph> ReadFntStream(std::istream& in, int conversion_mode) {
       }
     }
     if (!too_long) reader.Line(line);
-    if (c == std::char_traits<char>::eof()) break;
+    if (c == kEnd) break;
   }
   return reader.Finish();
 }
 
+}  // namespace
+
+std::vector<ReaderGlyph> ReadFntStream(std::istream& in, int conversion_mode) {
+  return ReadFntBytes(in, conversion_mode, UINTMAX_MAX);
+}
+
 std::vector<ReaderGlyph> ReadFntFile(const std::string& path, int conversion_mode) {
+  // Regular files of at most limits::kMaxFontFileBytes only: a FIFO would block the open and
+  // /dev/zero would be read for ever (FontFile.h).
+  std::uintmax_t size = 0;
+  if (!vuzodo::FontFileSize(path, size)) return {};
   std::ifstream in(path, std::ios::binary);
   if (!in) return {};
-  return ReadFntStream(in, conversion_mode);
+  return ReadFntBytes(in, conversion_mode, size);
 }
 
 std::vector<ReaderGlyph> ReadFntFile(const unsigned short* path, int conversion_mode) {

@@ -6,6 +6,8 @@
 #include <memory>
 #include <vector>
 
+#include "Limits.h"
+
 namespace vuzodo {
 
 struct PathSample {
@@ -18,7 +20,7 @@ class NurbPath {
  public:
   // The most control points a path may have: ten samples are taken per point,
   // so this bounds a path at about a million samples (32 MB).
-  static constexpr int kMaxControlPoints = 100000;
+  static constexpr int kMaxControlPoints = limits::kMaxPathControlPoints;
 
   // Whether the counts can describe a curve: at least two control points, at
   // least degree + 1 of them (and no more than kMaxControlPoints), and

@@ -5,13 +5,10 @@
 #include <fstream>
 #include <limits>
 
+#include "FontFile.h"
 #include "QELUtility.h"
 
 namespace {
-
-// The largest file taken in: an outline font is a few megabytes at most, and anything bigger
-// is not worth holding in memory for the life of the font.
-constexpr std::streamoff kMaxFileSize = std::streamoff{256} * 1024 * 1024;
 
 std::uint32_t WordAt(const std::vector<std::uint8_t>& file, std::size_t offset) {
   const std::uint8_t* p = file.data() + offset;
@@ -53,13 +50,14 @@ void OVFFontHandler::Load(const unsigned short* path) {
 void OVFFontHandler::LoadFile(const std::string& path) {
   file_.clear();
   info_ = OVFFontInfo{};
-  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  // Regular files of at most limits::kMaxFontFileBytes only: a FIFO would block the open and
+  // a device would never end (FontFile.h).
+  std::uintmax_t size = 0;
+  if (!vuzodo::FontFileSize(path, size) || size == 0) return;
+  std::ifstream in(path, std::ios::binary);
   if (!in) return;
-  const std::streamoff size = in.tellg();
-  if (size <= 0 || size > kMaxFileSize) return;
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-  in.seekg(0);
-  if (!in.read(reinterpret_cast<char*>(bytes.data()), size)) return;
+  if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size))) return;
   LoadBytes(std::move(bytes));
 }
 

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "Limits.h"
 #include "QELUtility.h"
 #include "TTFLoader.h"
 #include "VUZODO.h"
@@ -421,14 +422,28 @@ class StreamingList {
 
 }  // namespace
 
-int* ToIntArray(const std::vector<double>& list, int& count) {
+namespace {
+
+// The answer that holds nothing: the end mark alone. Also the answer that would pass
+// limits::kMaxOutputInts.
+int* EndMarkOnly(int& count) {
+  int* out = AllocateHostArray<int>(1);
+  out[0] = -1;
+  count = 1;
+  return out;
+}
+
+}  // namespace
+
+int* ToIntArray(const std::vector<double>& list, int& count, size_t max_ints) {
+  if (list.size() + 1 > max_ints) return EndMarkOnly(count);
   StreamingList out(list.size());
   out.Append(list.data(), list.size());
   return out.Finish(count);
 }
 
 int* BuildTextArray(const std::vector<std::unique_ptr<TTFState>>& lines, int type, bool align,
-                    float* box, int& count) {
+                    float* box, int& count, size_t max_ints) {
   LinePlacement place;
   MeasureLines(lines, place);
   PlaceLines(lines, align, place);
@@ -441,6 +456,7 @@ int* BuildTextArray(const std::vector<std::unique_ptr<TTFState>>& lines, int typ
     capacity += 6;
     for (StreamKind kind : order) capacity += Stream(*line, kind).size() + 3;
   }
+  if (capacity + 1 > max_ints) return EndMarkOnly(count);
   StreamingList list(capacity);
   double run = 0.0, advance_sum = 0.0;
   for (size_t j = 0; j < lines.size(); ++j) {
@@ -546,7 +562,7 @@ size_t AppendOutlineData(int* out, size_t w, const std::vector<double>& stream, 
 
 }  // namespace
 
-int* LineArray(const TTFState& line, int index, int type, float* box, int& count) {
+int* LineArray(const TTFState& line, int index, int type, float* box, int& count, size_t max_ints) {
   using enum StreamKind;
   if (index < 0) {
     std::vector<StreamKind> chosen;
@@ -555,6 +571,7 @@ int* LineArray(const TTFState& line, int index, int type, float* box, int& count
     if (type == 1 || type == 3 || type == 4 || type == 5) chosen.push_back(kFill);
     size_t size = 1;
     for (StreamKind kind : chosen) size += Stream(line, kind).size() + 3;
+    if (size > max_ints) return EndMarkOnly(count);
     RecordWriter writer{AllocateHostArray<int>(size)};
     double sx = 0.0, sy = 0.0;
     for (size_t k = 0; k + 1 < line.advances.size(); k += 2) {
@@ -581,12 +598,7 @@ int* LineArray(const TTFState& line, int index, int type, float* box, int& count
     return writer.out;
   }
   const size_t k = static_cast<size_t>(index);
-  if (k >= static_cast<size_t>(std::max(line.character_count, 0))) {
-    int* out = AllocateHostArray<int>(1);
-    out[0] = -1;
-    count = 1;
-    return out;
-  }
+  if (k >= static_cast<size_t>(std::max(line.character_count, 0))) return EndMarkOnly(count);
   const double adx = AdvanceX(line, k), ady = AdvanceY(line, k);
   if (box != nullptr) {
     if (k < line.ink_rectangles.size()) {
@@ -632,6 +644,7 @@ int* LineArray(const TTFState& line, int index, int type, float* box, int& count
       break;
   }
   size = std::max(size, 1L);
+  if (static_cast<size_t>(size) > max_ints) return EndMarkOnly(count);
   int* out = AllocateHostArray<int>(static_cast<size_t>(size));
   size_t w = 0;
   auto back = [&] {

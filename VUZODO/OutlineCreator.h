@@ -2,9 +2,11 @@
 // the outline arrays and the caret queries.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <vector>
 
+#include "Limits.h"
 #include "Memory.h"
 #include "TTFState.h"
 
@@ -42,13 +44,17 @@ int TruncateToInt(double v);
 // consecutive moves, dropping records that round to nothing and carrying the
 // rounding residues so that the integer pen never drifts. Returns the array
 // (ended by -1, allocated for the host) and stores the count including -1.
-int* ToIntArray(const std::vector<double>& list, int& count);
+// An array that would hold more than `max_ints` ints (limits::kMaxOutputInts;
+// tests pass less) is refused: the answer is the end mark alone (count 1). So
+// are the whole-text and line arrays below.
+int* ToIntArray(const std::vector<double>& list, int& count,
+                std::size_t max_ints = limits::kMaxOutputInts);
 
 // The whole text as the host's int array, converted as ToIntArray does while
 // the list is assembled; `box` (when not null) receives its eight corner
 // values unless the text has no character boxes. Stores the count including -1.
 int* BuildTextArray(const std::vector<std::unique_ptr<TTFState>>& lines, int type, bool align,
-                    float* box, int& count);
+                    float* box, int& count, std::size_t max_ints = limits::kMaxOutputInts);
 
 // One character, counted over all lines; `found` tells whether it exists
 // (otherwise the list is empty and the box is not written).
@@ -58,7 +64,8 @@ std::vector<double> BuildCharacterArray(const std::vector<std::unique_ptr<TTFSta
 
 // The older single-line retrieval: the whole line (index < 0) or one of its
 // characters. Returns the array and stores the allocated count.
-int* LineArray(const TTFState& line, int index, int type, float* box, int& count);
+int* LineArray(const TTFState& line, int index, int type, float* box, int& count,
+               std::size_t max_ints = limits::kMaxOutputInts);
 
 // Box (min x, min y, max x, max y) of the pen positions of a line's outline,
 // hatch polyline and fill streams, each walked from (0, 0); outline arcs add

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <utility>
 
+#include "FontFile.h"
 #include "QELPolyLine.h"
 #include "QELUtility.h"
 
@@ -203,24 +204,11 @@ void SHXFontHandler::Open(const unsigned short* path) {
 }
 
 void SHXFontHandler::OpenNarrow(const std::string& path) {
-  std::vector<unsigned char> bytes;
-  std::error_code error;
-  if (!path.empty() && std::filesystem::is_regular_file(path, error)) {
-    std::ifstream file(path, std::ios::binary | std::ios::ate);
-    if (file) {
-      // One read of the whole file (a big font is hundreds of kilobytes; taken a character at a
-      // time through the stream buffer it cost as much as its index). A file that shrank since
-      // its size was taken keeps what could be read.
-      const std::streamoff size = file.tellg();
-      if (size > 0) {
-        bytes.resize(static_cast<std::size_t>(size));
-        file.seekg(0);
-        file.read(reinterpret_cast<char*>(bytes.data()), size);
-        bytes.resize(static_cast<std::size_t>(std::max<std::streamsize>(file.gcount(), 0)));
-      }
-    }
-  }
-  OpenBytes(std::move(bytes));
+  // One read of the whole file (a big font is hundreds of kilobytes; taken a character at a
+  // time through the stream buffer it cost as much as its index). Regular files of at most
+  // limits::kMaxFontFileBytes only; a file that shrank since its size was taken keeps what
+  // could be read (FontFile.h).
+  OpenBytes(ReadFontFile(path));
 }
 
 void SHXFontHandler::OpenBytes(std::vector<unsigned char> bytes) {

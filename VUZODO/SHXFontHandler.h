@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "Limits.h"
 #include "QELEntity.h"
 #include "SHXFont.h"
 
@@ -44,11 +45,12 @@ class SHXFontHandler {
  public:
   // Hard limits that keep hostile files from running away. A shape that exceeds one of them is
   // refused (see BuildShape).
-  static constexpr int kStackSize = 4;                  // positions saved by code 5
-  static constexpr int kMaxSubshapeDepth = 16;          // nested code 7 calls
-  static constexpr std::int64_t kMaxSteps = 1 << 20;    // commands interpreted per shape
-  static constexpr std::size_t kMaxEntities = 1 << 16;  // entities per shape
-  static constexpr std::size_t kMaxHeaderLength = 259;  // characters of the header text
+  // (Limits.h gives the reasons for the values.)
+  static constexpr int kStackSize = limits::kShxStackSize;                // code 5 positions
+  static constexpr int kMaxSubshapeDepth = limits::kShxMaxSubshapeDepth;  // nested code 7 calls
+  static constexpr std::int64_t kMaxSteps = limits::kShxMaxSteps;         // steps per shape
+  static constexpr std::size_t kMaxEntities = limits::kShxMaxEntities;    // entities per shape
+  static constexpr std::size_t kMaxHeaderLength = limits::kShxMaxHeaderLength;  // header chars
 
   SHXFontHandler() = default;
   SHXFontHandler(const SHXFontHandler&) = delete;

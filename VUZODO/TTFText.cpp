@@ -8,6 +8,7 @@
 
 #include "CharBufferHolder.h"
 #include "FontDataHolder.h"
+#include "Limits.h"
 #include "QELEntity.h"
 #include "QELUtility.h"
 #include "TTFLoader.h"
@@ -135,6 +136,16 @@ double NextTabStop(const TTFState& line, double unit, double pen_x) {
     if (pen_x + 1e-8 < stop * unit) return stop * unit;
   }
   return -1.0;
+}
+
+// Once the next line has taken over the rest of the text (from `end` on), a line keeps only its
+// own part: every line holding the whole rest would make a text of many lines cost the square of
+// its length in memory.
+void KeepOwnText(TTFState& line, size_t end) {
+  if (end < line.text_copy.size()) {
+    line.text_copy.resize(end);
+    line.text_copy.shrink_to_fit();
+  }
 }
 
 // A space or tab on the line at index 1 or later, searched from the end.
@@ -297,6 +308,7 @@ TTFState* TTFText::LayoutOneLine(TTFState* line_ptr) {
       next->carets.push_back(CursorPosition{0.0f, static_cast<float>(s.facts.box_top * s.hy), 0.0f,
                                             static_cast<float>(s.facts.box_bottom * s.hy), 0.0f,
                                             1});
+      KeepOwnText(line, i);
       return next;
     }
 
@@ -325,12 +337,15 @@ TTFState* TTFText::LayoutOneLine(TTFState* line_ptr) {
 
     // The corner where the next character starts, and word wrap.
     const double cx = box.x[1] + x0, cy = box.y[1] + y0;
-    if (line.word_wrap && Process().text_box_width * s.unit < cx) {
+    // Past the last line a text may have, word wrap breaks no more: the rest stays on the line.
+    if (line.word_wrap && Process().text_box_width * s.unit < cx &&
+        loader.Lines().size() < limits::kMaxTextLines) {
       const long k = FindBreak(line);
       if (k >= 0) {
         DeleteEntities(entities);
         TTFState* next = loader.PushLine(text.substr(i));
         MoveTailToLine(static_cast<size_t>(k), *next, line);
+        KeepOwnText(line, i);
         return next;
       }
     }

@@ -249,7 +249,10 @@ VUZODO_API void VUZODO_CALL InitializeTTF(float unitSize);
 VUZODO_API int VUZODO_CALL SetDefaults(void);
 
 /** Face name of an installed font, or the path of an .shx, .ovf or .fnt file
- *  (or of a .ttf/.otf/.ttc file). The string is copied. Returns 0 for null. */
+ *  (or of a .ttf/.otf/.ttc file). The string is copied. Returns 0 for null.
+ *  Font files are read only when they are regular files of at most 256 MiB;
+ *  another path gives an SHX, OVF or FNT font no characters and a TrueType
+ *  path the default face. */
 VUZODO_API int VUZODO_CALL SetFontFace(unsigned short* face);
 
 /** Font style (regular, bold, italic, bold italic). Returns 1. */
@@ -358,15 +361,21 @@ VUZODO_API int VUZODO_CALL SetDeformPathCharacters(EN_Bool on);
 /* ------------------------------------------------------------------------- */
 
 /** Lays out `text` on the current line only (line feeds do not break).
- *  Returns 0 for a null or empty string, else 1. */
+ *  Returns 0 for a null or empty string, else 1. Returns 0 and lays nothing
+ *  out when the text passes a hard limit: 131,072 UTF-16 units per call,
+ *  131,072 characters per line, 262,144 characters per text (until
+ *  FinishText), 4,096 lines per text (docs/decisions.md, "Hard limits"). */
 VUZODO_API int VUZODO_CALL AppendCharacters(unsigned short* text);
 
 /** Lays out `text`, starting new lines at line feeds and by word wrap.
- *  Returns 0 for a null or empty string, else 1. */
+ *  Returns 0 for a null or empty string, else 1. Refuses (returns 0, lays
+ *  nothing out) as AppendCharacters does; line feeds then count as lines,
+ *  not characters. Word wrap starts no line past the 4,096th. */
 VUZODO_API int VUZODO_CALL AppendCharactersEx(unsigned short* text);
 
 /** Accepted for compatibility: traces the call and lays nothing out.
- *  Returns 0 for a null or empty string, else 1. */
+ *  Returns 0 for a null or empty string or one of more than 131,072 units,
+ *  else 1. */
 VUZODO_API int VUZODO_CALL AppendCharactersOVF(unsigned short* text);
 
 /** Ends the text: deletes every line but the last and clears its text,
@@ -386,18 +395,20 @@ VUZODO_API int VUZODO_CALL FinishText(void);
  *  8 floats (four corners); index >= 0: one character of the line, box gets
  *  its ink and cell rectangles and its advance (10 floats). Returns the
  *  number of ints allocated: the records, the -1, and zeros after the -1
- *  where records were merged or dropped. */
+ *  where records were merged or dropped. An array that would hold more than
+ *  2^26 ints (67,108,864) is refused: `*data` gets the -1 alone, count 1. */
 VUZODO_API int VUZODO_CALL GetOutLines(int index, EN_ReturnType type, int** data, float* box);
 
 /** All lines. index < 0: whole text, box gets the text's box as 8 floats
  *  (four corners); index >= 0: one character (counted over all lines), box
  *  gets its 4 corners and the pen after it (10 floats). Returns the number
- *  of ints including the closing -1. */
+ *  of ints including the closing -1. An array that would hold more than
+ *  2^26 ints (67,108,864) is refused: `*data` gets the -1 alone, count 1. */
 VUZODO_API int VUZODO_CALL GetOutLinesEx(int index, EN_ReturnType type, int** data, float* box);
 
 /** As GetOutLinesEx, with the lines placed in the text box by the
  *  horizontal and vertical alignment (horizontal mode; the other modes
- *  place nothing). */
+ *  place nothing). The same 2^26-int limit applies. */
 VUZODO_API int VUZODO_CALL GetMultilineOutLines(int index, EN_ReturnType type, int** data,
                                                 float* box);
 

@@ -15,6 +15,7 @@
 #include <type_traits>
 #include <unordered_map>
 
+#include "../../FontFile.h"  // the regular-file and size check the readers share
 #include "FaceMatch.h"
 #include "NativeOutline.h"
 #include "PairKerning.h"
@@ -147,9 +148,14 @@ std::shared_ptr<RealizedFont> RealizedFont::Realize(const FaceRequest& request) 
   font->library_ = FreeTypeLibrary::Get();
   if (!font->library_) return nullptr;
   const bool is_file = IsFontFilePath(request.face);
-  if (is_file && font->Open(ToUtf8(request.face), 0, request)) return font;
-  // A file FreeType rejects is substituted like an unknown family: the
-  // default face of the system.
+  if (is_file) {
+    // Only a regular file of at most limits::kMaxFontFileBytes is handed to FreeType: opening
+    // a FIFO would wait for a writer for ever.
+    const std::string path = ToUtf8(request.face);
+    if (IsReadableFontFile(path) && font->Open(path, 0, request)) return font;
+  }
+  // A file FreeType rejects (or that is no regular file of at most the limit) is substituted
+  // like an unknown family: the default face of the system.
   const std::string family = is_file ? std::string() : ToUtf8(request.face);
   for (const FaceFile& file : MatchFaces(family, request.weight, request.italic)) {
     if (font->Open(file.path, file.index, request)) return font;
