@@ -35,6 +35,7 @@ inline constexpr std::size_t kMaxSegmentsPerCharacter =
 // Offset rings (levels) one pattern may produce for one character.
 inline constexpr std::size_t kMaxRingsPerCharacter = vuzodo::limits::kHatchMaxRingsPerCharacter;
 // Vertices of all rings and paths one pattern may produce for one character.
+inline constexpr std::size_t kMaxVerticesPerRing = vuzodo::limits::kHatchMaxVerticesPerRing;
 inline constexpr std::size_t kMaxVerticesPerCharacter =
     vuzodo::limits::kHatchMaxVerticesPerCharacter;
 // Line families of one incremental pattern.

@@ -32,8 +32,11 @@ bool Rings(const Paths& region, double gap, int sign, long long count, const Off
   for (long long level = 1; count < 0 || level <= count; ++level) {
     current = OffsetPaths(current, sign * gap, setup);
     if (current.empty()) break;
-    for (const Path& p : current) vertices += p.size();
-    if (vertices > kMaxVerticesPerCharacter || levels.size() >= kMaxRingsPerCharacter) {
+    std::size_t ring = 0;
+    for (const Path& p : current) ring += p.size();
+    vertices += ring;
+    if (ring > kMaxVerticesPerRing || vertices > kMaxVerticesPerCharacter ||
+        levels.size() >= kMaxRingsPerCharacter) {
       levels.clear();
       return false;
     }

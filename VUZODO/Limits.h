@@ -80,6 +80,12 @@ inline constexpr std::size_t kHatchMaxSegmentsPerCharacter = 200000;
 inline constexpr std::size_t kHatchMaxRingsPerCharacter = 5000;
 // Vertices of all rings and paths of one pattern for one character.
 inline constexpr std::size_t kHatchMaxVerticesPerCharacter = 4000000;
+// Vertices of one ring (one offset level). Bevelled corners double a convex ring's vertices at
+// every level, and Clipper's union of such a ring of nearly coincident points costs about the
+// square of its size (a 56,000-vertex ring took a second): without this bound, 100 outside
+// rings of a square ran for minutes before the per-character bound stopped them. A glyph's
+// ring has hundreds to a few thousand vertices, round corners included.
+inline constexpr std::size_t kHatchMaxVerticesPerRing = 10000;
 // Line families of one incremental pattern.
 inline constexpr int kHatchMaxPasses = 64;
 // Open pieces chained into contours per character (chaining is quadratic).

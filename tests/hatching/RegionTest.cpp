@@ -163,6 +163,22 @@ TEST_F(Region, BadGapsAndRunawayCountsProduceNothingAndLeaveTheRestWorking) {
   EXPECT_TRUE(f.polys.empty());
 }
 
+// Found by the interface fuzzer: bevelled outside rings double a square's
+// vertices at every level, and each level's union grows with the square of
+// them; 102 rings ran for minutes. The pattern is refused once a ring passes
+// 10,000 vertices, and the next pattern still fills.
+TEST_F(Region, RingsWhoseVerticesDoubleEveryLevelAreRefusedQuickly) {
+  AddHatchPatternOffsetInOutEx(0, 0, 1e4f, 102, EN_OFFSET_DIRECT, EN_CORNER_BEVEL, 60, 0);
+  AddHatchPatternLine(0, BORDER_GAP_INWARD, 1e5f, 0, 0, 5e4f, HATCH_UNIDIRECTIONAL, EN_FALSE);
+  const Fill f = Hatch({Polygon(Rect(0, 0, 1e6, 1e6))});
+  EXPECT_EQ(f.lines.size(), 10u);
+  EXPECT_TRUE(f.polys.empty());
+  // Eight bevelled rings stay within the bound and are drawn.
+  ClearListOfHatchPatterns();
+  AddHatchPatternOffsetInOutEx(0, 0, 1e4f, 8, EN_OFFSET_DIRECT, EN_CORNER_BEVEL, 60, 0);
+  EXPECT_EQ(Hatch({Polygon(Rect(0, 0, 1e6, 1e6))}).polys.size(), 8u);
+}
+
 TEST_F(Region, BrokenOrFarAwayOutlinesAreSafe) {
   Rows(100);  // rows y = 100 k
   // A coordinate that is not a number: no fill at all.
