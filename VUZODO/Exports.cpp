@@ -725,13 +725,13 @@ int GetCustomFontRange(int** codes) {
   const TTFState* line = Line();
   FontDataHolder* font =
       TTFLoader::Instance().LoadFont(line->face_name, static_cast<std::int32_t>(line->font_style));
-  const auto& characters = font->GetCharacters();
+  const std::vector<std::uint32_t> characters = font->ListCharacterCodes();
   const int count = static_cast<int>(characters.size());
   // Without a place to put the array the count is still reported; nothing is allocated.
   if (codes == nullptr) return count;
   int* array = AllocateHostArray<int>(characters.size());
   for (std::size_t i = 0; i < characters.size(); ++i) {
-    array[i] = static_cast<int>(characters[i]->GetCode());
+    array[i] = static_cast<int>(characters[i]);
   }
   *codes = array;
   return count;

@@ -67,13 +67,19 @@ double FontDataHolder::GetUnitSize() {
 FontDataHolder::FontDataHolder(std::u16string_view face, std::int32_t style)
     : face_(face), style_(style) {
   switch (KindOfFace(face_)) {
-    case FontKind::kFnt:
+    case FontKind::kFnt: {
       ReadFntFile();
-      FinishShapeFont();
+      NormaliseShapes();
+      NURBSPoint min(3.4e38, 3.4e38, 1.0);
+      NURBSPoint max(-3.4e38, -3.4e38, 1.0);
+      for (const auto& c : characters_) {
+        for (const CQELEntity* e : c->GetOutlines()) GrowBoundingBox(min, max, e);
+      }
+      FinishShapeFont(min, max);
       break;
+    }
     case FontKind::kShx:
-      ReadShxFile();
-      FinishShapeFont();
+      ReadShxFile();  // normalised and its box taken as it is read
       break;
     case FontKind::kOvf:
       ReadOvfFile();
@@ -103,13 +109,70 @@ std::unique_ptr<CharBufferHolder> ToRecord(ReaderGlyph& glyph) {
 }
 }  // namespace
 
-// Every shape of the file, in file order, built at scale 1.
+// The file is read whole now and surveyed: which shapes build, and the box of every outline once
+// normalised. Outlines are built when first asked for (BuildShxCharacter), so a big font of
+// thousands of shapes does not build them all before its first character.
 void FontDataHolder::ReadShxFile() {
-  for (SHXBuiltShape& shape : SHXFontHandler::BuildAllShapes(WidePath(face_))) {
-    auto record = std::make_unique<CharBufferHolder>(shape.code, shape.TakeEntities());
-    record->SetMetricsFromBox(shape.min, shape.max, shape.advance);
-    AppendCharacter(std::move(record));
+  shx_ = std::make_unique<SHXFontHandler>();
+  shx_->Open(WidePath(face_));
+  shx_factor_ = ShxNormalisingFactor();
+  SHXShapeSurvey survey = shx_->SurveyShapes(shx_factor_);
+  shx_codes_.reserve(survey.codes.size());
+  for (std::int32_t code : survey.codes) shx_codes_.push_back(static_cast<std::uint32_t>(code));
+  // Every listed shape number; those whose (first) shape does not build map to false.
+  for (const auto& shape : shx_->GetShapes()) {
+    shx_buildable_.try_emplace(static_cast<std::uint32_t>(shape->GetShapeNumber()), false);
   }
+  for (std::uint32_t code : shx_codes_) shx_buildable_[code] = true;
+  FinishShapeFont(survey.min, survey.max);
+}
+
+std::unique_ptr<CharBufferHolder> FontDataHolder::BuildShxRecord(std::uint32_t code) {
+  if (shx_ == nullptr) return nullptr;
+  auto entities = shx_->BuildShape(static_cast<std::int32_t>(code));
+  if (!entities || shx_->WasRefused()) return nullptr;
+  auto record = std::make_unique<CharBufferHolder>(code, std::move(*entities));
+  NURBSPoint min;
+  NURBSPoint max;
+  shx_->GetBoundingBox(min, max);
+  record->SetMetricsFromBox(min, max, shx_->GetAdvance());
+  return record;
+}
+
+// "A" when it builds, else the first shape in file order that reaches above the baseline.
+double FontDataHolder::ShxNormalisingFactor() {
+  std::unique_ptr<CharBufferHolder> reference;
+  if (shx_->GetFont().FindShape(65) != nullptr) reference = BuildShxRecord(65);
+  if (reference == nullptr) {
+    for (const auto& shape : shx_->GetShapes()) {
+      reference = BuildShxRecord(static_cast<std::uint32_t>(shape->GetShapeNumber()));
+      if (reference != nullptr && reference->GetMetrics()[kBlackBoxTop] > 0.0) break;
+      reference = nullptr;
+    }
+  }
+  // No "A" and nothing above the baseline: the shapes keep their own size.
+  if (reference == nullptr) return 1.0;
+  const double factor = GetUnitSize() / reference->GetMetrics()[kBlackBoxTop];
+  return std::isfinite(factor) ? factor : 1.0;
+}
+
+CharBufferHolder* FontDataHolder::BuildShxCharacter(std::uint32_t code) {
+  if (CharBufferHolder* found = FindCharacter(code)) return found;
+  const auto it = shx_buildable_.find(code);
+  if (it == shx_buildable_.end() || !it->second) return nullptr;
+  std::unique_ptr<CharBufferHolder> record = BuildShxRecord(code);
+  if (record == nullptr) return nullptr;
+  // A factor of exactly 1 stands for "no normalisation"; scaling by it changes no value.
+  if (shx_factor_ != 1.0) record->Scale(shx_factor_);
+  return AppendCharacter(std::move(record));
+}
+
+std::vector<std::uint32_t> FontDataHolder::ListCharacterCodes() const {
+  if (shx_ != nullptr) return shx_codes_;
+  std::vector<std::uint32_t> codes;
+  codes.reserve(characters_.size());
+  for (const auto& c : characters_) codes.push_back(c->GetCode());
+  return codes;
 }
 
 // Every defined character, under the conversion mode in force at load.
@@ -184,9 +247,8 @@ CharBufferHolder* FontDataHolder::AppendCharacter(std::unique_ptr<CharBufferHold
 
 // ---- SHX and FNT ----
 
-void FontDataHolder::FinishShapeFont() {
-  NormaliseShapes();
-  SynthesiseMetrics();
+void FontDataHolder::FinishShapeFont(const NURBSPoint& min, const NURBSPoint& max) {
+  SynthesiseMetrics(min, max);
   const double u = GetUnitSize();
   auto* square = new CQELPolyLine();
   square->AddPoint(0.0, 0.0);
@@ -217,7 +279,7 @@ void FontDataHolder::NormaliseShapes() {
   for (const auto& c : characters_) c->Scale(factor);
 }
 
-void FontDataHolder::SynthesiseMetrics() {
+void FontDataHolder::SynthesiseMetrics(const NURBSPoint& min, const NURBSPoint& max) {
   const double u = GetUnitSize();
   auto t = [](double v) { return Truncate<LONG>(v); };
   TEXTMETRICW& tm = text_metrics_;
@@ -230,12 +292,6 @@ void FontDataHolder::SynthesiseMetrics() {
   tm.tmAveCharWidth = t(0.616 * u);
   tm.tmMaxCharWidth = t(3.72 * u);
   tm.tmWeight = 400;
-
-  NURBSPoint min(3.4e38, 3.4e38, 1.0);
-  NURBSPoint max(-3.4e38, -3.4e38, 1.0);
-  for (const auto& c : characters_) {
-    for (const CQELEntity* e : c->GetOutlines()) GrowBoundingBox(min, max, e);
-  }
   OUTLINETEXTMETRICW& otm = outline_metrics_;
   otm = OUTLINETEXTMETRICW{};
   otm.otmSize = sizeof(OUTLINETEXTMETRICW);

@@ -17,6 +17,8 @@ class OVFFontHandler;
 
 namespace vuzodo {
 
+class SHXFontHandler;
+
 // Which reader builds a font; decided by the suffix of the face.
 enum class FontKind { kTrueType, kShx, kOvf, kFnt };
 
@@ -54,9 +56,16 @@ class FontDataHolder {
   CharBufferHolder* FindCharacter(std::uint32_t code) const;
   // Appends to the character list (readers and the registry); returns the stored record.
   CharBufferHolder* AppendCharacter(std::unique_ptr<CharBufferHolder> character);
+  // The records built so far, in build order (SHX: as characters were asked for).
   const std::vector<std::unique_ptr<CharBufferHolder>>& GetCharacters() const {
     return characters_;
   }
+  // The codes of the font's characters: for SHX fonts every shape that builds, in file order (a
+  // number as often as the file lists it); for the other kinds the records built so far.
+  std::vector<std::uint32_t> ListCharacterCodes() const;
+  // SHX fonts: the record of the shape with this number, built now if it was not built yet, or
+  // null when no shape of the font has the number or its shape is refused.
+  CharBufferHolder* BuildShxCharacter(std::uint32_t code);
   // SHX and FNT fonts: the square of side U with code 0 given for undefined codes; else null.
   CharBufferHolder* GetFallbackCharacter() const { return fallback_.get(); }
 
@@ -90,11 +99,15 @@ class FontDataHolder {
   void ReadShxFile();
   void ReadFntFile();
   void ReadOvfFile();
-  // SHX and FNT: scale every character so that "A" is U high, synthesise the metrics, build the
-  // fallback square.
-  void FinishShapeFont();
+  // SHX and FNT: the characters scaled so that "A" is U high, the metrics synthesised with the
+  // font box of the scaled outlines (min, max), the fallback square.
+  void FinishShapeFont(const NURBSPoint& min, const NURBSPoint& max);
   void NormaliseShapes();
-  void SynthesiseMetrics();
+  void SynthesiseMetrics(const NURBSPoint& min, const NURBSPoint& max);
+  // SHX: the factor that makes the reference character U high, or 1 when none can be derived.
+  double ShxNormalisingFactor();
+  // SHX: the unscaled record of the shape with this number, or null (missing or refused).
+  std::unique_ptr<CharBufferHolder> BuildShxRecord(std::uint32_t code);
 
   std::vector<std::unique_ptr<CharBufferHolder>> characters_;   // build order
   std::unordered_map<std::uint32_t, CharBufferHolder*> index_;  // code -> first record
@@ -110,6 +123,12 @@ class FontDataHolder {
   std::int32_t design_height_ = 0;          // trunc(U * U / cap height of "A" at kTrueTypeHeight)
   float font_scale_ = 1.0f;                 // design_height_ / U: a whole multiple of 1/U
   std::unique_ptr<OVFFontHandler> ovf_;     // OVF only: the whole file, glyphs decoded on demand
+  // SHX only: the whole file, shapes built on demand. Building is deterministic and each shape is
+  // built alone, so a record built late is the one a build of the whole font at load would give.
+  std::unique_ptr<SHXFontHandler> shx_;
+  std::vector<std::uint32_t> shx_codes_;                   // shapes that build, file order
+  std::unordered_map<std::uint32_t, bool> shx_buildable_;  // code -> builds
+  double shx_factor_ = 1.0;                                // the normalising scale of every record
 };
 
 template <typename Query>

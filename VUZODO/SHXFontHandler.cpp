@@ -195,8 +195,13 @@ std::vector<CQELEntity*> SHXBuiltShape::TakeEntities() {
 // ---- opening ----
 
 SHXFontHandler::~SHXFontHandler() {
-  delete current_;
+  DropCurrent();
   DeleteEntities(entities_);
+}
+
+void SHXFontHandler::DropCurrent() {
+  if (current_ != &scratch_) delete current_;
+  current_ = nullptr;
 }
 
 void SHXFontHandler::Open(const unsigned short* path) {
@@ -363,9 +368,12 @@ void SHXFontHandler::GetBoundingBox(NURBSPoint& min, NURBSPoint& max) const {
 }
 
 void SHXFontHandler::Reset() {
-  delete current_;
-  current_ = nullptr;
+  DropCurrent();
   DeleteEntities(entities_);
+  entity_count_ = 0;
+  survey_finite_ = true;
+  survey_min_ = NURBSPoint(kEmptyMin, kEmptyMin, 1.0);
+  survey_max_ = NURBSPoint(kEmptyMax, kEmptyMax, 1.0);
   out_scale_x_ = out_scale_y_ = base_scale_;
   x_ = y_ = 0.0;
   min_ = NURBSPoint(kEmptyMin, kEmptyMin);
@@ -417,6 +425,41 @@ std::vector<SHXBuiltShape> SHXFontHandler::BuildAll(SHXFontHandler& handler) {
   return built;
 }
 
+SHXShapeSurvey SHXFontHandler::SurveyShapes(double factor) {
+  SHXShapeSurvey survey;
+  survey_ = true;
+  survey_factor_ = factor;
+  // Numbers first: a shape is looked up by its number, as BuildAll does, so a number listed
+  // twice surveys its first shape twice.
+  std::vector<std::int32_t> numbers;
+  for (const auto& shape : GetShapes()) numbers.push_back(shape->GetShapeNumber());
+  for (std::int32_t number : numbers) {
+    Reset();
+    const SHXShapeInfo* shape = font_.FindShape(number);
+    if (shape == nullptr) continue;
+    Interpret(*shape, 0.0, 0.0, 1.0, 1.0, 0);
+    FinishPolyLine();
+    if (refused_ || !survey_finite_ || !std::isfinite(x_) || !std::isfinite(y_)) continue;
+    survey.codes.push_back(number);
+    // The font box grows entity by entity; a shape's box over the same values gives the same
+    // extremes.
+    if (survey_min_.GetX() < survey.min.GetX()) survey.min.SetX(survey_min_.GetX());
+    if (survey_min_.GetY() < survey.min.GetY()) survey.min.SetY(survey_min_.GetY());
+    if (survey_max_.GetX() > survey.max.GetX()) survey.max.SetX(survey_max_.GetX());
+    if (survey_max_.GetY() > survey.max.GetY()) survey.max.SetY(survey_max_.GetY());
+  }
+  Reset();
+  survey_ = false;
+  return survey;
+}
+
+void SHXFontHandler::SurveyEntity(CQELEntity& entity) {
+  ++entity_count_;
+  survey_finite_ = survey_finite_ && IsFiniteEntity(&entity);
+  entity.Scale(survey_factor_, survey_factor_);
+  GrowBoundingBox(survey_min_, survey_max_, &entity);
+}
+
 std::vector<SHXBuiltShape> SHXFontHandler::BuildAllShapes(const unsigned short* path) {
   SHXFontHandler handler;
   handler.Open(path);
@@ -437,9 +480,17 @@ std::vector<SHXBuiltShape> SHXFontHandler::BuildAllShapes(std::vector<unsigned c
 
 void SHXFontHandler::FinishPolyLine() {
   if (current_ == nullptr) return;
+  if (survey_) {
+    // The built outline's points: the closing drops the repeated last point first.
+    CloseIfEndsMeet(current_);
+    SurveyEntity(*current_);
+    current_ = nullptr;
+    return;
+  }
   GrowBoundingBox(min_, max_, current_);
   CloseIfEndsMeet(current_);
   entities_.push_back(current_);
+  ++entity_count_;
   current_ = nullptr;
 }
 
@@ -460,8 +511,13 @@ void SHXFontHandler::DrawOrMove(double dx, double dy) {
     if (last.GetX() != px || last.GetY() != py) FinishPolyLine();
   }
   if (current_ == nullptr) {
-    if (entities_.size() >= kMaxEntities) return Refuse();
-    current_ = new CQELPolyLine();
+    if (entity_count_ >= kMaxEntities) return Refuse();
+    if (survey_) {
+      scratch_.GetPoints().clear();
+      current_ = &scratch_;
+    } else {
+      current_ = new CQELPolyLine();
+    }
     current_->AddPoint(px, py);
   }
   x_ += dx;
@@ -472,17 +528,16 @@ void SHXFontHandler::DrawOrMove(double dx, double dy) {
 void SHXFontHandler::EmitArc(double cx, double cy, double radius, double start, double sweep) {
   if (!pen_down_) return;
   FinishPolyLine();
-  if (entities_.size() >= kMaxEntities) return Refuse();
+  if (entity_count_ >= kMaxEntities) return Refuse();
   const NURBSPoint centre(cx * out_scale_x_, cy * out_scale_y_);
-  CQELEllipticalArc* arc = nullptr;
-  if (out_scale_x_ == out_scale_y_) {
-    arc = new CQELEllipticalArc(centre, radius * out_scale_x_, start, sweep);
-  } else {
-    arc = new CQELEllipticalArc(centre, NURBSPoint(radius * out_scale_x_, 0.0),
-                                out_scale_y_ / out_scale_x_, start, sweep);
-  }
-  GrowBoundingBox(min_, max_, arc);
-  entities_.push_back(arc);
+  CQELEllipticalArc arc = out_scale_x_ == out_scale_y_
+                              ? CQELEllipticalArc(centre, radius * out_scale_x_, start, sweep)
+                              : CQELEllipticalArc(centre, NURBSPoint(radius * out_scale_x_, 0.0),
+                                                  out_scale_y_ / out_scale_x_, start, sweep);
+  if (survey_) return SurveyEntity(arc);
+  GrowBoundingBox(min_, max_, &arc);
+  entities_.push_back(new CQELEllipticalArc(arc));
+  ++entity_count_;
 }
 
 void SHXFontHandler::EmitArcByAngles(double cx, double cy, double radius, double start, double end,

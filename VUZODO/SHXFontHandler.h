@@ -41,6 +41,14 @@ struct SHXBuiltShape {
   double advance = 0.0;               // pen's end x, output units
 };
 
+// What a survey of every shape finds: the numbers of the shapes that build (file order, a
+// number as often as the file lists it) and the box their outlines would have once scaled.
+struct SHXShapeSurvey {
+  std::vector<std::int32_t> codes;
+  NURBSPoint min{3.4e38, 3.4e38, 1.0};  // output units after the scale; +3.4e38 when empty
+  NURBSPoint max{-3.4e38, -3.4e38, 1.0};
+};
+
 class SHXFontHandler {
  public:
   // Hard limits that keep hostile files from running away. A shape that exceeds one of them is
@@ -76,6 +84,13 @@ class SHXFontHandler {
   static std::vector<SHXBuiltShape> BuildAllShapes(const std::string& narrow_path);
   static std::vector<SHXBuiltShape> BuildAllShapes(std::vector<unsigned char> bytes);
 
+  // Interprets every shape in file order as BuildAllShapes would, keeping no outline: the box of
+  // each built entity is taken as if the entity had been scaled by `factor` (CQELEntity::Scale)
+  // and only the shapes that are not refused count. A font's box and its list of codes cost
+  // this way a fraction of building every outline, which a font of thousands of shapes would
+  // otherwise pay before its first character.
+  SHXShapeSurvey SurveyShapes(double factor);
+
   const SHXFont& GetFont() const { return font_; }
   const std::vector<std::unique_ptr<SHXShapeInfo>>& GetShapes() const { return font_.GetShapes(); }
   // Box of the last built shape, output units; untouched coordinates stay at +-3.4e38.
@@ -107,7 +122,10 @@ class SHXFontHandler {
   void FractionalArc(int start_offset, int end_offset, int radius, int sc);
   void BulgeArc(int dx, int dy, int bulge);
   void Reset();
+  void DropCurrent();
   void Refuse() { refused_ = true; }
+  // Survey mode: checks a finished entity, scales it and grows the survey box over it.
+  void SurveyEntity(CQELEntity& entity);
 
   SHXFont font_;
   double base_scale_ = 1.0;   // output units per shape unit
@@ -121,11 +139,19 @@ class SHXFontHandler {
   double stack_x_[kStackSize] = {};  // shape units
   double stack_y_[kStackSize] = {};  // shape units
   int stack_depth_ = 0;
-  CQELPolyLine* current_ = nullptr;    // owned until finished
+  CQELPolyLine* current_ = nullptr;    // owned until finished (survey mode: &scratch_)
   std::vector<CQELEntity*> entities_;  // owned until handed out
-  NURBSPoint min_{3.4e38, 3.4e38};     // output units
-  NURBSPoint max_{-3.4e38, -3.4e38};   // output units
-  double last_dx_ = 0.0;               // last displacement, shape units
+  std::size_t entity_count_ = 0;       // entities finished for this shape, kept or surveyed
+  // Survey mode (SurveyShapes): entities are measured and dropped, not kept.
+  bool survey_ = false;
+  double survey_factor_ = 1.0;
+  bool survey_finite_ = true;  // every surveyed entity of this shape had finite values
+  CQELPolyLine scratch_;       // the stroke being drawn, its point block reused
+  NURBSPoint survey_min_{3.4e38, 3.4e38, 1.0};
+  NURBSPoint survey_max_{-3.4e38, -3.4e38, 1.0};
+  NURBSPoint min_{3.4e38, 3.4e38};    // output units
+  NURBSPoint max_{-3.4e38, -3.4e38};  // output units
+  double last_dx_ = 0.0;              // last displacement, shape units
   double last_dy_ = 0.0;
   std::vector<const SHXShapeInfo*> active_;  // shapes on the subshape call chain
   std::int64_t steps_ = 0;

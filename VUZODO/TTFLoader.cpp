@@ -73,6 +73,8 @@ CharBufferHolder* TTFLoader::LoadCharacter(FontDataHolder* font, std::uint32_t c
       return glyph == nullptr ? nullptr : font->AppendCharacter(std::move(glyph));
     }
     case FontKind::kShx:
+      if (CharBufferHolder* shape = font->BuildShxCharacter(code)) return shape;
+      break;
     case FontKind::kTrueType:
       break;
   }

@@ -288,7 +288,8 @@ TEST_F(PathText, ShapeFontArcsComeBackAsArcsUnlessBent) {
   FontDataHolder* font = loader.LoadFont(face, 0);
   char16_t with_arc = 0;
   // A shape with an arc and a forward advance (to have a width to bend over).
-  for (const auto& ch : font->GetCharacters()) {
+  for (std::uint32_t code : font->ListCharacterCodes()) {
+    const CharBufferHolder* ch = loader.LoadCharacter(font, code);
     if (ch->GetMetrics()[kAdvanceX] <= 0.0) continue;
     for (const CQELEntity* e : ch->GetOutlines()) {
       if (e != nullptr && e->GetType() == CQELEntity::kEllipticalArc) with_arc = ch->GetCode();
