@@ -15,6 +15,21 @@ void Widen(NURBSPoint& min, NURBSPoint& max, double x, double y) {
   if (y > max.GetY()) max.SetY(y);
 }
 
+// cos and sin of the extremes' parameters of an arc whose axis lies along +x: pi, pi / 2 and
+// pi / 2 + pi as the loop below rounds them (index 0, the parameter +-0, needs no table).
+struct AxisExtremes {
+  double cos[4];
+  double sin[4];
+  AxisExtremes() {
+    const double us[4] = {0.0, 0.0 + std::numbers::pi, std::numbers::pi / 2.0,
+                          std::numbers::pi / 2.0 + std::numbers::pi};
+    for (int i = 0; i < 4; ++i) {
+      cos[i] = std::cos(us[i]);
+      sin[i] = std::sin(us[i]);
+    }
+  }
+};
+
 // The extent of an elliptical arc: its end points and every axis extreme (in x and in y) whose
 // parameter lies within the swept range.
 void GrowArcBox(NURBSPoint& min, NURBSPoint& max, const CQELEllipticalArc& arc) {
@@ -32,11 +47,10 @@ void GrowArcBox(NURBSPoint& min, NURBSPoint& max, const CQELEllipticalArc& arc) 
   const double st = along_x ? theta : std::sin(theta);
   const double cx = arc.GetCenter().GetX();
   const double cy = arc.GetCenter().GetY();
-  auto take = [&](double u) {
-    const double cu = std::cos(u);
-    const double su = std::sin(u);
+  auto point = [&](double cu, double su) {
     Widen(min, max, cx + r * cu * ct - b * su * st, cy + r * cu * st + b * su * ct);
   };
+  auto take = [&](double u) { point(std::cos(u), std::sin(u)); };
 
   const double start = arc.GetStartAngle();
   const double end = start + arc.GetSweep();
@@ -48,10 +62,24 @@ void GrowArcBox(NURBSPoint& min, NURBSPoint& max, const CQELEllipticalArc& arc) 
   // dx/du = 0 and dy/du = 0, each with its opposite parameter.
   const double ux = along_x ? -b * st : std::atan2(-b * st, r * ct);
   const double uy = along_x ? std::numbers::pi / 2.0 : std::atan2(b * ct, r * st);
-  for (double u : {ux, ux + std::numbers::pi, uy, uy + std::numbers::pi}) {
+  const double us[4] = {ux, ux + std::numbers::pi, uy, uy + std::numbers::pi};
+  for (int i = 0; i < 4; ++i) {
+    const double u = us[i];
     // The first copy of u at or above lo; it is on the arc when it does not pass hi.
     const double k = std::ceil((lo - u) / kTwoPi);
-    if (u + k * kTwoPi <= hi) take(u);
+    if (u + k * kTwoPi > hi) continue;
+    if (along_x) {
+      // The parameters are then +-0, pi, pi / 2 and 3 pi / 2 as rounded: their cosines and sines
+      // are the calls' own results, kept from the first call (cos(+-0) is 1, sin(+-0) is +-0).
+      static const AxisExtremes extremes;
+      if (i == 0) {
+        point(1.0, u);
+      } else {
+        point(extremes.cos[i], extremes.sin[i]);
+      }
+    } else {
+      take(u);
+    }
   }
 }
 
