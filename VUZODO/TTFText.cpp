@@ -141,11 +141,9 @@ double NextTabStop(const TTFState& line, double unit, double pen_x) {
 // Once the next line has taken over the rest of the text (from `end` on), a line keeps only its
 // own part: every line holding the whole rest would make a text of many lines cost the square of
 // its length in memory.
-void KeepOwnText(TTFState& line, size_t end) {
-  if (end < line.text_copy.size()) {
-    line.text_copy.resize(end);
-    line.text_copy.shrink_to_fit();
-  }
+// The line's own part of the text being laid out: the first `end` units of `text`.
+void KeepOwnText(TTFState& line, std::u16string_view text, size_t end) {
+  line.text_copy.assign(text.substr(0, end));
 }
 
 // A space or tab on the line at index 1 or later, searched from the end.
@@ -275,17 +273,21 @@ void TTFText::MoveTailToLine(size_t k, TTFState& nl, TTFState& old) {
 }
 
 void TTFText::LayoutLine(TTFState* line) {
+  // The appended text stays in this one buffer while it is split into lines, and each line is
+  // given its own part when its layout ends: handing every new line the rest of the text would
+  // copy a text of many lines once per line, the square of its length.
+  const std::u16string text = std::move(line->text_copy);
+  std::u16string_view rest = text;
   // Breaks continue on the next line in a loop rather than by recursion, so
   // that a text of many line feeds cannot exhaust the stack.
-  while (line != nullptr) line = LayoutOneLine(line);
+  while (line != nullptr) line = LayoutOneLine(line, rest);
 }
 
-TTFState* TTFText::LayoutOneLine(TTFState* line_ptr) {
+TTFState* TTFText::LayoutOneLine(TTFState* line_ptr, std::u16string_view& rest) {
   TTFState& line = *line_ptr;
   const LineSetup s = SetUp(line);
   TTFLoader& loader = TTFLoader::Instance();
-  // Read in place: nothing below changes this line's text copy (new lines get their own).
-  const std::u16string_view text = line.text_copy;
+  const std::u16string_view text = rest;
   double pen_x = line.pen_position_x;
   unsigned short previous = line.previous_character;
   double off_x = 0.0, off_y = 0.0;
@@ -301,14 +303,15 @@ TTFState* TTFText::LayoutOneLine(TTFState* line_ptr) {
     const double x0 = line.pen.GetX(), y0 = line.pen.GetY();
 
     if (ch == 10) {
-      TTFState* next = loader.PushLine(text.substr(i + 1));
+      TTFState* next = loader.PushLine(std::u16string_view());
       line.character_count -= 1;
       UpdateLineMetrics(line, *s.font, s.hy);
       UpdateLineMetrics(*next, *s.font, s.hy);
       next->carets.push_back(CursorPosition{0.0f, static_cast<float>(s.facts.box_top * s.hy), 0.0f,
                                             static_cast<float>(s.facts.box_bottom * s.hy), 0.0f,
                                             1});
-      KeepOwnText(line, i);
+      KeepOwnText(line, text, i);
+      rest = text.substr(i + 1);
       return next;
     }
 
@@ -343,9 +346,10 @@ TTFState* TTFText::LayoutOneLine(TTFState* line_ptr) {
       const long k = FindBreak(line);
       if (k >= 0) {
         DeleteEntities(entities);
-        TTFState* next = loader.PushLine(text.substr(i));
+        TTFState* next = loader.PushLine(std::u16string_view());
         MoveTailToLine(static_cast<size_t>(k), *next, line);
-        KeepOwnText(line, i);
+        KeepOwnText(line, text, i);
+        rest = text.substr(i);
         return next;
       }
     }
@@ -363,6 +367,7 @@ TTFState* TTFText::LayoutOneLine(TTFState* line_ptr) {
   }
   line.previous_character = previous;
   line.pen_position_x = pen_x;
+  KeepOwnText(line, text, text.size());
   return nullptr;
 }
 

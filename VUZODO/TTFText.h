@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "TTFState.h"
@@ -44,8 +45,8 @@ class TTFText {
 
   // Super- or subscript scale (1 without script) and baseline offset (font
   // metric units) of the line's script mode.
-  static void ComputeScriptFactors(const TTFState& line, const FontDataHolder& font,
-                                   double& scale, double& offset);
+  static void ComputeScriptFactors(const TTFState& line, const FontDataHolder& font, double& scale,
+                                   double& offset);
   // Raises the line's maximum ascent and line gap, lowers its maximum descent
   // and appends a line metric record, all times the y scale `y`.
   static void UpdateLineMetrics(TTFState& line, const FontDataHolder& font, double y);
@@ -54,9 +55,10 @@ class TTFText {
   static void MoveTailToLine(size_t k, TTFState& new_line, TTFState& old_line);
 
  private:
-  // Lays out one line; returns the line to continue on when the text breaks
-  // (line feed or wrap), or null when the text is done.
-  TTFState* LayoutOneLine(TTFState* line);
+  // Lays out `rest` on `line` up to its first break; returns the new line the text goes on with
+  // (and leaves in `rest` what is left for it), or null at the end of the text. The line keeps
+  // its own part of the text.
+  TTFState* LayoutOneLine(TTFState* line, std::u16string_view& rest);
 };
 
 }  // namespace vuzodo

@@ -79,7 +79,8 @@ BENCHMARK(BM_ScaleLength)
     ->Complexity(benchmark::oN)
     ->Unit(benchmark::kMillisecond);
 
-// Scaling with the number of lines of 100 characters: 10, 100 and 1,000 lines.
+// Scaling with the number of lines of 100 characters: 10, 100, 1,000 and 1,250 lines (the last
+// near the limit of units one append may hold).
 void BM_ScaleLines(benchmark::State& state) {
   const auto lines = static_cast<std::size_t>(state.range(0));
   AppendAndRetrieve(state, Lines(100 * lines, lines));
@@ -87,6 +88,7 @@ void BM_ScaleLines(benchmark::State& state) {
 BENCHMARK(BM_ScaleLines)
     ->RangeMultiplier(10)
     ->Range(10, 1000)
+    ->Arg(1250)
     ->Complexity(benchmark::oN)
     ->Unit(benchmark::kMillisecond);
 
