@@ -168,10 +168,18 @@ CharBufferHolder* FontDataHolder::BuildShxCharacter(std::uint32_t code) {
 }
 
 std::vector<std::uint32_t> FontDataHolder::ListCharacterCodes() const {
-  if (shx_ != nullptr) return shx_codes_;
   std::vector<std::uint32_t> codes;
-  codes.reserve(characters_.size());
-  for (const auto& c : characters_) codes.push_back(c->GetCode());
+  codes.reserve(shx_codes_.size() + characters_.size());
+  // SHX: the shapes first, as if all were built at load; then the records made for codes no
+  // shape builds (the loader's stand-ins), in the order they were asked for.
+  codes = shx_codes_;
+  for (const auto& c : characters_) {
+    if (shx_ != nullptr) {
+      const auto it = shx_buildable_.find(c->GetCode());
+      if (it != shx_buildable_.end() && it->second) continue;
+    }
+    codes.push_back(c->GetCode());
+  }
   return codes;
 }
 

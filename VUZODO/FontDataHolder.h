@@ -60,8 +60,9 @@ class FontDataHolder {
   const std::vector<std::unique_ptr<CharBufferHolder>>& GetCharacters() const {
     return characters_;
   }
-  // The codes of the font's characters: for SHX fonts every shape that builds, in file order (a
-  // number as often as the file lists it); for the other kinds the records built so far.
+  // The codes of the font's characters: the records built so far; for SHX fonts every shape that
+  // builds first, in file order (a number as often as the file lists it), then the records made
+  // for codes that no shape builds.
   std::vector<std::uint32_t> ListCharacterCodes() const;
   // SHX fonts: the record of the shape with this number, built now if it was not built yet, or
   // null when no shape of the font has the number or its shape is refused.

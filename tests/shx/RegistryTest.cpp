@@ -247,10 +247,16 @@ TEST(ShxRegistryTest, ShapesBuiltOnDemandAreThoseOfBuildingTheWholeFont) {
     EXPECT_EQ(box.top, static_cast<LONG>(max.GetY())) << path;
     EXPECT_EQ(box.bottom, static_cast<LONG>(min.GetY())) << path;
   }
-  // A code no shape has, and the refused shape's, build nothing of their own.
+  // A code no shape has, and the refused shape's, build nothing of their own; the loader's
+  // stand-ins for them join the list after the shapes, in the order asked for, as they did when
+  // every shape was built at load.
   FontDataHolder* odd = TTFLoader::Instance().LoadFont(Wide(odd_path), 0);
   EXPECT_EQ(odd->BuildShxCharacter(0x31), nullptr);
   EXPECT_EQ(odd->BuildShxCharacter(0x99), nullptr);
+  ASSERT_NE(TTFLoader::Instance().LoadCharacter(odd, 0x99), nullptr);
+  ASSERT_NE(TTFLoader::Instance().LoadCharacter(odd, 0x31), nullptr);
+  EXPECT_EQ(odd->ListCharacterCodes(),
+            (std::vector<std::uint32_t>{0x30, 0x32, 0x32, 0x33, 0x99, 0x31}));
   std::remove(odd_path.c_str());
   InitializeTTF(1000.0f);
 }
