@@ -26,7 +26,8 @@ class NurbPath {
   // least degree + 1 of them (and no more than kMaxControlPoints), and
   // count + degree + 1 knots.
   static bool ValidNurbs(int degree, int count, int knot_count) {
-    return degree >= 0 && count >= 2 && count >= degree + 1 && count <= kMaxControlPoints &&
+    // In this order, so that no sum is taken of a count or degree that could overflow it.
+    return degree >= 0 && count >= 2 && count <= kMaxControlPoints && degree <= count - 1 &&
            knot_count == count + degree + 1;
   }
 

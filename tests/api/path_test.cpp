@@ -134,6 +134,11 @@ TEST_F(Path, DegenerateInputLeavesThePathAlone) {
   float x[2] = {0, 1}, y[2] = {0, 0}, w[2] = {1, 1}, knots[4] = {0, 0, 1, 1};
   EXPECT_EQ(SetNurbPathPoints(1, 2, x, y, w, 5, knots, 0.0f), 0);  // knot count does not fit
   EXPECT_EQ(SetNurbPathPoints(3, 2, x, y, w, 6, knots, 0.0f), 0);  // too few points
+  // A degree whose successor overflows an int, with the knot count that the overflowing sum
+  // count + degree + 1 would wrap to (found by the interface fuzzer).
+  const int huge = std::numeric_limits<int>::max();
+  EXPECT_FALSE(NurbPath::ValidNurbs(huge, 2, std::numeric_limits<int>::min() + 2));
+  EXPECT_EQ(SetNurbPathPoints(huge, 2, x, y, w, 4, knots, 0.0f), 0);
   EXPECT_EQ(x[1], 1.0f);                                           // refused before scaling
   EXPECT_EQ(Current(), before);
 }
