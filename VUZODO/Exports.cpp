@@ -345,24 +345,23 @@ int SetDeformPathCharacters(EN_Bool on) {
 
 namespace {
 
+// The units of `text`, counted no further than limit + 1 (so that a text longer than `limit` is
+// not read to its end).
+std::size_t CountUnitsUpTo(const unsigned short* text, std::size_t limit) {
+  std::size_t units = 0;
+  while (units <= limit && text[units] != 0) ++units;
+  return units;
+}
+
 // Whether appending `text` keeps the text within the limits of Limits.h: UTF-16 units per call,
 // characters per line and per text, lines per text. Counted before anything changes, so that a
 // refused append leaves every line as it was. Only the line layout of AppendCharactersEx in
 // horizontal mode starts lines at line feeds (which are then no characters); every other
 // layout puts every unit on the current line. Word wrap is not foreseen: the counts are those
 // of the text unwrapped, an upper bound for every line (and wrap stops at the last line).
-bool UnitCountAbove(const unsigned short* text, std::size_t limit) {
-  std::size_t units = 0;
-  while (text[units] != 0) {
-    if (++units > limit) return true;
-  }
-  return false;
-}
-
 bool WithinTextLimits(const unsigned short* text, bool ex) {
-  if (UnitCountAbove(text, limits::kMaxAppendUnits)) return false;
-  std::size_t units = 0;
-  while (text[units] != 0) ++units;
+  const std::size_t units = CountUnitsUpTo(text, limits::kMaxAppendUnits);
+  if (units > limits::kMaxAppendUnits) return false;
   const auto& lines = TTFLoader::Instance().Lines();
   std::size_t text_characters = 0;
   for (const auto& line : lines) text_characters += static_cast<std::size_t>(line->character_count);
@@ -411,7 +410,8 @@ void AppendText(unsigned short* text, bool ex) {
         worker.LayoutPathTextSimple(line);
       }
       break;
-    default: break;
+    default:
+      break;
   }
 }
 }  // namespace
@@ -432,7 +432,9 @@ int AppendCharactersEx(unsigned short* text) {
 
 int AppendCharactersOVF(unsigned short* text) {
   // Lays nothing out, so only the units per call count.
-  if (IsEmpty(text) || UnitCountAbove(text, limits::kMaxAppendUnits)) return 0;
+  if (IsEmpty(text) || CountUnitsUpTo(text, limits::kMaxAppendUnits) > limits::kMaxAppendUnits) {
+    return 0;
+  }
   Trace("AppendCharactersOVF(%s);\n", TraceText(text).c_str());
   return 1;
 }

@@ -117,13 +117,8 @@ void FontDataHolder::ReadShxFile() {
   shx_->Open(WidePath(face_));
   shx_factor_ = ShxNormalisingFactor();
   SHXShapeSurvey survey = shx_->SurveyShapes(shx_factor_);
-  shx_codes_.reserve(survey.codes.size());
-  for (std::int32_t code : survey.codes) shx_codes_.push_back(static_cast<std::uint32_t>(code));
-  // Every listed shape number; those whose (first) shape does not build map to false.
-  for (const auto& shape : shx_->GetShapes()) {
-    shx_buildable_.try_emplace(static_cast<std::uint32_t>(shape->GetShapeNumber()), false);
-  }
-  for (std::uint32_t code : shx_codes_) shx_buildable_[code] = true;
+  shx_codes_.assign(survey.codes.begin(), survey.codes.end());
+  shx_buildable_.insert(shx_codes_.begin(), shx_codes_.end());
   FinishShapeFont(survey.min, survey.max);
 }
 
@@ -158,8 +153,7 @@ double FontDataHolder::ShxNormalisingFactor() {
 
 CharBufferHolder* FontDataHolder::BuildShxCharacter(std::uint32_t code) {
   if (CharBufferHolder* found = FindCharacter(code)) return found;
-  const auto it = shx_buildable_.find(code);
-  if (it == shx_buildable_.end() || !it->second) return nullptr;
+  if (!shx_buildable_.contains(code)) return nullptr;
   std::unique_ptr<CharBufferHolder> record = BuildShxRecord(code);
   if (record == nullptr) return nullptr;
   // A factor of exactly 1 stands for "no normalisation"; scaling by it changes no value.
@@ -168,17 +162,12 @@ CharBufferHolder* FontDataHolder::BuildShxCharacter(std::uint32_t code) {
 }
 
 std::vector<std::uint32_t> FontDataHolder::ListCharacterCodes() const {
-  std::vector<std::uint32_t> codes;
-  codes.reserve(shx_codes_.size() + characters_.size());
   // SHX: the shapes first, as if all were built at load; then the records made for codes no
-  // shape builds (the loader's stand-ins), in the order they were asked for.
-  codes = shx_codes_;
+  // shape builds (the loader's stand-ins), in the order they were asked for. Other kinds have
+  // no shapes: their records alone.
+  std::vector<std::uint32_t> codes = shx_codes_;
   for (const auto& c : characters_) {
-    if (shx_ != nullptr) {
-      const auto it = shx_buildable_.find(c->GetCode());
-      if (it != shx_buildable_.end() && it->second) continue;
-    }
-    codes.push_back(c->GetCode());
+    if (!shx_buildable_.contains(c->GetCode())) codes.push_back(c->GetCode());
   }
   return codes;
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "CharBufferHolder.h"
@@ -127,9 +128,9 @@ class FontDataHolder {
   // SHX only: the whole file, shapes built on demand. Building is deterministic and each shape is
   // built alone, so a record built late is the one a build of the whole font at load would give.
   std::unique_ptr<SHXFontHandler> shx_;
-  std::vector<std::uint32_t> shx_codes_;                   // shapes that build, file order
-  std::unordered_map<std::uint32_t, bool> shx_buildable_;  // code -> builds
-  double shx_factor_ = 1.0;                                // the normalising scale of every record
+  std::vector<std::uint32_t> shx_codes_;             // shapes that build, file order
+  std::unordered_set<std::uint32_t> shx_buildable_;  // the codes in shx_codes_
+  double shx_factor_ = 1.0;                          // the normalising scale of every record
 };
 
 template <typename Query>

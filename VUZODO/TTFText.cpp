@@ -138,10 +138,9 @@ double NextTabStop(const TTFState& line, double unit, double pen_x) {
   return -1.0;
 }
 
-// Once the next line has taken over the rest of the text (from `end` on), a line keeps only its
-// own part: every line holding the whole rest would make a text of many lines cost the square of
-// its length in memory.
-// The line's own part of the text being laid out: the first `end` units of `text`.
+// A line keeps only its own part of the text being laid out, the first `end` units of `text`:
+// every line holding the whole rest would make a text of many lines cost the square of its
+// length in memory.
 void KeepOwnText(TTFState& line, std::u16string_view text, size_t end) {
   line.text_copy.assign(text.substr(0, end));
 }
