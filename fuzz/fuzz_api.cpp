@@ -473,7 +473,9 @@ class Program {
         if (in_.ConsumeBool()) {
           // Clamped uniform knots: the common, valid case.
           for (int i = 0; i < knot_count; ++i) {
-            knots[i] = static_cast<float>(std::min(std::max(i - degree, 0), count - degree));
+            // In 64 bits: the degree may be any int, and i - degree would overflow an int.
+            const long long d = degree;
+            knots[i] = static_cast<float>(std::min(std::max(i - d, 0LL), count - d));
           }
         }
         float* xs = in_.ConsumeIntegralInRange(0, 15) == 0 ? nullptr : x.data();
