@@ -367,7 +367,10 @@ bool WithinTextLimits(const unsigned short* text, bool ex) {
   for (const auto& line : lines) text_characters += static_cast<std::size_t>(line->character_count);
   std::size_t line_count = std::max<std::size_t>(lines.size(), 1);
   std::size_t on_line = lines.empty() ? 0 : static_cast<std::size_t>(lines.back()->character_count);
-  const bool breaks = ex && Process().text_mode == 0;
+  // The append creates the first line when there is none, and a new line sets the text mode
+  // back to horizontal: after InitializeTTF a text mode set before it no longer holds.
+  const int mode = lines.empty() ? 0 : Process().text_mode;
+  const bool breaks = ex && mode == 0;
   for (std::size_t i = 0; i < units; ++i) {
     if (breaks && text[i] == 10) {
       if (++line_count > limits::kMaxTextLines) return false;

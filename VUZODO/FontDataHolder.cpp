@@ -226,7 +226,7 @@ std::unique_ptr<CharBufferHolder> FontDataHolder::BuildOvfCharacter(std::uint32_
     record->Scale(shape_scale_);
     return record;
   }
-  ReaderGlyph square = MissingGlyphSquare(UnitSize());
+  ReaderGlyph square = MissingGlyphSquare(static_cast<std::int32_t>(code), UnitSize());
   return ToRecord(square);
 }
 

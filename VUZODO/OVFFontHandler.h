@@ -77,7 +77,7 @@ class OVFFontHandler {
   // What the registry needs to build the character: copies of the glyph's outline, box
   // (0, bottom) to (e0 + e1 + e2, top) and its advance, in font units (apply ShapeScale after
   // setting the metrics). Empty when the font has no glyph with the code: the registry then
-  // uses MissingGlyphSquare(unit_size).
+  // uses MissingGlyphSquare(code, unit_size).
   std::optional<ReaderGlyph> BuildGlyph(std::int32_t code);
 
   // unit_size / h0. A height of 0 or one that is not a number would make every outline

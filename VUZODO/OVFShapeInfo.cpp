@@ -183,9 +183,13 @@ void OVFShapeInfo::Decode(const std::vector<std::uint8_t>& file) {
         consumed += 28;
         if (!AllFinite({v[0], v[1], v[2], v[3], v[4], v[5], v[6]}) || v[2] == 0.0f) break;
         const double a = v[2], phi = v[4];
-        add(new CQELEllipticalArc(NURBSPoint(v[0], v[1]),
-                                  NURBSPoint(a * std::cos(phi), a * std::sin(phi)),
-                                  static_cast<double>(v[3]) / a, v[5], v[6]));
+        const CQELEllipticalArc arc(NURBSPoint(v[0], v[1]),
+                                    NURBSPoint(a * std::cos(phi), a * std::sin(phi)),
+                                    static_cast<double>(v[3]) / a, v[5], v[6]);
+        // An arc's own transform moves only its centre, and the shape scale later leaves an
+        // ellipse alone: the placed ellipse is its flattened image, which both reach in full.
+        entities_.emplace_back(
+            arc.ToPolyLine(place.a, place.b, place.c, place.d, place.e, place.f));
         break;
       }
       case 5: {  // cubic Bezier path: n, first point, then (control, control, end) groups

@@ -516,11 +516,16 @@ std::vector<double> BuildCharacterArray(const std::vector<std::unique_ptr<TTFSta
       found = true;
       list.insert(list.end(), {kMove, dx, dy});
       const double adx = AdvanceX(line, k), ady = AdvanceY(line, k);
-      if (box != nullptr && k < line.character_boxes.size()) {
-        const CharacterBox& b = line.character_boxes[k];
-        for (int c = 0; c < 4; ++c) {
-          box[2 * c] = static_cast<float>(b.x[c] + dx);
-          box[2 * c + 1] = static_cast<float>(b.y[c] + dy);
+      if (box != nullptr) {
+        // The single-line layouts record no character box: the corners are then left as the
+        // host passed them, while the pen after the character, known from the advance, is
+        // always given.
+        if (k < line.character_boxes.size()) {
+          const CharacterBox& b = line.character_boxes[k];
+          for (int c = 0; c < 4; ++c) {
+            box[2 * c] = static_cast<float>(b.x[c] + dx);
+            box[2 * c + 1] = static_cast<float>(b.y[c] + dy);
+          }
         }
         box[8] = static_cast<float>(dx + adx);
         box[9] = static_cast<float>(dy + ady);

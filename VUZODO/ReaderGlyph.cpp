@@ -29,8 +29,9 @@ std::vector<CQELEntity*> ReaderGlyph::ReleaseOutline() {
   return std::exchange(outline, {});
 }
 
-ReaderGlyph MissingGlyphSquare(double side) {
+ReaderGlyph MissingGlyphSquare(std::int32_t code, double side) {
   ReaderGlyph glyph;
+  glyph.code = code;
   auto* square = new CQELPolyLine();  // closed as constructed
   square->AddPoint(0.0, 0.0);
   square->AddPoint(side, 0.0);

@@ -39,10 +39,11 @@ struct ReaderGlyph {
   double advance = 0.0;                        // pen advance in x; the advance in y is 0
 };
 
-// The character that stands in for a missing one: a square of side `side` (the unit size) as one
-// closed polyline through (0, 0), (side, 0), (side, side), (0, side), code 0, box (0, 0) to
-// (side, side) and advance `side`. Its metrics come out as width side, height side, left 0, top
-// side, advance side. Used unscaled: it is already in output units.
-ReaderGlyph MissingGlyphSquare(double side);
+// The character that stands in for the missing character `code`: a square of side `side` (the
+// unit size) as one closed polyline through (0, 0), (side, 0), (side, side), (0, side), box
+// (0, 0) to (side, side) and advance `side`. Its metrics come out as width side, height side,
+// left 0, top side, advance side. Used unscaled: it is already in output units. It carries the
+// code it stands in for, so that the registry finds it again instead of building another.
+ReaderGlyph MissingGlyphSquare(std::int32_t code, double side);
 
 #endif  // VUZODO_READERGLYPH_H

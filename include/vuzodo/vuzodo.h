@@ -401,7 +401,8 @@ VUZODO_API int VUZODO_CALL GetOutLines(int index, EN_ReturnType type, int** data
 
 /** All lines. index < 0: whole text, box gets the text's box as 8 floats
  *  (four corners); index >= 0: one character (counted over all lines), box
- *  gets its 4 corners and the pen after it (10 floats). Returns the number
+ *  gets its 4 corners and the pen after it (10 floats; a character of
+ *  AppendCharacters has no box: only the pen is written). Returns the number
  *  of ints including the closing -1. An array that would hold more than
  *  2^26 ints (67,108,864) is refused: `*data` gets the -1 alone, count 1. */
 VUZODO_API int VUZODO_CALL GetOutLinesEx(int index, EN_ReturnType type, int** data, float* box);

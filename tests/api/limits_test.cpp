@@ -160,6 +160,16 @@ TEST_F(Limits, ATextTakesExactlyTheLineLimit) {
   std::u16string ab = u"AB";
   EXPECT_EQ(AppendCharactersEx(U(ab)), 1);
   EXPECT_EQ(GetCharacterCount(static_cast<int>(limits::kMaxTextLines) - 1), 2);
+
+  // Vertical mode set before InitializeTTF: the append's new first line lays out horizontally
+  // again, so its line feeds start lines and count against the limit.
+  SetModeVertical();
+  InitializeTTF(1000.0f);
+  std::u16string too_many = Repeat(u'\n', limits::kMaxTextLines);
+  EXPECT_EQ(AppendCharactersEx(U(too_many)), 0);
+  EXPECT_EQ(GetTextLineCount(), 0);
+  EXPECT_EQ(AppendCharactersEx(U(feeds)), 1);
+  EXPECT_EQ(GetTextLineCount(), static_cast<int>(limits::kMaxTextLines));
 }
 
 TEST_F(Limits, WordWrapBreaksNoLinePastTheLineLimit) {

@@ -286,6 +286,14 @@ TEST_F(Layout, SimpleLayoutRecordsInkAndCellRectangles) {
   EXPECT_EQ(GetOutLines(1, EN_RT_BORDER, &data, box) > 1, true);
   DeleteTTFData(data);
   EXPECT_NEAR(box[8], Metrics('B')[kAdvanceX], 0.01);
+  // GetOutLinesEx has no character box to give here, but the pen after "B" (entered from the
+  // end of "A") is its advance all the same; the corners stay as passed.
+  float ex[10] = {7, 7, 7, 7, 7, 7, 7, 7, 7, 7};
+  ASSERT_GT(GetOutLinesEx(1, EN_RT_BORDER, &data, ex), 1);
+  DeleteTTFData(data);
+  EXPECT_NEAR(ex[8], Metrics('B')[kAdvanceX], 0.01);
+  EXPECT_EQ(ex[9], 0.0f);
+  EXPECT_TRUE(std::all_of(ex, ex + 8, [](float v) { return v == 7.0f; }));
 }
 
 // The absolute end points of the drawing records (lines and arcs) of an

@@ -3,7 +3,9 @@
 // sources (tests/ovf/data/commands.txt, tests/shx/data/shapes.shp).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "CharBufferHolder.h"
 #include "FontDataHolder.h"
@@ -59,21 +61,43 @@ class ShapeFonts : public ::testing::Test {
 }  // namespace
 
 TEST_F(ShapeFonts, OvfGlyphsAreScaledByTheUnitOverTheHeightField) {
-  // Height field 10, so one font unit is 100 output units. "L" is the line
-  // (0, 0)-(4, 8): a draw to (400, 800) from its start at the origin.
+  // Height field 10, so one font unit is 100 output units; the ink box of each glyph's draws.
+  //   L: the line (0, 0)-(4, 8).
+  //   E: ellipses a = 4, b = 2 about (6, 5) after the move by (1, 2): the upper half
+  //      (x 2..10, y 5..7) and, turned by 90 degrees, t 0..1 from (6, 9) to y 5 + 4 cos 1.
+  struct Row {
+    char16_t code;
+    int min_x, min_y, max_x, max_y;
+  };
+  const Row rows[] = {{u'L', 0, 0, 400, 800}, {u'E', 200, 500, 1000, 900}};
   UseFace(VUZODO_OVF_DATA "/commands.ovf");
-  ASSERT_EQ(AppendEx(u"L"), 1);
-  EXPECT_EQ(GetCharacterCount(-1), 1);
-  const auto points = DrawPoints(0);
-  ASSERT_EQ(points.size(), 2u);
-  EXPECT_EQ(points[0], (std::pair{0, 0}));
-  EXPECT_EQ(points[1], (std::pair{400, 800}));
-  // A code the file lacks is the missing-glyph square of side U.
+  for (const Row& r : rows) {
+    FinishText();
+    ASSERT_EQ(AppendEx(std::u16string(1, r.code)), 1);
+    const auto points = DrawPoints(0);
+    ASSERT_FALSE(points.empty());
+    int min_x = points[0].first, max_x = min_x, min_y = points[0].second, max_y = min_y;
+    for (auto [x, y] : points) {
+      min_x = std::min(min_x, x), max_x = std::max(max_x, x);
+      min_y = std::min(min_y, y), max_y = std::max(max_y, y);
+    }
+    EXPECT_EQ(min_x, r.min_x) << char(r.code);
+    EXPECT_EQ(min_y, r.min_y) << char(r.code);
+    EXPECT_EQ(max_x, r.max_x) << char(r.code);
+    EXPECT_EQ(max_y, r.max_y) << char(r.code);
+  }
+  // A code the file lacks is the missing-glyph square of side U, built once under its own code:
+  // the font lists it once however often it is asked for.
   TTFLoader& loader = TTFLoader::Instance();
   FontDataHolder* font = loader.LoadFont(Path(VUZODO_OVF_DATA "/commands.ovf"), 0);
   const CharBufferHolder* missing = loader.LoadCharacter(font, 'z');
   ASSERT_NE(missing, nullptr);
   EXPECT_EQ(missing->GetMetrics()[kAdvanceX], 1000.0);
+  ASSERT_EQ(AppendEx(u"zz"), 1);
+  int* codes = nullptr;
+  const int n = GetCustomFontRange(&codes);
+  EXPECT_EQ(std::vector<int>(codes, codes + n), (std::vector<int>{'L', 'E', 'z'}));
+  DeleteTTFData(codes);
 }
 
 TEST_F(ShapeFonts, FntFontsAreNormalisedOnTheirA) {

@@ -117,20 +117,34 @@ TEST_F(OvfCommands, CircularArc) {
 }
 
 TEST_F(OvfCommands, EllipticalArcsAtZeroAndNinetyDegrees) {
-  // The matrix translates by (1, 2); an arc's transform moves only its centre.
+  // An ellipse is placed as its flattened image under the matrix (here a move by (1, 2)), so the
+  // whole shape moves, not just its centre. Both have a = 4, b = 2 about (5, 3) + (1, 2); the
+  // points step by sweep / ceil(|sweep| / 0.0872222) and lie on the ellipse.
+  struct Row {
+    double phi;             // axis direction
+    std::size_t points;     // ceil(sweep / step) + 1
+    double x0, y0, x1, y1;  // first and last point
+    double rx, ry;          // half axes along x and y after the turn by phi
+  };
+  const Row rows[] = {
+      {0.0, 38, 10, 5, 2, 5, 4, 2},  // sweep pi: the upper half, (10, 5) to (2, 5)
+      {1.5707964, 13, 6, 9, 6 - 2 * std::sin(1.0), 5 + 4 * std::cos(1.0), 2, 4},  // sweep 1
+  };
   const OVFShapeInfo& g = Glyph('E');
   ASSERT_EQ(g.GetEntities().size(), 2u);
-  const auto& flat = Entity<CQELEllipticalArc>(g, 0, CQELEntity::kEllipticalArc);
-  ExpectPoint(flat.GetCenter(), 6, 5);
-  ExpectPoint(flat.GetAxisPoint(), 4, 0);
-  EXPECT_EQ(flat.GetRatio(), 0.5);
-  EXPECT_EQ(flat.GetSweep(), static_cast<double>(3.1415927f));
-  const auto& upright = Entity<CQELEllipticalArc>(g, 1, CQELEntity::kEllipticalArc);
-  ExpectPoint(upright.GetCenter(), 6, 5);
-  ExpectPoint(upright.GetAxisPoint(), 0, 4, 1e-6);  // (4 cos 90deg, 4 sin 90deg)
-  EXPECT_EQ(upright.GetRatio(), 0.5);
-  EXPECT_EQ(upright.GetStartAngle(), 0.0);
-  EXPECT_EQ(upright.GetSweep(), 1.0);
+  for (std::size_t i = 0; i < 2; ++i) {
+    const Row& r = rows[i];
+    const auto& poly = Entity<CQELPolyLine>(g, i, CQELEntity::kPolyLine);
+    EXPECT_EQ(poly.GetClosed(), 0) << r.phi;
+    const auto& p = poly.GetPoints();
+    ASSERT_EQ(p.size(), r.points) << r.phi;
+    ExpectPoint(p.front(), r.x0, r.y0, 1e-5);
+    ExpectPoint(p.back(), r.x1, r.y1, 1e-5);
+    for (const NURBSPoint& q : p) {
+      const double u = (q.GetX() - 6) / r.rx, v = (q.GetY() - 5) / r.ry;
+      EXPECT_NEAR(u * u + v * v, 1.0, 1e-6) << r.phi;
+    }
+  }
 }
 
 TEST_F(OvfCommands, BezierPathsFlattenedInSinglePrecision) {
@@ -259,8 +273,8 @@ TEST(OvfMissing, UnopenableFileAndTheSquare) {
   EXPECT_EQ(font.FindGlyph('A'), nullptr);
   EXPECT_EQ(font.ShapeScale(1000.0), 1.0);  // no height: outlines stay as they are
 
-  ReaderGlyph square = MissingGlyphSquare(1000.0);
-  EXPECT_EQ(square.code, 0);
+  ReaderGlyph square = MissingGlyphSquare('A', 1000.0);
+  EXPECT_EQ(square.code, 'A');
   ASSERT_EQ(square.outline.size(), 1u);
   const auto* poly = static_cast<const CQELPolyLine*>(square.outline[0]);
   EXPECT_EQ(poly->GetType(), CQELEntity::kPolyLine);
