@@ -829,6 +829,10 @@ int SetNurbPathPolyline(float* points, int n, float start) {
 // ---------------------------------------------------------------------------
 // Hatch filling: forwarded to the hatching library, lengths in output units
 // ---------------------------------------------------------------------------
+// Every value goes on as given, counts and enumerations included: the hatching
+// library reads a count <= 0 as none and decides what each value means. Only
+// floats that are not finite (or overflow once multiplied by U) are refused,
+// since nothing could be drawn from them.
 
 int AddTTFHatchPatternLine(float borderGap, borderGapDirection direction, float lineGap,
                            float angle, float baseX, float baseY, hatchStyle style,
@@ -870,9 +874,7 @@ int AddTTFHatchPatternIncremental(float borderGap, borderGapDirection direction,
   Trace("AddTTFHatchPatternIncremental(%f, %i, %f, %f, %f, %i, %i);\n", borderGap,
         static_cast<int>(direction), lineGap, startAngle, angleStep, passes,
         static_cast<int>(style));
-  if (!FiniteLengths(borderGap, lineGap) || !Finite(startAngle, angleStep) || passes < 0) {
-    return 0;
-  }
+  if (!FiniteLengths(borderGap, lineGap) || !Finite(startAngle, angleStep)) return 0;
   AddHatchPatternIncremental(ToOutput(borderGap), direction, ToOutput(lineGap), startAngle,
                              angleStep, passes, style);
   return 1;
@@ -900,7 +902,7 @@ int AddTTFHatchPatternOffsetInOut(float insideGap, int insideCount, float outsid
                                   int outsideCount) {
   Trace("AddTTFHatchPatternOffsetInOut(%f,%i,%f,%i)\n", insideGap, insideCount, outsideGap,
         outsideCount);
-  if (!FiniteLengths(insideGap, outsideGap) || insideCount < 0 || outsideCount < 0) return 0;
+  if (!FiniteLengths(insideGap, outsideGap)) return 0;
   AddHatchPatternOffsetInOut(ToOutput(insideGap), insideCount, ToOutput(outsideGap), outsideCount);
   return 1;
 }
@@ -910,7 +912,7 @@ int AddTTFHatchPatternOffsetInOutEx(float insideGap, int insideCount, float outs
                                     EN_OffsetCornerStyle corner, int miterLimit, int arcTolerance) {
   Trace("AddTTFHatchPatternOffsetInOutEx(%f,%i,%f,%i,%i);\n", insideGap, insideCount, outsideGap,
         outsideCount, static_cast<int>(corner));
-  if (!FiniteLengths(insideGap, outsideGap) || insideCount < 0 || outsideCount < 0) return 0;
+  if (!FiniteLengths(insideGap, outsideGap)) return 0;
   AddHatchPatternOffsetInOutEx(ToOutput(insideGap), insideCount, ToOutput(outsideGap), outsideCount,
                                algorithm, corner, miterLimit, arcTolerance);
   return 1;

@@ -45,15 +45,20 @@ void BasisFunctions(int i, float u, int p, const float* U, std::vector<float>& N
   }
 }
 
-// Weights positive, coordinates finite, knots finite and non-decreasing with
-// a domain [U[p], U[n + 1]] of positive length: otherwise a sample could
-// divide by a zero weight sum or the span search could fail to end.
+// Weights all of one sign and none zero, coordinates finite, knots finite
+// and non-decreasing with a domain [U[p], U[n + 1]] of positive length.
+// The basis functions are never negative and sum to 1 inside the domain, so
+// the weight sum of a sample lies between the smallest and the largest weight
+// and cannot be 0; all-negative weights give the same points as their
+// positive counterparts (numerator and sum change sign together). Weights of
+// both signs or a zero weight can make the sum 0 and a sample infinite, and
+// knots that decrease can keep the span search from ending.
 bool ValidNurbsData(int degree, int count, const float* xw, const float* yw, const float* w,
                     int knot_count, const float* knots) {
+  const bool negative = w[0] < 0.0f;
   for (int i = 0; i < count; ++i) {
-    if (!(w[i] > 0.0f) || !std::isfinite(w[i]) || !std::isfinite(xw[i]) || !std::isfinite(yw[i])) {
-      return false;
-    }
+    if (!std::isfinite(w[i]) || !std::isfinite(xw[i]) || !std::isfinite(yw[i])) return false;
+    if (w[i] == 0.0f || (w[i] < 0.0f) != negative) return false;
   }
   for (int i = 0; i < knot_count; ++i) {
     if (!std::isfinite(knots[i])) return false;
@@ -92,7 +97,7 @@ std::unique_ptr<NurbPath> NurbPath::FromNurbs(int degree, int count, const float
     }
     // A parameter that falls into an empty knot span has no basis to weigh
     // (weight sum 0); such a curve is refused rather than divided by zero.
-    if (!(sw > 0.0f)) return nullptr;
+    if (sw == 0.0f) return nullptr;
     const float x = sx / sw, y = sy / sw;
     if (!std::isfinite(x) || !std::isfinite(y)) return nullptr;
     path->samples_.push_back(PathSample{x, y, 0.0, 0.0});

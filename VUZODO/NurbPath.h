@@ -35,8 +35,8 @@ class NurbPath {
   // multiplied by their weights `w` (homogeneous form), output units; `knots`
   // has count + degree + 1 values. With `flip` the samples run backwards.
   // Returns null for input that cannot describe a curve: counts that
-  // ValidNurbs refuses, a weight that is not positive, a knot vector that
-  // decreases or has an empty domain, or anything that is not finite.
+  // ValidNurbs refuses, a zero weight or weights of both signs, a knot vector
+  // that decreases or has an empty domain, or anything that is not finite.
   static std::unique_ptr<NurbPath> FromNurbs(int degree, int count, const float* xw,
                                              const float* yw, const float* w, int knot_count,
                                              const float* knots, bool flip);

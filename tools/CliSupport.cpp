@@ -1,4 +1,7 @@
-// Text conversion shared by the subcommands.
+// Text conversion and font kinds, shared by the subcommands.
+#include <algorithm>
+#include <cctype>
+
 #include "Commands.h"
 
 namespace vuzodo_cli {
@@ -30,6 +33,16 @@ std::u16string ToUtf16(const std::string& utf8) {
     }
   }
   return out;
+}
+
+std::string FontKind(const std::string& face) {
+  std::string lower = face;
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  if (lower.ends_with(".shx")) return "SHX";
+  if (lower.ends_with(".ovf")) return "OVF";
+  if (lower.ends_with(".fnt")) return "FNT";
+  return "TrueType";
 }
 
 }  // namespace vuzodo_cli

@@ -18,6 +18,10 @@ void AddFontConvertCommand(CLI::App& app);
 // sequences are decoded leniently: the lead byte's bits are kept.
 std::u16string ToUtf16(const std::string& utf8);
 
+// The font kind a face names, by its suffix as the engine decides it: "SHX",
+// "OVF", "FNT" or "TrueType".
+std::string FontKind(const std::string& face);
+
 // The interface takes UTF-16 as unsigned short pointers.
 inline unsigned short* U16(std::u16string& s) {
   return reinterpret_cast<unsigned short*>(s.data());

@@ -69,16 +69,6 @@ int ListFonts(bool all_styles) {
   return 0;
 }
 
-std::string Kind(const std::string& face) {
-  std::string lower = face;
-  std::transform(lower.begin(), lower.end(), lower.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  if (lower.ends_with(".shx")) return "SHX";
-  if (lower.ends_with(".ovf")) return "OVF";
-  if (lower.ends_with(".fnt")) return "FNT";
-  return "TrueType";
-}
-
 // Pen position after laying out `text` on a fresh line, output units.
 double Advance(const std::u16string& text) {
   FinishText();
@@ -113,7 +103,7 @@ int CountKernedAsciiPairs() {
 }
 
 int Info(const std::string& face_name, int style) {
-  const std::string kind = Kind(face_name);
+  const std::string kind = FontKind(face_name);
   if (kind != "TrueType" && !std::ifstream(face_name, std::ios::binary)) {
     std::fprintf(stderr, "vuzodo: cannot read font file %s\n", face_name.c_str());
     return 1;

@@ -8,6 +8,7 @@
 #include <numbers>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "Commands.h"
@@ -306,12 +307,99 @@ int WriteDrawing(const RenderOptions& o, const int* data, int count, const float
   return 0;
 }
 
+// A TrueType font is scaled by a whole number of 1/U: its scale is
+// trunc(U x U / top of "A") / U, the top in whole pixels of the font realised
+// 10000 pixels high. Below U = 1000 the cut shrinks the text visibly, and at
+// very small U the scale is 0. The font's "A" is laid out once, at height 1,
+// to see how tall it comes out. Returns 2, having said why, when nothing
+// would be drawn; otherwise 0, after a warning when "A" is 1% or more short.
+int CheckUnitSize(const RenderOptions& o, std::u16string& face) {
+  if (FontKind(o.font) != "TrueType") return 0;
+  std::u16string a = u"A";
+  AppendCharactersEx(U16(a));
+  int* data = nullptr;
+  float box[8] = {0, 0, 0, 0, 0, 0, 0, 0};
+  GetOutLinesEx(-1, EN_RT_BORDER, &data, box);
+  DeleteTTFData(data);
+  FinishText();
+  const double ratio = (box[5] - box[1]) / o.unit;
+  if (!(ratio > 0.0)) {
+    std::fprintf(stderr,
+                 "vuzodo: at --unit %g the scale of %s truncates to 0 (it is a whole number of "
+                 "1/U): nothing would be drawn; use --unit 1000 or more\n",
+                 o.unit, o.font.c_str());
+    return 2;
+  }
+  if (ratio < 0.99) {
+    FontInformation info{};
+    GetFontInformation(U16(face), static_cast<EN_TTFFontStyle>(o.style), &info);
+    std::fprintf(stderr,
+                 "vuzodo: warning: at --unit %g TrueType text comes out at %.1f%% of its height "
+                 "(\"A\" of height 1 is %.4g units, not %g): the font scale is %d/%g, %.4g/%g cut "
+                 "to a whole number of 1/U; use --unit 1000 or more\n",
+                 o.unit, 100.0 * ratio, ratio * o.unit, o.unit, info.designHeight, o.unit,
+                 info.designHeight / ratio, o.unit);
+  }
+  return 0;
+}
+
+// A stroke font (SHX, FNT) hands the hatching its strokes, and strokes enclose
+// an area only where one returns to its start ("O") or several meet end to
+// end into a loop ("D"); a stroke that ends on the middle of another ("B")
+// closes nothing. Names the characters of the text that got no hatching,
+// each laid out on its own with the same settings.
+void ReportUnhatchedStrokes(const RenderOptions& o, const std::u16string& text) {
+  const std::string kind = FontKind(o.font);
+  if ((kind != "SHX" && kind != "FNT") || o.hatches.empty() || o.type == EN_RT_BORDER) return;
+  auto draws = [](EN_ReturnType type) {
+    int* data = nullptr;
+    const int n = GetOutLinesEx(-1, type, &data, nullptr);
+    bool any = false;
+    for (int p = 0; p < n && data[p] != -1 && !any; p += data[p] == 42 ? 5 : 3) {
+      any = data[p] != 40;
+    }
+    DeleteTTFData(data);
+    return any;
+  };
+  std::u16string seen, missing;
+  for (const char16_t c : text) {
+    const bool syntax = o.markup && std::u16string_view(u"_^{}").find(c) != std::u16string::npos;
+    if (syntax || c == u' ' || c == u'\t' || c == u'\n' || seen.find(c) != std::u16string::npos) {
+      continue;
+    }
+    seen += c;
+    FinishText();
+    std::u16string one(1, c);
+    AppendCharactersEx(U16(one));
+    if (!draws(EN_RT_FILL) && !draws(EN_RT_HATCH_POLYLINES)) missing += c;
+  }
+  FinishText();
+  if (missing.empty()) return;
+  std::string list;
+  for (const char16_t c : missing) {
+    if (c < 0x80) {
+      list += static_cast<char>(c);
+    } else {
+      char code[16];
+      std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(c));
+      list += code;
+    }
+    list += ' ';
+  }
+  list.pop_back();
+  std::fprintf(stderr,
+               "vuzodo: warning: %s is a stroke font, hatched only where a stroke returns to "
+               "its start or strokes meet end to end into a loop; no hatching for: %s\n",
+               o.font.c_str(), list.c_str());
+}
+
 int Render(const RenderOptions& o) {
   InitializeTTF(o.unit);
   SetDefaults();
   std::u16string face = ToUtf16(o.font), text = ToUtf16(o.text);
   SetFontFace(U16(face));
   SetFontStyle(static_cast<EN_TTFFontStyle>(o.style));
+  if (CheckUnitSize(o, face) != 0) return 2;
   if (SetTextHeight(o.height) == 0 || SetCharacterScale(o.scale[0], o.scale[1]) == 0 ||
       SetObliqueAngle(o.oblique) == 0) {
     std::fprintf(stderr, "vuzodo: height and scale must be > 0, oblique within +-1.35\n");
@@ -370,6 +458,7 @@ int Render(const RenderOptions& o) {
   if (!o.vertical && (!o.circle.empty() || !o.polyline.empty() || !o.nurbs.empty())) {
     std::printf("path position %g\n", GetPathLengthOfCharacters() / o.unit);
   }
+  ReportUnhatchedStrokes(o, text);
   FinishText();
   return 0;
 }

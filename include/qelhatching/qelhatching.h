@@ -24,7 +24,8 @@
  * end to end and closed where their ends meet within the chord tolerance;
  * arcs flattened with that tolerance (1/50 of the smallest gap in use, at
  * most U/1000); all united with the nonzero rule. Dots and chains that stay
- * open (stroke fonts) enclose nothing and get no fill.
+ * open enclose nothing and get no fill: a stroke font's character is filled
+ * only where a stroke returns to its start or strokes meet end to end.
  *
  * Output: the fill list holds the independent straight segments (CQELLine) of
  * all patterns in pattern order; the polyline list holds the chained paths

@@ -20,7 +20,7 @@
  *     return 0: SetIndentPositions, SetTextHorizontalAlign, SetTextVerticalAlign.
  *   - Misuse is refused, never a crash: a float argument that is NaN or infinite
  *     (for hatch lengths also one that becomes infinite once multiplied by U),
- *     a negative count and a null array with a positive count make the export
+ *     a negative array length and a null array with a positive length make the export
  *     give its refusal: 0 for a function with a result, nothing done for one
  *     without. Null output pointers are not written. A refused call is traced
  *     like any other. docs/decisions.md lists every case.
@@ -413,7 +413,9 @@ VUZODO_API int VUZODO_CALL GetOutLinesEx(int index, EN_ReturnType type, int** da
 VUZODO_API int VUZODO_CALL GetMultilineOutLines(int index, EN_ReturnType type, int** data,
                                                 float* box);
 
-/** Box of the whole placed text: 8 floats (four corners) into `box`. */
+/** Box of the current line's streams (outlines, hatch polylines and fill),
+ *  measured from the line's start: 4 floats, minX, minY, maxX, maxY, into
+ *  `box` (output units). */
 VUZODO_API void VUZODO_CALL GetTotalBoundingBox(float* box);
 
 /** Frees an array returned by GetOutLines, GetOutLinesEx,
@@ -499,9 +501,10 @@ VUZODO_API int VUZODO_CALL GetCustomFontRange(int** codes);
  *  length `start`. x and y are multiplied by U in place, in the caller's
  *  arrays. Returns 1; 0, changing neither the path nor the arrays, for input
  *  that cannot form a path: a null array, fewer than two control points or
- *  than degree + 1, knotCount not count + degree + 1, a weight that is not
- *  positive, a coordinate, weight, knot or start that is not finite, or
- *  decreasing knots (docs/decisions.md). */
+ *  than degree + 1, knotCount not count + degree + 1, a zero weight or weights
+ *  of both signs (all negative describe the same curve as all positive), a
+ *  coordinate, weight, knot or start that is not finite, or decreasing knots
+ *  (docs/decisions.md). */
 VUZODO_API int VUZODO_CALL SetNurbPathPoints(int degree, int count, float* x, float* y, float* w,
                                              int knotCount, float* knots, float start);
 
@@ -524,8 +527,9 @@ VUZODO_API int VUZODO_CALL SetNurbPathPolyline(float* points, int n, float start
 /* Hatch filling. Patterns are process-wide and apply to characters appended */
 /* after they were added. Lengths are user units (times U); angles radians.  */
 /* All return 1, or 0 and add nothing when a length or angle is NaN or       */
-/* infinite, a length is infinite once multiplied by U, or a count (passes,  */
-/* rings) is negative.                                                        */
+/* infinite or a length is infinite once multiplied by U. Counts and         */
+/* enumerations go to the hatching library as given; a count (passes,        */
+/* rings) <= 0 gives none.                                                   */
 /* ------------------------------------------------------------------------- */
 
 /** Parallel lines `lineGap` apart at `angle` through (baseX, baseY), inside
@@ -553,7 +557,8 @@ VUZODO_API int VUZODO_CALL AddTTFHatchPatternOptimized(float borderGap,
                                                        float lineGap, float angle, float maxLink,
                                                        hatchStyle style);
 
-/** `passes` line families at startAngle + i * angleStep. */
+/** `passes` line families at startAngle + i * angleStep (none for passes
+ *  <= 0 or > 64). */
 VUZODO_API int VUZODO_CALL AddTTFHatchPatternIncremental(float borderGap,
                                                          borderGapDirection direction,
                                                          float lineGap, float startAngle,
@@ -570,7 +575,8 @@ VUZODO_API int VUZODO_CALL AddTTFHatchPatternOffsetFillingEx(float gap, EN_Offse
                                                              EN_OffsetCornerStyle corner,
                                                              int miterLimit, int arcTolerance);
 
-/** `insideCount` rings inside and `outsideCount` rings outside the outline. */
+/** `insideCount` rings inside and `outsideCount` rings outside the outline;
+ *  a count <= 0 gives no rings on that side. */
 VUZODO_API int VUZODO_CALL AddTTFHatchPatternOffsetInOut(float insideGap, int insideCount,
                                                          float outsideGap, int outsideCount);
 

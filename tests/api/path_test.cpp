@@ -165,7 +165,9 @@ TEST_F(Path, CurvesThatCannotBeSampledAreRefusedAndTheCallersArraysKept) {
   const Curve curves[] = {
       // A zero weight at a clamped end leaves nothing to divide by there.
       {"zero weight", 1, {0, 1}, {0, 0}, {1, 0}, {0, 0, 1, 1}},
-      {"negative weight", 1, {0, 1}, {0, 0}, {1, -1}, {0, 0, 1, 1}},
+      // Weights of both signs: the weight sum 1 - 3u vanishes at u = 1/3, which no sample
+      // hits; the samples on either side would jump across the pole.
+      {"weights of both signs", 1, {0, -2}, {0, 0}, {1, -2}, {0, 0, 1, 1}},
       {"coordinate not a number", 1, {0, nan}, {0, 0}, {1, 1}, {0, 0, 1, 1}},
       {"decreasing knots", 1, {0, 1, 2}, {0, 0, 0}, {1, 1, 1}, {0, 0, 1, 0.5f, 1}},
       {"empty domain", 1, {0, 1}, {0, 0}, {1, 1}, {0, 0, 0, 0}},

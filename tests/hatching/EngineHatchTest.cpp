@@ -176,8 +176,9 @@ TEST_F(EngineHatch, WithoutTheBorderOnlyTheFillIsDrawn) {
   EXPECT_EQ(Draws(-1, EN_RT_BORDER_FILL).size(), Draws(-1, EN_RT_FILL).size());
 }
 
-TEST_F(EngineHatch, StrokeFontsGiveNoFill) {
-  // The FNT fixture: "." is a marked point, "C" arcs and a stroke, "X" strokes.
+TEST_F(EngineHatch, OpenStrokesGiveNoFill) {
+  // The FNT fixture: "." is a marked point, "C" arcs and a stroke, "X" strokes, none of them
+  // closing a loop.
   const std::u16string face = U(VUZODO_OVF_DATA "/strokes.fnt");
   SetFontFace(reinterpret_cast<unsigned short*>(const_cast<char16_t*>(face.c_str())));
   AddTTFHatchPatternLine(0, BORDER_GAP_INWARD, 0.02f, 0, 0, 0, HATCH_UNIDIRECTIONAL, EN_TRUE);
