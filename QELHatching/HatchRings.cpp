@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <tuple>
 #include <utility>
 
 #include "HatchFill.h"
@@ -66,6 +67,21 @@ double PathDistance2(const IntPoint& p, const Path& path) {
   return best;
 }
 
+// The point of `ring` nearest to `p` on edge i (from vertex i to vertex i + 1),
+// rounded to the grid.
+IntPoint PointOnEdge(const Path& ring, std::size_t i, const IntPoint& p) {
+  const IntPoint& a = ring[i];
+  const IntPoint& b = ring[(i + 1) % ring.size()];
+  const double ex = static_cast<double>(b.X - a.X), ey = static_cast<double>(b.Y - a.Y);
+  const double len2 = ex * ex + ey * ey;
+  double t =
+      len2 > 0 ? (static_cast<double>(p.X - a.X) * ex + static_cast<double>(p.Y - a.Y) * ey) / len2
+               : 0.0;
+  t = std::clamp(t, 0.0, 1.0);
+  return IntPoint(a.X + static_cast<cInt>(std::llround(t * ex)),
+                  a.Y + static_cast<cInt>(std::llround(t * ey)));
+}
+
 // The point of the closed path nearest to `p` (rounded to the grid) and the
 // edge it lies on (from vertex i to vertex i + 1).
 std::pair<std::size_t, IntPoint> NearestPoint(const Path& path, const IntPoint& p) {
@@ -75,16 +91,36 @@ std::pair<std::size_t, IntPoint> NearestPoint(const Path& path, const IntPoint& 
     const double d = SegmentDistance2(p, path[i], path[(i + 1) % path.size()]);
     if (d < best_d) best = i, best_d = d;
   }
-  const IntPoint& a = path[best];
-  const IntPoint& b = path[(best + 1) % path.size()];
-  const double ex = static_cast<double>(b.X - a.X), ey = static_cast<double>(b.Y - a.Y);
-  const double len2 = ex * ex + ey * ey;
-  double t =
-      len2 > 0 ? (static_cast<double>(p.X - a.X) * ex + static_cast<double>(p.Y - a.Y) * ey) / len2
-               : 0.0;
-  t = std::clamp(t, 0.0, 1.0);
-  return {best, IntPoint(a.X + static_cast<cInt>(std::llround(t * ex)),
-                         a.Y + static_cast<cInt>(std::llround(t * ey)))};
+  return {best, PointOnEdge(path, best, p)};
+}
+
+// Edges of the next ring tried, nearest first, for a step that stays in the band.
+constexpr std::size_t kStepCandidates = 8;
+
+// Where a spiral enters `ring` from `pen`, a point of the ring one level
+// further: the nearest point whose straight step stays in `band` (the rings
+// of both levels, so the step crosses none of them and runs between them).
+// The nearest few edges are tried; `inside` is false when none of them
+// serves, and the spiral has to break there.
+struct Step {
+  std::size_t edge = 0;
+  IntPoint entry;
+  bool inside = false;
+};
+Step StepTo(const Path& ring, const IntPoint& pen, const Paths& band) {
+  std::vector<std::pair<double, std::size_t>> edges;
+  edges.reserve(ring.size());
+  for (std::size_t i = 0; i < ring.size(); ++i) {
+    edges.emplace_back(SegmentDistance2(pen, ring[i], ring[(i + 1) % ring.size()]), i);
+  }
+  const std::size_t tried = std::min(kStepCandidates, edges.size());
+  std::partial_sort(edges.begin(), edges.begin() + static_cast<std::ptrdiff_t>(tried),
+                    edges.end());
+  for (std::size_t c = 0; c < tried; ++c) {
+    const IntPoint q = PointOnEdge(ring, edges[c].second, pen);
+    if (LinkInside(band, pen, q)) return {edges[c].second, q, true};
+  }
+  return {edges[0].second, PointOnEdge(ring, edges[0].second, pen), false};
 }
 
 struct Node {
@@ -96,15 +132,21 @@ struct Node {
 
 }  // namespace
 
-std::vector<Chain> Spirals(const std::vector<Paths>& levels, const Paths& region, bool inside_out,
-                           bool connect, const IntPoint& pen_start, bool& refused) {
+std::vector<Chain> Spirals(const std::vector<Paths>& levels,
+                           const std::vector<std::vector<Path>>& centres, const Paths& region,
+                           bool inside_out, bool connect, const IntPoint& pen_start,
+                           bool& refused) {
   // Matching rings level to level compares each ring with every vertex of the
   // level before; bounded so that a character of countless islands cannot hang.
+  // Each step checks a few candidates against the rings of two levels.
   double work = 0;
   for (std::size_t l = 1; l < levels.size(); ++l) {
-    std::size_t before = 0;
+    std::size_t before = 0, here = 0;
     for (const Path& p : levels[l - 1]) before += p.size();
-    work += static_cast<double>(levels[l].size()) * static_cast<double>(before);
+    for (const Path& p : levels[l]) here += p.size();
+    work += static_cast<double>(levels[l].size()) * static_cast<double>(before) +
+            static_cast<double>(kStepCandidates * levels[l].size()) *
+                static_cast<double>(before + here);
   }
   if (work > kMaxEdgeWork) {
     refused = true;
@@ -175,15 +217,33 @@ std::vector<Chain> Spirals(const std::vector<Paths>& levels, const Paths& region
       if (dx * dx + dy * dy < best_d) best = r, best_d = dx * dx + dy * dy;
     }
     done[best] = true;
-    // The run's spiral, broken where a step to the next ring would leave the region.
+    // The run's spiral, broken where no step to the next ring stays in the
+    // band between the two rings' levels (a step across the glyph would cross
+    // other rings, or come too close to the outline).
     std::vector<Chain> pieces(1);
+    std::size_t previous_level = 0;
     for (std::size_t node : runs[best]) {
       const Path& ring = ring_of(node);
-      const auto [edge, entry] = NearestPoint(ring, pen);
-      if (!pieces.back().points.empty() &&
-          !LinkInside(region, pieces.back().points.back(), entry)) {
-        pieces.emplace_back();
+      std::size_t edge = 0;
+      IntPoint entry;
+      if (pieces.back().points.empty()) {
+        std::tie(edge, entry) = NearestPoint(ring, pen);
+      } else {
+        Paths band = levels[previous_level];
+        const Paths& next = levels[nodes[node].level];
+        band.insert(band.end(), next.begin(), next.end());
+        // The centre lines between the two levels are walls too: each goes in
+        // there and back, a closed path of no area.
+        for (const Path& line : centres[std::min(previous_level, nodes[node].level)]) {
+          Path wall = line;
+          wall.insert(wall.end(), line.rbegin() + 1, line.rend() - 1);
+          band.push_back(std::move(wall));
+        }
+        const Step step = StepTo(ring, pen, band);
+        edge = step.edge, entry = step.entry;
+        if (!step.inside) pieces.emplace_back();
       }
+      previous_level = nodes[node].level;
       Path& path = pieces.back().points;
       auto add = [&path](const IntPoint& q) {
         if (path.empty() || !(path.back() == q)) path.push_back(q);
@@ -207,6 +267,181 @@ std::vector<Chain> Spirals(const std::vector<Paths>& levels, const Paths& region
     }
   }
   return spirals;
+}
+
+}  // namespace qelhatching
+
+namespace qelhatching {
+
+namespace {
+
+double PathLength(const Path& path) {
+  double length = 0;
+  for (std::size_t i = 1; i < path.size(); ++i) {
+    length += std::hypot(static_cast<double>(path[i].X - path[i - 1].X),
+                         static_cast<double>(path[i].Y - path[i - 1].Y));
+  }
+  return length;
+}
+
+// `count` + 1 points evenly spaced along the open path, ends included.
+std::vector<std::pair<double, double>> Resample(const Path& path, std::size_t count) {
+  std::vector<std::pair<double, double>> out;
+  const double length = PathLength(path);
+  std::size_t edge = 0;
+  double done = 0;  // length of the edges before `edge`
+  for (std::size_t i = 0; i <= count; ++i) {
+    const double at = length * static_cast<double>(i) / static_cast<double>(count);
+    while (edge + 2 < path.size()) {
+      const double e = std::hypot(static_cast<double>(path[edge + 1].X - path[edge].X),
+                                  static_cast<double>(path[edge + 1].Y - path[edge].Y));
+      if (done + e >= at) break;
+      done += e, ++edge;
+    }
+    const IntPoint& a = path[edge];
+    const IntPoint& b = path[std::min(edge + 1, path.size() - 1)];
+    const double e = std::hypot(static_cast<double>(b.X - a.X), static_cast<double>(b.Y - a.Y));
+    const double t = e > 0 ? std::clamp((at - done) / e, 0.0, 1.0) : 0.0;
+    out.emplace_back(static_cast<double>(a.X) + t * static_cast<double>(b.X - a.X),
+                     static_cast<double>(a.Y) + t * static_cast<double>(b.Y - a.Y));
+  }
+  return out;
+}
+
+// The line halfway between two sides of a thin strip, each given from the
+// same end to the same other end: points at equal shares of their lengths
+// averaged, about `spacing` apart.
+Path Midline(const Path& one, const Path& other, double spacing) {
+  const double length = std::max(PathLength(one), PathLength(other));
+  const auto count = static_cast<std::size_t>(std::clamp(length / spacing, 1.0, 1e5));
+  const auto a = Resample(one, count), b = Resample(other, count);
+  Path line;
+  for (std::size_t i = 0; i <= count; ++i) {
+    const IntPoint q(static_cast<cInt>(std::llround((a[i].first + b[i].first) / 2)),
+                     static_cast<cInt>(std::llround((a[i].second + b[i].second) / 2)));
+    if (line.empty() || !(line.back() == q)) line.push_back(q);
+  }
+  return line;
+}
+
+// Cuts the loops out of an open line: where two of its edges cross, the
+// part between them is replaced by the crossing point. Lines of more than
+// kMaxLoopCheck points are left as they are (the check is quadratic).
+constexpr std::size_t kMaxLoopCheck = 4000;
+void RemoveLoops(Path& line) {
+  if (line.size() > kMaxLoopCheck) return;
+  for (std::size_t i = 0; i + 1 < line.size(); ++i) {
+    const double ax = static_cast<double>(line[i].X), ay = static_cast<double>(line[i].Y);
+    const double dx = static_cast<double>(line[i + 1].X) - ax;
+    const double dy = static_cast<double>(line[i + 1].Y) - ay;
+    for (std::size_t j = line.size() - 2; j > i + 1; --j) {
+      const double px = static_cast<double>(line[j].X), py = static_cast<double>(line[j].Y);
+      const double ex = static_cast<double>(line[j + 1].X) - px;
+      const double ey = static_cast<double>(line[j + 1].Y) - py;
+      const double denom = dx * ey - dy * ex;
+      if (denom == 0.0 || (i == 0 && j + 2 == line.size() && line.front() == line.back())) {
+        continue;  // parallel, or the two edges where a closed line meets itself
+      }
+      const double s = ((px - ax) * ey - (py - ay) * ex) / denom;
+      const double r = ((px - ax) * dy - (py - ay) * dx) / denom;
+      if (s < 0 || s > 1 || r < 0 || r > 1) continue;
+      const IntPoint x(static_cast<cInt>(std::llround(ax + s * dx)),
+                       static_cast<cInt>(std::llround(ay + s * dy)));
+      line.erase(line.begin() + static_cast<std::ptrdiff_t>(i) + 1,
+                 line.begin() + static_cast<std::ptrdiff_t>(j) + 1);
+      line.insert(line.begin() + static_cast<std::ptrdiff_t>(i) + 1, x);
+      break;
+    }
+  }
+}
+
+std::size_t Farthest(const Path& path, const IntPoint& from) {
+  std::size_t best = 0;
+  double best_d = -1;
+  for (std::size_t i = 0; i < path.size(); ++i) {
+    const double dx = static_cast<double>(path[i].X - from.X);
+    const double dy = static_cast<double>(path[i].Y - from.Y);
+    if (dx * dx + dy * dy > best_d) best = i, best_d = dx * dx + dy * dy;
+  }
+  return best;
+}
+
+// The centre line of one thin piece: a strip without holes runs between its
+// two farthest-apart points, its sides averaged; a strip round a hole (the
+// last level of an "O") gives a closed line between its outer side and the hole.
+Path PieceCentre(const ClipperLib::PolyNode& piece, double spacing) {
+  const Path& contour = piece.Contour;
+  if (!piece.Childs.empty()) {
+    Path hole = piece.Childs[0]->Contour;
+    std::reverse(hole.begin(), hole.end());  // the same way round as the outer side
+    std::rotate(hole.begin(),
+                hole.begin() + static_cast<std::ptrdiff_t>(NearestPoint(hole, contour[0]).first),
+                hole.end());
+    Path outer = contour;
+    outer.push_back(contour[0]);
+    hole.push_back(hole[0]);
+    return Midline(outer, hole, spacing);
+  }
+  const std::size_t a = Farthest(contour, contour[0]);
+  const std::size_t b = Farthest(contour, contour[a]);
+  Path forward, backward;
+  for (std::size_t i = a;; i = (i + 1) % contour.size()) {
+    forward.push_back(contour[i]);
+    if (i == b) break;
+  }
+  for (std::size_t i = a;; i = (i + contour.size() - 1) % contour.size()) {
+    backward.push_back(contour[i]);
+    if (i == b) break;
+  }
+  return Midline(forward, backward, spacing);
+}
+
+}  // namespace
+
+std::vector<Path> CentreLines(const Paths& outer, const Paths& inner, double gap,
+                              double arc_tolerance) {
+  OffsetSetup round;
+  round.join = ClipperLib::jtRound;
+  round.arc_tolerance = arc_tolerance;
+  round.cleanup = true;
+  // What rings `outer` and `inner` leave unmarked: deeper than half a gap
+  // inside the one and farther than half a gap from the other.
+  const Paths deep = OffsetPaths(outer, -gap / 2, round);
+  if (deep.empty()) return {};
+  ClipperLib::Clipper core;
+  core.AddPaths(deep, ClipperLib::ptSubject, true);
+  if (!inner.empty()) core.AddPaths(OffsetPaths(inner, gap / 2, round), ClipperLib::ptClip, true);
+  ClipperLib::PolyTree tree;
+  core.Execute(ClipperLib::ctDifference, tree, ClipperLib::pftNonZero, ClipperLib::pftNonZero);
+  Paths lines;
+  for (const ClipperLib::PolyNode* node = tree.GetFirst(); node != nullptr; node = node->GetNext()) {
+    // Pieces smaller than a square half a gap wide are the corners that
+    // mitred rings keep and round margins cut off; the marks cover them.
+    if (node->IsHole() || node->Contour.size() < 3 ||
+        std::fabs(ClipperLib::Area(node->Contour)) < gap * gap / 4) {
+      continue;
+    }
+    Path line = PieceCentre(*node, gap / 8);
+    if (line.size() < 2) continue;
+    RemoveLoops(line);
+    // Kept inside its piece: the averaged sides of a bent piece may cut a
+    // corner, and the piece keeps half a gap from both rings.
+    ClipperLib::Clipper clip;
+    clip.AddPath(line, ClipperLib::ptSubject, false);
+    clip.AddPath(node->Contour, ClipperLib::ptClip, true);
+    for (const ClipperLib::PolyNode* hole : node->Childs) {
+      clip.AddPath(hole->Contour, ClipperLib::ptClip, true);
+    }
+    ClipperLib::PolyTree kept;
+    clip.Execute(ClipperLib::ctIntersection, kept, ClipperLib::pftNonZero,
+                 ClipperLib::pftNonZero);
+    Paths inside;
+    ClipperLib::OpenPathsFromPolyTree(kept, inside);
+    for (Path& piece : inside) {
+      if (piece.size() >= 2) lines.push_back(std::move(piece));
+    }
+  }
+  return lines;
 }
 
 }  // namespace qelhatching
