@@ -182,9 +182,10 @@ bool Rings(const Paths& region, double gap, int sign, long long count, const Off
 // `outer`, one level, with `inner` the next level or empty), the centre lines
 // of what both leave unmarked: the strip deeper than half a gap inside `outer`
 // and farther than half a gap from `inner`, as open lines (a closed one round
-// a hole starts and ends at the same point). They keep half a gap from both.
+// a hole starts and ends at the same point). They keep half a gap from both;
+// their points stay two output units (`resolution` Clipper units each) apart.
 std::vector<Path> CentreLines(const Paths& outer, const Paths& inner, double gap,
-                              double arc_tolerance);
+                              double arc_tolerance, double resolution);
 
 // The rings of `levels` joined into spirals (one per unbranched run of nested
 // rings), in travel order from `pen`; a step from one ring to the next stays
@@ -192,9 +193,15 @@ std::vector<Path> CentreLines(const Paths& outer, const Paths& inner, double gap
 // centre lines below each level, see CentreLines), else the spiral breaks
 // there; `inside_out` starts each on its innermost ring; `connect` joins the
 // spirals where the straight link stays inside `region`.
+struct SpiralSetup {
+  double gap = 0;          // Clipper units between the levels; a step is at most two gaps
+  double resolution = 10;  // Clipper units per output unit: a step keeps that from other rings
+  bool inside_out = false;
+  bool connect = false;
+};
 std::vector<Chain> Spirals(const std::vector<Paths>& levels,
                            const std::vector<std::vector<Path>>& centres, const Paths& region,
-                           bool inside_out, bool connect, const IntPoint& pen, bool& refused);
+                           const SpiralSetup& setup, const IntPoint& pen, bool& refused);
 
 // ---- travel order ----
 

@@ -80,7 +80,7 @@ std::vector<std::vector<Path>> CollapseLines(const Region& region, const std::ve
   std::vector<std::vector<Path>> lines(levels.size());
   for (std::size_t k = 0; k < levels.size(); ++k) {
     lines[k] = CentreLines(levels[k], k + 1 < levels.size() ? levels[k + 1] : Paths{}, units,
-                           tolerance);
+                           tolerance, region.frame.Units(1.0));
   }
   return lines;
 }
@@ -198,8 +198,9 @@ void Apply(const Region& region, const HelixPattern& p, PatternOutput& out) {
   }
   IntPoint pen = region.paths[0][0];
   if (p.style == 1) AddOrdered(std::move(centres), pen, out);
-  std::vector<Chain> spirals =
-      Spirals(levels, lines, region.paths, p.style == 1, p.connect, pen, out.refused);
+  const SpiralSetup setup{region.frame.Units(p.gap), region.frame.Units(1.0), p.style == 1,
+                          p.connect};
+  std::vector<Chain> spirals = Spirals(levels, lines, region.paths, setup, pen, out.refused);
   if (!spirals.empty()) pen = spirals.back().points.back();
   out.chains.insert(out.chains.end(), std::make_move_iterator(spirals.begin()),
                     std::make_move_iterator(spirals.end()));

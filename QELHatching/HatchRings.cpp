@@ -97,17 +97,42 @@ std::pair<std::size_t, IntPoint> NearestPoint(const Path& path, const IntPoint& 
 // Edges of the next ring tried, nearest first, for a step that stays in the band.
 constexpr std::size_t kStepCandidates = 8;
 
+// True when a vertex of `paths` lies within `clearance` of the inside of the
+// segment a-b, apart from those within twice that of either end: a step that
+// grazes a ring so closely would cross it once the host rounds the points.
+bool Grazes(const Paths& paths, const IntPoint& a, const IntPoint& b, double clearance) {
+  const double ax = static_cast<double>(a.X), ay = static_cast<double>(a.Y);
+  const double dx = static_cast<double>(b.X) - ax, dy = static_cast<double>(b.Y) - ay;
+  const double len2 = dx * dx + dy * dy;
+  if (len2 == 0) return false;
+  const double near2 = 4 * clearance * clearance;
+  for (const Path& path : paths) {
+    for (const IntPoint& v : path) {
+      const double vx = static_cast<double>(v.X) - ax, vy = static_cast<double>(v.Y) - ay;
+      const double t = (vx * dx + vy * dy) / len2;
+      if (t <= 0 || t >= 1) continue;
+      const double bx = vx - dx, by = vy - dy;
+      if (vx * vx + vy * vy < near2 || bx * bx + by * by < near2) continue;
+      const double cross = vx * dy - vy * dx;
+      if (cross * cross < clearance * clearance * len2) return true;
+    }
+  }
+  return false;
+}
+
 // Where a spiral enters `ring` from `pen`, a point of the ring one level
-// further: the nearest point whose straight step stays in `band` (the rings
-// of both levels, so the step crosses none of them and runs between them).
-// The nearest few edges are tried; `inside` is false when none of them
-// serves, and the spiral has to break there.
+// further: the nearest point whose straight step, at most `max_step` long,
+// stays in `band` (the rings of both levels and the centre lines between
+// them, so the step crosses none of them and runs between them) and keeps
+// `clearance` from their vertices. The nearest few edges are tried; `inside`
+// is false when none of them serves, and the spiral has to break there.
 struct Step {
   std::size_t edge = 0;
   IntPoint entry;
   bool inside = false;
 };
-Step StepTo(const Path& ring, const IntPoint& pen, const Paths& band) {
+Step StepTo(const Path& ring, const IntPoint& pen, const Paths& band, double max_step,
+            double clearance) {
   std::vector<std::pair<double, std::size_t>> edges;
   edges.reserve(ring.size());
   for (std::size_t i = 0; i < ring.size(); ++i) {
@@ -116,9 +141,11 @@ Step StepTo(const Path& ring, const IntPoint& pen, const Paths& band) {
   const std::size_t tried = std::min(kStepCandidates, edges.size());
   std::partial_sort(edges.begin(), edges.begin() + static_cast<std::ptrdiff_t>(tried),
                     edges.end());
-  for (std::size_t c = 0; c < tried; ++c) {
+  for (std::size_t c = 0; c < tried && edges[c].first <= max_step * max_step; ++c) {
     const IntPoint q = PointOnEdge(ring, edges[c].second, pen);
-    if (LinkInside(band, pen, q)) return {edges[c].second, q, true};
+    if (LinkInside(band, pen, q) && !Grazes(band, pen, q, clearance)) {
+      return {edges[c].second, q, true};
+    }
   }
   return {edges[0].second, PointOnEdge(ring, edges[0].second, pen), false};
 }
@@ -134,8 +161,8 @@ struct Node {
 
 std::vector<Chain> Spirals(const std::vector<Paths>& levels,
                            const std::vector<std::vector<Path>>& centres, const Paths& region,
-                           bool inside_out, bool connect, const IntPoint& pen_start,
-                           bool& refused) {
+                           const SpiralSetup& setup, const IntPoint& pen_start, bool& refused) {
+  const bool inside_out = setup.inside_out, connect = setup.connect;
   // Matching rings level to level compares each ring with every vertex of the
   // level before; bounded so that a character of countless islands cannot hang.
   // Each step checks a few candidates against the rings of two levels.
@@ -239,7 +266,7 @@ std::vector<Chain> Spirals(const std::vector<Paths>& levels,
           wall.insert(wall.end(), line.rbegin() + 1, line.rend() - 1);
           band.push_back(std::move(wall));
         }
-        const Step step = StepTo(ring, pen, band);
+        const Step step = StepTo(ring, pen, band, 2 * setup.gap, setup.resolution);
         edge = step.edge, entry = step.entry;
         if (!step.inside) pieces.emplace_back();
       }
@@ -310,8 +337,10 @@ std::vector<std::pair<double, double>> Resample(const Path& path, std::size_t co
 
 // The line halfway between two sides of a thin strip, each given from the
 // same end to the same other end: points at equal shares of their lengths
-// averaged, about `spacing` apart.
-Path Midline(const Path& one, const Path& other, double spacing) {
+// averaged, about `spacing` apart and never nearer than `min_step` (where the
+// sides' shares drift apart, closer points would zigzag within the host's
+// rounding and cross there).
+Path Midline(const Path& one, const Path& other, double spacing, double min_step) {
   const double length = std::max(PathLength(one), PathLength(other));
   const auto count = static_cast<std::size_t>(std::clamp(length / spacing, 1.0, 1e5));
   const auto a = Resample(one, count), b = Resample(other, count);
@@ -319,7 +348,13 @@ Path Midline(const Path& one, const Path& other, double spacing) {
   for (std::size_t i = 0; i <= count; ++i) {
     const IntPoint q(static_cast<cInt>(std::llround((a[i].first + b[i].first) / 2)),
                      static_cast<cInt>(std::llround((a[i].second + b[i].second) / 2)));
-    if (line.empty() || !(line.back() == q)) line.push_back(q);
+    if (!line.empty() && std::hypot(static_cast<double>(q.X - line.back().X),
+                                    static_cast<double>(q.Y - line.back().Y)) < min_step) {
+      if (i < count || line.size() == 1) continue;
+      line.back() = q;  // the end stays where the strip ends
+      continue;
+    }
+    line.push_back(q);
   }
   return line;
 }
@@ -369,7 +404,7 @@ std::size_t Farthest(const Path& path, const IntPoint& from) {
 // The centre line of one thin piece: a strip without holes runs between its
 // two farthest-apart points, its sides averaged; a strip round a hole (the
 // last level of an "O") gives a closed line between its outer side and the hole.
-Path PieceCentre(const ClipperLib::PolyNode& piece, double spacing) {
+Path PieceCentre(const ClipperLib::PolyNode& piece, double spacing, double min_step) {
   const Path& contour = piece.Contour;
   if (!piece.Childs.empty()) {
     Path hole = piece.Childs[0]->Contour;
@@ -380,7 +415,7 @@ Path PieceCentre(const ClipperLib::PolyNode& piece, double spacing) {
     Path outer = contour;
     outer.push_back(contour[0]);
     hole.push_back(hole[0]);
-    return Midline(outer, hole, spacing);
+    return Midline(outer, hole, spacing, min_step);
   }
   const std::size_t a = Farthest(contour, contour[0]);
   const std::size_t b = Farthest(contour, contour[a]);
@@ -393,13 +428,13 @@ Path PieceCentre(const ClipperLib::PolyNode& piece, double spacing) {
     backward.push_back(contour[i]);
     if (i == b) break;
   }
-  return Midline(forward, backward, spacing);
+  return Midline(forward, backward, spacing, min_step);
 }
 
 }  // namespace
 
 std::vector<Path> CentreLines(const Paths& outer, const Paths& inner, double gap,
-                              double arc_tolerance) {
+                              double arc_tolerance, double resolution) {
   OffsetSetup round;
   round.join = ClipperLib::jtRound;
   round.arc_tolerance = arc_tolerance;
@@ -421,7 +456,7 @@ std::vector<Path> CentreLines(const Paths& outer, const Paths& inner, double gap
         std::fabs(ClipperLib::Area(node->Contour)) < gap * gap / 4) {
       continue;
     }
-    Path line = PieceCentre(*node, gap / 8);
+    Path line = PieceCentre(*node, gap / 8, 2 * resolution);
     if (line.size() < 2) continue;
     RemoveLoops(line);
     // Kept inside its piece: the averaged sides of a bent piece may cut a
