@@ -105,6 +105,10 @@ OffsetSetup ResolveOffset(const OffsetOptions& options, const Region& region);
 // The paths grown (delta > 0) or shrunk (delta < 0) by |delta| Clipper units.
 Paths OffsetPaths(const Paths& paths, double delta, const OffsetSetup& setup);
 
+// Removes the tips of a closed path that turn back within `width` of the
+// line through their neighbours (narrower than the host's rounding).
+void RemoveSpikes(Path& path, double width);
+
 // True when `p` lies inside the region or on its border.
 bool InsideRegion(const Paths& region, const IntPoint& p);
 

@@ -204,8 +204,6 @@ OffsetSetup ResolveOffset(const OffsetOptions& options, const Region& region) {
   return setup;
 }
 
-namespace {
-
 // Removes the spikes of a closed path: vertices where the path turns back by
 // more than a right angle and whose tip lies within `width` of the line
 // through its neighbours. Such a tip, narrower than the output's resolution,
@@ -236,8 +234,6 @@ void RemoveSpikes(Path& path, double width) {
     path = std::move(kept);
   }
 }
-
-}  // namespace
 
 Paths OffsetPaths(const Paths& paths, double delta, const OffsetSetup& setup) {
   Paths out;

@@ -401,6 +401,43 @@ std::size_t Farthest(const Path& path, const IntPoint& from) {
   return best;
 }
 
+// True when a vertex of the closed path lies within `clearance` of an edge
+// other than its own two. Paths longer than kMaxLoopCheck count as pinched.
+bool Pinched(const Path& loop, double clearance) {
+  const std::size_t n = loop.size();
+  if (n > kMaxLoopCheck) return true;
+  for (std::size_t i = 0; i < n; ++i) {
+    for (std::size_t j = 0; j < n; ++j) {
+      if (j == i || (j + 1) % n == i) continue;
+      if (SegmentDistance2(loop[i], loop[j], loop[(j + 1) % n]) < clearance * clearance) {
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+// The two sides of a strip without holes, split at its farthest-apart
+// points, are about as long as each other; a fork makes one much longer. A
+// strip round more than one hole forks too.
+bool Branched(const ClipperLib::PolyNode& piece) {
+  if (piece.Childs.size() > 1) return true;
+  if (piece.Childs.size() == 1) return false;
+  const Path& contour = piece.Contour;
+  const std::size_t a = Farthest(contour, contour[0]);
+  const std::size_t b = Farthest(contour, contour[a]);
+  double one = 0, other = 0;
+  for (std::size_t i = a; i != b; i = (i + 1) % contour.size()) {
+    const IntPoint& p = contour[i];
+    const IntPoint& q = contour[(i + 1) % contour.size()];
+    one += std::hypot(static_cast<double>(q.X - p.X), static_cast<double>(q.Y - p.Y));
+  }
+  Path closed = contour;
+  closed.push_back(contour.front());
+  other = PathLength(closed) - one;
+  return std::max(one, other) > 1.3 * std::min(one, other);
+}
+
 // The centre line of one thin piece: a strip without holes runs between its
 // two farthest-apart points, its sides averaged; a strip round a hole (the
 // last level of an "O") gives a closed line between its outer side and the hole.
@@ -455,6 +492,27 @@ std::vector<Path> CentreLines(const Paths& outer, const Paths& inner, double gap
     if (node->IsHole() || node->Contour.size() < 3 ||
         std::fabs(ClipperLib::Area(node->Contour)) < gap * gap / 4) {
       continue;
+    }
+    if (Branched(*node)) {
+      // No one line runs down a strip that forks (the bar and the arm of an
+      // "A"): its own outline marks it, a closed ring less than a gap wide,
+      // its tips narrower than two output units trimmed. Where its sides
+      // still come within a unit of each other, the host's rounding would
+      // cross them, and the averaged line serves instead.
+      Paths loops{node->Contour};
+      for (const ClipperLib::PolyNode* hole : node->Childs) loops.push_back(hole->Contour);
+      bool pinched = false;
+      for (Path& loop : loops) {
+        RemoveSpikes(loop, 2 * resolution);
+        pinched = pinched || loop.size() < 3 || Pinched(loop, resolution);
+      }
+      if (!pinched) {
+        for (Path& loop : loops) {
+          loop.push_back(loop.front());
+          lines.push_back(std::move(loop));
+        }
+        continue;
+      }
     }
     Path line = PieceCentre(*node, gap / 8, 2 * resolution);
     if (line.size() < 2) continue;

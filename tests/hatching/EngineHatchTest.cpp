@@ -184,7 +184,7 @@ TEST_F(EngineHatch, RingHatchesKeepTheirGapAndNeverCross) {
       // a helix step went to the nearest point of the next ring, across the bowl
       {"Liberation Serif", "O", EN_HELIX_OUTSIDE_IN, EN_CORNER_ROUND, 0.2f, 0},
       // the last chord of a round corner took one and a half steps
-      {"Liberation Serif", "A", -1, EN_CORNER_ROUND, 0.1f, 3},
+      {"Liberation Sans", "A", -1, EN_CORNER_ROUND, 0.1f, 3},
       // the direct offset left tips narrower than a unit, crossed once rounded
       {"Nimbus Sans", "R", -1, EN_CORNER_BEVEL, 0.1f, 0},
   };
