@@ -139,8 +139,7 @@ Step StepTo(const Path& ring, const IntPoint& pen, const Paths& band, double max
     edges.emplace_back(SegmentDistance2(pen, ring[i], ring[(i + 1) % ring.size()]), i);
   }
   const std::size_t tried = std::min(kStepCandidates, edges.size());
-  std::partial_sort(edges.begin(), edges.begin() + static_cast<std::ptrdiff_t>(tried),
-                    edges.end());
+  std::partial_sort(edges.begin(), edges.begin() + static_cast<std::ptrdiff_t>(tried), edges.end());
   for (std::size_t c = 0; c < tried && edges[c].first <= max_step * max_step; ++c) {
     const IntPoint q = PointOnEdge(ring, edges[c].second, pen);
     if (LinkInside(band, pen, q) && !Grazes(band, pen, q, clearance)) {
@@ -486,7 +485,8 @@ std::vector<Path> CentreLines(const Paths& outer, const Paths& inner, double gap
   ClipperLib::PolyTree tree;
   core.Execute(ClipperLib::ctDifference, tree, ClipperLib::pftNonZero, ClipperLib::pftNonZero);
   Paths lines;
-  for (const ClipperLib::PolyNode* node = tree.GetFirst(); node != nullptr; node = node->GetNext()) {
+  for (const ClipperLib::PolyNode* node = tree.GetFirst(); node != nullptr;
+       node = node->GetNext()) {
     // Pieces smaller than a square half a gap wide are the corners that
     // mitred rings keep and round margins cut off; the marks cover them.
     if (node->IsHole() || node->Contour.size() < 3 ||
@@ -526,8 +526,7 @@ std::vector<Path> CentreLines(const Paths& outer, const Paths& inner, double gap
       clip.AddPath(hole->Contour, ClipperLib::ptClip, true);
     }
     ClipperLib::PolyTree kept;
-    clip.Execute(ClipperLib::ctIntersection, kept, ClipperLib::pftNonZero,
-                 ClipperLib::pftNonZero);
+    clip.Execute(ClipperLib::ctIntersection, kept, ClipperLib::pftNonZero, ClipperLib::pftNonZero);
     Paths inside;
     ClipperLib::OpenPathsFromPolyTree(kept, inside);
     for (Path& piece : inside) {

@@ -146,8 +146,8 @@ namespace {
 double PointSegment(const Pt& p, const Record& s) {
   const double ex = s.to.first - s.from.first, ey = s.to.second - s.from.second;
   const double len2 = ex * ex + ey * ey;
-  double t = len2 > 0 ? ((p.first - s.from.first) * ex + (p.second - s.from.second) * ey) / len2
-                      : 0;
+  double t =
+      len2 > 0 ? ((p.first - s.from.first) * ex + (p.second - s.from.second) * ey) / len2 : 0;
   t = std::fmax(0.0, std::fmin(1.0, t));
   return std::hypot(s.from.first + t * ex - p.first, s.from.second + t * ey - p.second);
 }
@@ -167,10 +167,10 @@ bool Crosses(const Record& a, const Record& b) {
 struct RingCase {
   const char* face;
   const char* letter;
-  int helix;     // -1 offset filling, else the helix style
-  int corner;    // EN_OffsetCornerStyle
-  float gap;     // user units
-  int arc;       // arc tolerance, thousandths of U (0: the chord tolerance)
+  int helix;   // -1 offset filling, else the helix style
+  int corner;  // EN_OffsetCornerStyle
+  float gap;   // user units
+  int arc;     // arc tolerance, thousandths of U (0: the chord tolerance)
 };
 
 }  // namespace
@@ -212,7 +212,7 @@ TEST_F(EngineHatch, RingHatchesKeepTheirGapAndNeverCross) {
     for (std::size_t i = 0; i < hatch.size(); ++i) {
       for (const Record& o : outline) {
         clearance = std::min({clearance, PointSegment(hatch[i].from, o),
-                               PointSegment(hatch[i].to, o), PointSegment(o.to, hatch[i])});
+                              PointSegment(hatch[i].to, o), PointSegment(o.to, hatch[i])});
       }
       for (std::size_t j = i + 1; j < hatch.size(); ++j) crossings += Crosses(hatch[i], hatch[j]);
     }

@@ -44,8 +44,8 @@ bool PassesBy(const Poly& p, double x, double y, double tol) {
     const auto [ax, ay] = p.points[i];
     const auto [bx, by] = p.points[i + 1];
     const double ex = bx - ax, ey = by - ay, len2 = ex * ex + ey * ey;
-    const double t = len2 > 0 ? std::fmax(0, std::fmin(1, ((x - ax) * ex + (y - ay) * ey) / len2))
-                              : 0;
+    const double t =
+        len2 > 0 ? std::fmax(0, std::fmin(1, ((x - ax) * ex + (y - ay) * ey) / len2)) : 0;
     if (std::hypot(ax + t * ex - x, ay + t * ey - y) <= tol) return true;
   }
   return false;
