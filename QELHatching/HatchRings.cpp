@@ -496,12 +496,14 @@ std::vector<Path> CentreLines(const Paths& outer, const Paths& inner, double gap
     if (Branched(*node)) {
       // No one line runs down a strip that forks (the bar and the arm of an
       // "A"): its own outline marks it, a closed ring less than a gap wide,
-      // its tips narrower than two output units trimmed. Where its sides
-      // still come within a unit of each other, the host's rounding would
-      // cross them, and the averaged line serves instead.
-      Paths loops{node->Contour};
-      for (const ClipperLib::PolyNode* hole : node->Childs) loops.push_back(hole->Contour);
-      bool pinched = false;
+      // drawn one output unit inside so that its sides stay apart where the
+      // strip is narrowest. Where they still come within a unit of each
+      // other, the host's rounding would cross them, and the averaged line
+      // serves instead.
+      Paths piece{node->Contour};
+      for (const ClipperLib::PolyNode* hole : node->Childs) piece.push_back(hole->Contour);
+      Paths loops = OffsetPaths(piece, -resolution, round);
+      bool pinched = loops.empty();
       for (Path& loop : loops) {
         RemoveSpikes(loop, 2 * resolution);
         pinched = pinched || loop.size() < 3 || Pinched(loop, resolution);
