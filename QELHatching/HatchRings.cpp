@@ -355,6 +355,21 @@ Path Midline(const Path& one, const Path& other, double spacing, double min_step
     }
     line.push_back(q);
   }
+  // Where the line turns back within two units of itself the host's
+  // rounding would cross it: those tips go.
+  for (std::size_t i = 1; i + 1 < line.size();) {
+    const IntPoint &a = line[i - 1], &b = line[i], &c = line[i + 1];
+    const double ux = static_cast<double>(b.X - a.X), uy = static_cast<double>(b.Y - a.Y);
+    const double wx = static_cast<double>(c.X - b.X), wy = static_cast<double>(c.Y - b.Y);
+    const double base = std::hypot(ux + wx, uy + wy);
+    if (ux * wx + uy * wy < 0 &&
+        (base == 0 || std::fabs((ux + wx) * uy - (uy + wy) * ux) < min_step * base)) {
+      line.erase(line.begin() + static_cast<std::ptrdiff_t>(i));
+      if (i > 1) --i;
+    } else {
+      ++i;
+    }
+  }
   return line;
 }
 
