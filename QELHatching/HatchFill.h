@@ -98,11 +98,16 @@ struct OffsetSetup {
   double miter_limit = 2.0;  // multiples of the offset distance
   double arc_tolerance = 1;  // Clipper units
   bool cleanup = false;      // remove self-intersections and slivers afterwards
+  double resolution = 10;    // Clipper units per output unit (the host's rounding step)
 };
 OffsetSetup ResolveOffset(const OffsetOptions& options, const Region& region);
 
 // The paths grown (delta > 0) or shrunk (delta < 0) by |delta| Clipper units.
 Paths OffsetPaths(const Paths& paths, double delta, const OffsetSetup& setup);
+
+// Removes the tips of a closed path that turn back within `width` of the
+// line through their neighbours (narrower than the host's rounding).
+void RemoveSpikes(Path& path, double width);
 
 // True when `p` lies inside the region or on its border.
 bool InsideRegion(const Paths& region, const IntPoint& p);
@@ -177,11 +182,30 @@ void HatchLines(const Paths& region, const Family& family, int style, double max
 bool Rings(const Paths& region, double gap, int sign, long long count, const OffsetSetup& setup,
            std::vector<Paths>& levels);
 
+// Where the rings collapse (two walls less than two gaps apart inside
+// `outer`, one level, with `inner` the next level or empty), the centre lines
+// of what both leave unmarked: the strip deeper than half a gap inside `outer`
+// and farther than half a gap from `inner`, as open lines (a closed one round
+// a hole starts and ends at the same point). They keep half a gap from both;
+// their points stay two output units (`resolution` Clipper units each) apart.
+std::vector<Path> CentreLines(const Paths& outer, const Paths& inner, double gap,
+                              double arc_tolerance, double resolution);
+
 // The rings of `levels` joined into spirals (one per unbranched run of nested
-// rings), in travel order from `pen`; `inside_out` starts each on its innermost
-// ring; `connect` joins the spirals where the straight link stays inside `region`.
-std::vector<Chain> Spirals(const std::vector<Paths>& levels, const Paths& region, bool inside_out,
-                           bool connect, const IntPoint& pen, bool& refused);
+// rings), in travel order from `pen`; a step from one ring to the next stays
+// between the two levels and crosses no ring and none of `centres` (the
+// centre lines below each level, see CentreLines), else the spiral breaks
+// there; `inside_out` starts each on its innermost ring; `connect` joins the
+// spirals where the straight link stays inside `region`.
+struct SpiralSetup {
+  double gap = 0;          // Clipper units between the levels; a step is at most two gaps
+  double resolution = 10;  // Clipper units per output unit: a step keeps that from other rings
+  bool inside_out = false;
+  bool connect = false;
+};
+std::vector<Chain> Spirals(const std::vector<Paths>& levels,
+                           const std::vector<std::vector<Path>>& centres, const Paths& region,
+                           const SpiralSetup& setup, const IntPoint& pen, bool& refused);
 
 // ---- travel order ----
 

@@ -44,16 +44,45 @@ void AddContour(const Paths& paths, PatternOutput& out) {
   for (const Path& p : paths) out.chains.push_back(Chain{p, true, true});
 }
 
-// Rings level by level (outside-in or inside-out), each level travel-ordered.
-void AddLevels(const std::vector<Paths>& levels, bool reverse, IntPoint& pen, PatternOutput& out) {
+void AddOrdered(std::vector<Chain> chains, IntPoint& pen, PatternOutput& out) {
+  OrderChains(chains, pen);
+  out.chains.insert(out.chains.end(), std::make_move_iterator(chains.begin()),
+                    std::make_move_iterator(chains.end()));
+}
+
+std::vector<Chain> OpenChains(const std::vector<Path>& lines) {
+  std::vector<Chain> chains;
+  for (const Path& line : lines) chains.push_back(Chain{line, false, true});
+  return chains;
+}
+
+// Rings level by level (outside-in or inside-out), each level travel-ordered;
+// `centres` (when given) holds for each level the centre lines of the strip
+// inside it where the next level collapses, drawn after that level's rings
+// outside-in and before them inside-out.
+void AddLevels(const std::vector<Paths>& levels, bool reverse, IntPoint& pen, PatternOutput& out,
+               const std::vector<std::vector<Path>>* centres = nullptr) {
   for (std::size_t i = 0; i < levels.size(); ++i) {
-    const Paths& level = levels[reverse ? levels.size() - 1 - i : i];
+    const std::size_t level = reverse ? levels.size() - 1 - i : i;
+    if (reverse && centres != nullptr) AddOrdered(OpenChains((*centres)[level]), pen, out);
     std::vector<Chain> rings;
-    for (const Path& p : level) rings.push_back(Chain{p, true, true});
-    OrderChains(rings, pen);
-    out.chains.insert(out.chains.end(), std::make_move_iterator(rings.begin()),
-                      std::make_move_iterator(rings.end()));
+    for (const Path& p : levels[level]) rings.push_back(Chain{p, true, true});
+    AddOrdered(std::move(rings), pen, out);
+    if (!reverse && centres != nullptr) AddOrdered(OpenChains((*centres)[level]), pen, out);
   }
+}
+
+// The centre lines of each level's collapsing strip (see CentreLines).
+std::vector<std::vector<Path>> CollapseLines(const Region& region, const std::vector<Paths>& levels,
+                                             float gap, const OffsetOptions& offset) {
+  const double units = region.frame.Units(gap);
+  const double tolerance = ResolveOffset(offset, region).arc_tolerance;
+  std::vector<std::vector<Path>> lines(levels.size());
+  for (std::size_t k = 0; k < levels.size(); ++k) {
+    lines[k] = CentreLines(levels[k], k + 1 < levels.size() ? levels[k + 1] : Paths{}, units,
+                           tolerance, region.frame.Units(1.0));
+  }
+  return lines;
 }
 
 void Apply(const Region& region, const LinePattern& p, PatternOutput& out) {
@@ -127,7 +156,8 @@ void Apply(const Region& region, const OffsetFillingPattern& p, PatternOutput& o
   }
   IntPoint pen =
       levels.empty() || levels[0].empty() || levels[0][0].empty() ? IntPoint() : levels[0][0][0];
-  AddLevels(levels, p.style == 1, pen, out);
+  const auto centres = CollapseLines(region, levels, p.gap, p.offset);
+  AddLevels(levels, p.style == 1, pen, out, &centres);
 }
 
 void Apply(const Region& region, const OffsetInOutPattern& p, PatternOutput& out) {
@@ -159,8 +189,22 @@ void Apply(const Region& region, const HelixPattern& p, PatternOutput& out) {
     out.refused = true;
     return;
   }
-  out.chains =
-      Spirals(levels, region.paths, p.style == 1, p.connect, region.paths[0][0], out.refused);
+  // The centre lines of the collapsing strips stand apart from the spirals:
+  // drawn after them outside-in, before them inside-out.
+  const auto lines = CollapseLines(region, levels, p.gap, p.offset);
+  std::vector<Chain> centres;
+  for (const auto& level : lines) {
+    for (Chain& c : OpenChains(level)) centres.push_back(std::move(c));
+  }
+  IntPoint pen = region.paths[0][0];
+  if (p.style == 1) AddOrdered(std::move(centres), pen, out);
+  const SpiralSetup setup{region.frame.Units(p.gap), region.frame.Units(1.0), p.style == 1,
+                          p.connect};
+  std::vector<Chain> spirals = Spirals(levels, lines, region.paths, setup, pen, out.refused);
+  if (!spirals.empty()) pen = spirals.back().points.back();
+  out.chains.insert(out.chains.end(), std::make_move_iterator(spirals.begin()),
+                    std::make_move_iterator(spirals.end()));
+  if (p.style != 1) AddOrdered(std::move(centres), pen, out);
 }
 
 void Apply(const Region& region, const LatticePattern& p, PatternOutput& out) {

@@ -200,7 +200,39 @@ OffsetSetup ResolveOffset(const OffsetOptions& options, const Region& region) {
   // At least a quarter of a Clipper unit: a finer tolerance only multiplies vertices.
   setup.arc_tolerance = std::max(0.25, region.frame.Units(tolerance));
   setup.cleanup = options.algorithm == 1;
+  setup.resolution = region.frame.Units(1.0);
   return setup;
+}
+
+// Removes the spikes of a closed path: vertices where the path turns back by
+// more than a right angle and whose tip lies within `width` of the line
+// through its neighbours. Such a tip, narrower than the output's resolution,
+// would cross the path's other side once the host rounds the coordinates.
+void RemoveSpikes(Path& path, double width) {
+  bool removed = true;
+  while (removed && path.size() >= 3) {
+    removed = false;
+    Path kept;
+    kept.reserve(path.size());
+    for (std::size_t i = 0; i < path.size(); ++i) {
+      const IntPoint& a = kept.empty() ? path[(i + path.size() - 1) % path.size()] : kept.back();
+      const IntPoint& b = path[i];
+      const IntPoint& c = path[(i + 1) % path.size()];
+      const double ux = static_cast<double>(b.X - a.X), uy = static_cast<double>(b.Y - a.Y);
+      const double wx = static_cast<double>(c.X - b.X), wy = static_cast<double>(c.Y - b.Y);
+      const double cx = ux + wx, cy = uy + wy;  // from a to c
+      const double base = std::hypot(cx, cy);
+      const bool repeated = (ux == 0 && uy == 0) || (wx == 0 && wy == 0);
+      const bool spike =
+          ux * wx + uy * wy < 0 && (base == 0 || std::fabs(cx * uy - cy * ux) / base < width);
+      if (repeated || spike) {
+        removed = true;
+        continue;
+      }
+      kept.push_back(b);
+    }
+    path = std::move(kept);
+  }
 }
 
 Paths OffsetPaths(const Paths& paths, double delta, const OffsetSetup& setup) {
@@ -208,12 +240,26 @@ Paths OffsetPaths(const Paths& paths, double delta, const OffsetSetup& setup) {
   if (paths.empty()) return out;
   // A round corner gets pi / acos(1 - tol / |delta|) steps per turn; keeping
   // the tolerance above |delta| / 1e5 bounds that at about 700.
-  ClipperOffset offset(setup.miter_limit, std::max(setup.arc_tolerance, std::fabs(delta) * 1e-5));
+  const double radius = std::fabs(delta);
+  const double tolerance = std::max(setup.arc_tolerance, radius * 1e-5);
+  // Clipper rounds each corner's step count to the nearest whole number and
+  // lets the last chord take the rest, up to one and a half steps, whose
+  // sagitta is about 2.25 times the tolerance. Steps two thirds as wide keep
+  // even that chord within it: tol' = r (1 - cos(2/3 acos(1 - tol / r))).
+  const double half_step = std::acos(std::clamp(1.0 - tolerance / radius, -1.0, 1.0));
+  const double step_tolerance = radius * (1.0 - std::cos(half_step * 2.0 / 3.0));
+  ClipperOffset offset(setup.miter_limit, std::max(step_tolerance, 1e-3));
   offset.AddPaths(paths, setup.join, ClipperLib::etClosedPolygon);
   offset.Execute(out, delta);
   if (setup.cleanup) {
     ClipperLib::CleanPolygons(out);
     ClipperLib::SimplifyPolygons(out, ClipperLib::pftNonZero);
+  } else {
+    // Where the offset collapses, Clipper may leave tips narrower than one
+    // output unit; those alone are taken off.
+    for (Path& path : out) RemoveSpikes(path, setup.resolution);
+    out.erase(std::remove_if(out.begin(), out.end(), [](const Path& p) { return p.size() < 3; }),
+              out.end());
   }
   return out;
 }

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <tuple>
 #include <utility>
 
 #include "HatchFill.h"
@@ -66,6 +67,21 @@ double PathDistance2(const IntPoint& p, const Path& path) {
   return best;
 }
 
+// The point of `ring` nearest to `p` on edge i (from vertex i to vertex i + 1),
+// rounded to the grid.
+IntPoint PointOnEdge(const Path& ring, std::size_t i, const IntPoint& p) {
+  const IntPoint& a = ring[i];
+  const IntPoint& b = ring[(i + 1) % ring.size()];
+  const double ex = static_cast<double>(b.X - a.X), ey = static_cast<double>(b.Y - a.Y);
+  const double len2 = ex * ex + ey * ey;
+  double t =
+      len2 > 0 ? (static_cast<double>(p.X - a.X) * ex + static_cast<double>(p.Y - a.Y) * ey) / len2
+               : 0.0;
+  t = std::clamp(t, 0.0, 1.0);
+  return IntPoint(a.X + static_cast<cInt>(std::llround(t * ex)),
+                  a.Y + static_cast<cInt>(std::llround(t * ey)));
+}
+
 // The point of the closed path nearest to `p` (rounded to the grid) and the
 // edge it lies on (from vertex i to vertex i + 1).
 std::pair<std::size_t, IntPoint> NearestPoint(const Path& path, const IntPoint& p) {
@@ -75,16 +91,62 @@ std::pair<std::size_t, IntPoint> NearestPoint(const Path& path, const IntPoint& 
     const double d = SegmentDistance2(p, path[i], path[(i + 1) % path.size()]);
     if (d < best_d) best = i, best_d = d;
   }
-  const IntPoint& a = path[best];
-  const IntPoint& b = path[(best + 1) % path.size()];
-  const double ex = static_cast<double>(b.X - a.X), ey = static_cast<double>(b.Y - a.Y);
-  const double len2 = ex * ex + ey * ey;
-  double t =
-      len2 > 0 ? (static_cast<double>(p.X - a.X) * ex + static_cast<double>(p.Y - a.Y) * ey) / len2
-               : 0.0;
-  t = std::clamp(t, 0.0, 1.0);
-  return {best, IntPoint(a.X + static_cast<cInt>(std::llround(t * ex)),
-                         a.Y + static_cast<cInt>(std::llround(t * ey)))};
+  return {best, PointOnEdge(path, best, p)};
+}
+
+// Edges of the next ring tried, nearest first, for a step that stays in the band.
+constexpr std::size_t kStepCandidates = 8;
+
+// True when a vertex of `paths` lies within `clearance` of the inside of the
+// segment a-b, apart from those within twice that of either end: a step that
+// grazes a ring so closely would cross it once the host rounds the points.
+bool Grazes(const Paths& paths, const IntPoint& a, const IntPoint& b, double clearance) {
+  const double ax = static_cast<double>(a.X), ay = static_cast<double>(a.Y);
+  const double dx = static_cast<double>(b.X) - ax, dy = static_cast<double>(b.Y) - ay;
+  const double len2 = dx * dx + dy * dy;
+  if (len2 == 0) return false;
+  const double near2 = 4 * clearance * clearance;
+  for (const Path& path : paths) {
+    for (const IntPoint& v : path) {
+      const double vx = static_cast<double>(v.X) - ax, vy = static_cast<double>(v.Y) - ay;
+      const double t = (vx * dx + vy * dy) / len2;
+      if (t <= 0 || t >= 1) continue;
+      const double bx = vx - dx, by = vy - dy;
+      if (vx * vx + vy * vy < near2 || bx * bx + by * by < near2) continue;
+      const double cross = vx * dy - vy * dx;
+      if (cross * cross < clearance * clearance * len2) return true;
+    }
+  }
+  return false;
+}
+
+// Where a spiral enters `ring` from `pen`, a point of the ring one level
+// further: the nearest point whose straight step, at most `max_step` long,
+// stays in `band` (the rings of both levels and the centre lines between
+// them, so the step crosses none of them and runs between them) and keeps
+// `clearance` from their vertices. The nearest few edges are tried; `inside`
+// is false when none of them serves, and the spiral has to break there.
+struct Step {
+  std::size_t edge = 0;
+  IntPoint entry;
+  bool inside = false;
+};
+Step StepTo(const Path& ring, const IntPoint& pen, const Paths& band, double max_step,
+            double clearance) {
+  std::vector<std::pair<double, std::size_t>> edges;
+  edges.reserve(ring.size());
+  for (std::size_t i = 0; i < ring.size(); ++i) {
+    edges.emplace_back(SegmentDistance2(pen, ring[i], ring[(i + 1) % ring.size()]), i);
+  }
+  const std::size_t tried = std::min(kStepCandidates, edges.size());
+  std::partial_sort(edges.begin(), edges.begin() + static_cast<std::ptrdiff_t>(tried), edges.end());
+  for (std::size_t c = 0; c < tried && edges[c].first <= max_step * max_step; ++c) {
+    const IntPoint q = PointOnEdge(ring, edges[c].second, pen);
+    if (LinkInside(band, pen, q) && !Grazes(band, pen, q, clearance)) {
+      return {edges[c].second, q, true};
+    }
+  }
+  return {edges[0].second, PointOnEdge(ring, edges[0].second, pen), false};
 }
 
 struct Node {
@@ -96,15 +158,21 @@ struct Node {
 
 }  // namespace
 
-std::vector<Chain> Spirals(const std::vector<Paths>& levels, const Paths& region, bool inside_out,
-                           bool connect, const IntPoint& pen_start, bool& refused) {
+std::vector<Chain> Spirals(const std::vector<Paths>& levels,
+                           const std::vector<std::vector<Path>>& centres, const Paths& region,
+                           const SpiralSetup& setup, const IntPoint& pen_start, bool& refused) {
+  const bool inside_out = setup.inside_out, connect = setup.connect;
   // Matching rings level to level compares each ring with every vertex of the
   // level before; bounded so that a character of countless islands cannot hang.
+  // Each step checks a few candidates against the rings of two levels.
   double work = 0;
   for (std::size_t l = 1; l < levels.size(); ++l) {
-    std::size_t before = 0;
+    std::size_t before = 0, here = 0;
     for (const Path& p : levels[l - 1]) before += p.size();
-    work += static_cast<double>(levels[l].size()) * static_cast<double>(before);
+    for (const Path& p : levels[l]) here += p.size();
+    work += static_cast<double>(levels[l].size()) * static_cast<double>(before) +
+            static_cast<double>(kStepCandidates * levels[l].size()) *
+                static_cast<double>(before + here);
   }
   if (work > kMaxEdgeWork) {
     refused = true;
@@ -175,15 +243,33 @@ std::vector<Chain> Spirals(const std::vector<Paths>& levels, const Paths& region
       if (dx * dx + dy * dy < best_d) best = r, best_d = dx * dx + dy * dy;
     }
     done[best] = true;
-    // The run's spiral, broken where a step to the next ring would leave the region.
+    // The run's spiral, broken where no step to the next ring stays in the
+    // band between the two rings' levels (a step across the glyph would cross
+    // other rings, or come too close to the outline).
     std::vector<Chain> pieces(1);
+    std::size_t previous_level = 0;
     for (std::size_t node : runs[best]) {
       const Path& ring = ring_of(node);
-      const auto [edge, entry] = NearestPoint(ring, pen);
-      if (!pieces.back().points.empty() &&
-          !LinkInside(region, pieces.back().points.back(), entry)) {
-        pieces.emplace_back();
+      std::size_t edge = 0;
+      IntPoint entry;
+      if (pieces.back().points.empty()) {
+        std::tie(edge, entry) = NearestPoint(ring, pen);
+      } else {
+        Paths band = levels[previous_level];
+        const Paths& next = levels[nodes[node].level];
+        band.insert(band.end(), next.begin(), next.end());
+        // The centre lines between the two levels are walls too: each goes in
+        // there and back, a closed path of no area.
+        for (const Path& line : centres[std::min(previous_level, nodes[node].level)]) {
+          Path wall = line;
+          wall.insert(wall.end(), line.rbegin() + 1, line.rend() - 1);
+          band.push_back(std::move(wall));
+        }
+        const Step step = StepTo(ring, pen, band, 2 * setup.gap, setup.resolution);
+        edge = step.edge, entry = step.entry;
+        if (!step.inside) pieces.emplace_back();
       }
+      previous_level = nodes[node].level;
       Path& path = pieces.back().points;
       auto add = [&path](const IntPoint& q) {
         if (path.empty() || !(path.back() == q)) path.push_back(q);
@@ -207,6 +293,264 @@ std::vector<Chain> Spirals(const std::vector<Paths>& levels, const Paths& region
     }
   }
   return spirals;
+}
+
+}  // namespace qelhatching
+
+namespace qelhatching {
+
+namespace {
+
+double PathLength(const Path& path) {
+  double length = 0;
+  for (std::size_t i = 1; i < path.size(); ++i) {
+    length += std::hypot(static_cast<double>(path[i].X - path[i - 1].X),
+                         static_cast<double>(path[i].Y - path[i - 1].Y));
+  }
+  return length;
+}
+
+// `count` + 1 points evenly spaced along the open path, ends included.
+std::vector<std::pair<double, double>> Resample(const Path& path, std::size_t count) {
+  std::vector<std::pair<double, double>> out;
+  const double length = PathLength(path);
+  std::size_t edge = 0;
+  double done = 0;  // length of the edges before `edge`
+  for (std::size_t i = 0; i <= count; ++i) {
+    const double at = length * static_cast<double>(i) / static_cast<double>(count);
+    while (edge + 2 < path.size()) {
+      const double e = std::hypot(static_cast<double>(path[edge + 1].X - path[edge].X),
+                                  static_cast<double>(path[edge + 1].Y - path[edge].Y));
+      if (done + e >= at) break;
+      done += e, ++edge;
+    }
+    const IntPoint& a = path[edge];
+    const IntPoint& b = path[std::min(edge + 1, path.size() - 1)];
+    const double e = std::hypot(static_cast<double>(b.X - a.X), static_cast<double>(b.Y - a.Y));
+    const double t = e > 0 ? std::clamp((at - done) / e, 0.0, 1.0) : 0.0;
+    out.emplace_back(static_cast<double>(a.X) + t * static_cast<double>(b.X - a.X),
+                     static_cast<double>(a.Y) + t * static_cast<double>(b.Y - a.Y));
+  }
+  return out;
+}
+
+// The line halfway between two sides of a thin strip, each given from the
+// same end to the same other end: points at equal shares of their lengths
+// averaged, about `spacing` apart and never nearer than `min_step` (where the
+// sides' shares drift apart, closer points would zigzag within the host's
+// rounding and cross there).
+Path Midline(const Path& one, const Path& other, double spacing, double min_step) {
+  const double length = std::max(PathLength(one), PathLength(other));
+  const auto count = static_cast<std::size_t>(std::clamp(length / spacing, 1.0, 1e5));
+  const auto a = Resample(one, count), b = Resample(other, count);
+  Path line;
+  for (std::size_t i = 0; i <= count; ++i) {
+    const IntPoint q(static_cast<cInt>(std::llround((a[i].first + b[i].first) / 2)),
+                     static_cast<cInt>(std::llround((a[i].second + b[i].second) / 2)));
+    if (!line.empty() && std::hypot(static_cast<double>(q.X - line.back().X),
+                                    static_cast<double>(q.Y - line.back().Y)) < min_step) {
+      if (i < count || line.size() == 1) continue;
+      line.back() = q;  // the end stays where the strip ends
+      continue;
+    }
+    line.push_back(q);
+  }
+  // Where the line turns back within two units of itself the host's
+  // rounding would cross it: those tips go.
+  for (std::size_t i = 1; i + 1 < line.size();) {
+    const IntPoint &a = line[i - 1], &b = line[i], &c = line[i + 1];
+    const double ux = static_cast<double>(b.X - a.X), uy = static_cast<double>(b.Y - a.Y);
+    const double wx = static_cast<double>(c.X - b.X), wy = static_cast<double>(c.Y - b.Y);
+    const double base = std::hypot(ux + wx, uy + wy);
+    if (ux * wx + uy * wy < 0 &&
+        (base == 0 || std::fabs((ux + wx) * uy - (uy + wy) * ux) < min_step * base)) {
+      line.erase(line.begin() + static_cast<std::ptrdiff_t>(i));
+      if (i > 1) --i;
+    } else {
+      ++i;
+    }
+  }
+  return line;
+}
+
+// Cuts the loops out of an open line: where two of its edges cross, the
+// part between them is replaced by the crossing point. Lines of more than
+// kMaxLoopCheck points are left as they are (the check is quadratic).
+constexpr std::size_t kMaxLoopCheck = 4000;
+void RemoveLoops(Path& line) {
+  if (line.size() > kMaxLoopCheck) return;
+  for (std::size_t i = 0; i + 1 < line.size(); ++i) {
+    const double ax = static_cast<double>(line[i].X), ay = static_cast<double>(line[i].Y);
+    const double dx = static_cast<double>(line[i + 1].X) - ax;
+    const double dy = static_cast<double>(line[i + 1].Y) - ay;
+    for (std::size_t j = line.size() - 2; j > i + 1; --j) {
+      const double px = static_cast<double>(line[j].X), py = static_cast<double>(line[j].Y);
+      const double ex = static_cast<double>(line[j + 1].X) - px;
+      const double ey = static_cast<double>(line[j + 1].Y) - py;
+      const double denom = dx * ey - dy * ex;
+      if (denom == 0.0 || (i == 0 && j + 2 == line.size() && line.front() == line.back())) {
+        continue;  // parallel, or the two edges where a closed line meets itself
+      }
+      const double s = ((px - ax) * ey - (py - ay) * ex) / denom;
+      const double r = ((px - ax) * dy - (py - ay) * dx) / denom;
+      if (s < 0 || s > 1 || r < 0 || r > 1) continue;
+      const IntPoint x(static_cast<cInt>(std::llround(ax + s * dx)),
+                       static_cast<cInt>(std::llround(ay + s * dy)));
+      line.erase(line.begin() + static_cast<std::ptrdiff_t>(i) + 1,
+                 line.begin() + static_cast<std::ptrdiff_t>(j) + 1);
+      line.insert(line.begin() + static_cast<std::ptrdiff_t>(i) + 1, x);
+      break;
+    }
+  }
+}
+
+std::size_t Farthest(const Path& path, const IntPoint& from) {
+  std::size_t best = 0;
+  double best_d = -1;
+  for (std::size_t i = 0; i < path.size(); ++i) {
+    const double dx = static_cast<double>(path[i].X - from.X);
+    const double dy = static_cast<double>(path[i].Y - from.Y);
+    if (dx * dx + dy * dy > best_d) best = i, best_d = dx * dx + dy * dy;
+  }
+  return best;
+}
+
+// True when a vertex of the closed path lies within `clearance` of an edge
+// other than its own two. Paths longer than kMaxLoopCheck count as pinched.
+bool Pinched(const Path& loop, double clearance) {
+  const std::size_t n = loop.size();
+  if (n > kMaxLoopCheck) return true;
+  for (std::size_t i = 0; i < n; ++i) {
+    for (std::size_t j = 0; j < n; ++j) {
+      if (j == i || (j + 1) % n == i) continue;
+      if (SegmentDistance2(loop[i], loop[j], loop[(j + 1) % n]) < clearance * clearance) {
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+// The two sides of a strip without holes, split at its farthest-apart
+// points, are about as long as each other; a fork makes one much longer. A
+// strip round more than one hole forks too.
+bool Branched(const ClipperLib::PolyNode& piece) {
+  if (piece.Childs.size() > 1) return true;
+  if (piece.Childs.size() == 1) return false;
+  const Path& contour = piece.Contour;
+  const std::size_t a = Farthest(contour, contour[0]);
+  const std::size_t b = Farthest(contour, contour[a]);
+  double one = 0, other = 0;
+  for (std::size_t i = a; i != b; i = (i + 1) % contour.size()) {
+    const IntPoint& p = contour[i];
+    const IntPoint& q = contour[(i + 1) % contour.size()];
+    one += std::hypot(static_cast<double>(q.X - p.X), static_cast<double>(q.Y - p.Y));
+  }
+  Path closed = contour;
+  closed.push_back(contour.front());
+  other = PathLength(closed) - one;
+  return std::max(one, other) > 1.3 * std::min(one, other);
+}
+
+// The centre line of one thin piece: a strip without holes runs between its
+// two farthest-apart points, its sides averaged; a strip round a hole (the
+// last level of an "O") gives a closed line between its outer side and the hole.
+Path PieceCentre(const ClipperLib::PolyNode& piece, double spacing, double min_step) {
+  const Path& contour = piece.Contour;
+  if (!piece.Childs.empty()) {
+    Path hole = piece.Childs[0]->Contour;
+    std::reverse(hole.begin(), hole.end());  // the same way round as the outer side
+    std::rotate(hole.begin(),
+                hole.begin() + static_cast<std::ptrdiff_t>(NearestPoint(hole, contour[0]).first),
+                hole.end());
+    Path outer = contour;
+    outer.push_back(contour[0]);
+    hole.push_back(hole[0]);
+    return Midline(outer, hole, spacing, min_step);
+  }
+  const std::size_t a = Farthest(contour, contour[0]);
+  const std::size_t b = Farthest(contour, contour[a]);
+  Path forward, backward;
+  for (std::size_t i = a;; i = (i + 1) % contour.size()) {
+    forward.push_back(contour[i]);
+    if (i == b) break;
+  }
+  for (std::size_t i = a;; i = (i + contour.size() - 1) % contour.size()) {
+    backward.push_back(contour[i]);
+    if (i == b) break;
+  }
+  return Midline(forward, backward, spacing, min_step);
+}
+
+}  // namespace
+
+std::vector<Path> CentreLines(const Paths& outer, const Paths& inner, double gap,
+                              double arc_tolerance, double resolution) {
+  OffsetSetup round;
+  round.join = ClipperLib::jtRound;
+  round.arc_tolerance = arc_tolerance;
+  round.cleanup = true;
+  // What rings `outer` and `inner` leave unmarked: deeper than half a gap
+  // inside the one and farther than half a gap from the other.
+  const Paths deep = OffsetPaths(outer, -gap / 2, round);
+  if (deep.empty()) return {};
+  ClipperLib::Clipper core;
+  core.AddPaths(deep, ClipperLib::ptSubject, true);
+  if (!inner.empty()) core.AddPaths(OffsetPaths(inner, gap / 2, round), ClipperLib::ptClip, true);
+  ClipperLib::PolyTree tree;
+  core.Execute(ClipperLib::ctDifference, tree, ClipperLib::pftNonZero, ClipperLib::pftNonZero);
+  Paths lines;
+  for (const ClipperLib::PolyNode* node = tree.GetFirst(); node != nullptr;
+       node = node->GetNext()) {
+    // Pieces smaller than a square half a gap wide are the corners that
+    // mitred rings keep and round margins cut off; the marks cover them.
+    if (node->IsHole() || node->Contour.size() < 3 ||
+        std::fabs(ClipperLib::Area(node->Contour)) < gap * gap / 4) {
+      continue;
+    }
+    if (Branched(*node)) {
+      // No one line runs down a strip that forks (the bar and the arm of an
+      // "A"): its own outline marks it, a closed ring less than a gap wide,
+      // drawn one output unit inside so that its sides stay apart where the
+      // strip is narrowest. Where they still come within a unit of each
+      // other, the host's rounding would cross them, and the averaged line
+      // serves instead.
+      Paths piece{node->Contour};
+      for (const ClipperLib::PolyNode* hole : node->Childs) piece.push_back(hole->Contour);
+      Paths loops = OffsetPaths(piece, -resolution, round);
+      bool pinched = loops.empty();
+      for (Path& loop : loops) {
+        RemoveSpikes(loop, 2 * resolution);
+        pinched = pinched || loop.size() < 3 || Pinched(loop, resolution);
+      }
+      if (!pinched) {
+        for (Path& loop : loops) {
+          loop.push_back(loop.front());
+          lines.push_back(std::move(loop));
+        }
+        continue;
+      }
+    }
+    Path line = PieceCentre(*node, gap / 8, 2 * resolution);
+    if (line.size() < 2) continue;
+    RemoveLoops(line);
+    // Kept inside its piece: the averaged sides of a bent piece may cut a
+    // corner, and the piece keeps half a gap from both rings.
+    ClipperLib::Clipper clip;
+    clip.AddPath(line, ClipperLib::ptSubject, false);
+    clip.AddPath(node->Contour, ClipperLib::ptClip, true);
+    for (const ClipperLib::PolyNode* hole : node->Childs) {
+      clip.AddPath(hole->Contour, ClipperLib::ptClip, true);
+    }
+    ClipperLib::PolyTree kept;
+    clip.Execute(ClipperLib::ctIntersection, kept, ClipperLib::pftNonZero, ClipperLib::pftNonZero);
+    Paths inside;
+    ClipperLib::OpenPathsFromPolyTree(kept, inside);
+    for (Path& piece : inside) {
+      if (piece.size() >= 2) lines.push_back(std::move(piece));
+    }
+  }
+  return lines;
 }
 
 }  // namespace qelhatching

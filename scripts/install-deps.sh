@@ -22,6 +22,8 @@ pkgs=(
   wine wine64
   # Clipper's source package is fetched with apt-get source, which unpacks it
   dpkg-dev
+  # the hatch geometry check (tests/hatching/check_hatch.py): an independent geometry oracle
+  python3-shapely
 )
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO=sudo

@@ -83,7 +83,9 @@ void AddHatchPatternIncremental(float borderGap, borderGapDirection direction, f
                                 float startAngle, float angleStep, int passes, hatchStyle style);
 
 /** Closed rings at k * gap inside the outline, k = 1, 2, ... until the
- *  region is used up; style 0 outermost first, 1 innermost first. */
+ *  region is used up; style 0 outermost first, 1 innermost first. Where a
+ *  level's walls are less than two gaps apart, a centre line marks the strip
+ *  the rings leave. */
 void AddHatchPatternOffsetFilling(float gap, EN_OffsetStyle style);
 
 /** As AddHatchPatternOffsetFilling, with algorithm, corners, miter limit and
@@ -103,9 +105,11 @@ void AddHatchPatternOffsetInOutEx(float insideGap, int insideCount, float outsid
                                   EN_OffsetCornerStyle corner, int miterLimit, int arcTolerance);
 
 /** The rings of offset filling joined into open spirals, one per unbranched
- *  run of the ring tree; style 0 from the outline inwards, 1 from the middle
- *  out; `connect` joins the spirals into one path wherever the straight link
- *  between them stays inside the region. */
+ *  run of the ring tree; a step to the next ring stays between the two
+ *  levels, else the spiral breaks there. Style 0 from the outline inwards, 1
+ *  from the middle out; `connect` joins the spirals into one path wherever
+ *  the straight link between them stays inside the region. The centre lines
+ *  of offset filling come as separate paths. */
 void AddHatchPatternHelixFillingEx(float gap, EN_HelixStyle style, EN_OffsetAlgorithm algorithm,
                                    EN_OffsetCornerStyle corner, bool connect, int miterLimit,
                                    int arcTolerance);

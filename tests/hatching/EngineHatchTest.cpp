@@ -3,6 +3,7 @@
 // array returns it (winding number worked here), not the library's region.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <utility>
@@ -137,6 +138,87 @@ TEST_F(EngineHatch, HelixStepsStayInsideTheGlyph) {
     std::size_t draws = 0;
     EXPECT_EQ(SamplesOutside(i, EN_RT_HATCH_POLYLINES, draws), 0) << i;
     EXPECT_GT(draws, 10u);
+  }
+}
+
+namespace {
+
+double PointSegment(const Pt& p, const Record& s) {
+  const double ex = s.to.first - s.from.first, ey = s.to.second - s.from.second;
+  const double len2 = ex * ex + ey * ey;
+  double t =
+      len2 > 0 ? ((p.first - s.from.first) * ex + (p.second - s.from.second) * ey) / len2 : 0;
+  t = std::fmax(0.0, std::fmin(1.0, t));
+  return std::hypot(s.from.first + t * ex - p.first, s.from.second + t * ey - p.second);
+}
+
+double Cross(const Pt& o, const Pt& a, const Pt& b) {
+  return (a.first - o.first) * (b.second - o.second) - (a.second - o.second) * (b.first - o.first);
+}
+
+// True when the two draws cross at a point inside both (touching ends and
+// shared vertices do not count).
+bool Crosses(const Record& a, const Record& b) {
+  const double d1 = Cross(a.from, a.to, b.from), d2 = Cross(a.from, a.to, b.to);
+  const double d3 = Cross(b.from, b.to, a.from), d4 = Cross(b.from, b.to, a.to);
+  return ((d1 > 0 && d2 < 0) || (d1 < 0 && d2 > 0)) && ((d3 > 0 && d4 < 0) || (d3 < 0 && d4 > 0));
+}
+
+struct RingCase {
+  const char* face;
+  const char* letter;
+  int helix;   // -1 offset filling, else the helix style
+  int corner;  // EN_OffsetCornerStyle
+  float gap;   // user units
+  int arc;     // arc tolerance, thousandths of U (0: the chord tolerance)
+};
+
+}  // namespace
+
+TEST_F(EngineHatch, RingHatchesKeepTheirGapAndNeverCross) {
+  // Each row once failed on the glyph named. The hatch must keep the gap to
+  // the outline less the tolerances (the chord tolerance of 1 unit for the
+  // outline, that of the round corners, one unit of rounding) and no two of
+  // its draws may cross.
+  const RingCase rows[] = {
+      // a helix step went to the nearest point of the next ring, across the bowl
+      {"Liberation Serif", "O", EN_HELIX_OUTSIDE_IN, EN_CORNER_ROUND, 0.2f, 0},
+      // the last chord of a round corner took one and a half steps
+      {"Liberation Sans", "A", -1, EN_CORNER_ROUND, 0.1f, 3},
+      // the direct offset left tips narrower than a unit, crossed once rounded
+      {"Liberation Serif", "8", -1, EN_CORNER_BEVEL, 0.1f, 0},
+  };
+  for (const RingCase& row : rows) {
+    FinishText();  // each row's glyph is character 0
+    SetDefaults();
+    const std::u16string face = U(row.face);
+    SetFontFace(reinterpret_cast<unsigned short*>(const_cast<char16_t*>(face.c_str())));
+    SetTextHeight(10);
+    if (row.helix < 0) {
+      AddTTFHatchPatternOffsetFillingEx(row.gap, EN_OFFSET_OUTSIDE_IN, EN_OFFSET_DIRECT,
+                                        static_cast<EN_OffsetCornerStyle>(row.corner), 0, row.arc);
+    } else {
+      AddTTFHatchPatternHelixFillingEx(row.gap, static_cast<EN_HelixStyle>(row.helix),
+                                       EN_OFFSET_DIRECT,
+                                       static_cast<EN_OffsetCornerStyle>(row.corner), 0, row.arc);
+    }
+    Append(row.letter);
+    const std::vector<Record> outline = Draws(0, EN_RT_BORDER);
+    const std::vector<Record> hatch = Draws(0, EN_RT_HATCH_POLYLINES);
+    ASSERT_GT(hatch.size(), 100u) << row.face << " " << row.letter;
+    const double gap = row.gap * 1000.0;
+    const double bound = gap - 1.0 - (row.arc > 0 ? row.arc : 1.0) - 1.0;
+    double clearance = INFINITY;
+    int crossings = 0;
+    for (std::size_t i = 0; i < hatch.size(); ++i) {
+      for (const Record& o : outline) {
+        clearance = std::min({clearance, PointSegment(hatch[i].from, o),
+                              PointSegment(hatch[i].to, o), PointSegment(o.to, hatch[i])});
+      }
+      for (std::size_t j = i + 1; j < hatch.size(); ++j) crossings += Crosses(hatch[i], hatch[j]);
+    }
+    EXPECT_GE(clearance, bound) << row.face << " " << row.letter;
+    EXPECT_EQ(crossings, 0) << row.face << " " << row.letter;
   }
 }
 

@@ -38,23 +38,41 @@ double Length(const Poly& p) {
 
 }  // namespace
 
+// True when the open polyline passes within `tol` of (x, y).
+bool PassesBy(const Poly& p, double x, double y, double tol) {
+  for (std::size_t i = 0; i + 1 < p.points.size(); ++i) {
+    const auto [ax, ay] = p.points[i];
+    const auto [bx, by] = p.points[i + 1];
+    const double ex = bx - ax, ey = by - ay, len2 = ex * ex + ey * ey;
+    const double t =
+        len2 > 0 ? std::fmax(0, std::fmin(1, ((x - ax) * ex + (y - ay) * ey) / len2)) : 0;
+    if (std::hypot(ax + t * ex - x, ay + t * ey - y) <= tol) return true;
+  }
+  return false;
+}
+
 TEST_F(RingHatch, OffsetFillingRingsOutsideInAndInsideOut) {
-  // Rings at 100, 200, 300, 400 inside; at 500 the square is used up.
+  // Rings at 100, 200, 300, 400 inside; at 500 the square collapses into
+  // its centre, which an open centre line marks (after the rings outside-in,
+  // first inside-out).
   AddHatchPatternOffsetFilling(100, EN_OFFSET_OUTSIDE_IN);
   Fill f = Hatch({Polygon(kSquare)});
   EXPECT_TRUE(f.lines.empty());
-  ASSERT_EQ(f.polys.size(), 4u);
+  ASSERT_EQ(f.polys.size(), 5u);
   for (std::size_t i = 0; i < 4; ++i) {
     EXPECT_TRUE(f.polys[i].closed);
     EXPECT_EQ(f.polys[i].points.size(), 4u);
     EXPECT_NEAR(Side(f.polys[i]), 800.0 - 200.0 * i, 0.5) << i;
   }
+  EXPECT_FALSE(f.polys[4].closed);
+  EXPECT_TRUE(PassesBy(f.polys[4], 500, 500, 1));
   ClearListOfHatchPatterns();
   AddHatchPatternOffsetFillingEx(100, EN_OFFSET_INSIDE_OUT, EN_OFFSET_CLEANUP, EN_CORNER_MITER, 0,
                                  0);
   f = Hatch({Polygon(kSquare)});
-  ASSERT_EQ(f.polys.size(), 4u);
-  for (std::size_t i = 0; i < 4; ++i) EXPECT_NEAR(Side(f.polys[i]), 200.0 + 200.0 * i, 0.5);
+  ASSERT_EQ(f.polys.size(), 5u);
+  EXPECT_TRUE(PassesBy(f.polys[0], 500, 500, 1));
+  for (std::size_t i = 0; i < 4; ++i) EXPECT_NEAR(Side(f.polys[i + 1]), 200.0 + 200.0 * i, 0.5);
 }
 
 TEST_F(RingHatch, RoundCornersFollowTheArcTolerance) {
@@ -91,7 +109,8 @@ TEST_F(RingHatch, HelixIsOneContinuousPathThroughTheNestedRings) {
   AddHatchPatternHelixFillingEx(100, EN_HELIX_OUTSIDE_IN, EN_OFFSET_DIRECT, EN_CORNER_MITER, false,
                                 0, 0);
   Fill f = Hatch({Polygon(kSquare)});
-  ASSERT_EQ(f.polys.size(), 1u);
+  ASSERT_EQ(f.polys.size(), 2u);  // the spiral, then the centre line where it collapses
+  EXPECT_TRUE(PassesBy(f.polys[1], 500, 500, 1));
   const Poly& spiral = f.polys[0];
   EXPECT_FALSE(spiral.closed);
   // Four rings of perimeter 3200, 2400, 1600, 800 and three corner-to-corner
@@ -108,8 +127,8 @@ TEST_F(RingHatch, HelixIsOneContinuousPathThroughTheNestedRings) {
   AddHatchPatternHelixFillingEx(100, EN_HELIX_INSIDE_OUT, EN_OFFSET_DIRECT, EN_CORNER_MITER, false,
                                 0, 0);
   f = Hatch({Polygon(kSquare)});
-  ASSERT_EQ(f.polys.size(), 1u);
-  const auto& start = f.polys[0].points.front();
+  ASSERT_EQ(f.polys.size(), 2u);  // inside-out the centre line comes first
+  const auto& start = f.polys[1].points.front();
   EXPECT_LE(std::fmax(std::fabs(start.first - 500), std::fabs(start.second - 500)), 100.5);
 }
 
