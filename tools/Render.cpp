@@ -392,15 +392,6 @@ int Render(const RenderOptions& o) {
   std::u16string face = ToUtf16(o.font), text = ToUtf16(o.text);
   SetFontFace(U16(face));
   SetFontStyle(static_cast<EN_TTFFontStyle>(o.style));
-  const FaceCheck check = CheckFace(o.font, o.style);
-  if (!check.error.empty()) {
-    std::fprintf(stderr, "vuzodo: -f %s: %s\n", o.font.c_str(), check.error.c_str());
-    return 2;
-  }
-  if (!check.substitute.empty() &&
-      !Warn(o.strict, "-f " + o.font + ": not installed; fontconfig gives " + check.substitute)) {
-    return 2;
-  }
   SetTextHeight(o.height);
   if (SetCharacterScale(o.scale[0], o.scale[1]) == 0) {
     std::fprintf(stderr, "vuzodo: --scale %g,%g: both factors must be greater than 0\n", o.scale[0],
@@ -448,6 +439,16 @@ int Render(const RenderOptions& o) {
     if (SetPathOptions(o, guide) != 0) return 2;
   }
   if (!ApplyHatches(o.hatches)) return 2;
+  // After the FNT mode: checking a shape font loads it, and it is built under the mode then.
+  const FaceCheck check = CheckFace(o.font, o.style);
+  if (!check.error.empty()) {
+    std::fprintf(stderr, "vuzodo: -f %s: %s\n", o.font.c_str(), check.error.c_str());
+    return 2;
+  }
+  if (!check.substitute.empty() &&
+      !Warn(o.strict, "-f " + o.font + ": not installed; fontconfig gives " + check.substitute)) {
+    return 2;
+  }
   std::u16string laid;
   const int taken = AppendWithProgress(
       text, [&o, &laid](std::u16string& piece) { return AppendText(piece, o.markup, laid); });
