@@ -1,17 +1,24 @@
 // vuzodo fonts: the faces fontconfig offers and what the common names
 // resolve to; vuzodo info FACE: what the engine makes of one face or file.
 #include <fontconfig/fontconfig.h>
+// After fontconfig.h, whose types it uses.
+#include <fontconfig/fcfreetype.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <memory>
 #include <set>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "Commands.h"
+#include "FaceCheck.h"
+#include "RenderLimits.h"
 #include "vuzodo/vuzodo.h"
 
 namespace vuzodo_cli {
@@ -26,7 +33,43 @@ std::string Str(FcPattern* p, const char* object) {
 
 // The file and family that fontconfig picks for a requested family, with the
 // same substitution rules the engine's face matching starts from.
-FcPattern* Match(const std::string& family, int style = 0) {
+// Family names compared as fontconfig does: case and blanks ignored.
+bool SameFamily(const FcChar8* a, const FcChar8* b) {
+  auto skip = [](const FcChar8*& p) {
+    while (*p == ' ') ++p;
+  };
+  for (;; ++a, ++b) {
+    skip(a);
+    skip(b);
+    if (std::tolower(*a) != std::tolower(*b)) return false;
+    if (*a == 0) return true;
+  }
+}
+
+// Whether the matched font is the requested family or one the configuration binds to that name
+// (Arial -> Liberation Sans), rather than a default appended for a name nothing answers to.
+// `pattern` is the request after substitution.
+bool IsRequestedFamily(FcPattern* pattern, const std::string& family, FcPattern* match) {
+  const auto* name = reinterpret_cast<const FcChar8*>(family.c_str());
+  FcValue value;
+  FcValueBinding binding;
+  // A generic name (sans-serif, Sans) has its aliases put before it: whichever answers is it.
+  if (FcPatternGetWithBinding(pattern, FC_FAMILY, 0, &value, &binding) != FcResultMatch ||
+      value.type != FcTypeString || !SameFamily(value.u.s, name)) {
+    return true;
+  }
+  for (int i = 0; FcPatternGetWithBinding(pattern, FC_FAMILY, i, &value, &binding) == FcResultMatch;
+       ++i) {
+    if (value.type != FcTypeString || binding == FcValueBindingWeak) continue;
+    FcChar8* found = nullptr;
+    for (int k = 0; FcPatternGetString(match, FC_FAMILY, k, &found) == FcResultMatch; ++k) {
+      if (SameFamily(value.u.s, found)) return true;
+    }
+  }
+  return false;
+}
+
+FcPattern* Match(const std::string& family, int style = 0, bool* substituted = nullptr) {
   FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>(family.c_str()));
   if (pattern == nullptr) return nullptr;
   // Styles 1 to 3 as the engine asks for them: bold weight, italic slant.
@@ -36,6 +79,9 @@ FcPattern* Match(const std::string& family, int style = 0) {
   FcDefaultSubstitute(pattern);
   FcResult result;
   FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+  if (substituted != nullptr) {
+    *substituted = match != nullptr && !IsRequestedFamily(pattern, family, match);
+  }
   FcPatternDestroy(pattern);
   return match;
 }
@@ -67,6 +113,41 @@ int ListFonts(bool all_styles) {
     FcPatternDestroy(match);
   }
   return 0;
+}
+
+bool IsFontFile(const std::string& face) {
+  std::string lower = face;
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  for (const char* ending : {".ttf", ".otf", ".ttc", ".otc", ".shx", ".ovf", ".fnt"}) {
+    if (lower.ends_with(ending)) return true;
+  }
+  return false;
+}
+
+// Why a font file cannot be read at all, or "".
+std::string FileProblem(const std::string& path) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  const fs::file_status status = fs::status(path, error);
+  if (!fs::exists(status)) return "no such file";
+  if (fs::is_directory(status)) return "is a directory";
+  if (!fs::is_regular_file(status)) return "is not a regular file";
+  const std::uintmax_t size = fs::file_size(path, error);
+  if (error) return error.message();
+  if (size == 0) return "is empty";
+  if (size > limits::kMaxFontFileBytes) {
+    return "is larger than the " + std::to_string(limits::kMaxFontFileBytes >> 20) +
+           " MiB the engine reads of a font file";
+  }
+  if (!std::ifstream(path, std::ios::binary)) return "cannot be opened for reading";
+  return "";
+}
+
+// Coverage from a fontconfig character set, which the closure then owns.
+std::function<bool(char32_t)> Covers(FcCharSet* chars) {
+  std::shared_ptr<FcCharSet> held(chars, FcCharSetDestroy);
+  return [held](char32_t c) { return held && FcCharSetHasChar(held.get(), c) != 0; };
 }
 
 // Pen position after laying out `text` on a fresh line, output units.
@@ -147,6 +228,62 @@ int Info(const std::string& face_name, int style) {
 
 }  // namespace
 
+FaceCheck CheckFace(const std::string& face, int style) {
+  FaceCheck check;
+  check.covers = [](char32_t) { return true; };
+  const std::string kind = FontKind(face);
+  if (!IsFontFile(face)) {
+    bool substituted = false;
+    FcPattern* match = Match(face, style, &substituted);
+    if (match == nullptr) return check;  // no fontconfig answer: the engine's own default
+    if (substituted) check.substitute = Str(match, FC_FAMILY) + " (" + Str(match, FC_FILE) + ")";
+    FcCharSet* chars = nullptr;
+    if (FcPatternGetCharSet(match, FC_CHARSET, 0, &chars) == FcResultMatch) {
+      check.covers = Covers(FcCharSetCopy(chars));
+    }
+    FcPatternDestroy(match);
+    return check;
+  }
+  check.error = FileProblem(face);
+  if (!check.error.empty()) return check;
+  if (kind == "TrueType") {
+    int faces = 0;
+    FcPattern* query =
+        FcFreeTypeQuery(reinterpret_cast<const FcChar8*>(face.c_str()), 0, nullptr, &faces);
+    if (query == nullptr) {
+      check.error = "is not a font file FreeType can read";
+      return check;
+    }
+    FcCharSet* chars = nullptr;
+    if (FcPatternGetCharSet(query, FC_CHARSET, 0, &chars) == FcResultMatch) {
+      check.covers = Covers(FcCharSetCopy(chars));
+    }
+    FcPatternDestroy(query);
+    return check;
+  }
+  // Shape fonts: SHX and FNT build every character at load, so their codes are the coverage.
+  int* codes = nullptr;
+  const int count = GetCustomFontRange(&codes);
+  std::set<char32_t> have(codes, codes + std::max(count, 0));
+  DeleteTTFData(codes);
+  if (kind == "OVF") {
+    // OVF characters are decoded on demand: a header without ascent and descent is garbage.
+    std::u16string name = ToUtf16(face);
+    FontInformation info{};
+    GetFontInformation(U16(name), static_cast<EN_TTFFontStyle>(style), &info);
+    if (info.ascent == 0 && info.descent == 0) {
+      check.error = "is not an OVF font the engine can read";
+    }
+    return check;
+  }
+  if (have.empty()) {
+    check.error = "holds no characters: not an " + kind + " font the engine can read";
+    return check;
+  }
+  check.covers = [have = std::move(have)](char32_t c) { return have.contains(c); };
+  return check;
+}
+
 void AddFontCommands(CLI::App& app) {
   static bool all_styles = false;
   auto* fonts = app.add_subcommand("fonts", "list the installed outline fonts and name matches");
@@ -157,7 +294,8 @@ void AddFontCommands(CLI::App& app) {
   static int style = 0;
   auto* info = app.add_subcommand("info", "what the engine makes of one face or font file");
   info->add_option("face", face, "face name, or an .shx/.ovf/.fnt/.ttf file")->required();
-  info->add_option("-s,--style", style, "0 regular, 1 bold, 2 italic, 3 bold italic");
+  info->add_option("-s,--style", style, "0 regular, 1 bold, 2 italic, 3 bold italic")
+      ->check(CLI::Range(0, limits::kMaxStyle));
   info->callback([] { std::exit(Info(face, style)); });
 }
 

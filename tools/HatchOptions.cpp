@@ -1,5 +1,6 @@
 #include "HatchOptions.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -33,6 +34,10 @@ const std::map<std::string, std::set<std::string>> kKeys = {
     {"helix", {"gap", "style", "algo", "corner", "miter", "arctol"}},
     {"lattice", {"u", "v", "angle", "bx", "by", "serp"}},
 };
+
+// Gaps between lines and rings, and counts, in the kinds' own key names.
+const std::set<std::string> kPositive = {"gap", "in", "out", "u", "v"};
+const std::set<std::string> kNonNegative = {"passes", "incount", "outcount", "link"};
 
 struct Request {
   std::string kind;
@@ -75,12 +80,17 @@ std::string Parse(const std::string& request, Request& r) {
     char* end = nullptr;
     const double v = std::strtod(value.c_str(), &end);
     if (value.empty() || *end != '\0') return "'" + value + "' is not a number";
+    if (!std::isfinite(v)) return key + "=" + value + " is not a finite number";
+    // A gap of 0 would draw lines without end, a negative one lines running backwards.
+    if (kPositive.count(key) != 0 && !(v > 0)) return key + "=" + value + " must be greater than 0";
+    if (kNonNegative.count(key) != 0 && v < 0) return key + "=" + value + " must be at least 0";
     r.values[key] = v;
   }
   return "";
 }
 
-void Apply(const Request& r) {
+// Returns the engine's answer: 1 added, 0 refused.
+int Apply(const Request& r) {
   const auto dir = static_cast<borderGapDirection>(r.I("dir"));
   const auto algo = static_cast<EN_OffsetAlgorithm>(r.I("algo"));
   const auto corner = static_cast<EN_OffsetCornerStyle>(r.I("corner"));
@@ -88,43 +98,44 @@ void Apply(const Request& r) {
     const auto style = static_cast<hatchStyle>(r.I("style"));
     const EN_Bool contour = r.I("contour") != 0 ? EN_TRUE : EN_FALSE;
     if (r.Ex()) {
-      AddTTFHatchPatternLineEx(r.F("border"), dir, r.F("gap", 0.05), r.F("angle"), r.F("bx"),
-                               r.F("by"), style, contour, algo, corner, r.I("miter"),
-                               r.I("arctol"));
+      return AddTTFHatchPatternLineEx(r.F("border"), dir, r.F("gap", 0.05), r.F("angle"), r.F("bx"),
+                                      r.F("by"), style, contour, algo, corner, r.I("miter"),
+                                      r.I("arctol"));
     } else {
-      AddTTFHatchPatternLine(r.F("border"), dir, r.F("gap", 0.05), r.F("angle"), r.F("bx"),
-                             r.F("by"), style, contour);
+      return AddTTFHatchPatternLine(r.F("border"), dir, r.F("gap", 0.05), r.F("angle"), r.F("bx"),
+                                    r.F("by"), style, contour);
     }
   } else if (r.kind == "optimized") {
-    AddTTFHatchPatternOptimized(r.F("border"), dir, r.F("gap", 0.05), r.F("angle"), r.F("link"),
-                                static_cast<hatchStyle>(r.I("style")));
+    return AddTTFHatchPatternOptimized(r.F("border"), dir, r.F("gap", 0.05), r.F("angle"),
+                                       r.F("link"), static_cast<hatchStyle>(r.I("style")));
   } else if (r.kind == "incremental") {
-    AddTTFHatchPatternIncremental(r.F("border"), dir, r.F("gap", 0.05), r.F("angle"),
-                                  r.F("step", 1.5707963), r.I("passes", 2),
-                                  static_cast<hatchStyle>(r.I("style")));
+    return AddTTFHatchPatternIncremental(r.F("border"), dir, r.F("gap", 0.05), r.F("angle"),
+                                         r.F("step", 1.5707963), r.I("passes", 2),
+                                         static_cast<hatchStyle>(r.I("style")));
   } else if (r.kind == "offset") {
     const auto style = static_cast<EN_OffsetStyle>(r.I("style"));
     if (r.Ex()) {
-      AddTTFHatchPatternOffsetFillingEx(r.F("gap", 0.05), style, algo, corner, r.I("miter"),
-                                        r.I("arctol"));
+      return AddTTFHatchPatternOffsetFillingEx(r.F("gap", 0.05), style, algo, corner, r.I("miter"),
+                                               r.I("arctol"));
     } else {
-      AddTTFHatchPatternOffsetFilling(r.F("gap", 0.05), style);
+      return AddTTFHatchPatternOffsetFilling(r.F("gap", 0.05), style);
     }
   } else if (r.kind == "inout") {
     if (r.Ex()) {
-      AddTTFHatchPatternOffsetInOutEx(r.F("in", 0.03), r.I("incount", 2), r.F("out", 0.03),
-                                      r.I("outcount", 2), algo, corner, r.I("miter"),
-                                      r.I("arctol"));
+      return AddTTFHatchPatternOffsetInOutEx(r.F("in", 0.03), r.I("incount", 2), r.F("out", 0.03),
+                                             r.I("outcount", 2), algo, corner, r.I("miter"),
+                                             r.I("arctol"));
     } else {
-      AddTTFHatchPatternOffsetInOut(r.F("in", 0.03), r.I("incount", 2), r.F("out", 0.03),
-                                    r.I("outcount", 2));
+      return AddTTFHatchPatternOffsetInOut(r.F("in", 0.03), r.I("incount", 2), r.F("out", 0.03),
+                                           r.I("outcount", 2));
     }
   } else if (r.kind == "helix") {
-    AddTTFHatchPatternHelixFillingEx(r.F("gap", 0.05), static_cast<EN_HelixStyle>(r.I("style")),
-                                     algo, corner, r.I("miter"), r.I("arctol"));
+    return AddTTFHatchPatternHelixFillingEx(r.F("gap", 0.05),
+                                            static_cast<EN_HelixStyle>(r.I("style")), algo, corner,
+                                            r.I("miter"), r.I("arctol"));
   } else {
-    AddTTFHatchPatternLattice(r.F("u", 0.05), r.F("v", 0.05), r.F("angle"), r.F("bx"), r.F("by"),
-                              r.I("serp") != 0);
+    return AddTTFHatchPatternLattice(r.F("u", 0.05), r.F("v", 0.05), r.F("angle"), r.F("bx"),
+                                     r.F("by"), r.I("serp") != 0);
   }
 }
 
@@ -153,7 +164,10 @@ bool ApplyHatches(const std::vector<std::string>& hatches) {
       std::fprintf(stderr, "vuzodo: --hatch %s: %s\n", request.c_str(), error.c_str());
       return false;
     }
-    Apply(r);
+    if (Apply(r) == 0) {
+      std::fprintf(stderr, "vuzodo: --hatch %s: refused by the engine\n", request.c_str());
+      return false;
+    }
   }
   return true;
 }

@@ -3,10 +3,15 @@
 
 #include <cairo.h>
 #include <dxflib/dl_dxf.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <memory>
 #include <numbers>
@@ -34,6 +39,30 @@ Layers FetchLayers() {
   layers.fill = Fetch(EN_RT_FILL, ignored);
   layers.hatch = Fetch(EN_RT_HATCH_POLYLINES, ignored);
   return layers;
+}
+
+int WriteAtomically(const std::string& path,
+                    const std::function<std::string(const std::string& temp)>& write) {
+  // The temporary lives beside the target so that the rename stays on one file system.
+  std::string temp = path + ".XXXXXX";
+  const int fd = mkstemp(temp.data());
+  if (fd < 0) {
+    std::fprintf(stderr, "vuzodo: cannot write %s: %s\n", path.c_str(), std::strerror(errno));
+    return 1;
+  }
+  // mkstemp makes the file private; the drawing gets the permissions a new file would.
+  const mode_t mask = umask(0);
+  umask(mask);
+  fchmod(fd, 0666 & ~mask);
+  close(fd);
+  std::string error = write(temp);
+  if (error.empty() && std::rename(temp.c_str(), path.c_str()) != 0) error = std::strerror(errno);
+  if (!error.empty()) {
+    std::remove(temp.c_str());
+    std::fprintf(stderr, "vuzodo: cannot write %s: %s\n", path.c_str(), error.c_str());
+    return 1;
+  }
+  return 0;
 }
 
 bool WriteLayerFile(const std::string& path, const std::string& text, float unit, double png_scale,
@@ -102,12 +131,14 @@ Geometry ToGeometry(const std::vector<int>& a) {
 }
 
 int WriteDxf(const Layers& layers, float unit, const std::string& path) {
+  return WriteAtomically(path,
+                         [&](const std::string& temp) { return WriteDxfFile(layers, unit, temp); });
+}
+
+std::string WriteDxfFile(const Layers& layers, float unit, const std::string& path) {
   DL_Dxf dxf;
   std::unique_ptr<DL_WriterA> dw(dxf.out(path.c_str(), DL_Codes::AC1015));
-  if (dw == nullptr) {
-    std::fprintf(stderr, "vuzodo: cannot write %s\n", path.c_str());
-    return 1;
-  }
+  if (dw == nullptr) return std::strerror(errno);
   const char* names[3] = {"outline", "fill", "hatch"};
   const int colours[3] = {7, 1, 5};  // white/black, red, blue
   dxf.writeHeader(*dw);
@@ -182,11 +213,18 @@ int WriteDxf(const Layers& layers, float unit, const std::string& path) {
   dxf.writeObjectsEnd(*dw);
   dw->dxfEOF();
   dw->close();
-  return 0;
+  return "";
 }
 
 int WritePng(const Layers& layers, float unit, double scale, double margin,
              const std::string& path) {
+  return WriteAtomically(path, [&](const std::string& temp) {
+    return WritePngFile(layers, unit, scale, margin, temp);
+  });
+}
+
+std::string WritePngFile(const Layers& layers, float unit, double scale, double margin,
+                         const std::string& path) {
   const std::vector<int>* lists[3] = {&layers.outline, &layers.fill, &layers.hatch};
   Geometry g[3];
   double x0 = 1e300, y0 = 1e300, x1 = -1e300, y1 = -1e300;
@@ -239,12 +277,7 @@ int WritePng(const Layers& layers, float unit, double scale, double margin,
   cairo_destroy(cr);
   const cairo_status_t status = cairo_surface_write_to_png(surface, path.c_str());
   cairo_surface_destroy(surface);
-  if (status != CAIRO_STATUS_SUCCESS) {
-    std::fprintf(stderr, "vuzodo: cannot write %s: %s\n", path.c_str(),
-                 cairo_status_to_string(status));
-    return 1;
-  }
-  return 0;
+  return status == CAIRO_STATUS_SUCCESS ? "" : cairo_status_to_string(status);
 }
 
 namespace {
@@ -286,11 +319,14 @@ void JsonRecords(std::ostream& out, const std::vector<int>& a) {
 }  // namespace
 
 int WriteJson(const Layers& layers, const std::string& text, float unit, const std::string& path) {
+  return WriteAtomically(
+      path, [&](const std::string& temp) { return WriteJsonFile(layers, text, unit, temp); });
+}
+
+std::string WriteJsonFile(const Layers& layers, const std::string& text, float unit,
+                          const std::string& path) {
   std::ofstream out(path);
-  if (!out) {
-    std::fprintf(stderr, "vuzodo: cannot write %s\n", path.c_str());
-    return 1;
-  }
+  if (!out) return std::strerror(errno);
   out << "{\n  \"text\": " << JsonString(text) << ",\n  \"unit\": " << unit
       << ",\n  \"lines\": " << GetTextLineCount()
       << ",\n  \"characters\": " << GetCharacterCount(-1) << ",\n  \"box\": [";
@@ -316,7 +352,8 @@ int WriteJson(const Layers& layers, const std::string& text, float unit, const s
   }
   DeleteCaretData(reinterpret_cast<float*>(carets));
   out << "\n  ]\n}\n";
-  return out ? 0 : 1;
+  out.close();
+  return out ? "" : "write failed";
 }
 
 }  // namespace vuzodo_cli

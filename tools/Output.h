@@ -2,6 +2,7 @@
 // of the render command. Every writer takes the same layers, fetched once.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,21 @@ struct Geometry {
   std::vector<std::pair<double, double>> dots;
 };
 Geometry ToGeometry(const std::vector<int>& records);
+
+// Writes `path` through a temporary file beside it, renamed over the target only once `write`
+// (given the temporary's path) returns "": a failed write leaves neither a partial drawing nor
+// the temporary. Otherwise prints "vuzodo: cannot write PATH: REASON" with what `write` or the
+// system returned, and returns 1; else 0.
+int WriteAtomically(const std::string& path,
+                    const std::function<std::string(const std::string& temp)>& write);
+
+// Writers of one file each, returning "" or why the file could not be written. Callers go
+// through WriteAtomically (the writers below do).
+std::string WriteDxfFile(const Layers& layers, float unit, const std::string& path);
+std::string WritePngFile(const Layers& layers, float unit, double scale, double margin,
+                         const std::string& path);
+std::string WriteJsonFile(const Layers& layers, const std::string& text, float unit,
+                          const std::string& path);
 
 // Writers; each returns 0, or prints a one-line error and returns 1.
 // DXF (R2000, through dxflib): LWPOLYLINE for chains of two or more

@@ -1,19 +1,25 @@
 // vuzodo render: lays out a text through the C interface, as a host would, and
 // writes its outlines as SVG.
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
+#include <limits>
 #include <numbers>
+#include <set>
 #include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "Commands.h"
+#include "FaceCheck.h"
 #include "HatchOptions.h"
 #include "Output.h"
+#include "RenderLimits.h"
 #include "TextInput.h"
 #include "vuzodo/vuzodo.h"
 
@@ -62,6 +68,7 @@ struct RenderOptions {
   std::vector<float> super_props;    // superscript size and offset, percent
   int fnt_mode = 0;                  // 0: the engine's default
   bool no_border = false;            // leave the outlines out (fill only)
+  bool strict = false;               // warnings are errors: nothing is written
 };
 
 // A NURBS curve as the interface takes it: control points in weighted form.
@@ -163,8 +170,8 @@ struct Guide {
 
 // Writes the record array as an SVG path: y flipped, arcs as arcs, dots as
 // small circles.
-void WriteSvg(const int* data, int count, const float* box, const std::string& path,
-              const Guide& guide) {
+std::string WriteSvg(const int* data, int count, const float* box, const std::string& path,
+                     const Guide& guide) {
   std::ostringstream d, dots;
   // The view holds the text box, the path and every pen position.
   Guide view = guide;
@@ -198,11 +205,14 @@ void WriteSvg(const int* data, int count, const float* box, const std::string& p
   const double minx = view.min_x - margin, maxx = view.max_x + margin;
   const double miny = view.min_y - margin, maxy = view.max_y + margin;
   std::ofstream out(path);
+  if (!out) return std::strerror(errno);
   out << "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"" << minx << " " << -maxy << " "
       << (maxx - minx) << " " << (maxy - miny) << "\">\n"
       << guide.svg << "<path fill=\"none\" stroke=\"black\" stroke-width=\"" << stroke << "\" d=\""
       << d.str() << "\"/>\n"
       << dots.str() << "</svg>\n";
+  out.close();
+  return out ? "" : "write failed";
 }
 
 // Path mode: the path settings, then the path itself (a circle, a polyline or
@@ -274,14 +284,19 @@ int SetPathOptions(const RenderOptions& o, Guide& guide) {
 // subscript and "^{...}" as a superscript: each run is its own append with
 // the script mode switched before it, and the mode goes back afterwards.
 // Returns how many appends the engine took.
-int AppendText(std::u16string& text, bool markup) {
-  if (!markup) return AppendCharactersEx(U16(text));
+// `laid` collects the characters handed to the engine (markup left out).
+int AppendText(std::u16string& text, bool markup, std::u16string& laid) {
+  if (!markup) {
+    laid += text;
+    return AppendCharactersEx(U16(text));
+  }
   int taken = 0;
   size_t at = 0;
   while (at < text.size()) {
     const size_t open = std::min(text.find(u"_{", at), text.find(u"^{", at));
     const size_t close = open == std::u16string::npos ? open : text.find(u'}', open);
     std::u16string plain = text.substr(at, close == std::u16string::npos ? close : open - at);
+    laid += plain;
     if (!plain.empty()) taken += AppendCharactersEx(U16(plain));
     if (close == std::u16string::npos) break;
     std::u16string run = text.substr(open + 2, close - open - 2);
@@ -290,6 +305,7 @@ int AppendText(std::u16string& text, bool markup) {
     } else {
       SetModeSuperscript();
     }
+    laid += run;
     if (!run.empty()) taken += AppendCharactersEx(U16(run));
     SetModeNoscript();
     at = close + 1;
@@ -303,8 +319,68 @@ int WriteDrawing(const RenderOptions& o, const int* data, int count, const float
                  const Guide& guide) {
   int result = 0;
   if (WriteLayerFile(o.output, o.text, o.unit, o.png_scale, o.margin, result)) return result;
-  WriteSvg(data, count, box, o.output, guide);
-  return 0;
+  return WriteAtomically(
+      o.output, [&](const std::string& temp) { return WriteSvg(data, count, box, temp, guide); });
+}
+
+// A height the engine can lay out at the unit size, or a message saying why not.
+std::string HeightProblem(float height, float unit) {
+  char text[160];
+  if (std::isnan(height)) {
+    std::snprintf(text, sizeof text, "-H %g: the height is not a number", height);
+  } else if (height < 0) {
+    std::snprintf(text, sizeof text, "-H %g: a negative height; it must be greater than 0", height);
+  } else if (height == 0) {
+    std::snprintf(text, sizeof text,
+                  "-H 0: a zero height draws nothing; it must be greater than 0");
+  } else if (height > limits::MaxHeight(unit)) {
+    std::snprintf(text, sizeof text,
+                  "-H %g: too large; at --unit %g it must be at most %g (an em of int32 records)",
+                  height, unit, limits::MaxHeight(unit));
+  } else {
+    return "";
+  }
+  return text;
+}
+
+// Whether every record and every pen position stays inside the records' int32 range; a clamped
+// coordinate draws garbage.
+bool RecordsInRange(const int* data, int count) {
+  long long x = 0, y = 0;
+  for (int p = 0; p + 2 < count && data[p] != -1; p += data[p] == 42 ? 5 : 3) {
+    const int n = data[p] == 42 ? 5 : 3;
+    for (int k = 1; k < n && p + k < count; ++k) {
+      if (data[p + k] == limits::kRecordMin || data[p + k] == limits::kRecordMax) return false;
+    }
+    x += data[p + 1];
+    y += data[p + 2];
+    if (std::llabs(x) > limits::kRecordMax || std::llabs(y) > limits::kRecordMax) return false;
+  }
+  return true;
+}
+
+// Warnings name a problem in what was drawn; under --strict each is an error and stops the
+// render before anything is written. Returns whether the render may go on.
+bool Warn(bool strict, const std::string& message) {
+  std::fprintf(stderr, "vuzodo: %s%s\n", strict ? "" : "warning: ", message.c_str());
+  return !strict;
+}
+
+// The characters the face lacks (the engine draws its stand-in box or a blank for them), each
+// once, as code points; control characters (line feeds, tabs) are not drawn.
+std::vector<char32_t> MissingCharacters(const std::u16string& laid, const FaceCheck& face) {
+  std::vector<char32_t> missing;
+  std::set<char32_t> seen;
+  for (size_t i = 0; i < laid.size(); ++i) {
+    char32_t c = laid[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < laid.size() && laid[i + 1] >= 0xDC00 &&
+        laid[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (laid[++i] - 0xDC00);
+    }
+    if (c < 0x20 || c == 0x7F || face.covers(c) || !seen.insert(c).second) continue;
+    missing.push_back(c);
+  }
+  return missing;
 }
 
 // A TrueType font is scaled by a whole number of 1/U: its scale is
@@ -394,15 +470,36 @@ void ReportUnhatchedStrokes(const RenderOptions& o, const std::u16string& text) 
 }
 
 int Render(const RenderOptions& o) {
+  if (const std::string problem = HeightProblem(o.height, o.unit); !problem.empty()) {
+    std::fprintf(stderr, "vuzodo: %s\n", problem.c_str());
+    return 2;
+  }
   InitializeTTF(o.unit);
   SetDefaults();
   std::u16string face = ToUtf16(o.font), text = ToUtf16(o.text);
   SetFontFace(U16(face));
   SetFontStyle(static_cast<EN_TTFFontStyle>(o.style));
+  if (o.fnt_mode != 0) SetFNTConversionMode(static_cast<EN_FNT_ConvertionStyle>(o.fnt_mode));
+  // After the FNT mode: checking a shape font loads it, and it is built under the mode then.
+  const FaceCheck check = CheckFace(o.font, o.style);
+  if (!check.error.empty()) {
+    std::fprintf(stderr, "vuzodo: -f %s: %s\n", o.font.c_str(), check.error.c_str());
+    return 2;
+  }
+  if (!check.substitute.empty() &&
+      !Warn(o.strict, "-f " + o.font + ": not installed; fontconfig gives " + check.substitute)) {
+    return 2;
+  }
   if (CheckUnitSize(o, face) != 0) return 2;
-  if (SetTextHeight(o.height) == 0 || SetCharacterScale(o.scale[0], o.scale[1]) == 0 ||
-      SetObliqueAngle(o.oblique) == 0) {
-    std::fprintf(stderr, "vuzodo: height and scale must be > 0, oblique within +-1.35\n");
+  SetTextHeight(o.height);
+  if (SetCharacterScale(o.scale[0], o.scale[1]) == 0) {
+    std::fprintf(stderr, "vuzodo: --scale %g,%g: both factors must be greater than 0\n", o.scale[0],
+                 o.scale[1]);
+    return 2;
+  }
+  if (SetObliqueAngle(o.oblique) == 0) {
+    std::fprintf(stderr, "vuzodo: --oblique %g: must be within -%g to %g radians\n", o.oblique,
+                 limits::kMaxOblique, limits::kMaxOblique);
     return 2;
   }
   SetHorizontalCharGap(o.gap);
@@ -431,7 +528,6 @@ int Render(const RenderOptions& o) {
     std::fprintf(stderr, "vuzodo: superscript size must be > 0 and offset >= 0\n");
     return 2;
   }
-  if (o.fnt_mode != 0) SetFNTConversionMode(static_cast<EN_FNT_ConvertionStyle>(o.fnt_mode));
   if (o.no_border) IncludeBorder(EN_FALSE);
   Guide guide;
   if (o.vertical) {
@@ -441,15 +537,46 @@ int Render(const RenderOptions& o) {
     if (SetPathOptions(o, guide) != 0) return 2;
   }
   if (!ApplyHatches(o.hatches)) return 2;
-  const int taken =
-      AppendWithProgress(text, [&o](std::u16string& piece) { return AppendText(piece, o.markup); });
+  std::u16string laid;
+  const int taken = AppendWithProgress(
+      text, [&o, &laid](std::u16string& piece) { return AppendText(piece, o.markup, laid); });
   if (taken == 0) {
     std::fprintf(stderr, "vuzodo: nothing to render\n");
     return 2;
   }
+  for (const char32_t c : MissingCharacters(laid, check)) {
+    char code[16];
+    std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(c));
+    if (!Warn(o.strict,
+              "-f " + o.font + " has no " + code + ": drawn as its missing-character box")) {
+      return 2;
+    }
+  }
+  if (!o.vertical && (!o.circle.empty() || !o.polyline.empty() || !o.nurbs.empty())) {
+    // On a path a character that would pass the path's end ends its append: it and the rest
+    // are dropped. Line feeds are lines, not characters.
+    const long in = static_cast<long>(laid.size() - std::count(laid.begin(), laid.end(), u'\n'));
+    const long placed = GetCharacterCount(-1);
+    const std::string path = !o.circle.empty()     ? "--circle " + o.circle
+                             : !o.polyline.empty() ? std::string("--polyline")
+                                                   : "--nurbs " + o.nurbs;
+    if (placed < in &&
+        !Warn(o.strict, path + ": " + std::to_string(in) + " in, " + std::to_string(placed) +
+                            " laid out; the rest would pass the path's end")) {
+      return 2;
+    }
+  }
   int* data = nullptr;
   float box[8] = {0, 0, 0, 0, 0, 0, 0, 0};
   const int count = GetMultilineOutLines(-1, static_cast<EN_ReturnType>(o.type), &data, box);
+  if (!RecordsInRange(data, count)) {
+    std::fprintf(stderr,
+                 "vuzodo: -H %g at --unit %g: the drawing spans past the int32 range of its "
+                 "records; lower -H or --unit\n",
+                 o.height, o.unit);
+    DeleteTTFData(data);
+    return 2;
+  }
   const int written = WriteDrawing(o, data, count, box, guide);
   DeleteTTFData(data);
   if (written != 0) return written;
@@ -463,6 +590,20 @@ int Render(const RenderOptions& o) {
   return 0;
 }
 
+// A number from `low` up (infinity and NaN refused); the error names the range.
+CLI::Validator AtLeast(double low, bool inclusive = true) {
+  char range[48];
+  std::snprintf(range, sizeof range, "%s %g", inclusive ? ">=" : ">", low);
+  return CLI::Validator(
+      [low, inclusive, text = std::string(range)](std::string& input) -> std::string {
+        double v = 0;
+        if (!CLI::detail::lexical_cast(input, v)) return "'" + input + "' is not a number";
+        const bool ok = std::isfinite(v) && (inclusive ? v >= low : v > low);
+        return ok ? "" : input + " is out of range: must be " + text;
+      },
+      std::string("NUMBER ") + range);
+}
+
 }  // namespace
 
 void AddRenderCommand(CLI::App& app) {
@@ -472,10 +613,13 @@ void AddRenderCommand(CLI::App& app) {
   render->add_option("text", options.text, "text to render (\\n starts a new line, \\t is a tab)");
   render->add_option("-f,--font", options.font, "face name, or an .ttf/.otf/.shx/.ovf/.fnt file");
   render->add_option("-H,--height", options.height, "text height factor");
-  render->add_option("-s,--style", options.style, "0 regular, 1 bold, 2 italic, 3 bold italic");
-  render->add_option("-t,--return-type", options.type, "0 outlines, 1 fill, 2 hatch, 3-5 mixed");
+  render->add_option("-s,--style", options.style, "0 regular, 1 bold, 2 italic, 3 bold italic")
+      ->check(CLI::Range(0, limits::kMaxStyle));
+  render->add_option("-t,--return-type", options.type, "0 outlines, 1 fill, 2 hatch, 3-5 mixed")
+      ->check(CLI::Range(0, limits::kMaxReturnType));
   render->add_option("-o,--output", options.output, "file to write: .svg, .dxf, .png or .json");
-  render->add_option("--unit", options.unit, "output units per user unit");
+  render->add_option("--unit", options.unit, "output units per user unit")
+      ->check(AtLeast(0, false));
   render->add_option("--gap", options.gap, "extra gap between characters, user units");
   render->add_option("--angle", options.angle, "character rotation, radians");
   render->add_option("--oblique", options.oblique, "slant, radians (-1.35 to 1.35)");
@@ -490,15 +634,21 @@ void AddRenderCommand(CLI::App& app) {
   render->add_flag("--markup", options.markup,
                    "_{...} sets a subscript and ^{...} a superscript within the text");
   render->add_flag("--wrap", options.wrap, "word wrap at the box width");
-  render->add_option("--box", options.box_width, "text box width, user units");
-  render->add_option("--box-height", options.box_height, "text box height, user units");
-  render->add_option("--align", options.halign, "0 left, 1 centre, 2 right");
-  render->add_option("--valign", options.valign, "0 top, 1 middle, 2 bottom");
+  render->add_option("--box", options.box_width, "text box width, user units")->check(AtLeast(0));
+  render->add_option("--box-height", options.box_height, "text box height, user units")
+      ->check(AtLeast(0));
+  render->add_option("--align", options.halign, "0 left, 1 centre, 2 right")
+      ->check(CLI::Range(0, limits::kMaxAlign));
+  render->add_option("--valign", options.valign, "0 top, 1 middle, 2 bottom")
+      ->check(CLI::Range(0, limits::kMaxAlign));
   render->add_option("--spacing", options.spacing, "line spacing factor");
-  render->add_option("--spacing-style", options.spacing_style, "0 proportional, 1 fixed");
+  render->add_option("--spacing-style", options.spacing_style, "0 proportional, 1 fixed")
+      ->check(CLI::Range(0, limits::kMaxSpacingStyle));
   static std::string input;
   render->add_option("-i,--input", input, "read the text from a file (- for standard input)");
-  render->add_option("--tabs", options.tabs, "tab stops x,x,... user units")->delimiter(',');
+  render->add_option("--tabs", options.tabs, "tab stops x,x,... user units")
+      ->delimiter(',')
+      ->check(AtLeast(0));
   render->add_option("--sub-props", options.sub_props, "subscript SIZE,OFFSET in percent")
       ->delimiter(',')
       ->expected(2);
@@ -517,12 +667,17 @@ void AddRenderCommand(CLI::App& app) {
   render->add_option("--nurbs", options.nurbs,
                      "text on a NURBS curve file: 'degree P', 'point X Y [W]'..., ['knots ...']");
   render->add_option("--path-start", options.path_start, "arc length where the text starts");
-  render->add_option("--path-align", options.path_align,
-                     "line on the path: 0 baseline, 1 ascent, 2 descent, 3 strike-out");
+  render
+      ->add_option("--path-align", options.path_align,
+                   "line on the path: 0 baseline, 1 ascent, 2 descent, 3 strike-out")
+      ->check(CLI::Range(0, limits::kMaxPathAlign));
   render->add_option("--path-spacing", options.path_spacing,
                      "baseline distance left of the path, user units");
   render->add_flag("--flip", options.flip, "run the text from the path's end");
   render->add_flag("--bend", options.bend, "bend the characters along the path");
+  render->add_flag("--strict", options.strict,
+                   "a substituted family, characters the font lacks and characters past the "
+                   "path's end are errors, not warnings; nothing is written");
   AddHatchOptions(*render, options.hatches, options.type);
   render->callback([] {
     std::string& t = options.text;

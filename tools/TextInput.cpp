@@ -3,7 +3,10 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -16,9 +19,14 @@ std::optional<std::string> ReadTextInput(const std::string& path) {
   if (path == "-") {
     buffer << std::cin.rdbuf();
   } else {
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error)) {
+      std::fprintf(stderr, "vuzodo: -i %s: is a directory\n", path.c_str());
+      return std::nullopt;
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-      std::fprintf(stderr, "vuzodo: cannot read %s\n", path.c_str());
+      std::fprintf(stderr, "vuzodo: -i %s: cannot read: %s\n", path.c_str(), std::strerror(errno));
       return std::nullopt;
     }
     buffer << in.rdbuf();

@@ -1,0 +1,72 @@
+"""Every failure a user can cause: a non-zero exit, one line on stderr naming the
+input or option, and no drawing (not even part of one) left behind."""
+import os
+import subprocess
+import sys
+import tempfile
+import unittest
+
+CLI = os.environ.get("VUZODO_CLI", "vuzodo")
+
+# (arguments after "render", text stderr must hold). {d} is a scratch folder
+# holding bad.shx and bad.ttf (garbage) and somedir.shx (a folder); the
+# drawing goes to {d}/out/x.svg, which must stay empty.
+ROWS = [
+    (["Hi", "-o", "/nonexistent/dir/x.svg"], "cannot write /nonexistent/dir/x.svg"),
+    (["Hi", "-f", "/nonexistent.ttf"], "-f /nonexistent.ttf: no such file"),
+    (["Hi", "-f", "{d}/bad.shx"], "bad.shx: holds no characters"),
+    (["Hi", "-f", "{d}/bad.ttf"], "bad.ttf: is not a font file"),
+    (["Hi", "-f", "{d}/somedir.shx"], "somedir.shx: is a directory"),
+    (["Hi", "-f", "No Such Font", "--strict"], "-f No Such Font: not installed"),
+    (["Hi", "--hatch", "line:gap=0"], "gap=0 must be greater than 0"),
+    (["Hi", "--hatch", "offset:gap=-0.1"], "gap=-0.1 must be greater than 0"),
+    (["Hi", "-s", "7"], "--style: Value 7 not in range 0 to 3"),
+    (["Hi", "--align", "5"], "--align: Value 5 not in range 0 to 2"),
+    (["Hi", "-t", "9"], "--return-type: Value 9 not in range 0 to 5"),
+    (["Hi", "--box", "-3", "--wrap"], "--box: -3 is out of range: must be >= 0"),
+    (["Hi", "--tabs", "-1"], "--tabs: -1 is out of range: must be >= 0"),
+    (["Hi", "-H", "1e30"], "-H 1e+30: too large; at --unit 1000 it must be at most 2.14748e+06"),
+    # Below the em limit, but eleven characters pass the records' range.
+    (["Hello world", "-H", "2000000"], "spans past the int32 range of its records"),
+    (["Hi", "-H", "-5"], "-H -5: a negative height"),
+    (["Hi", "-H", "0"], "-H 0: a zero height draws nothing"),
+    (["Hi", "-H", "nan"], "-H nan: the height is not a number"),
+    (["-i", "{d}"], "is a directory"),
+    # 42 characters on a circle of circumference 2 pi user units: at height 1
+    # not all of them fit.
+    (["x" * 42, "--circle", "1,0,0,0", "--strict"], "42 in, "),
+    (["a\ue000b\ue000", "--strict"], "has no U+E000"),
+]
+
+
+class Failures(unittest.TestCase):
+    def test_each_failure_is_reported_and_writes_nothing(self):
+        with tempfile.TemporaryDirectory() as d:
+            open(os.path.join(d, "bad.shx"), "wb").write(b"not a shape font\x1a" + bytes(64))
+            open(os.path.join(d, "bad.ttf"), "wb").write(b"\x00\x01\x00\x00garbage" * 8)
+            os.mkdir(os.path.join(d, "somedir.shx"))
+            out = os.path.join(d, "out")
+            os.mkdir(out)
+            for args, expected in ROWS:
+                args = [a.replace("{d}", d) for a in args]
+                with self.subTest(args=args):
+                    r = subprocess.run([CLI, "render", *args, "-o", out + "/x.svg"]
+                                       if "-o" not in args else [CLI, "render", *args],
+                                       capture_output=True, text=True)
+                    self.assertNotEqual(r.returncode, 0)
+                    self.assertIn(expected, r.stderr)
+                    self.assertEqual(len(r.stderr.strip().splitlines()), 1, r.stderr)
+                    self.assertEqual(os.listdir(out), [])
+
+    def test_warnings_without_strict_still_draw(self):
+        with tempfile.TemporaryDirectory() as d:
+            r = subprocess.run([CLI, "render", "a\ue000", "-f", "No Such Font", "-o", d + "/x.svg"],
+                               capture_output=True, text=True)
+            self.assertEqual(r.returncode, 0, r.stderr)
+            self.assertIn("warning: -f No Such Font: not installed", r.stderr)
+            self.assertIn("has no U+E000", r.stderr)
+            self.assertEqual(os.listdir(d), ["x.svg"])  # no temporary left beside it
+
+
+if __name__ == "__main__":
+    sys.exit(unittest.main())
