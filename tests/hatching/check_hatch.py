@@ -116,6 +116,16 @@ def glyph_region(strokes):
     return unary_union(faces) if faces else None
 
 
+def node_ends(lines):
+    """The end points of the pieces that noding `lines` splits them into."""
+    noded = unary_union(lines)
+    ends = set()
+    for piece in getattr(noded, "geoms", [noded]):
+        ends.add(piece.coords[0])
+        ends.add(piece.coords[-1])
+    return ends
+
+
 def crossings(paths):
     """Proper crossings: points where noding the paths adds a vertex that none
     of them had. Returns (within one path, between paths)."""
@@ -127,24 +137,13 @@ def crossings(paths):
         vertices |= vs
         if len(p) < 2:
             continue
-        noded = unary_union(LineString(p))
-        ends = set()
-        for piece in getattr(noded, "geoms", [noded]):
-            c = piece.coords
-            ends.add(c[0])
-            ends.add(c[-1])
-        new = {q for q in ends if q not in vs}
+        new = {q for q in node_ends(LineString(p)) if q not in vs}
         own += len(new)
         all_nodes |= new
     multi = [LineString(p) for p in paths if len(p) >= 2]
     if len(multi) < 2:
         return own, 0
-    noded = unary_union(MultiLineString(multi))
-    ends = set()
-    for piece in getattr(noded, "geoms", [noded]):
-        c = piece.coords
-        ends.add(c[0])
-        ends.add(c[-1])
+    ends = node_ends(MultiLineString(multi))
     between = {q for q in ends if q not in vertices and q not in all_nodes}
     return own, len(between)
 
