@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cfloat>
 #include <cmath>
 #include <initializer_list>
 #include <utility>
@@ -148,6 +149,12 @@ double AdvanceY(const TTFState& line, size_t k) {
 // chain). It agrees with half-away-from-zero rounding of exact + 0.5 except
 // near a half, where ties differ and exact + 0.5 may itself round up; those,
 // large values and NaN take the plain route, so the results are the same bits.
+// The trick needs every double operation rounded to 53 bits: on the x87 stack
+// with the 64-bit mantissas many hosts set, the sum keeps eleven bits of
+// fraction, nothing is rounded and every record is truncated instead (the
+// 32-bit Windows build is therefore compiled for SSE2 arithmetic).
+static_assert(FLT_EVAL_METHOD == 0 || FLT_EVAL_METHOD == 1,
+              "RoundCarry needs double arithmetic in double precision (on i686: -msse2 -mfpmath=sse)");
 inline int RoundCarry(double v, double& residue) {
   constexpr double kMagic = 6755399441055744.0;  // 1.5 x 2^52
   const double exact = residue + v;

@@ -1,5 +1,16 @@
 # What the Windows cross build needs beyond the common targets.
 #
+# The 32-bit DLL does its double arithmetic in SSE2 registers, as the 64-bit
+# one does, not on the x87 stack: x87 rounds to the precision of its control
+# word, which the host process owns (the mingw and Delphi runtimes and Wine's
+# 32-bit processes run with 64-bit mantissas), so results would depend on the
+# host. The records' rounding (OutlineCreator.cpp) needs each double operation
+# rounded to 53 bits. The 32-bit ABI keeps the stack 4-byte aligned only:
+# functions that spill SSE values realign it themselves.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  add_compile_options(-msse2 -mfpmath=sse -mstackrealign)
+endif()
+
 # Clipper: Debian ships it for Linux only (libpolyclipping-dev), so the DLL
 # compiles clipper.cpp from Debian's source package of the same version,
 # unpacked by scripts/windows.sh (apt-get source libpolyclipping). The header

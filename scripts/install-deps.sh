@@ -17,7 +17,8 @@ pkgs=(
   # SHX tests: a Hershey font converted to shape source and compiled
   hershey-fonts-data
   # Windows DLL (scripts/windows.sh): the mingw-w64 cross compilers, objdump for
-  # the export table, and Wine to run the 64-bit build's host
+  # the export table, and Wine to run the 64-bit build's host (the 32-bit one,
+  # wine32, is an i386 package: see below)
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   wine wine64
   # Clipper's source package is fetched with apt-get source, which unpacks it
@@ -48,4 +49,37 @@ if ((${#missing[@]})); then
   export DEBIAN_FRONTEND=noninteractive
   $SUDO apt-get update -qq
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# The 32-bit DLL runs under the 32-bit Wine, wine32 from the i386 architecture.
+if ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; then
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $SUDO dpkg --add-architecture i386
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  if ! $SUDO apt-get update -qq || ! $SUDO apt-get install -y -qq --no-install-recommends wine32:i386; then
+    echo "install-deps: wine32:i386 could not be installed (apt-get failed above); the 32-bit DLL cannot be run under Wine" >&2
+    exit 1
+  fi
+fi
+# A kernel built or booted without 32-bit program support (no IA32 emulation)
+# cannot start wine32's loader ("Exec format error"). There the i386 programs
+# run through QEMU's user-mode emulator, registered with binfmt_misc; slow, but
+# the same Wine and the same x87 arithmetic as on a 32-bit-capable kernel.
+if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  if ! dpkg-query -W -f='${Status}' qemu-user-static 2>/dev/null | grep -q 'install ok installed'; then
+    $SUDO apt-get install -y -qq --no-install-recommends qemu-user-static
+  fi
+  binfmt=/proc/sys/fs/binfmt_misc
+  [ -f "$binfmt/register" ] || $SUDO mount -t binfmt_misc binfmt_misc "$binfmt"
+  if [ ! -f "$binfmt/qemu-i386" ]; then
+    # The i386 ELF header (executables and shared objects), the F flag so that
+    # the emulator is opened now and works in every mount namespace.
+    printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:FOC' |
+      $SUDO tee "$binfmt/register" >/dev/null
+  fi
+  if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    echo "install-deps: the 32-bit Wine (/usr/lib/wine/wine) does not start on this kernel, not even through qemu-i386" >&2
+    exit 1
+  fi
 fi

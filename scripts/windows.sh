@@ -24,6 +24,15 @@ if [ ! -f "$linux/tests/windows/vuzodo_text_host" ]; then
   bash "$root/scripts/build.sh" "$linux"
 fi
 
+# Each DLL runs under its own Wine: wine64 for x64, wine32's loader for x86
+# (scripts/install-deps.sh installs both).
+for loader in /usr/lib/wine/wine64 /usr/lib/wine/wine; do
+  if ! "$loader" --version >/dev/null 2>&1; then
+    echo "windows.sh: $loader does not run here (run scripts/install-deps.sh)" >&2
+    exit 1
+  fi
+done
+
 export CTEST_OUTPUT_ON_FAILURE=1
 for arch in x86 x64; do
   case $arch in

@@ -58,16 +58,19 @@ def library_with_logs(library, folder):
 
 def run_wine(args):
     env = dict(os.environ, WINEPREFIX=os.path.abspath(args.prefix), WINEDEBUG="-all",
+               WINEARCH=args.arch,
                # No Mono or Gecko installers in a throwaway prefix.
                WINEDLLOVERRIDES="mscoree,mshtml=")
     out = os.path.join(args.out, "wine-records.txt")
-    if not os.path.isdir(args.prefix):
+    # Timeouts for a 32-bit Wine under QEMU's emulation (a kernel without 32-bit
+    # support): creating the prefix takes tens of minutes there, a run minutes.
+    if not os.path.isfile(os.path.join(args.prefix, "system.reg")):
         subprocess.run([args.wine, "wineboot", "-i"], env=env, check=False,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300)
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=3600)
     dll = library_with_logs(args.dll, os.path.join(args.out, "wine-library"))
     subprocess.run([args.wine, args.host, windows_path(dll), windows_path(args.names),
                     windows_path(args.cases), windows_path(out)], env=env, check=True,
-                   timeout=300)
+                   timeout=1200)
     return out, os.path.dirname(dll)
 
 
@@ -229,7 +232,7 @@ class Comparison:
 
 def main():
     parser = argparse.ArgumentParser()
-    for name in ("wine", "prefix", "host", "dll", "names", "cases", "linux-host",
+    for name in ("wine", "arch", "prefix", "host", "dll", "names", "cases", "linux-host",
                  "linux-library", "out"):
         parser.add_argument("--" + name, required=True)
     args = parser.parse_args()
