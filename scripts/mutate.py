@@ -309,6 +309,9 @@ def build_tree(build: Path, timeout: int):
 
 
 def run_suite(args):
+    # Without the costs of earlier runs ctest starts the tests in the order they are
+    # declared instead of the slowest first, so a mutant stops at its first failure sooner.
+    (args.build / "Testing" / "Temporary" / "CTestCostData.txt").unlink(missing_ok=True)
     command = ["nice", "-n", "10", "ctest", "--test-dir", str(args.build), "-j", str(args.jobs),
                "--timeout", str(args.test_timeout), "--no-tests=error", "--stop-on-failure"]
     return run_limited(command, args.suite_timeout)
@@ -333,6 +336,8 @@ def run(args) -> None:
     if args.only:
         wanted = set(args.only.split(","))
         mutants = [m for m in mutants if m.ident in wanted]
+    # A stop by kill ends like Ctrl-C: the mutated file is restored on the way out.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
     results = Path(args.results)
     done = read_results(results)
     if not results.exists():
@@ -369,6 +374,15 @@ def run(args) -> None:
             print(f"{m.header()}: {result} {by} ({seconds} s)", flush=True)
     finally:
         build_tree(args.build, args.build_timeout)  # the tree as it was
+
+
+def prune(args) -> None:
+    rows = read_results(Path(args.results))
+    rejected = {ident for ident, row in rows.items() if row[4] == "compile"}
+    kept = [m for m in load_list() if m.ident not in rejected]
+    seed = re.search(r"seed (\d+)", LIST.read_text()).group(1)
+    save_list(kept, int(seed))
+    print(f"{len(rejected)} mutants that do not compile removed, {len(kept)} left")
 
 
 def table(args) -> None:
@@ -422,10 +436,12 @@ def main() -> None:
     r.add_argument("--build-timeout", type=int, default=1800)
     r.add_argument("--no-baseline", action="store_true",
                    help="skip the run of the unmutated suite")
+    p = sub.add_parser("prune")
+    p.add_argument("--results", default=str(ROOT / "build" / "mutants.tsv"))
     t = sub.add_parser("table")
     t.add_argument("--results", default=str(ROOT / "build" / "mutants.tsv"))
     args = parser.parse_args()
-    {"generate": generate, "run": run, "table": table}[args.command](args)
+    {"generate": generate, "run": run, "prune": prune, "table": table}[args.command](args)
 
 
 if __name__ == "__main__":
