@@ -318,10 +318,18 @@ def run_suite(args):
 
 
 def first_failure(output: str) -> str:
-    failed = re.findall(r"^\s*\d+ - (\S+) \((Failed|Timeout|SEGFAULT|Subprocess aborted|"
+    failed = re.findall(r"^\s*\d+ - (\S+)[^\n]*? \((Failed|Timeout|SEGFAULT|Subprocess aborted|"
                         r"Exception|Child aborted|ILLEGAL|BUS|OTHER_FAULT|Not Run)[^)]*\)",
                         output, re.M)
     return failed[0][0] + (" (timeout)" if failed[0][1] == "Timeout" else "") if failed else ""
+
+
+def failed_log(build: Path) -> str:
+    """The first test ctest's own log of failures names, when its summary was not read."""
+    log = build / "Testing" / "Temporary" / "LastTestsFailed.log"
+    names = [line.split(":", 1)[1] for line in log.read_text().splitlines() if ":" in line] \
+        if log.exists() else []
+    return names[0] if names else "ctest failed"
 
 
 def read_results(path: Path) -> dict[str, list[str]]:
@@ -364,7 +372,7 @@ def run(args) -> None:
                     if timed_out:
                         result, by = "killed", "suite timeout"
                     elif rc != 0:
-                        result, by = "killed", first_failure(out) or "ctest failed"
+                        result, by = "killed", first_failure(out) or failed_log(args.build)
                     else:
                         result, by = "survived", ""
             seconds = round(time.monotonic() - start)
