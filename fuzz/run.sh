@@ -20,7 +20,7 @@ dir=${VUZODO_FUZZ_BUILD:-$root/build-fuzz}
 # The seed generator wants the system's Python, where Debian's fontTools lives.
 py=()
 [ -x /usr/bin/python3 ] && py=(-DPython3_EXECUTABLE=/usr/bin/python3)
-CC=clang CXX=clang++ cmake -S "$root" -B "$dir" -G Ninja -DVUZODO_FUZZ=ON \
+CC=clang CXX=clang++ cmake -S "$root" -B "$dir" -G Ninja -DVUZODO_FUZZ=ON -DVUZODO_WERROR=ON \
   -DVUZODO_BUILD_TESTS=OFF -DVUZODO_BUILD_BENCH=OFF -DVUZODO_BUILD_TOOLS=OFF \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo "${py[@]}" >/dev/null
 cmake --build "$dir" --target fuzz_all -j "${VUZODO_JOBS:-2}"

@@ -44,5 +44,5 @@ for arch in x86 x64; do
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$toolchain.cmake" \
     -DVUZODO_CLIPPER_SOURCE_DIR="${clipper%/}" -DVUZODO_LINUX_BUILD_DIR="$linux" >/dev/null
   cmake --build "$out/$arch" -j "$(nproc)"
-  ctest --test-dir "$out/$arch" --timeout 900
+  ctest --test-dir "$out/$arch" --timeout 900 --no-tests=error
 done

@@ -176,7 +176,11 @@ static void RunCase(int number, const char* face8, int style, int kern, float ha
   char file[2048];
   if (face8[0] == '@') {
     /* A font file, relative to the case file, in the system's path syntax. */
-    snprintf(file, sizeof file, "%s%s", g_cases_dir, face8 + 1);
+    if (snprintf(file, sizeof file, "%s%s", g_cases_dir, face8 + 1) >= (int)sizeof file) {
+      fprintf(stderr, "text_host: case %d: the font path %s%s is longer than %d bytes\n", number,
+              g_cases_dir, face8 + 1, (int)sizeof file - 1);
+      exit(1);
+    }
 #ifdef _WIN32
     for (char* p = file; *p; ++p) {
       if (*p == '/') *p = '\\';
