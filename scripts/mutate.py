@@ -400,7 +400,9 @@ def table(args) -> None:
     print("| Mutant | Area | Operator | Where | Change | Result | Caught by |")
     print("|---|---|---|---|---|---|---|")
     for ident, row in sorted(rows.items()):
-        m = mutants[ident]
+        m = mutants.get(ident)
+        if m is None:
+            continue  # pruned from the list: it did not compile
         change = f"`{m.before.strip()}` → `{m.after.strip()}`".replace("|", "\\|")
         print(f"| {ident} | {m.area} | {m.op} | {m.file}:{m.line} | {change} | {row[4]} "
               f"| {row[5]} |")
