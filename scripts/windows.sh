@@ -40,7 +40,7 @@ for arch in x86 x64; do
     x64) toolchain=mingw-x86_64 ;;
   esac
   echo "== Windows DLL, $arch"
-  cmake -S "$root" -B "$out/$arch" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  cmake -S "$root" -B "$out/$arch" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVUZODO_WERROR=ON \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$toolchain.cmake" \
     -DVUZODO_CLIPPER_SOURCE_DIR="${clipper%/}" -DVUZODO_LINUX_BUILD_DIR="$linux" >/dev/null
   cmake --build "$out/$arch" -j "$(nproc)"
