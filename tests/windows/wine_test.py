@@ -64,13 +64,24 @@ def run_wine(args):
     out = os.path.join(args.out, "wine-records.txt")
     # Timeouts for a 32-bit Wine under QEMU's emulation (a kernel without 32-bit
     # support): creating the prefix takes tens of minutes there, a run minutes.
-    if not os.path.isfile(os.path.join(args.prefix, "system.reg")):
-        subprocess.run([args.wine, "wineboot", "-i"], env=env, check=False,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=3600)
-    dll = library_with_logs(args.dll, os.path.join(args.out, "wine-library"))
-    subprocess.run([args.wine, args.host, windows_path(dll), windows_path(args.names),
-                    windows_path(args.cases), windows_path(out)], env=env, check=True,
-                   timeout=1200)
+    # Wine's own services (services.exe, plugplay, crash handlers) outlive the
+    # programs that started them and inherit their output: writing to ctest's
+    # pipe, they kept it open, and ctest waited for them until its timeout. So
+    # Wine writes to a log file, and the prefix's server is stopped afterwards.
+    log_path = os.path.join(args.out, "wine-output.txt")
+    server = os.path.join(os.path.dirname(args.wine), "wineserver")
+    try:
+        with open(log_path, "w") as log:
+            if not os.path.isfile(os.path.join(args.prefix, "system.reg")):
+                subprocess.run([args.wine, "wineboot", "-i"], env=env, check=False,
+                               stdin=subprocess.DEVNULL, stdout=log, stderr=log, timeout=3600)
+            dll = library_with_logs(args.dll, os.path.join(args.out, "wine-library"))
+            subprocess.run([args.wine, args.host, windows_path(dll), windows_path(args.names),
+                            windows_path(args.cases), windows_path(out)], env=env, check=True,
+                           stdin=subprocess.DEVNULL, stdout=log, stderr=log, timeout=1200)
+    finally:
+        subprocess.run([server, "-k"], env=env, check=False, stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
     return out, os.path.dirname(dll)
 
 
