@@ -33,7 +33,7 @@ for stage in "${stages[@]}"; do
       bash "$root/scripts/build.sh" "$root/build-asan" -DVUZODO_BUILD_TESTS=ON -DVUZODO_SANITIZE=ON \
         -DVUZODO_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
       ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-        LSAN_OPTIONS=suppressions="$root/scripts/lsan.supp" \
+        LSAN_OPTIONS=suppressions="$root/scripts/lsan.supp":print_suppressions=0 \
         ctest --test-dir "$root/build-asan" -j "$(nproc)" --timeout 900 --no-tests=error -LE nosan ;;
     valgrind)
       echo "== valgrind memcheck: the hostile-input, misuse and limit tests and a short soak, release build"
