@@ -13,7 +13,6 @@
 #include <memory>
 #include <vector>
 
-#include "../VUZODO/Limits.h"  // the values, with their reasons
 #include "HatchPattern.h"
 
 class CQELEntity;
@@ -30,16 +29,19 @@ using ClipperLib::Paths;
 // for the character (the gap is far too small for the glyph) ----
 
 // Straight segments (or lines before clipping) one pattern may produce for one character.
-inline constexpr std::size_t kMaxSegmentsPerCharacter =
-    vuzodo::limits::kHatchMaxSegmentsPerCharacter;
+inline constexpr std::size_t kMaxSegmentsPerCharacter = 200000;
 // Offset rings (levels) one pattern may produce for one character.
-inline constexpr std::size_t kMaxRingsPerCharacter = vuzodo::limits::kHatchMaxRingsPerCharacter;
+inline constexpr std::size_t kMaxRingsPerCharacter = 5000;
+// Vertices of one ring (one offset level). Bevelled corners double a convex ring's vertices at
+// every level, and Clipper's union of such a ring of nearly coincident points costs about the
+// square of its size (a 56,000-vertex ring took a second): without this bound, 100 outside
+// rings of a square ran for minutes before the per-character bound stopped them. A glyph's
+// ring has hundreds to a few thousand vertices, round corners included.
+inline constexpr std::size_t kMaxVerticesPerRing = 10000;
 // Vertices of all rings and paths one pattern may produce for one character.
-inline constexpr std::size_t kMaxVerticesPerRing = vuzodo::limits::kHatchMaxVerticesPerRing;
-inline constexpr std::size_t kMaxVerticesPerCharacter =
-    vuzodo::limits::kHatchMaxVerticesPerCharacter;
+inline constexpr std::size_t kMaxVerticesPerCharacter = 4000000;
 // Line families of one incremental pattern.
-inline constexpr int kMaxPasses = vuzodo::limits::kHatchMaxPasses;
+inline constexpr int kMaxPasses = 64;
 // Vertices one flattened arc may get; a finer chord would only cost memory.
 inline constexpr std::size_t kMaxArcSegments = 65536;
 // Resolution: Clipper units per unit of the host's length (output units / U).
@@ -51,15 +53,14 @@ inline constexpr double kMaxExtentUnits = 1e8;
 // Ordering by nearest neighbour is quadratic; past this many items (or this
 // many item-by-vertex comparisons) the natural order is kept, which for lines
 // is already a raster order.
-inline constexpr std::size_t kMaxNearestNeighbourItems =
-    vuzodo::limits::kHatchMaxNearestNeighbourItems;
-inline constexpr double kMaxOrderingWork = vuzodo::limits::kHatchMaxOrderingWork;
+inline constexpr std::size_t kMaxNearestNeighbourItems = 4000;
+inline constexpr double kMaxOrderingWork = 1e8;
 // Open pieces (lines, arcs, open polylines) chained into contours per character;
 // past this the pieces are left open (chaining is quadratic).
-inline constexpr std::size_t kMaxChainedPieces = vuzodo::limits::kHatchMaxChainedPieces;
+inline constexpr std::size_t kMaxChainedPieces = 20000;
 // Link checks of connected serpentines and ring-tree matching compare against
 // every border edge; past this many comparisons the pattern is refused.
-inline constexpr double kMaxEdgeWork = vuzodo::limits::kHatchMaxEdgeWork;
+inline constexpr double kMaxEdgeWork = 2e8;
 // Line numbers beyond this (a base point absurdly far from the character) are refused.
 inline constexpr double kMaxLineIndex = 1e12;
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "FontDataHolder.h"
+#include "FontDC.h"
 #include "QELUtility.h"
 
 namespace vuzodo {
@@ -75,13 +75,13 @@ void NativeBufferToPolyDraw(std::span<const std::uint8_t> buffer, CQELPolyDraw& 
   }
 }
 
-CharBufferHolder::CharBufferHolder(std::uint32_t code, const FontDataHolder& font) : code_(code) {
+CharBufferHolder::CharBufferHolder(std::uint32_t code, HFONT font) : code_(code) {
   const MAT2 matrix = GlyphMatrix();
   // GDI_ERROR leaves no metrics: the record keeps zero metrics and no outline.
   GLYPHMETRICS gm{};
   // Without a GDI font (an SHX code the shape file lacks) the DC's stock font must not answer:
   // GDI's stock font is a raster font that has no outlines, so the request fails there.
-  const DWORD size = font.GetFontHandle() == nullptr ? GDI_ERROR : font.WithFontDC([&](HDC dc) {
+  const DWORD size = font == nullptr ? GDI_ERROR : platform::WithFontDC(font, [&](HDC dc) {
     return GetGlyphOutlineW(dc, code, GGO_NATIVE, &gm, 0, nullptr, &matrix);
   });
   raw_size_ = static_cast<std::int32_t>(size);
@@ -89,7 +89,7 @@ CharBufferHolder::CharBufferHolder(std::uint32_t code, const FontDataHolder& fon
     gm = GLYPHMETRICS{};
   } else if (raw_size_ >= 1) {
     raw_buffer_ = std::make_unique<std::uint8_t[]>(size);
-    const DWORD written = font.WithFontDC([&](HDC dc) {
+    const DWORD written = platform::WithFontDC(font, [&](HDC dc) {
       return GetGlyphOutlineW(dc, code, GGO_NATIVE, &gm, size, raw_buffer_.get(), &matrix);
     });
     if (written == GDI_ERROR) {

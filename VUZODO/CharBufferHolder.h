@@ -13,8 +13,6 @@
 
 namespace vuzodo {
 
-class FontDataHolder;
-
 // The six metrics, always in this order. Font units after the font's normalisation (the "A" of
 // every font is about U high); y-up, relative to the character origin on the baseline.
 enum MetricIndex : int {
@@ -29,9 +27,10 @@ using CharMetrics = std::array<double, 6>;
 
 class CharBufferHolder {
  public:
-  // Builds character `code` of a TrueType font (also the path of SHX codes that the shape file
-  // does not define: no GDI font, so no outline). Not yet scaled; the registry scales it.
-  CharBufferHolder(std::uint32_t code, const FontDataHolder& font);
+  // Builds character `code` of the TrueType font `font` (also the path of SHX codes that the
+  // shape file does not define: no GDI font, so no outline). Not yet scaled; the registry scales
+  // it.
+  CharBufferHolder(std::uint32_t code, HFONT font);
   // Takes a ready outline list (SHX and FNT loaders); the record owns the entities from now on.
   // Metrics are zero until SetMetrics or SetMetricsFromBox.
   CharBufferHolder(std::uint32_t code, std::vector<CQELEntity*> outlines);

@@ -126,14 +126,14 @@ int SetTextHeight(float height) {
 int SetHorizontalCharGap(float gap) {
   Trace("SetHorizontalCharGap(%f);\n", gap);
   if (!Finite(gap)) return 0;
-  Line()->SetHorizontalGap(gap);
+  Line()->SetHorizontalGap(gap, UnitSize());
   return 1;
 }
 
 int SetVerticalCharGap(float gap) {
   Trace("SetVerticalCharGap(%f);\n", gap);
   if (!Finite(gap)) return 0;
-  Line()->SetVerticalGap(gap);
+  Line()->SetVerticalGap(gap, UnitSize());
   return 1;
 }
 
@@ -390,7 +390,7 @@ bool WithinTextLimits(const unsigned short* text, bool ex) {
 void AppendText(unsigned short* text, bool ex) {
   TTFState* line = Line();
   line->SetTextCopy(text);
-  TTFText worker;
+  TTFText worker(TTFLoader::Instance());
   switch (Process().text_mode) {
     case 0:
       if (ex) {
@@ -479,11 +479,12 @@ int TextArray(int index, EN_ReturnType type, int** data, float* box, bool align)
   int count = 0;
   int* array = nullptr;
   if (!lines.empty() && index < 0) {
-    array = BuildTextArray(lines, type, align, box, count);
+    array = BuildTextArray(Process(), lines, type, align, box, count);
   } else {
     std::vector<double> list;
     bool found = false;
-    if (!lines.empty()) list = BuildCharacterArray(lines, index, type, align, box, found);
+    if (!lines.empty())
+      list = BuildCharacterArray(Process(), lines, index, type, align, box, found);
     array = ToIntArray(list, count);
   }
   if (DumpLog() != nullptr) DumpCommandArray(DumpLog(), array, count);
@@ -495,7 +496,7 @@ int TextArray(int index, EN_ReturnType type, int** data, float* box, bool align)
 int GetOutLines(int index, EN_ReturnType type, int** data, float* box) {
   Trace("GetOutLines(%i,%i,...)\n********************\n", index, static_cast<int>(type));
   int count = 0;
-  int* array = LineArray(*Line(), index, type, box, count);
+  int* array = LineArray(*Line(), index, type, box, count, TraceLog());
   return RetrievalEpilogue("GetOutLines", Deliver(array, count, data), data);
 }
 
@@ -540,7 +541,7 @@ int GetCaretPositionData(float** data) {
   for (size_t j = 0; j < lines.size(); ++j) {
     const TTFState& line = *lines[j];
     run += line.maximum_ascent;
-    if (j > 0) y -= LineAdvance(run);
+    if (j > 0) y -= LineAdvance(Process(), run);
     // Unaligned: every line starts at x 0; the line-start caret is skipped.
     for (size_t k = 1; k < line.carets.size(); ++k) {
       const CursorPosition& c = line.carets[k];
@@ -568,7 +569,7 @@ int GetMultilineCaretPositionData(CursorPosition** data, int* count, float* top)
   }
   LinePlacement place;
   MeasureLines(lines, place);
-  PlaceLines(lines, Process().text_mode == 0, place);
+  PlaceLines(Process(), lines, Process().text_mode == 0, place);
   const double block_y = place.block_offset;
   if (top != nullptr) *top = static_cast<float>(-block_y - lines[0]->maximum_ascent);
   size_t total = 0;
@@ -580,7 +581,7 @@ int GetMultilineCaretPositionData(CursorPosition** data, int* count, float* top)
     const TTFState& line = *lines[j];
     run += line.maximum_ascent;
     const double x = place.offsets[j];
-    if (j > 0) y -= LineAdvance(run);
+    if (j > 0) y -= LineAdvance(Process(), run);
     for (const CursorPosition& c : line.carets) {
       out[n++] =
           CursorPosition{static_cast<float>(x + c.topX),      static_cast<float>(y + c.topY),

@@ -11,7 +11,6 @@
 
 #include "FontFace.h"
 #include "QELUtility.h"
-#include "TTFLoader.h"
 
 namespace vuzodo {
 
@@ -49,6 +48,8 @@ std::uint32_t KernKey(std::uint16_t first, std::uint16_t second) {
   return (static_cast<std::uint32_t>(first) << 16) | second;
 }
 
+const ProcessSettings kDefaultSettings{};
+
 }  // namespace
 
 FontKind KindOfFace(std::u16string_view face) {
@@ -60,12 +61,12 @@ FontKind KindOfFace(std::u16string_view face) {
   return FontKind::kTrueType;
 }
 
-double FontDataHolder::GetUnitSize() {
-  return UnitSize();
-}
-
 FontDataHolder::FontDataHolder(std::u16string_view face, std::int32_t style)
-    : face_(face), style_(style) {
+    : FontDataHolder(face, style, kDefaultSettings) {}
+
+FontDataHolder::FontDataHolder(std::u16string_view face, std::int32_t style,
+                               const ProcessSettings& settings)
+    : face_(face), style_(style), settings_(&settings) {
   switch (KindOfFace(face_)) {
     case FontKind::kFnt: {
       ReadFntFile();
@@ -174,7 +175,7 @@ std::vector<std::uint32_t> FontDataHolder::ListCharacterCodes() const {
 
 // Every defined character, under the conversion mode in force at load.
 void FontDataHolder::ReadFntFile() {
-  for (ReaderGlyph& glyph : ::ReadFntFile(WidePath(face_), Process().fnt_conversion_mode)) {
+  for (ReaderGlyph& glyph : ::ReadFntFile(WidePath(face_), settings_->fnt_conversion_mode)) {
     AppendCharacter(ToRecord(glyph));
   }
 }
@@ -184,7 +185,7 @@ void FontDataHolder::ReadFntFile() {
 void FontDataHolder::ReadOvfFile() {
   ovf_ = std::make_unique<OVFFontHandler>();
   ovf_->Load(WidePath(face_));
-  const double unit = UnitSize();
+  const double unit = GetUnitSize();
   shape_scale_ = ovf_->ShapeScale(unit);
   const OVFFontMetrics m = ovf_->Metrics(unit);
   TEXTMETRICW& tm = text_metrics_;
@@ -226,7 +227,7 @@ std::unique_ptr<CharBufferHolder> FontDataHolder::BuildOvfCharacter(std::uint32_
     record->Scale(shape_scale_);
     return record;
   }
-  ReaderGlyph square = MissingGlyphSquare(static_cast<std::int32_t>(code), UnitSize());
+  ReaderGlyph square = MissingGlyphSquare(static_cast<std::int32_t>(code), GetUnitSize());
   return ToRecord(square);
 }
 

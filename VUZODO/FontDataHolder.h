@@ -9,9 +9,12 @@
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "CharBufferHolder.h"
+#include "FontDC.h"
+#include "ProcessSettings.h"
 #include "gdi.h"
 
 class OVFFontHandler;
@@ -41,7 +44,11 @@ class FontDataHolder {
   static constexpr LONG kTrueTypeHeight = 10000;
 
   // Builds the font with the reader of its kind. Never fails: a missing face or file gives the
-  // platform's substitute (TrueType) or a font without characters (the other kinds).
+  // platform's substitute (TrueType) or a font without characters (the other kinds). `settings`
+  // (the unit size, the FNT conversion mode) is read whenever the font builds something, so it
+  // must outlive the font; the line list passes its own.
+  FontDataHolder(std::u16string_view face, std::int32_t style, const ProcessSettings& settings);
+  // The same with the default settings (a font built outside a line list).
   FontDataHolder(std::u16string_view face, std::int32_t style);
   ~FontDataHolder();
 
@@ -84,7 +91,7 @@ class FontDataHolder {
   // it wins.
   double GetKernAmount(std::uint16_t first, std::uint16_t second) const;
   double GetFontScale() const { return font_scale_; }
-  static double GetUnitSize();
+  double GetUnitSize() const { return settings_->unit_size; }
   std::int32_t GetDesignHeight() const { return design_height_; }
   std::span<const KERNINGPAIR> GetKerningPairs() const { return kerning_pairs_; }
   const TEXTMETRICW& GetTextMetrics() const { return text_metrics_; }
@@ -92,7 +99,9 @@ class FontDataHolder {
 
   // Runs one GDI query on a memory DC of its own with this font selected.
   template <typename Query>
-  auto WithFontDC(Query&& query) const;
+  auto WithFontDC(Query&& query) const {
+    return platform::WithFontDC(font_, std::forward<Query>(query));
+  }
 
  private:
   void LoadTrueType();
@@ -116,6 +125,7 @@ class FontDataHolder {
   std::unique_ptr<CharBufferHolder> fallback_;
   std::u16string face_;                     // exactly as passed
   std::int32_t style_ = 0;                  // EN_TTFFontStyle
+  const ProcessSettings* settings_;         // the owner's, read at each build
   HFONT font_ = nullptr;                    // TrueType only
   TEXTMETRICW text_metrics_{};              // scaled by font_scale_ (TrueType) or synthesised
   OUTLINETEXTMETRICW outline_metrics_{};    // likewise; otmTextMetrics = text_metrics_
@@ -132,21 +142,5 @@ class FontDataHolder {
   std::unordered_set<std::uint32_t> shx_buildable_;  // the codes in shx_codes_
   double shx_factor_ = 1.0;                          // the normalising scale of every record
 };
-
-template <typename Query>
-auto FontDataHolder::WithFontDC(Query&& query) const {
-  struct Scope {
-    HDC dc;
-    HGDIOBJ previous;
-    ~Scope() {
-      SelectObject(dc, previous);
-      ReleaseDC(nullptr, dc);
-      DeleteDC(dc);
-    }
-  };
-  HDC dc = CreateCompatibleDC(nullptr);
-  Scope scope{dc, SelectObject(dc, font_)};
-  return query(dc);
-}
 
 }  // namespace vuzodo

@@ -4,8 +4,8 @@
 // of a few thousand characters, fonts of a few megabytes) and far below what would exhaust a
 // process. docs/decisions.md ("Hard limits") lists them with what going past each one does.
 //
-// The header is constants only, so that the readers, the platform layer and the hatching
-// library (which include it by a relative path) need nothing else from the engine.
+// The header is constants only, so that the readers and the platform layer need nothing else
+// from the engine.
 #pragma once
 
 #include <cstddef>
@@ -72,30 +72,10 @@ inline constexpr std::size_t kFntMaxLineLength = 4096;
 // Coordinates beyond this size are not those of a stroke font; the line is dropped.
 inline constexpr double kFntMaxNumber = 1.0e6;
 
-// ---- hatching, per pattern and character (QELHatching) ----
+// ---- hatching ----
 
-// Straight segments (or lines before clipping) of one pattern for one character.
-inline constexpr std::size_t kHatchMaxSegmentsPerCharacter = 200000;
-// Offset rings (levels) of one pattern for one character.
-inline constexpr std::size_t kHatchMaxRingsPerCharacter = 5000;
-// Vertices of all rings and paths of one pattern for one character.
-inline constexpr std::size_t kHatchMaxVerticesPerCharacter = 4000000;
-// Vertices of one ring (one offset level). Bevelled corners double a convex ring's vertices at
-// every level, and Clipper's union of such a ring of nearly coincident points costs about the
-// square of its size (a 56,000-vertex ring took a second): without this bound, 100 outside
-// rings of a square ran for minutes before the per-character bound stopped them. A glyph's
-// ring has hundreds to a few thousand vertices, round corners included.
-inline constexpr std::size_t kHatchMaxVerticesPerRing = 10000;
-// Line families of one incremental pattern.
-inline constexpr int kHatchMaxPasses = 64;
-// Open pieces chained into contours per character (chaining is quadratic).
-inline constexpr std::size_t kHatchMaxChainedPieces = 20000;
-// Items ordered by nearest neighbour (quadratic); past it the raster order stays.
-inline constexpr std::size_t kHatchMaxNearestNeighbourItems = 4000;
-// Item-by-vertex comparisons of the nearest-neighbour ordering.
-inline constexpr double kHatchMaxOrderingWork = 1e8;
-// Edge comparisons of link checks and ring matching; past it the pattern is refused.
-inline constexpr double kHatchMaxEdgeWork = 2e8;
+// The hatching library sits below the engine and keeps its own limits, with their reasons, in
+// QELHatching/HatchFill.h.
 
 // ---- characters built per font request ----
 

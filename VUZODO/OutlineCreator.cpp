@@ -4,20 +4,17 @@
 #include <array>
 #include <cfloat>
 #include <cmath>
-#include <initializer_list>
-#include <utility>
 #include <cstdint>
+#include <initializer_list>
 #include <limits>
+#include <utility>
 
 #include "Limits.h"
 #include "QELUtility.h"
-#include "TTFLoader.h"
-#include "VUZODO.h"
 
 namespace vuzodo {
 
-double LineAdvance(double run) {
-  const ProcessSettings& s = Process();
+double LineAdvance(const ProcessSettings& s, double run) {
   return (s.line_spacing_style != 0 ? s.unit_size : run) * s.line_spacing;
 }
 
@@ -33,12 +30,11 @@ void MeasureLines(const std::vector<std::unique_ptr<TTFState>>& lines, LinePlace
   }
 }
 
-void PlaceLines(const std::vector<std::unique_ptr<TTFState>>& lines, bool align,
-                LinePlacement& out) {
+void PlaceLines(const ProcessSettings& s, const std::vector<std::unique_ptr<TTFState>>& lines,
+                bool align, LinePlacement& out) {
   out.offsets.assign(lines.size(), 0.0);
   out.block_offset = 0.0f;
   if (lines.empty()) return;
-  const ProcessSettings& s = Process();
   const double unit = s.unit_size;
   const double box_w = s.text_box_width * unit;
   const double first_ascent = lines[0]->maximum_ascent;
@@ -153,8 +149,9 @@ double AdvanceY(const TTFState& line, size_t k) {
 // with the 64-bit mantissas many hosts set, the sum keeps eleven bits of
 // fraction, nothing is rounded and every record is truncated instead (the
 // 32-bit Windows build is therefore compiled for SSE2 arithmetic).
-static_assert(FLT_EVAL_METHOD == 0 || FLT_EVAL_METHOD == 1,
-              "RoundCarry needs double arithmetic in double precision (on i686: -msse2 -mfpmath=sse)");
+static_assert(
+    FLT_EVAL_METHOD == 0 || FLT_EVAL_METHOD == 1,
+    "RoundCarry needs double arithmetic in double precision (on i686: -msse2 -mfpmath=sse)");
 inline int RoundCarry(double v, double& residue) {
   constexpr double kMagic = 6755399441055744.0;  // 1.5 x 2^52
   const double exact = residue + v;
@@ -203,7 +200,7 @@ void AddLineBoxes(const TTFState& line, size_t count, double& x, double& y, Boun
 }
 
 // The whole-text box from the character boxes, placed line by line.
-void TextBoundingBox(const std::vector<std::unique_ptr<TTFState>>& lines,
+void TextBoundingBox(const ProcessSettings& s, const std::vector<std::unique_ptr<TTFState>>& lines,
                      const LinePlacement& place, float* box) {
   Bounds bounds{1e8, 1e8, -1e8, -1e8};
   double y = place.block_offset, run = 0.0;
@@ -211,7 +208,7 @@ void TextBoundingBox(const std::vector<std::unique_ptr<TTFState>>& lines,
     const TTFState& line = *lines[j];
     run += line.maximum_ascent;
     double x = place.offsets[j];
-    if (j > 0) y -= LineAdvance(run);
+    if (j > 0) y -= LineAdvance(s, run);
     // y carries on from line to line: it is not reset at a line start.
     AddLineBoxes(line, static_cast<size_t>(std::max(line.character_count, 0)), x, y, bounds);
     run = -line.maximum_descent;
@@ -261,6 +258,14 @@ int TruncateToInt(double v) {
 }
 
 namespace {
+// One step of the older retrieval in the caller's trace log, flushed at once like every trace
+// line so that a crash still leaves the steps before it.
+void TraceLine(std::FILE* trace, const char* text) {
+  if (trace == nullptr) return;
+  std::fputs(text, trace);
+  std::fflush(trace);
+}
+
 // Adds a merged move to a written one. Each part is already within the int range, but their sum
 // need not be; it saturates as a single rounded value does.
 void AddSaturating(int& target, int value) {
@@ -449,12 +454,12 @@ int* ToIntArray(const std::vector<double>& list, int& count, size_t max_ints) {
   return out.Finish(count);
 }
 
-int* BuildTextArray(const std::vector<std::unique_ptr<TTFState>>& lines, int type, bool align,
-                    float* box, int& count, size_t max_ints) {
+int* BuildTextArray(const ProcessSettings& s, const std::vector<std::unique_ptr<TTFState>>& lines,
+                    int type, bool align, float* box, int& count, size_t max_ints) {
   LinePlacement place;
   MeasureLines(lines, place);
-  PlaceLines(lines, align, place);
-  if (box != nullptr) TextBoundingBox(lines, place, box);
+  PlaceLines(s, lines, align, place);
+  if (box != nullptr) TextBoundingBox(s, lines, place, box);
   const double y0 = place.block_offset;
   const std::vector<StreamKind> order = StreamOrder(type);
   // Room for every value the list could hold: folded moves only make it shorter.
@@ -470,7 +475,7 @@ int* BuildTextArray(const std::vector<std::unique_ptr<TTFState>>& lines, int typ
     const TTFState& line = *lines[j];
     run += line.maximum_ascent;
     if (j > 0) {
-      const double a = LineAdvance(run);
+      const double a = LineAdvance(s, run);
       list.FromEnd(1) -= a;
       advance_sum += a;
     }
@@ -493,14 +498,14 @@ int* BuildTextArray(const std::vector<std::unique_ptr<TTFState>>& lines, int typ
   return list.Finish(count);
 }
 
-std::vector<double> BuildCharacterArray(const std::vector<std::unique_ptr<TTFState>>& lines,
+std::vector<double> BuildCharacterArray(const ProcessSettings& s,
+                                        const std::vector<std::unique_ptr<TTFState>>& lines,
                                         int index, int type, bool align, float* box, bool& found) {
   found = false;
   std::vector<double> list;
   LinePlacement place;
   MeasureLines(lines, place);
-  PlaceLines(lines, align, place);
-  const ProcessSettings& s = Process();
+  PlaceLines(s, lines, align, place);
   long passed = 0;
   double run = 0.0;
   float previous_width = 0.0f;
@@ -574,7 +579,8 @@ size_t AppendOutlineData(int* out, size_t w, const std::vector<double>& stream, 
 
 }  // namespace
 
-int* LineArray(const TTFState& line, int index, int type, float* box, int& count, size_t max_ints) {
+int* LineArray(const TTFState& line, int index, int type, float* box, int& count, std::FILE* trace,
+               size_t max_ints) {
   using enum StreamKind;
   if (index < 0) {
     std::vector<StreamKind> chosen;
@@ -591,7 +597,7 @@ int* LineArray(const TTFState& line, int index, int type, float* box, int& count
       sy += line.advances[k + 1];
     }
     for (StreamKind kind : chosen) {
-      Trace("PrepareArrayData()\n");
+      TraceLine(trace, "PrepareArrayData()\n");
       writer.Write(Stream(line, kind), false);
       writer.Close(sx, sy);
     }
@@ -652,7 +658,7 @@ int* LineArray(const TTFState& line, int index, int type, float* box, int& count
       size = (lo - 2) + (lf - 2) + (lp - 2) + 13;
       break;
     default:
-      Trace("No return type");
+      TraceLine(trace, "No return type");
       break;
   }
   size = std::max(size, 1L);
@@ -665,7 +671,7 @@ int* LineArray(const TTFState& line, int index, int type, float* box, int& count
     out[w++] = my;
   };
   auto slice = [&](StreamKind kind, size_t b, size_t e) {
-    Trace("AppendOutlineData()\n");
+    TraceLine(trace, "AppendOutlineData()\n");
     w = AppendOutlineData(out, w, Stream(line, kind), b, e);
   };
   switch (type) {

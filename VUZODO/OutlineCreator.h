@@ -3,20 +3,22 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 #include <memory>
 #include <vector>
 
 #include "Limits.h"
 #include "Memory.h"
+#include "ProcessSettings.h"
 #include "TTFState.h"
 
 namespace vuzodo {
 
 struct LinePlacement {
-  std::vector<double> widths;    // sum of the character advances dx per line
-  std::vector<double> heights;   // sum of the character advances dy per line
-  std::vector<double> offsets;   // horizontal offset per line
-  float block_offset = 0.0f;     // vertical offset of the whole block
+  std::vector<double> widths;   // sum of the character advances dx per line
+  std::vector<double> heights;  // sum of the character advances dy per line
+  std::vector<double> offsets;  // horizontal offset per line
+  float block_offset = 0.0f;    // vertical offset of the whole block
 };
 
 // Widths and height sums of every line.
@@ -24,7 +26,8 @@ void MeasureLines(const std::vector<std::unique_ptr<TTFState>>& lines, LinePlace
 
 // Horizontal offsets per line and the vertical block offset; all zero when
 // `align` is false. Expects MeasureLines to have filled the widths.
-void PlaceLines(const std::vector<std::unique_ptr<TTFState>>& lines, bool align,
+void PlaceLines(const ProcessSettings& settings,
+                const std::vector<std::unique_ptr<TTFState>>& lines, bool align,
                 LinePlacement& out);
 
 // Streams of a line by kind, in the numbering of the return types.
@@ -53,18 +56,20 @@ int* ToIntArray(const std::vector<double>& list, int& count,
 // The whole text as the host's int array, converted as ToIntArray does while
 // the list is assembled; `box` (when not null) receives its eight corner
 // values unless the text has no character boxes. Stores the count including -1.
-int* BuildTextArray(const std::vector<std::unique_ptr<TTFState>>& lines, int type, bool align,
+int* BuildTextArray(const ProcessSettings& settings,
+                    const std::vector<std::unique_ptr<TTFState>>& lines, int type, bool align,
                     float* box, int& count, std::size_t max_ints = limits::kMaxOutputInts);
 
 // One character, counted over all lines; `found` tells whether it exists
 // (otherwise the list is empty and the box is not written).
-std::vector<double> BuildCharacterArray(const std::vector<std::unique_ptr<TTFState>>& lines,
-                                        int index, int type, bool align, float* box,
-                                        bool& found);
+std::vector<double> BuildCharacterArray(const ProcessSettings& settings,
+                                        const std::vector<std::unique_ptr<TTFState>>& lines,
+                                        int index, int type, bool align, float* box, bool& found);
 
 // The older single-line retrieval: the whole line (index < 0) or one of its
-// characters. Returns the array and stores the allocated count.
-int* LineArray(const TTFState& line, int index, int type, float* box, int& count,
+// characters. Returns the array and stores the allocated count. The steps it takes are written
+// to `trace` (the caller's trace log; null writes nothing).
+int* LineArray(const TTFState& line, int index, int type, float* box, int& count, std::FILE* trace,
                std::size_t max_ints = limits::kMaxOutputInts);
 
 // Box (min x, min y, max x, max y) of the pen positions of a line's outline,
@@ -81,10 +86,12 @@ T* AllocateHostArray(size_t count) {
   platform::AdviseLargeBlock(data, count * sizeof(T));
   return data;
 }
-inline void ReleaseHostArray(void* data) { ::operator delete[](data); }
+inline void ReleaseHostArray(void* data) {
+  ::operator delete[](data);
+}
 
 // Baseline drop from one line to the next: `run` is the previous line's
 // descent (made positive) plus this line's ascent.
-double LineAdvance(double run);
+double LineAdvance(const ProcessSettings& settings, double run);
 
 }  // namespace vuzodo

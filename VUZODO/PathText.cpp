@@ -24,10 +24,10 @@ using placement::GlyphMetrics;
 // Distance of the baseline from the path along its left normal, output units,
 // for the line's alignment (which font line sits on the path) and spacing.
 // Held in single precision.
-float NormalOffset(const TTFState& line, const FontDataHolder& font, double hy) {
+float NormalOffset(const TTFState& line, const FontDataHolder& font, double hy, double unit) {
   const OUTLINETEXTMETRICW& otm = font.GetOutlineTextMetrics();
   const TEXTMETRICW& tm = font.GetTextMetrics();
-  const double spacing = line.path_spacing * UnitSize();
+  const double spacing = line.path_spacing * unit;
   switch (line.path_text_alignment) {
     case 1:
       return static_cast<float>(spacing - otm.otmAscent * hy);  // ascent line
@@ -62,8 +62,7 @@ bool BendAt(const NurbPath& path, double s, double width, double theta, double i
 // `simple`: no alignment, spacing, bending or line metrics, the gap before
 // every character, and per character an ink and a cell rectangle instead of
 // a character box and a caret.
-void LayoutAlongPath(TTFState& line, bool simple) {
-  TTFLoader& loader = TTFLoader::Instance();
+void LayoutAlongPath(TTFLoader& loader, TTFState& line, bool simple) {
   FontDataHolder* font = loader.LoadFont(line.face_name, line.font_style);
   const NurbPath* path = line.path.get();
   if (path == nullptr) return;
@@ -83,7 +82,7 @@ void LayoutAlongPath(TTFState& line, bool simple) {
   float d = 0.0f;
   if (!simple) {
     TTFText::UpdateLineMetrics(line, *font, hy);
-    d = NormalOffset(line, *font, hy);
+    d = NormalOffset(line, *font, hy, loader.Settings().unit_size);
   }
 
   double s = line.path_length_of_characters;  // arc length, output units
@@ -185,11 +184,11 @@ void LayoutAlongPath(TTFState& line, bool simple) {
 }  // namespace
 
 void TTFText::LayoutPathText(TTFState* line) {
-  if (line != nullptr) LayoutAlongPath(*line, false);
+  if (line != nullptr) LayoutAlongPath(loader_, *line, false);
 }
 
 void TTFText::LayoutPathTextSimple(TTFState* line) {
-  if (line != nullptr) LayoutAlongPath(*line, true);
+  if (line != nullptr) LayoutAlongPath(loader_, *line, true);
 }
 
 }  // namespace vuzodo

@@ -23,28 +23,27 @@ void TTFLoader::Destroy() {
 }
 
 TTFState* TTFLoader::GetCurrentLine() {
-  if (lines_.empty()) lines_.push_back(std::make_unique<TTFState>());
+  if (lines_.empty()) AddLine(std::make_unique<TTFState>());
+  return lines_.back().get();
+}
+
+TTFState* TTFLoader::AddLine(std::unique_ptr<TTFState> line) {
+  // A new line always starts in horizontal mode, whoever asks for it.
+  settings_.text_mode = 0;
+  lines_.push_back(std::move(line));
   return lines_.back().get();
 }
 
 TTFState* TTFLoader::PushLine(std::u16string_view text) {
-  if (lines_.empty()) {
-    lines_.push_back(std::make_unique<TTFState>());
-    lines_.back()->text_copy = text;
-    lines_.back()->has_text_copy = true;
-  } else {
-    lines_.push_back(lines_.back()->CopySettings(text));
-  }
-  return lines_.back().get();
+  if (!lines_.empty()) return AddLine(lines_.back()->CopySettings(text));
+  TTFState* line = AddLine(std::make_unique<TTFState>());
+  line->text_copy = text;
+  line->has_text_copy = true;
+  return line;
 }
 
 TTFState* TTFLoader::PushLine() {
-  if (lines_.empty()) {
-    lines_.push_back(std::make_unique<TTFState>());
-  } else {
-    lines_.push_back(lines_.back()->CopySettings());
-  }
-  return lines_.back().get();
+  return AddLine(lines_.empty() ? std::make_unique<TTFState>() : lines_.back()->CopySettings());
 }
 
 void TTFLoader::ReleaseAll() {
@@ -58,7 +57,7 @@ FontDataHolder* TTFLoader::LoadFont(std::u16string_view face, std::int32_t style
   for (const auto& font : fonts_) {
     if (font->GetStyle() == style && font->GetFace() == face) return font.get();
   }
-  fonts_.push_back(std::make_unique<FontDataHolder>(face, style));
+  fonts_.push_back(std::make_unique<FontDataHolder>(face, style, settings_));
   return fonts_.back().get();
 }
 
@@ -78,7 +77,8 @@ CharBufferHolder* TTFLoader::LoadCharacter(FontDataHolder* font, std::uint32_t c
     case FontKind::kTrueType:
       break;
   }
-  CharBufferHolder* built = font->AppendCharacter(std::make_unique<CharBufferHolder>(code, *font));
+  CharBufferHolder* built =
+      font->AppendCharacter(std::make_unique<CharBufferHolder>(code, font->GetFontHandle()));
   built->Scale(font->GetFontScale());
   return built;
 }

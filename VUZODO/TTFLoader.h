@@ -8,21 +8,10 @@
 #include <vector>
 
 #include "FontDataHolder.h"
+#include "ProcessSettings.h"
 #include "TTFState.h"
 
 namespace vuzodo {
-
-// Settings that are not per line. Plain values; every line reads the same.
-struct ProcessSettings {
-  double unit_size = 1000.0;     // output length of one user unit
-  int text_mode = 0;             // 0 horizontal, 1 vertical, 2 path
-  double line_spacing = 1.0;     // factor on the line advance
-  int line_spacing_style = 0;    // EN_LineSpaceStyle
-  double text_box_width = 0.0;   // user units
-  double text_box_height = 0.0;  // user units
-  int vertical_align = 0;        // EN_TextVerticalAlignStyle
-  int fnt_conversion_mode = 2;   // EN_FNT_ConvertionStyle
-};
 
 class TTFLoader {
  public:
@@ -59,12 +48,16 @@ class TTFLoader {
   ProcessSettings& Settings() { return settings_; }
 
  private:
+  // Appends `line`; every new line resets the process text mode to horizontal.
+  TTFState* AddLine(std::unique_ptr<TTFState> line);
+
   std::vector<std::unique_ptr<TTFState>> lines_;
   ProcessSettings settings_;
   std::vector<std::unique_ptr<FontDataHolder>> fonts_;  // load order
 };
 
-// Shorthands for the instance's parts.
+// Shorthands for the instance's parts, for the exports only: every unit below them gets the
+// loader or the settings from its caller.
 inline ProcessSettings& Process() {
   return TTFLoader::Instance().Settings();
 }

@@ -6,7 +6,6 @@
 #include "QELPolyLine.h"
 #include "QELUtility.h"
 #include "qelhatching/qelhatching.h"
-#include "TTFLoader.h"
 
 namespace vuzodo {
 
@@ -18,10 +17,7 @@ std::u16string CopyWide(const unsigned short* text) {
   return std::u16string(text, end);
 }
 
-TTFState::TTFState() {
-  // A new line always starts in horizontal mode, whoever creates it.
-  Process().text_mode = 0;
-}
+TTFState::TTFState() = default;
 
 TTFState::~TTFState() = default;
 
@@ -61,7 +57,9 @@ std::unique_ptr<TTFState> TTFState::CopySettings(std::u16string_view text) const
   return line;
 }
 
-void TTFState::SetFaceName(const unsigned short* face) { face_name = CopyWide(face); }
+void TTFState::SetFaceName(const unsigned short* face) {
+  face_name = CopyWide(face);
+}
 
 void TTFState::SetTextCopy(const unsigned short* text) {
   text_copy = CopyWide(text);
@@ -75,9 +73,13 @@ bool TTFState::SetTextHeight(float height) {
   return true;
 }
 
-void TTFState::SetHorizontalGap(float gap) { horizontal_gap = gap * UnitSize(); }
+void TTFState::SetHorizontalGap(float gap, double unit) {
+  horizontal_gap = gap * unit;
+}
 
-void TTFState::SetVerticalGap(float gap) { vertical_gap = gap * UnitSize(); }
+void TTFState::SetVerticalGap(float gap, double unit) {
+  vertical_gap = gap * unit;
+}
 
 bool TTFState::SetObliqueAngle(float angle) {
   // The bound is a single-precision constant and the test runs in float, so
@@ -97,7 +99,9 @@ bool TTFState::SetCharacterScale(float sx, float sy) {
 
 namespace {
 // Script size must be positive and the offset not negative; NaN fails both.
-bool ValidScript(float size, float offset) { return size > 0.0f && offset >= 0.0f; }
+bool ValidScript(float size, float offset) {
+  return size > 0.0f && offset >= 0.0f;
+}
 }  // namespace
 
 bool TTFState::SetPropsSuperscript(float size, float offset) {

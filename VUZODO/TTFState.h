@@ -41,7 +41,7 @@ struct LineMetricRecord {
 // the record directly, and the setters below carry the conversions and limits.
 class TTFState {
  public:
-  TTFState();   // constructor defaults; also sets the process text mode to 0
+  TTFState();   // constructor defaults (the line list also resets the process text mode)
   ~TTFState();  // out of line: NurbPath is incomplete here
   TTFState(const TTFState&) = delete;
   TTFState& operator=(const TTFState&) = delete;
@@ -57,8 +57,9 @@ class TTFState {
   void SetFaceName(const unsigned short* face);
   void SetTextCopy(const unsigned short* text);
   bool SetTextHeight(float height);
-  void SetHorizontalGap(float gap);  // user units, stored times the unit size
-  void SetVerticalGap(float gap);    // user units, stored times the unit size
+  // `gap` in user units, stored times `unit` (the unit size in output units).
+  void SetHorizontalGap(float gap, double unit);
+  void SetVerticalGap(float gap, double unit);
   bool SetObliqueAngle(float angle);
   bool SetCharacterScale(float sx, float sy);
   bool SetPropsSuperscript(float size, float offset);  // percent
@@ -73,40 +74,39 @@ class TTFState {
   // is the character's origin; both are output units on the line's baseline.
   // The outline goes to the hatching library, which takes the entities over:
   // `entities` is emptied without deleting them.
-  void AddCharacter(double x0, double y0, double x1, double y1,
-                    std::vector<CQELEntity*>& entities);
+  void AddCharacter(double x0, double y0, double x1, double y1, std::vector<CQELEntity*>& entities);
 
   // Drops the laid-out text; settings, indents and the path stay.
   void ClearText();
 
   // ---- settings (declaration order as the record is specified) ----
   std::u16string face_name = u"Arial";
-  int font_style = 0;                 // EN_TTFFontStyle
-  double horizontal_gap = 0.0;        // output units
-  double vertical_gap = 0.0;          // output units
-  double character_angle = 0.0;       // radians
-  double oblique_angle = 0.0;         // radians
+  int font_style = 0;                     // EN_TTFFontStyle
+  double horizontal_gap = 0.0;            // output units
+  double vertical_gap = 0.0;              // output units
+  double character_angle = 0.0;           // radians
+  double oblique_angle = 0.0;             // radians
   unsigned short previous_character = 0;  // for kerning across appends
-  std::u16string text_copy;           // the last appended string
-  bool has_text_copy = false;         // text copy is null until the first append
+  std::u16string text_copy;               // the last appended string
+  bool has_text_copy = false;             // text copy is null until the first append
   double text_height = 1.0;
-  int script_mode = 0;                // 0 none, 1 subscript, 2 superscript
-  double superscript_size = 1.0;      // fraction of the height
+  int script_mode = 0;            // 0 none, 1 subscript, 2 superscript
+  double superscript_size = 1.0;  // fraction of the height
   double subscript_size = 1.0;
-  double superscript_offset = 1.0;    // fraction of the height
+  double superscript_offset = 1.0;  // fraction of the height
   double subscript_offset = 1.0;
   bool auto_kern = false;
   bool include_border = true;
-  double pen_position_x = 0.0;        // the layout's pen along the line
+  double pen_position_x = 0.0;  // the layout's pen along the line
   double pen_position_y = 0.0;
-  NURBSPoint pen;                     // stream origin (weight unused)
+  NURBSPoint pen;  // stream origin (weight unused)
   double character_scale_x = 1.0;
   double character_scale_y = 1.0;
   bool backward = false;
   bool upside_down = false;
   bool word_wrap = false;
-  std::vector<float> indent_list;     // tab stops, user units
-  int horizontal_alignment = 0;       // EN_TextHorizontalAlignStyle
+  std::vector<float> indent_list;  // tab stops, user units
+  int horizontal_alignment = 0;    // EN_TextHorizontalAlignStyle
 
   // ---- laid-out content ----
   std::vector<unsigned short> character_codes;
@@ -116,7 +116,7 @@ class TTFState {
   double maximum_line_gap = 0.0;
   std::unique_ptr<NurbPath> path;
   double path_length_of_characters = 0.0;
-  int path_text_alignment = 0;        // EN_PathTextAlign
+  int path_text_alignment = 0;  // EN_PathTextAlign
   bool path_flip = false;
   bool deform_path_characters = false;
   double path_spacing = 0.0;

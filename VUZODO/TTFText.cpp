@@ -50,11 +50,11 @@ struct LineSetup {
   GlyphTransform m;
 };
 
-LineSetup SetUp(const TTFState& line) {
+LineSetup SetUp(TTFLoader& loader, const TTFState& line) {
   LineSetup s;
-  s.font = TTFLoader::Instance().LoadFont(line.face_name, line.font_style);
+  s.font = loader.LoadFont(line.face_name, line.font_style);
   s.facts = ReadFontFacts(*s.font);
-  s.unit = UnitSize();
+  s.unit = loader.Settings().unit_size;
   s.gap = line.horizontal_gap;
   s.hx = line.text_height * line.character_scale_x;
   s.hy = line.text_height * line.character_scale_y;
@@ -284,8 +284,8 @@ void TTFText::LayoutLine(TTFState* line) {
 
 TTFState* TTFText::LayoutOneLine(TTFState* line_ptr, std::u16string_view& rest) {
   TTFState& line = *line_ptr;
-  const LineSetup s = SetUp(line);
-  TTFLoader& loader = TTFLoader::Instance();
+  TTFLoader& loader = loader_;
+  const LineSetup s = SetUp(loader, line);
   const std::u16string_view text = rest;
   double pen_x = line.pen_position_x;
   unsigned short previous = line.previous_character;
@@ -340,7 +340,7 @@ TTFState* TTFText::LayoutOneLine(TTFState* line_ptr, std::u16string_view& rest) 
     // The corner where the next character starts, and word wrap.
     const double cx = box.x[1] + x0, cy = box.y[1] + y0;
     // Past the last line a text may have, word wrap breaks no more: the rest stays on the line.
-    if (line.word_wrap && Process().text_box_width * s.unit < cx &&
+    if (line.word_wrap && loader.Settings().text_box_width * s.unit < cx &&
         loader.Lines().size() < limits::kMaxTextLines) {
       const long k = FindBreak(line);
       if (k >= 0) {
@@ -372,8 +372,8 @@ TTFState* TTFText::LayoutOneLine(TTFState* line_ptr, std::u16string_view& rest) 
 
 void TTFText::LayoutLineSimple(TTFState* line_ptr) {
   TTFState& line = *line_ptr;
-  const LineSetup s = SetUp(line);
-  TTFLoader& loader = TTFLoader::Instance();
+  TTFLoader& loader = loader_;
+  const LineSetup s = SetUp(loader, line);
   const std::u16string text = line.text_copy;
   double pen_x = line.pen_position_x;
   unsigned short previous = line.previous_character;

@@ -15,12 +15,13 @@ class CQELEntity;
 namespace vuzodo {
 
 class FontDataHolder;
+class TTFLoader;
 
 class TTFText {
  public:
-  // A worker lives for one append call. The construction values carry no
-  // layout meaning; they are kept for callers that pass them.
-  TTFText() = default;
+  // A worker lives for one append call. It lays out on the lines of `loader`, takes its fonts
+  // from the loader's registry and reads the loader's settings.
+  explicit TTFText(TTFLoader& loader) : loader_(loader) {}
 
   // Lays out the line's text on it, continuing its pen, carets and streams;
   // line feeds and word wrap continue on new lines.
@@ -59,6 +60,8 @@ class TTFText {
   // (and leaves in `rest` what is left for it), or null at the end of the text. The line keeps
   // its own part of the text.
   TTFState* LayoutOneLine(TTFState* line, std::u16string_view& rest);
+
+  TTFLoader& loader_;
 };
 
 }  // namespace vuzodo

@@ -20,8 +20,7 @@ using placement::GlyphMetrics;
 
 // `simple`: per character an ink and a cell rectangle instead of a character
 // box and a caret, and the cell's far corner as the stream corner.
-void LayoutColumn(TTFState& line, bool simple) {
-  TTFLoader& loader = TTFLoader::Instance();
+void LayoutColumn(TTFLoader& loader, TTFState& line, bool simple) {
   FontDataHolder* font = loader.LoadFont(line.face_name, line.font_style);
   const OUTLINETEXTMETRICW& otm = font->GetOutlineTextMetrics();
   const double hx = line.text_height * line.character_scale_x;
@@ -117,11 +116,11 @@ void LayoutColumn(TTFState& line, bool simple) {
 }  // namespace
 
 void TTFText::LayoutVertical(TTFState* line) {
-  if (line != nullptr) LayoutColumn(*line, false);
+  if (line != nullptr) LayoutColumn(loader_, *line, false);
 }
 
 void TTFText::LayoutVerticalSimple(TTFState* line) {
-  if (line != nullptr) LayoutColumn(*line, true);
+  if (line != nullptr) LayoutColumn(loader_, *line, true);
 }
 
 }  // namespace vuzodo

@@ -1,18 +1,18 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the release build, the Windows cross builds under Wine, the
+# Builds and runs every test: the layer check, the release build, the Windows cross builds under Wine, the
 # sanitizer build, valgrind on the hostile-input tests, and a short fuzzing round.
-#   scripts/test.sh [release|windows|asan|valgrind|fuzz ...]   (default: every stage)
+#   scripts/test.sh [layers|release|windows|asan|valgrind|fuzz ...]   (default: every stage)
 # Each tree is configured with its tests on, whatever its cache says (scripts/setup.sh
 # builds build/ without them), and every ctest call fails when it finds no tests: a
 # stage that ran nothing must not pass.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 stages=("$@")
-((${#stages[@]})) || stages=(release windows asan valgrind fuzz)
+((${#stages[@]})) || stages=(layers release windows asan valgrind fuzz)
 for stage in "${stages[@]}"; do
   case $stage in
-    release | windows | asan | valgrind | fuzz) ;;
-    *) echo "test.sh: unknown stage '$stage' (release, windows, asan, valgrind, fuzz)" >&2; exit 2 ;;
+    layers | release | windows | asan | valgrind | fuzz) ;;
+    *) echo "test.sh: unknown stage '$stage' (layers, release, windows, asan, valgrind, fuzz)" >&2; exit 2 ;;
   esac
 done
 bash "$root/scripts/install-deps.sh"
@@ -20,6 +20,9 @@ export CTEST_OUTPUT_ON_FAILURE=1
 release_build() { bash "$root/scripts/build.sh" "$root/build" -DVUZODO_BUILD_TESTS=ON; }
 for stage in "${stages[@]}"; do
   case $stage in
+    layers)
+      echo "== layers: every include and every use of the process-wide state goes down (docs/architecture.md)"
+      python3 "$root/scripts/check-layers.py" ;;
     release)
       echo "== release build"
       release_build

@@ -41,7 +41,7 @@ void BM_ColdCharacters(benchmark::State& state) {
   vuzodo::FontDataHolder font(kFace, 0);
   for (auto _ : state) {
     for (std::uint32_t c = kFirst; c <= kLast; ++c) {
-      vuzodo::CharBufferHolder record(c, font);
+      vuzodo::CharBufferHolder record(c, font.GetFontHandle());
       record.Scale(font.GetFontScale());
       benchmark::DoNotOptimize(record.GetOutlines().data());
     }

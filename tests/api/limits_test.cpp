@@ -217,13 +217,13 @@ TEST_F(Limits, AWholeTextArrayPastTheOutputLimitIsTheEndMarkAlone) {
   const std::size_t needed = capacity + 1;
 
   int full = 0;
-  int* reference = BuildTextArray(lines, 0, false, nullptr, full);
+  int* reference = BuildTextArray(Process(), lines, 0, false, nullptr, full);
   int at = 0;
-  int* exact = BuildTextArray(lines, 0, false, nullptr, at, needed);
+  int* exact = BuildTextArray(Process(), lines, 0, false, nullptr, at, needed);
   EXPECT_EQ(at, full);
   EXPECT_TRUE(std::equal(exact, exact + at, reference));
   int past = 0;
-  int* refused = BuildTextArray(lines, 0, false, nullptr, past, needed - 1);
+  int* refused = BuildTextArray(Process(), lines, 0, false, nullptr, past, needed - 1);
   ASSERT_EQ(past, 1);
   EXPECT_EQ(refused[0], -1);
   ReleaseHostArray(reference);
@@ -249,20 +249,20 @@ TEST_F(Limits, ListAndLineArraysPastTheOutputLimitAreTheEndMarkAlone) {
 
   // The whole line: its outline stream, the closing move and the -1.
   const std::size_t whole = line.outline_stream.size() + 3 + 1;
-  a = LineArray(line, -1, 0, nullptr, n, whole);
+  a = LineArray(line, -1, 0, nullptr, n, nullptr, whole);
   EXPECT_EQ(n, static_cast<int>(whole));
   ReleaseHostArray(a);
-  a = LineArray(line, -1, 0, nullptr, n, whole - 1);
+  a = LineArray(line, -1, 0, nullptr, n, nullptr, whole - 1);
   EXPECT_EQ(n, 1);
   EXPECT_EQ(a[0], -1);
   ReleaseHostArray(a);
 
   // One character: its slice of the outline and the -1.
   const std::size_t one = static_cast<std::size_t>(line.outline_ends[0]) + 1;
-  a = LineArray(line, 0, 0, nullptr, n, one);
+  a = LineArray(line, 0, 0, nullptr, n, nullptr, one);
   EXPECT_EQ(n, static_cast<int>(one));
   ReleaseHostArray(a);
-  a = LineArray(line, 0, 0, nullptr, n, one - 1);
+  a = LineArray(line, 0, 0, nullptr, n, nullptr, one - 1);
   EXPECT_EQ(n, 1);
   EXPECT_EQ(a[0], -1);
   ReleaseHostArray(a);

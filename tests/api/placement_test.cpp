@@ -34,7 +34,7 @@ class Placement : public ::testing::Test {
   LinePlacement Place(bool align) {
     LinePlacement p;
     MeasureLines(TTFLoader::Instance().Lines(), p);
-    PlaceLines(TTFLoader::Instance().Lines(), align, p);
+    PlaceLines(Process(), TTFLoader::Instance().Lines(), align, p);
     return p;
   }
 };
@@ -73,7 +73,7 @@ TEST_F(Placement, FixedSpacingIgnoresTheFonts) {
   SetTextVerticalAlign(EN_VALIGN_BOTTOM);
   // H = 1500 + 1500 + 800 - 1500 = 2300; offset = 2300 - 10000.
   EXPECT_FLOAT_EQ(Place(true).block_offset, 2300.0f - 10000.0f);
-  EXPECT_DOUBLE_EQ(LineAdvance(123.0), 1500.0);
+  EXPECT_DOUBLE_EQ(LineAdvance(Process(), 123.0), 1500.0);
 }
 
 TEST_F(Placement, HorizontalAlignmentPerLineWithinTheBoxWidth) {

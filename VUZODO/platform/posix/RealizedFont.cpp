@@ -15,8 +15,8 @@
 #include <type_traits>
 #include <unordered_map>
 
-#include "../../FontFile.h"  // the regular-file and size check the readers share
 #include "FaceMatch.h"
+#include "FontFile.h"
 #include "NativeOutline.h"
 #include "PairKerning.h"
 

@@ -1,7 +1,8 @@
 // Whether a path names a font file the readers may open, and the one whole-file read they share.
 // Only regular files of at most limits::kMaxFontFileBytes are taken: opening a FIFO waits for a
 // writer that may never come, a device such as /dev/zero never ends, and a directory or an
-// oversized file is no font. Header-only, so that the platform layer can use it as well.
+// oversized file is no font. Part of the platform layer: the
+// readers above it and the platform's own font matching read files the same way.
 #pragma once
 
 #include <algorithm>
@@ -12,7 +13,7 @@
 #include <system_error>
 #include <vector>
 
-#include "Limits.h"
+#include "../Limits.h"  // constants only
 
 namespace vuzodo {
 
