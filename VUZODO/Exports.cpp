@@ -64,16 +64,17 @@ bool FiniteLengths(T... values) {
 // Settings
 // ---------------------------------------------------------------------------
 
-void InitializeTTF(float unitSize) {
+void InitializeTTF(float unitSize) try {
   Trace("InitializeTTF(%f);\n", unitSize);
   if (!Finite(unitSize)) return;  // refused: nothing is released, U stays
   TTFLoader& loader = TTFLoader::Instance();
   loader.ReleaseAll();
   loader.Settings().unit_size = unitSize;
   qelhatching::SetUnitSize(unitSize);  // resolution and defaults of the fill
+} catch (...) {
 }
 
-int SetDefaults() {
+int SetDefaults() try {
   Trace("SetDefaults();\n");
   static const unsigned short kArial[] = {'A', 'r', 'i', 'a', 'l', 0};
   SetFontFace(const_cast<unsigned short*>(kArial));
@@ -102,64 +103,84 @@ int SetDefaults() {
   SetLineSpacing(1.0f);
   SetLineSpacingStyle(EN_LINESPACE_PROPORTIONAL);
   return 1;
+} catch (...) {
+  return 0;
 }
 
-int SetFontFace(unsigned short* face) {
+int SetFontFace(unsigned short* face) try {
   if (face == nullptr) return 0;
   Trace("SetFontFace(%s);\n", TraceText(face).c_str());
   Line()->SetFaceName(face);
   return 1;
+} catch (...) {
+  return 0;
 }
 
-int SetFontStyle(EN_TTFFontStyle style) {
+int SetFontStyle(EN_TTFFontStyle style) try {
   Trace("SetFontStyle((EN_TTFFontStyle)%i);\n", static_cast<int>(style));
   Line()->font_style = style;
   return 1;
+} catch (...) {
+  return 0;
 }
 
-int SetTextHeight(float height) {
+int SetTextHeight(float height) try {
   Trace("SetTextHeight(%f);\n", height);
   if (!Finite(height)) return 0;
   return Line()->SetTextHeight(height) ? 1 : 0;
+} catch (...) {
+  return 0;
 }
 
-int SetHorizontalCharGap(float gap) {
+int SetHorizontalCharGap(float gap) try {
   Trace("SetHorizontalCharGap(%f);\n", gap);
   if (!Finite(gap)) return 0;
   Line()->SetHorizontalGap(gap, UnitSize());
   return 1;
+} catch (...) {
+  return 0;
 }
 
-int SetVerticalCharGap(float gap) {
+int SetVerticalCharGap(float gap) try {
   Trace("SetVerticalCharGap(%f);\n", gap);
   if (!Finite(gap)) return 0;
   Line()->SetVerticalGap(gap, UnitSize());
   return 1;
+} catch (...) {
+  return 0;
 }
 
-int SetCharacterAngle(float angle) {
+int SetCharacterAngle(float angle) try {
   Trace("SetCharacterAngle(%f);\n", angle);
   if (!Finite(angle)) return 0;
   Line()->character_angle = angle;
   return 1;
+} catch (...) {
+  return 0;
 }
 
-int SetObliqueAngle(float angle) {
+int SetObliqueAngle(float angle) try {
   Trace("SetObliqueAngle(%f);\n", angle);
   if (!Finite(angle)) return 0;
   return Line()->SetObliqueAngle(angle) ? 1 : 0;
+} catch (...) {
+  return 0;
 }
 
-int SetCharacterScale(float scaleX, float scaleY) {
+int SetCharacterScale(float scaleX, float scaleY) try {
   Trace("SetCharacterScale(%f,%f);\n", scaleX, scaleY);
   if (!Finite(scaleX, scaleY)) return 0;
   return Line()->SetCharacterScale(scaleX, scaleY) ? 1 : 0;
+} catch (...) {
+  return 0;
 }
 
-int SetAutoKern(EN_Bool on) {
+int SetAutoKern(EN_Bool on) try {
   Trace("SetAutoKern((EN_Bool)%i);\n", static_cast<int>(on));
   Line()->auto_kern = Flag(on);
   return 1;
+} catch (...) {
+  return 0;
 }
 
 namespace {
@@ -170,98 +191,128 @@ int SetTextMode(int mode) {
 }
 }  // namespace
 
-int SetModeHorizontal() {
+int SetModeHorizontal() try {
   Trace("SetModeHorizontal();\n");
   return SetTextMode(0);
+} catch (...) {
+  return 0;
 }
 
-int SetModeVertical() {
+int SetModeVertical() try {
   Trace("SetModeVertical();\n");
   return SetTextMode(1);
+} catch (...) {
+  return 0;
 }
 
-int SetModePathText() {
+int SetModePathText() try {
   Trace("SetModePathText();\n");
   return SetTextMode(2);
+} catch (...) {
+  return 0;
 }
 
-int SetModeCharacterForward() {
+int SetModeCharacterForward() try {
   Trace("SetModeCharacterForward();\n");
   Line()->backward = false;
   return 1;
+} catch (...) {
+  return 0;
 }
 
-int SetModeCharacterBackward() {
+int SetModeCharacterBackward() try {
   Trace("SetModeCharacterBackward();\n");
   Line()->backward = true;
   return 1;
+} catch (...) {
+  return 0;
 }
 
-int SetModeCharacterUpside() {
+int SetModeCharacterUpside() try {
   Trace("SetModeCharacterUpside();\n");
   Line()->upside_down = false;
   return 1;
+} catch (...) {
+  return 0;
 }
 
-int SetModeCharacterUpsideDown() {
+int SetModeCharacterUpsideDown() try {
   Trace("SetModeCharacterUpsideDown();\n");
   Line()->upside_down = true;
   return 1;
+} catch (...) {
+  return 0;
 }
 
-int SetModeNoscript() {
+int SetModeNoscript() try {
   Trace("SetModeNoscript();\n");
   Line()->script_mode = 0;
   return 1;
+} catch (...) {
+  return 0;
 }
 
-int SetModeSubscript() {
+int SetModeSubscript() try {
   Trace("SetModeSubscript();\n");
   Line()->script_mode = 1;
   return 1;
+} catch (...) {
+  return 0;
 }
 
-int SetModeSuperscript() {
+int SetModeSuperscript() try {
   Trace("SetModeSuperscript();\n");
   Line()->script_mode = 2;
   return 1;
+} catch (...) {
+  return 0;
 }
 
-int SetPropsSubscript(float size, float offset) {
+int SetPropsSubscript(float size, float offset) try {
   Trace("SetPropsSubscript(%f,%f);\n", size, offset);
   if (!Finite(size, offset)) return 0;
   return Line()->SetPropsSubscript(size, offset) ? 1 : 0;
+} catch (...) {
+  return 0;
 }
 
-int SetPropsSuperscript(float size, float offset) {
+int SetPropsSuperscript(float size, float offset) try {
   Trace("SetPropsSuperscript(%f,%f);\n", size, offset);
   if (!Finite(size, offset)) return 0;
   return Line()->SetPropsSuperscript(size, offset) ? 1 : 0;
+} catch (...) {
+  return 0;
 }
 
-int SetModeWordWrap(EN_Bool on) {
+int SetModeWordWrap(EN_Bool on) try {
   Trace("SetModeWordWrap((EN_Bool)%i);\n", static_cast<int>(on));
   Line()->word_wrap = Flag(on);
   return 1;
+} catch (...) {
+  return 0;
 }
 
-int SetTextBoxWidth(float width) {
+int SetTextBoxWidth(float width) try {
   Trace("SetTextBoxWidth(%f);\n", width);
   if (!Finite(width)) return 0;
   Line();
   Process().text_box_width = width;
   return 1;
+} catch (...) {
+  return 0;
 }
 
-int SetTextBoxHeight(float height) {
+int SetTextBoxHeight(float height) try {
   Trace("SetTextBoxHeight(%f);\n", height);
   if (!Finite(height)) return 0;
   Line();
   Process().text_box_height = height;
   return 1;
+} catch (...) {
+  return 0;
 }
 
-int SetIndentPositions(float* list, int count) {
+int SetIndentPositions(float* list, int count) try {
   // Written in three pieces so that the log reads as a compilable snippet.
   if (TraceLog() != nullptr) {
     std::fprintf(TraceLog(), "float indentList[%i] = {", count);
@@ -277,66 +328,86 @@ int SetIndentPositions(float* list, int count) {
   }
   Line()->SetIndentPositions(list, count);
   return 0;  // stored all the same: the result is not a refusal
+} catch (...) {
+  return 0;
 }
 
-int SetTextHorizontalAlign(EN_TextHorizontalAlignStyle align) {
+int SetTextHorizontalAlign(EN_TextHorizontalAlignStyle align) try {
   Trace("SetTextHorizontalAlign((EN_TextHorizontalAlignStyle)%i);\n", static_cast<int>(align));
   Line()->horizontal_alignment = align;
   return 0;  // stored all the same
+} catch (...) {
+  return 0;
 }
 
-int SetTextVerticalAlign(EN_TextVerticalAlignStyle align) {
+int SetTextVerticalAlign(EN_TextVerticalAlignStyle align) try {
   Trace("SetTextVerticalAlign((EN_TextVerticalAlignStyle)%i);\n", static_cast<int>(align));
   Line();
   Process().vertical_align = align;
   return 0;  // stored all the same
+} catch (...) {
+  return 0;
 }
 
-int SetLineSpacing(float spacing) {
+int SetLineSpacing(float spacing) try {
   Trace("SetLineSpacing(%f);\n", spacing);
   if (!Finite(spacing)) return 0;
   Line();
   Process().line_spacing = spacing;
   return 1;
+} catch (...) {
+  return 0;
 }
 
-int SetLineSpacingStyle(EN_LineSpaceStyle style) {
+int SetLineSpacingStyle(EN_LineSpaceStyle style) try {
   Trace("SetLineSpacingStyle((EN_LineSpaceStyle)%i);\n", static_cast<int>(style));
   Line();
   Process().line_spacing_style = style;
   return 1;
+} catch (...) {
+  return 0;
 }
 
-int SetFNTConversionMode(EN_FNT_ConvertionStyle mode) {
+int SetFNTConversionMode(EN_FNT_ConvertionStyle mode) try {
   Trace("SetFNTConversionMode((EN_FNT_ConvertionStyle)%i);\n", static_cast<int>(mode));
   Line();
   Process().fnt_conversion_mode = mode;
   return 1;
+} catch (...) {
+  return 0;
 }
 
-int SetPathTextAlign(EN_PathTextAlign align) {
+int SetPathTextAlign(EN_PathTextAlign align) try {
   Trace("SetPathTextAlign(%i);\n", static_cast<int>(align));
   Line()->path_text_alignment = align;
   return 1;
+} catch (...) {
+  return 0;
 }
 
-int SetPathTextFlip(EN_Bool flip) {
+int SetPathTextFlip(EN_Bool flip) try {
   Trace("SetPathTextFlip(%i);\n", static_cast<int>(flip));
   Line()->SetPathTextFlip(flip == EN_TRUE);
   return 1;
+} catch (...) {
+  return 0;
 }
 
-int SetPathTextSpacing(double spacing) {
+int SetPathTextSpacing(double spacing) try {
   Trace("SetPathTextSpacing(%f);\n", spacing);
   if (!Finite(spacing)) return 0;
   Line()->path_spacing = spacing;
   return 1;
+} catch (...) {
+  return 0;
 }
 
-int SetDeformPathCharacters(EN_Bool on) {
+int SetDeformPathCharacters(EN_Bool on) try {
   Trace("SetDeformPathCharacters(%i);\n", static_cast<int>(on));
   Line()->deform_path_characters = Flag(on);
   return 1;
+} catch (...) {
+  return 0;
 }
 
 // ---------------------------------------------------------------------------
@@ -419,35 +490,43 @@ void AppendText(unsigned short* text, bool ex) {
 }
 }  // namespace
 
-int AppendCharacters(unsigned short* text) {
+int AppendCharacters(unsigned short* text) try {
   if (IsEmpty(text) || !WithinTextLimits(text, false)) return 0;
   Trace("AppendCharacters(%s)\n", TraceText(text).c_str());
   AppendText(text, false);
   return 1;
+} catch (...) {
+  return 0;
 }
 
-int AppendCharactersEx(unsigned short* text) {
+int AppendCharactersEx(unsigned short* text) try {
   if (IsEmpty(text) || !WithinTextLimits(text, true)) return 0;
   Trace("AppendCharactersEx(%s);\n", TraceText(text).c_str());
   AppendText(text, true);
   return 1;
+} catch (...) {
+  return 0;
 }
 
-int AppendCharactersOVF(unsigned short* text) {
+int AppendCharactersOVF(unsigned short* text) try {
   // Lays nothing out, so only the units per call count.
   if (IsEmpty(text) || CountUnitsUpTo(text, limits::kMaxAppendUnits) > limits::kMaxAppendUnits) {
     return 0;
   }
   Trace("AppendCharactersOVF(%s);\n", TraceText(text).c_str());
   return 1;
+} catch (...) {
+  return 0;
 }
 
-int FinishText() {
+int FinishText() try {
   Trace("FinishText();\n");
   auto& lines = TTFLoader::Instance().Lines();
   if (lines.size() > 1) lines.erase(lines.begin(), lines.end() - 1);
   Line()->ClearText();
   return 1;
+} catch (...) {
+  return 0;
 }
 
 // ---------------------------------------------------------------------------
@@ -493,40 +572,48 @@ int TextArray(int index, EN_ReturnType type, int** data, float* box, bool align)
 
 }  // namespace
 
-int GetOutLines(int index, EN_ReturnType type, int** data, float* box) {
+int GetOutLines(int index, EN_ReturnType type, int** data, float* box) try {
   Trace("GetOutLines(%i,%i,...)\n********************\n", index, static_cast<int>(type));
   int count = 0;
   int* array = LineArray(*Line(), index, type, box, count, TraceLog());
   return RetrievalEpilogue("GetOutLines", Deliver(array, count, data), data);
+} catch (...) {
+  return 0;
 }
 
-int GetOutLinesEx(int index, EN_ReturnType type, int** data, float* box) {
+int GetOutLinesEx(int index, EN_ReturnType type, int** data, float* box) try {
   Trace("GetOutLinesEx(%i,%i,...);\n********************\n", index, static_cast<int>(type));
   return RetrievalEpilogue("GetOutLinesEx", TextArray(index, type, data, box, false), data);
+} catch (...) {
+  return 0;
 }
 
-int GetMultilineOutLines(int index, EN_ReturnType type, int** data, float* box) {
+int GetMultilineOutLines(int index, EN_ReturnType type, int** data, float* box) try {
   Trace("GetMultilineOutLines(%i,%i,...);\n********************\n", index, static_cast<int>(type));
   const bool align = Process().text_mode == 0;
   return RetrievalEpilogue("GetMultilineOutLines", TextArray(index, type, data, box, align), data);
+} catch (...) {
+  return 0;
 }
 
-void GetTotalBoundingBox(float* box) {
+void GetTotalBoundingBox(float* box) try {
   Trace("GetTotalBoundingBox();\n");
   TTFState* line = Line();
   if (box != nullptr) TotalBoundingBox(*line, box);
+} catch (...) {
 }
 
-void DeleteTTFData(int* data) {
+void DeleteTTFData(int* data) try {
   Trace("DeleteTTFData();\n");
   if (data != nullptr) ReleaseHostArray(data);
+} catch (...) {
 }
 
 // ---------------------------------------------------------------------------
 // Caret, line and metric queries
 // ---------------------------------------------------------------------------
 
-int GetCaretPositionData(float** data) {
+int GetCaretPositionData(float** data) try {
   Trace("GetCaretPositionData();\n");
   const auto& lines = TTFLoader::Instance().Lines();
   size_t total = 0;
@@ -557,9 +644,11 @@ int GetCaretPositionData(float** data) {
   else
     ReleaseHostArray(out);
   return written;
+} catch (...) {
+  return 0;
 }
 
-int GetMultilineCaretPositionData(CursorPosition** data, int* count, float* top) {
+int GetMultilineCaretPositionData(CursorPosition** data, int* count, float* top) try {
   Trace("GetMultilineCaretPositionData();\n");
   const auto& lines = TTFLoader::Instance().Lines();
   if (lines.empty()) {
@@ -596,14 +685,17 @@ int GetMultilineCaretPositionData(CursorPosition** data, int* count, float* top)
     ReleaseHostArray(out);
   if (count != nullptr) *count = static_cast<int>(n);
   return static_cast<int>(lines.size());
+} catch (...) {
+  return 0;
 }
 
-void DeleteCaretData(float* data) {
+void DeleteCaretData(float* data) try {
   Trace("DeleteCaretData();\n");
   if (data != nullptr) ReleaseHostArray(data);
+} catch (...) {
 }
 
-int GetCharacterCount(int line) {
+int GetCharacterCount(int line) try {
   Trace("GetCharacterCount(%i);\n", line);
   const auto& lines = TTFLoader::Instance().Lines();
   if (line < 0) {
@@ -613,14 +705,18 @@ int GetCharacterCount(int line) {
   }
   if (static_cast<size_t>(line) < lines.size()) return lines[line]->character_count;
   return 0;
+} catch (...) {
+  return 0;
 }
 
-int GetTextLineCount() {
+int GetTextLineCount() try {
   Trace("GetTextLineCount();\n");
   return static_cast<int>(TTFLoader::Instance().Lines().size());
+} catch (...) {
+  return 0;
 }
 
-int GetCharacterLineGapInfo(CharacterLineGapInfo* out) {
+int GetCharacterLineGapInfo(CharacterLineGapInfo* out) try {
   Trace("GetCharacterLineGapInfo();\n");
   const auto& lines = TTFLoader::Instance().Lines();
   if (out == nullptr) return 0;
@@ -630,26 +726,36 @@ int GetCharacterLineGapInfo(CharacterLineGapInfo* out) {
                                   static_cast<float>(lines[j]->maximum_line_gap)};
   }
   return static_cast<int>(lines.size());
+} catch (...) {
+  return 0;
 }
 
-float GetMaximumAscent() {
+float GetMaximumAscent() try {
   Trace("GetMaximumAscent();\n");
   return static_cast<float>(Line()->maximum_ascent);
+} catch (...) {
+  return 0.0f;
 }
 
-float GetMaximumDecent() {
+float GetMaximumDecent() try {
   Trace("GetMaximumDecent();\n");
   return static_cast<float>(Line()->maximum_descent);
+} catch (...) {
+  return 0.0f;
 }
 
-float GetMaximumLineGap() {
+float GetMaximumLineGap() try {
   Trace("GetMaximumLineGap();\n");
   return static_cast<float>(Line()->maximum_line_gap);
+} catch (...) {
+  return 0.0f;
 }
 
-float GetPathLengthOfCharacters() {
+float GetPathLengthOfCharacters() try {
   Trace("GetPathLengthOfCharacters();\n");
   return static_cast<float>(Line()->path_length_of_characters);
+} catch (...) {
+  return 0.0f;
 }
 
 // ---------------------------------------------------------------------------
@@ -670,7 +776,7 @@ FontDataHolder* LoadFaceFont(const unsigned short* face, EN_TTFFontStyle style) 
 
 }  // namespace
 
-void LoadCharacterSet(unsigned short* face, EN_TTFFontStyle style, int* codes, int count) {
+void LoadCharacterSet(unsigned short* face, EN_TTFFontStyle style, int* codes, int count) try {
   Trace("LoadCharacterSet(%s,%i);\n", TraceText(face).c_str(), static_cast<int>(style));
   FontDataHolder* font = LoadFaceFont(face, style);
   if (font == nullptr || codes == nullptr) return;
@@ -680,9 +786,10 @@ void LoadCharacterSet(unsigned short* face, EN_TTFFontStyle style, int* codes, i
     if (codes[i] < 0 || codes[i] > kLastCode) continue;
     loader.LoadCharacter(font, static_cast<std::uint32_t>(codes[i]));
   }
+} catch (...) {
 }
 
-void LoadCharacterRange(unsigned short* face, EN_TTFFontStyle style, int first, int last) {
+void LoadCharacterRange(unsigned short* face, EN_TTFFontStyle style, int first, int last) try {
   Trace("LoadCharacterRange(%s,%i,%i,%i);\n", TraceText(face).c_str(), static_cast<int>(style),
         first, last);
   FontDataHolder* font = LoadFaceFont(face, style);
@@ -693,19 +800,22 @@ void LoadCharacterRange(unsigned short* face, EN_TTFFontStyle style, int first, 
   for (int code = first; code <= last; ++code) {
     loader.LoadCharacter(font, static_cast<std::uint32_t>(code));
   }
+} catch (...) {
 }
 
-void UnloadFont(unsigned short* face, EN_TTFFontStyle style) {
+void UnloadFont(unsigned short* face, EN_TTFFontStyle style) try {
   Trace("UnloadFont(%s,%i);\n", TraceText(face).c_str(), static_cast<int>(style));
   if (face == nullptr) return;
   TTFLoader::Instance().UnloadFont(CopyWide(face), static_cast<std::int32_t>(style));
+} catch (...) {
 }
 
-void UnloadAllFonts() {
+void UnloadAllFonts() try {
   TTFLoader::Instance().UnloadAllFonts();
+} catch (...) {
 }
 
-void GetFontInformation(unsigned short* face, EN_TTFFontStyle style, FontInformation* out) {
+void GetFontInformation(unsigned short* face, EN_TTFFontStyle style, FontInformation* out) try {
   Trace("GetFontInformation(%s,%i);\n", TraceText(face).c_str(), static_cast<int>(style));
   FontDataHolder* font = LoadFaceFont(face, style);
   if (font == nullptr || out == nullptr) return;
@@ -724,9 +834,10 @@ void GetFontInformation(unsigned short* face, EN_TTFFontStyle style, FontInforma
   info.boxBottom = otm.otmrcFontBox.bottom;
   info.designHeight = font->GetDesignHeight();
   *out = info;
+} catch (...) {
 }
 
-int GetCustomFontRange(int** codes) {
+int GetCustomFontRange(int** codes) try {
   Trace("GetCustomFont();\n");
   const TTFState* line = Line();
   FontDataHolder* font =
@@ -741,6 +852,8 @@ int GetCustomFontRange(int** codes) {
   }
   *codes = array;
   return count;
+} catch (...) {
+  return 0;
 }
 
 // ---------------------------------------------------------------------------
@@ -760,7 +873,7 @@ int SetLinePath(std::unique_ptr<NurbPath> path, float start) {
 }  // namespace
 
 int SetNurbPathPoints(int degree, int count, float* x, float* y, float* w, int knotCount,
-                      float* knots, float start) {
+                      float* knots, float start) try {
   Trace("SetNurbPathPoints();\n");
   if (x == nullptr || y == nullptr || w == nullptr || knots == nullptr || !Finite(start) ||
       !NurbPath::ValidNurbs(degree, count, knotCount)) {
@@ -781,6 +894,8 @@ int SetNurbPathPoints(int degree, int count, float* x, float* y, float* w, int k
   std::copy(xs.begin(), xs.end(), x);
   std::copy(ys.begin(), ys.end(), y);
   return SetLinePath(std::move(path), start);
+} catch (...) {
+  return 0;
 }
 
 namespace {
@@ -811,20 +926,26 @@ int SetCirclePath(float r, float cx, float cy, float a, bool clockwise) {
 }
 }  // namespace
 
-int SetNurbPathCircleCW(float r, float cx, float cy, float startAngle) {
+int SetNurbPathCircleCW(float r, float cx, float cy, float startAngle) try {
   Trace("SetNurbPathCircleCW(%f,%f,%f,%f);\n", r, cx, cy, startAngle);
   return SetCirclePath(r, cx, cy, startAngle, true);
+} catch (...) {
+  return 0;
 }
 
-int SetNurbPathCircleCCW(float r, float cx, float cy, float startAngle) {
+int SetNurbPathCircleCCW(float r, float cx, float cy, float startAngle) try {
   Trace("SetNurbPathCircleCCW(%f,%f,%f,%f);\n", r, cx, cy, startAngle);
   return SetCirclePath(r, cx, cy, startAngle, false);
+} catch (...) {
+  return 0;
 }
 
-int SetNurbPathPolyline(float* points, int n, float start) {
+int SetNurbPathPolyline(float* points, int n, float start) try {
   Trace("SetNurbPathPolyline();\n");
   if (!Finite(start)) return 0;
   return SetLinePath(NurbPath::FromPolyline(points, n, UnitSize(), Line()->path_flip), start);
+} catch (...) {
+  return 0;
 }
 
 // ---------------------------------------------------------------------------
@@ -837,19 +958,21 @@ int SetNurbPathPolyline(float* points, int n, float start) {
 
 int AddTTFHatchPatternLine(float borderGap, borderGapDirection direction, float lineGap,
                            float angle, float baseX, float baseY, hatchStyle style,
-                           EN_Bool withOffset) {
+                           EN_Bool withOffset) try {
   Trace("AddTTFHatchPatternLine(%f,%i,%f,%f,%f)\n", borderGap, static_cast<int>(direction), lineGap,
         angle, baseX);
   if (!FiniteLengths(borderGap, lineGap, baseX, baseY) || !Finite(angle)) return 0;
   AddHatchPatternLine(ToOutput(borderGap), direction, ToOutput(lineGap), angle, ToOutput(baseX),
                       ToOutput(baseY), style, withOffset);
   return 1;
+} catch (...) {
+  return 0;
 }
 
 int AddTTFHatchPatternLineEx(float borderGap, borderGapDirection direction, float lineGap,
                              float angle, float baseX, float baseY, hatchStyle style,
                              EN_Bool withOffset, EN_OffsetAlgorithm algorithm,
-                             EN_OffsetCornerStyle corner, int miterLimit, int arcTolerance) {
+                             EN_OffsetCornerStyle corner, int miterLimit, int arcTolerance) try {
   Trace("AddTTFHatchPatternLineEx(%f,%i,%f,%f,%f,%f,%i,%i,%i);\n", borderGap,
         static_cast<int>(direction), lineGap, angle, baseX, baseY, static_cast<int>(style),
         static_cast<int>(withOffset), static_cast<int>(algorithm));
@@ -858,20 +981,24 @@ int AddTTFHatchPatternLineEx(float borderGap, borderGapDirection direction, floa
                         ToOutput(baseY), style, withOffset, algorithm, corner, miterLimit,
                         arcTolerance);
   return 1;
+} catch (...) {
+  return 0;
 }
 
 int AddTTFHatchPatternOptimized(float borderGap, borderGapDirection direction, float lineGap,
-                                float angle, float maxLink, hatchStyle style) {
+                                float angle, float maxLink, hatchStyle style) try {
   Trace("AddTTFHatchPatternOptimized(%f, %i, %f, %f, %f, %i);\n", borderGap,
         static_cast<int>(direction), lineGap, angle, maxLink, static_cast<int>(style));
   if (!FiniteLengths(borderGap, lineGap, maxLink) || !Finite(angle)) return 0;
   AddHatchPatternOptimized(ToOutput(borderGap), direction, ToOutput(lineGap), angle,
                            ToOutput(maxLink), style);
   return 1;
+} catch (...) {
+  return 0;
 }
 
 int AddTTFHatchPatternIncremental(float borderGap, borderGapDirection direction, float lineGap,
-                                  float startAngle, float angleStep, int passes, hatchStyle style) {
+                                  float startAngle, float angleStep, int passes, hatchStyle style) try {
   Trace("AddTTFHatchPatternIncremental(%f, %i, %f, %f, %f, %i, %i);\n", borderGap,
         static_cast<int>(direction), lineGap, startAngle, angleStep, passes,
         static_cast<int>(style));
@@ -879,58 +1006,70 @@ int AddTTFHatchPatternIncremental(float borderGap, borderGapDirection direction,
   AddHatchPatternIncremental(ToOutput(borderGap), direction, ToOutput(lineGap), startAngle,
                              angleStep, passes, style);
   return 1;
+} catch (...) {
+  return 0;
 }
 
-int AddTTFHatchPatternOffsetFilling(float gap, EN_OffsetStyle style) {
+int AddTTFHatchPatternOffsetFilling(float gap, EN_OffsetStyle style) try {
   Trace("AddTTFHatchPatternOffsetFilling(%f,%i)\n", gap, static_cast<int>(style));
   if (!FiniteLengths(gap)) return 0;
   AddHatchPatternOffsetFilling(ToOutput(gap), style);
   return 1;
+} catch (...) {
+  return 0;
 }
 
 int AddTTFHatchPatternOffsetFillingEx(float gap, EN_OffsetStyle style, EN_OffsetAlgorithm algorithm,
                                       EN_OffsetCornerStyle corner, int miterLimit,
-                                      int arcTolerance) {
+                                      int arcTolerance) try {
   // The corner style is printed before the algorithm.
   Trace("AddTTFHatchPatternOffsetFillingEx(%f,%i,%i,%i);\n", gap, static_cast<int>(style),
         static_cast<int>(corner), static_cast<int>(algorithm));
   if (!FiniteLengths(gap)) return 0;
   AddHatchPatternOffsetFillingEx(ToOutput(gap), style, algorithm, corner, miterLimit, arcTolerance);
   return 1;
+} catch (...) {
+  return 0;
 }
 
 int AddTTFHatchPatternOffsetInOut(float insideGap, int insideCount, float outsideGap,
-                                  int outsideCount) {
+                                  int outsideCount) try {
   Trace("AddTTFHatchPatternOffsetInOut(%f,%i,%f,%i)\n", insideGap, insideCount, outsideGap,
         outsideCount);
   if (!FiniteLengths(insideGap, outsideGap)) return 0;
   AddHatchPatternOffsetInOut(ToOutput(insideGap), insideCount, ToOutput(outsideGap), outsideCount);
   return 1;
+} catch (...) {
+  return 0;
 }
 
 int AddTTFHatchPatternOffsetInOutEx(float insideGap, int insideCount, float outsideGap,
                                     int outsideCount, EN_OffsetAlgorithm algorithm,
-                                    EN_OffsetCornerStyle corner, int miterLimit, int arcTolerance) {
+                                    EN_OffsetCornerStyle corner, int miterLimit, int arcTolerance) try {
   Trace("AddTTFHatchPatternOffsetInOutEx(%f,%i,%f,%i,%i);\n", insideGap, insideCount, outsideGap,
         outsideCount, static_cast<int>(corner));
   if (!FiniteLengths(insideGap, outsideGap)) return 0;
   AddHatchPatternOffsetInOutEx(ToOutput(insideGap), insideCount, ToOutput(outsideGap), outsideCount,
                                algorithm, corner, miterLimit, arcTolerance);
   return 1;
+} catch (...) {
+  return 0;
 }
 
 int AddTTFHatchPatternHelixFillingEx(float gap, EN_HelixStyle style, EN_OffsetAlgorithm algorithm,
                                      EN_OffsetCornerStyle corner, int miterLimit,
-                                     int arcTolerance) {
+                                     int arcTolerance) try {
   Trace("AddTTFHatchPatternHelixFillingEx(%f,%i,%i);\n", gap, miterLimit, arcTolerance);
   if (!FiniteLengths(gap)) return 0;
   AddHatchPatternHelixFillingEx(ToOutput(gap), style, algorithm, corner, false, miterLimit,
                                 arcTolerance);
   return 1;
+} catch (...) {
+  return 0;
 }
 
 int AddTTFHatchPatternLattice(float gapU, float gapV, float angle, float baseX, float baseY,
-                              vuzodo_bool serpentine) {
+                              vuzodo_bool serpentine) try {
   // The trace name is the one hosts have always seen for this request.
   Trace("AddHatchPatternLattice2(%f, %f, %f, %f, %f, %i);\n", gapU, gapV, angle, baseX, baseY,
         static_cast<int>(serpentine));
@@ -938,16 +1077,22 @@ int AddTTFHatchPatternLattice(float gapU, float gapV, float angle, float baseX, 
   AddHatchPatternLattice(ToOutput(gapU), ToOutput(gapV), angle, ToOutput(baseX), ToOutput(baseY),
                          serpentine);
   return 1;
+} catch (...) {
+  return 0;
 }
 
-int ClearTTFHatchPatterns() {
+int ClearTTFHatchPatterns() try {
   Trace("ClearTTFHatchPatterns();\n");
   ClearListOfHatchPatterns();
   return 1;
+} catch (...) {
+  return 0;
 }
 
-int IncludeBorder(EN_Bool include) {
+int IncludeBorder(EN_Bool include) try {
   Trace("IncludeBorder((EN_Bool)%i);\n", static_cast<int>(include));
   Line()->include_border = Flag(include);
   return 1;
+} catch (...) {
+  return 0;
 }
