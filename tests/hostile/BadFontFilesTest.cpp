@@ -19,7 +19,9 @@ namespace {
 using vuzodo::TTFLoader;
 const std::string kLiberation = "/usr/share/fonts/truetype/liberation2/LiberationSans-Regular.ttf";
 
-std::u16string Wide(const std::string& s) { return {s.begin(), s.end()}; }
+std::u16string Wide(const std::string& s) {
+  return {s.begin(), s.end()};
+}
 unsigned short* Face(const std::u16string& s) {
   return const_cast<unsigned short*>(reinterpret_cast<const unsigned short*>(s.c_str()));
 }
@@ -35,16 +37,21 @@ TEST(HostileFiles, BadFontFilesGiveTheSquareOrTheSubstituteFace) {
   std::string noise(4096, '\0');
   for (char& c : noise) c = static_cast<char>(random());
   const std::pair<const char*, std::string> rows[] = {
-      {".ovf", ""},  {".ovf", noise}, {".fnt", ""},  {".fnt", noise},
-      {".ttf", ""},  {".ttf", noise}, {".ttf", whole.substr(0, 3000)},
+      {".ovf", ""},
+      {".ovf", noise},
+      {".fnt", ""},
+      {".fnt", noise},
+      {".ttf", ""},
+      {".ttf", noise},
+      {".ttf", whole.substr(0, 3000)},
       {".ttf", "-"},  // "-": no such file
   };
   TTFLoader& loader = TTFLoader::Instance();
   int n = 0;
   for (const auto& [ext, bytes] : rows) {
-    const std::string path = std::filesystem::temp_directory_path() /
-                             ("vuzodo-hostile-" + std::to_string(getpid()) + "-" +
-                              std::to_string(n++) + ext);
+    const std::string path =
+        std::filesystem::temp_directory_path() /
+        ("vuzodo-hostile-" + std::to_string(getpid()) + "-" + std::to_string(n++) + ext);
     if (bytes != "-") std::ofstream(path, std::ios::binary) << bytes;
     vuzodo::FontDataHolder* font = loader.LoadFont(Wide(path), 0);
     ASSERT_NE(font, nullptr) << path;
@@ -67,7 +74,7 @@ TEST(HostileFiles, BadFontFilesGiveTheSquareOrTheSubstituteFace) {
 TEST(HostileRanges, AbsurdFacesCodesAndRangesBuildOnlyUtf16Units) {
   struct Row {
     std::u16string face;
-    int first, last;    // a range, or with `codes` a set (first = count)
+    int first, last;  // a range, or with `codes` a set (first = count)
     std::vector<int> codes;
     bool null_codes;
     std::size_t characters;  // built in the font afterwards

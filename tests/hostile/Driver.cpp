@@ -38,8 +38,8 @@ void Run(const Bytes& bytes) {
 
 void Corrupt(Bytes& bytes, std::mt19937& random) {
   const auto size = static_cast<std::uint32_t>(bytes.size());
-  const std::uint32_t words[] = {0, 1, 0xFFFFFFFF, 0x7FFFFFFF, 0x80000000, 0xFFFF, 0x7FC00000,
-                                 size, size - 4, size + 4};
+  const std::uint32_t words[] = {0,      1,          0xFFFFFFFF, 0x7FFFFFFF, 0x80000000,
+                                 0xFFFF, 0x7FC00000, size,       size - 4,   size + 4};
   for (int hits = 1 + static_cast<int>(random() % 8); hits > 0; --hits) {
     const std::size_t at = random() % bytes.size();
     if (random() % 2 == 0 || at + 4 > bytes.size()) {

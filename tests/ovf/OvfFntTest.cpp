@@ -13,7 +13,9 @@ namespace {
 using readertest::Describe;
 using readertest::SameOutline;
 
-std::string Data(const std::string& name) { return VUZODO_FONT_TEST_DATA "/" + name; }
+std::string Data(const std::string& name) {
+  return VUZODO_FONT_TEST_DATA "/" + name;
+}
 
 // Each glyph against its golden: code, advance, box and entities, within single precision.
 void ExpectGlyphs(const std::vector<const ReaderGlyph*>& glyphs, const std::string& golden,
@@ -46,8 +48,8 @@ TEST(OvfCommands, GlyphsMatchTheirHandWorkedOutlines) {
   // The header and the table; "Test" takes 6 units and "Outline" 8, the reals after them only
   // line up when the padding rule is right.
   const OVFFontInfo& info = font.GetFontInfo();
-  EXPECT_EQ(std::vector<std::int32_t>({info.word0, info.word1, info.trailer_word, info.glyph_count,
-                                       info.table_end}),
+  EXPECT_EQ(std::vector<std::int32_t>(
+                {info.word0, info.word1, info.trailer_word, info.glyph_count, info.table_end}),
             std::vector<std::int32_t>({7, 9, 1234, 9, static_cast<int>(font.GetFileSize()) - 8}));
   EXPECT_EQ(info.name1 + u"|" + info.name2, u"Test|Outline");
   EXPECT_EQ(std::vector<float>(info.h.begin(), info.h.end()),
@@ -100,23 +102,21 @@ TEST(OvfCommands, MetricsScaleAndTheMissingGlyphSquare) {
   font.LoadFile(Data("commands.ovf"));
   EXPECT_EQ(font.ShapeScale(1000.0), 100.0);  // U / h0
   // Truncated towards zero: 0.5 x 3 = 1.5 -> 1, -1 x 3 -> -3, 0.164 x 3 -> 0, 3.72 x 3 -> 11.
-  for (auto [unit, want] : {std::pair<double, std::vector<long>>{
-                                1000.0, {10000, 8000, 2000, 164, 46, 616, 3720, 400, 2048, 8000,
-                                         -2000, 1000, 698, 10000, 8000, 0, 0, -2000, 3000, 500,
-                                         500, 0, -1000, 500, 4000}},
-                            {3.0, {30, 24, 6, 0, 0, 1, 11, 400, 2048, 24, -6, 3, 2, 30, 24, 0, 0,
-                                   -6, 9, 1, 1, 0, -3, 1, 12}}}) {
+  for (auto [unit, want] :
+       {std::pair<double, std::vector<long>>{
+            1000.0, {10000, 8000, 2000, 164, 46,    616,  3720, 400, 2048, 8000,  -2000, 1000, 698,
+                     10000, 8000, 0,    0,   -2000, 3000, 500,  500, 0,    -1000, 500,   4000}},
+        {3.0, {30, 24, 6, 0, 0,  1, 11, 400, 2048, 24, -6, 3, 2,
+               30, 24, 0, 0, -6, 9, 1,  1,   0,    -3, 1,  12}}}) {
     const OVFFontMetrics m = font.Metrics(unit);
     const auto list = [](auto... v) { return std::vector<long>{static_cast<long>(v)...}; };
-    EXPECT_EQ(list(m.tmHeight, m.tmAscent, m.tmDescent, m.tmInternalLeading,
-                                 m.tmExternalLeading, m.tmAveCharWidth, m.tmMaxCharWidth,
-                                 m.tmWeight, m.otmEMSquare, m.otmAscent, m.otmDescent,
-                                 m.otmLineGap, m.otmsCapEmHeight, m.otmrcFontBox_top,
-                                 m.otmrcFontBox_right, m.otmrcFontBox_left, m.otmrcFontBox_bottom,
-                                 m.otmMacDescent, m.otmsStrikeoutPosition, m.otmptSubscriptSize_x,
-                                 m.otmptSubscriptSize_y, m.otmptSubscriptOffset_x,
-                                 m.otmptSubscriptOffset_y, m.otmptSuperscriptSize_y,
-                                 m.otmptSuperscriptOffset_y),
+    EXPECT_EQ(list(m.tmHeight, m.tmAscent, m.tmDescent, m.tmInternalLeading, m.tmExternalLeading,
+                   m.tmAveCharWidth, m.tmMaxCharWidth, m.tmWeight, m.otmEMSquare, m.otmAscent,
+                   m.otmDescent, m.otmLineGap, m.otmsCapEmHeight, m.otmrcFontBox_top,
+                   m.otmrcFontBox_right, m.otmrcFontBox_left, m.otmrcFontBox_bottom,
+                   m.otmMacDescent, m.otmsStrikeoutPosition, m.otmptSubscriptSize_x,
+                   m.otmptSubscriptSize_y, m.otmptSubscriptOffset_x, m.otmptSubscriptOffset_y,
+                   m.otmptSuperscriptSize_y, m.otmptSuperscriptOffset_y),
               want)
         << unit;
   }
@@ -126,7 +126,8 @@ TEST(OvfCommands, MetricsScaleAndTheMissingGlyphSquare) {
   EXPECT_TRUE(none.GetFontInfo().glyphs.empty());
   EXPECT_EQ(none.ShapeScale(1000.0), 1.0);  // no height: outlines stay as they are
   const ReaderGlyph square = MissingGlyphSquare('A', 1000.0);
-  ExpectGlyphs({&square}, "glyph 65 advance 1000 box 0 0 1000 1000\npoly 1 0 0 1000 0 1000 1000 0 1000",
+  ExpectGlyphs({&square},
+               "glyph 65 advance 1000 box 0 0 1000 1000\npoly 1 0 0 1000 0 1000 1000 0 1000",
                "square");
 }
 
@@ -145,7 +146,7 @@ TEST(OvfBadInput, WordsPointingOutsideTheFile) {
   const std::size_t trailer = bytes.size() - 8, count = word(trailer) - 4, t_poly = word(200) + 12;
   struct Row {
     std::vector<std::pair<std::size_t, std::int32_t>> patches;
-    int glyphs;        // -1: any that fit
+    int glyphs;             // -1: any that fit
     char code = 0;          // the glyph looked at
     int entities = -1;      // of that glyph; -1: at least one
     int all_entities = -1;  // decoding every code 0-127; -1: not checked
@@ -168,8 +169,8 @@ TEST(OvfBadInput, WordsPointingOutsideTheFile) {
       for (int i = 0; i < 4; ++i) bad.at(at + i) = static_cast<std::uint8_t>(v >> (8 * i));
     }
     const std::string what = r.patches.empty() ? "unpatched"
-                                                : std::to_string(r.patches[0].first) + " = " +
-                                                      std::to_string(r.patches[0].second);
+                                               : std::to_string(r.patches[0].first) + " = " +
+                                                     std::to_string(r.patches[0].second);
     OVFFontHandler font;
     font.LoadBytes(bad);
     const auto& glyphs = font.GetFontInfo().glyphs;
@@ -208,21 +209,27 @@ void ExpectFnt(const FntRow& r) {
 
 TEST(FntReader, TextsAndTheirOutlines) {
   const FntRow rows[] = {
-      {"def 65\nd 1,0\nd 0,1\nd -1,0\nd 0,-1\n", {0, 1, 2},  // closes on its start
+      {"def 65\nd 1,0\nd 0,1\nd -1,0\nd 0,-1\n",
+       {0, 1, 2},  // closes on its start
        "glyph 65 advance 0 box 0 0 1 1\npoly 1 0 0 1 0 1 1 0 1"},
       // m 0,0 and a move below 1e-7 do nothing; m 0.001,0 ends the stroke
-      {"def 1\nd 1,0\nm 0,0\nd 1,0\nm 0.00000005,-0.00000009\nd 1,0\nm 0.001,0\nd 1,0\n", {2},
+      {"def 1\nd 1,0\nm 0,0\nd 1,0\nm 0.00000005,-0.00000009\nd 1,0\nm 0.001,0\nd 1,0\n",
+       {2},
        "glyph 1 advance 4.001 box 0 0 4.001 0\npoly 0 0 0 1 0 2 0 3 0\npoly 0 3.001 0 4.001 0"},
-      {"def 66.9\nd 1,1\ndef -3.7\nd 1,1\ndef x\nd 1,1\n", {2},  // towards zero; no number: 0
+      {"def 66.9\nd 1,1\ndef -3.7\nd 1,1\ndef x\nd 1,1\n",
+       {2},  // towards zero; no number: 0
        "glyph 66 advance 1 box 0 0 1 1\npoly 0 0 0 1 1\nglyph -3 advance 1 box 0 0 1 1\n"
        "poly 0 0 0 1 1\nglyph 0 advance 1 box 0 0 1 1\npoly 0 0 0 1 1"},
-      {"def 46\nd 2,0\npoint 1,1\nd 1,0\n", {2},  // a point breaks the stroke
+      {"def 46\nd 2,0\npoint 1,1\nd 1,0\n",
+       {2},  // a point breaks the stroke
        "glyph 46 advance 4 box 0 0 4 1\npoly 0 0 0 2 0\ndot 3 1\npoly 0 3 1 4 1"},
       // lines before the first "def" belong to no character; no geometry leaves the empty box
-      {"d 5,5\npoint 1,1\n\n  def 32  \nm 5,0\ndef 33\r\npoint 0,2\r\nm 1,-2\r\n", {2},
+      {"d 5,5\npoint 1,1\n\n  def 32  \nm 5,0\ndef 33\r\npoint 0,2\r\nm 1,-2\r\n",
+       {2},
        "glyph 32 advance 5 box 3.4e38 3.4e38 -3.4e38 -3.4e38\n"
        "glyph 33 advance 1 box 0 2 0 2\ndot 0 2"},
-      {"def 67\nm 2,0\na -2,2,-2,0\nd 1,0\n", {0, 3, -1},  // arcs dropped, the pen kept
+      {"def 67\nm 2,0\na -2,2,-2,0\nd 1,0\n",
+       {0, 3, -1},  // arcs dropped, the pen kept
        "glyph 67 advance 3 box 2 0 3 0\npoly 0 2 0 3 0"},
   };
   for (const FntRow& r : rows) ExpectFnt(r);
@@ -257,11 +264,14 @@ TEST(FntMalformed, BadLinesAndCharactersAreDroppedAlone) {
       // numbers, "pen", an unknown command; "abc" is 0, extra numbers ignored, CR trimmed
       {"def 70\nd 1\nd\nd 1e400,0\nd nan,0\nd 2e6,0\na 1,1,1\npoint 5\npen 1,1\nq 1,1\n"
        "d abc,2\nd 1,0,9,9,9,9\n  d 0,1  \r\n",
-       {0, 1, 2}, "glyph 70 advance 1 box 0 0 1 3\npoly 0 0 0 0 2 1 2 1 3"},
-      {"def 65\nd 1,0\ndef\nd 5,5\ndef 1e20\nd 6,6\ndef 66\nd 0,1\n", {2},  // bad def: all gone
+       {0, 1, 2},
+       "glyph 70 advance 1 box 0 0 1 3\npoly 0 0 0 0 2 1 2 1 3"},
+      {"def 65\nd 1,0\ndef\nd 5,5\ndef 1e20\nd 6,6\ndef 66\nd 0,1\n",
+       {2},  // bad def: all gone
        "glyph 65 advance 1 box 0 0 1 0\npoly 0 0 0 1 0\nglyph 66 advance 0 box 0 0 0 1\n"
        "poly 0 0 0 0 1"},
-      {"def 65\nd " + std::string(10000, '1') + ",0\nd 1,0\n", {2},
+      {"def 65\nd " + std::string(10000, '1') + ",0\nd 1,0\n",
+       {2},
        "glyph 65 advance 1 box 0 0 1 0\npoly 0 0 0 1 0"},
   };
   for (const FntRow& r : rows) ExpectFnt(r);

@@ -70,9 +70,8 @@ inline testing::AssertionResult SameOutline(const std::vector<std::string>& got,
     for (std::string x, y; same && (a >> x, b >> y, !x.empty() || !y.empty()); x = y = "") {
       char* end = nullptr;
       const double u = std::strtod(x.c_str(), &end);
-      same = !x.empty() && *end == '\0'
-                 ? std::abs(u - std::strtod(y.c_str(), nullptr)) <= tolerance
-                 : x == y;
+      same = !x.empty() && *end == '\0' ? std::abs(u - std::strtod(y.c_str(), nullptr)) <= tolerance
+                                        : x == y;
     }
   }
   if (same) return testing::AssertionSuccess();
@@ -93,8 +92,7 @@ struct Golden {
   std::vector<std::string> entities;
 };
 
-inline std::vector<Golden> LoadGoldens(const std::string& path) {
-  std::ifstream file(path);
+inline std::vector<Golden> LoadGoldens(std::istream&& file) {
   std::vector<Golden> goldens;
   std::string line, word;
   while (std::getline(file, line)) {
@@ -113,6 +111,9 @@ inline std::vector<Golden> LoadGoldens(const std::string& path) {
     }
   }
   return goldens;
+}
+inline std::vector<Golden> LoadGoldens(const std::string& path) {
+  return LoadGoldens(std::ifstream(path));
 }
 
 // Every polyline point, line end, dot and sampled arc point lies inside [min, max].

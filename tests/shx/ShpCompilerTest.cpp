@@ -19,7 +19,9 @@ Bytes Concat(std::initializer_list<Bytes> parts) {
   for (const Bytes& part : parts) all.insert(all.end(), part.begin(), part.end());
   return all;
 }
-Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
+Bytes Text(const std::string& text) {
+  return Bytes(text.begin(), text.end());
+}
 
 TEST(ShpCompiler, LayoutsOfEveryKind) {
   struct Row {
@@ -38,14 +40,18 @@ TEST(ShpCompiler, LayoutsOfEveryKind) {
        65},
       {"*0,4,T\n1,0,2,0\n*010,8,X\n012,0AC,0FF,255,\n(-1,-128),(+7),0\n",
        {"1.1", 0},  // a leading 0 is hexadecimal; parentheses only group; lines continue
-       Concat({Text("AutoCAD-86 shapes 1.1\r\n\x1a"), {0, 0, 0x10, 0, 2, 0},
-               {0, 0, 6, 0, 0x10, 0, 10, 0}, {'T', 0, 1, 0, 2, 0},
+       Concat({Text("AutoCAD-86 shapes 1.1\r\n\x1a"),
+               {0, 0, 0x10, 0, 2, 0},
+               {0, 0, 6, 0, 0x10, 0, 10, 0},
+               {'T', 0, 1, 0, 2, 0},
                {'X', 0, 0x12, 0xAC, 0xFF, 0xFF, 0xFF, 0x80, 0x07, 0x00}}),
        16},
       {"*UNIFONT,6,U\n4,1,0,0,0,0\n*04E20,2,Z\n044,0\n",
        {},
-       Concat({Text("AutoCAD-86 unifont 1.0\r\n\x1a"), {0x02, 0x00, 0x00, 0x00},
-               {0x08, 0x00, 'U', 0, 4, 1, 0, 0, 0, 0}, {0x20, 0x4E, 0x04, 0x00, 'Z', 0, 0x44, 0}}),
+       Concat({Text("AutoCAD-86 unifont 1.0\r\n\x1a"),
+               {0x02, 0x00, 0x00, 0x00},
+               {0x08, 0x00, 'U', 0, 4, 1, 0, 0, 0, 0},
+               {0x20, 0x4E, 0x04, 0x00, 'Z', 0, 0x44, 0}}),
        0x4E20},
       // 25 + 6 + 4 header bytes and three index entries of 8: the definitions start at 59.
       {"*BIGFONT 2,1,081,09F\n*0,4,B\n8,2,0,0\n*08141,2,K\n014,0\n",
@@ -93,12 +99,18 @@ TEST(ShpCompiler, ErrorsNameTheirLine) {
       {"*1,2,X\n014,0\n", {}, 1, "a shape file starts with *0, its font information"},
       {"*0\n", {}, 1, "header needs code and byte count"},
       {"*0,x4,T\n", {}, 1, "bad number 'x4'"},
-      {"*BIGFONT 2,2,081,09F\n*0,4,B\n8,2,0,0\n", {}, 1,
+      {"*BIGFONT 2,2,081,09F\n*0,4,B\n8,2,0,0\n",
+       {},
+       1,
        "*BIGFONT needs n, r and r start/end pairs"},
-      {"*BIGFONT 2,0\n*1,2,K\n014,0\n", {}, 2,
+      {"*BIGFONT 2,0\n*1,2,K\n014,0\n",
+       {},
+       2,
        "a big font's first definition is *0, its font information"},
       {"*0,4,T\n1,0,2,0\n*BIGFONT 1,0\n", {}, 3, "*BIGFONT must be the first definition"},
-      {"*UNIFONT,6,U\n4,1,0,0,0,0\n*UNIFONT,6,V\n4,1,0,0,0,0\n", {}, 3,
+      {"*UNIFONT,6,U\n4,1,0,0,0,0\n*UNIFONT,6,V\n4,1,0,0,0,0\n",
+       {},
+       3,
        "*UNIFONT must be the first definition"},
       {overlong + "0\n", {}, 3, "definition length 70005 does not fit"},
       {"*0,4,T\n1,0,2,0\n", {"1.0", 2}, -1, "empty slots apply to big fonts only"},
@@ -108,7 +120,9 @@ TEST(ShpCompiler, ErrorsNameTheirLine) {
     const auto result = CompileShp(r.source, r.options);
     EXPECT_FALSE(result.ok) << r.message;
     EXPECT_TRUE(result.bytes.empty()) << r.message;
-    if (r.line >= 0) { EXPECT_EQ(result.line, r.line) << r.message; }
+    if (r.line >= 0) {
+      EXPECT_EQ(result.line, r.line) << r.message;
+    }
     EXPECT_EQ(result.message, r.message);
   }
   EXPECT_EQ(CompileShp("*0,4,T\n1,0,2\n").Describe(), "line 1: 4 bytes declared, 3 given");

@@ -26,12 +26,14 @@ std::string Fixture(const std::string& name) {
   return name == "futural" ? SHX_HERSHEY_FIXTURE : SHX_FIXTURE_DIR "/" + name + ".shx";
 }
 std::vector<std::string> Fixtures() {
-  std::vector<std::string> all = {"shapes", "shapes11", "unifont", "bigfont", "bigfont_slots",
-                                  "extbig", "cases"};
+  std::vector<std::string> all = {"shapes",        "shapes11", "unifont", "bigfont",
+                                  "bigfont_slots", "extbig",   "cases"};
   if (std::filesystem::exists(Fixture("futural"))) all.push_back("futural");
   return all;
 }
-std::u16string Wide(const std::string& s) { return {s.begin(), s.end()}; }
+std::u16string Wide(const std::string& s) {
+  return {s.begin(), s.end()};
+}
 
 struct Outline {
   explicit Outline(std::vector<CQELEntity*> list) : entities(std::move(list)) {}
@@ -42,14 +44,15 @@ struct Outline {
 TEST(ShxGolden, EveryShapeMatchesItsHandWorkedOutline) {
   // fixture, golden, font units per output unit
   const std::tuple<std::string, const char*, double> rows[] = {
-      {"shapes", "shapes", 1},      {"shapes11", "shapes", 1},      {"unifont", "unifont", 1},
-      {"bigfont", "bigfont", 1},    {"bigfont_slots", "bigfont", 1}, {"extbig", "extbig", 1},
-      {"cases", "cases", 1},        {"fanout", "fanout", 1},         {"futural", "futural", 21}};
+      {"shapes", "shapes", 1},   {"shapes11", "shapes", 1},       {"unifont", "unifont", 1},
+      {"bigfont", "bigfont", 1}, {"bigfont_slots", "bigfont", 1}, {"extbig", "extbig", 1},
+      {"cases", "cases", 1},     {"fanout", "fanout", 1},         {"futural", "futural", 21}};
   for (const auto& [fixture, golden, units] : rows) {
     if (!std::filesystem::exists(Fixture(fixture))) continue;  // no Hershey font here
     SHXFontHandler handler;
     handler.OpenNarrow(Fixture(fixture));
-    const auto goldens = readertest::LoadGoldens(SHX_DATA_DIR "/" + std::string(golden) + ".golden");
+    const auto goldens =
+        readertest::LoadGoldens(SHX_DATA_DIR "/" + std::string(golden) + ".golden");
     ASSERT_FALSE(goldens.empty()) << golden;
     for (const readertest::Golden& g : goldens) {
       auto built = handler.BuildShape(g.code);
@@ -58,7 +61,9 @@ TEST(ShxGolden, EveryShapeMatchesItsHandWorkedOutline) {
       EXPECT_EQ(handler.WasRefused(), g.refused) << fixture << " shape " << g.code;
       EXPECT_TRUE(readertest::SameOutline(Describe(outline.entities, units), g.entities, 1e-9))
           << fixture << " shape " << g.code;
-      if (!g.refused) { EXPECT_NEAR(handler.GetAdvance() * units, g.advance, 1e-9) << g.code; }
+      if (!g.refused) {
+        EXPECT_NEAR(handler.GetAdvance() * units, g.advance, 1e-9) << g.code;
+      }
     }
   }
 }
@@ -101,8 +106,12 @@ TEST(ShxFonts, HeadersAndShapeListsOfEveryKind) {
     handler.OpenNarrow(Fixture(r.fixture));
     EXPECT_EQ(handler.GetFont().GetKind(), r.kind) << r.fixture;
     EXPECT_EQ(handler.GetFont().name_, r.name) << r.fixture;
-    if (r.above >= 0) { EXPECT_EQ(handler.GetFont().above_, r.above) << r.fixture; }
-    if (r.below >= 0) { EXPECT_EQ(handler.GetFont().below_, r.below) << r.fixture; }
+    if (r.above >= 0) {
+      EXPECT_EQ(handler.GetFont().above_, r.above) << r.fixture;
+    }
+    if (r.below >= 0) {
+      EXPECT_EQ(handler.GetFont().below_, r.below) << r.fixture;
+    }
     EXPECT_DOUBLE_EQ(handler.GetBaseScale(), r.base_scale) << r.fixture;
     EXPECT_EQ(CustomFontRange(Fixture(r.fixture)), r.numbers) << r.fixture;
   }
@@ -134,13 +143,13 @@ TEST(ShxBadFiles, PatchedHeadersIndexesAndLengths) {
     std::size_t shapes;
   };
   const Row rows[] = {
-      {"shapes", {{0, 'a'}}, 0},                           // a header naming no kind
-      {"shapes", {{29, 1}}, 0},                            // 256 + 27 shapes: not read
-      {"bigfont", {{29, 0xFF}, {30, 0xFF}}, 0},            // escape ranges past the end
-      {"bigfont", {{39, 0xFF}, {40, 0xFF}}, 0},            // font information past the end
+      {"shapes", {{0, 'a'}}, 0},                             // a header naming no kind
+      {"shapes", {{29, 1}}, 0},                              // 256 + 27 shapes: not read
+      {"bigfont", {{29, 0xFF}, {30, 0xFF}}, 0},              // escape ranges past the end
+      {"bigfont", {{39, 0xFF}, {40, 0xFF}}, 0},              // font information past the end
       {"bigfont", {{47, 0xFF}, {48, 0xFF}, {49, 0xFF}}, 2},  // one shape's offset past the end
-      {"unifont", {{56, 0xFF}, {57, 0xFF}}, 1},            // B's length 0xFFFF: B and BIG go
-      {"unifont", {{56, 1}}, 1},                           // B's length shorter than its name too
+      {"unifont", {{56, 0xFF}, {57, 0xFF}}, 1},              // B's length 0xFFFF: B and BIG go
+      {"unifont", {{56, 1}}, 1},                             // B's length shorter than its name too
   };
   for (const Row& r : rows) {
     auto bytes = readertest::ReadBytes(Fixture(r.fixture));
@@ -202,8 +211,8 @@ TEST(ShxFonts, BoxesRebuildsAndSurveyAgreeWithBuildingEveryShape) {
       }
       const SHXShapeSurvey survey = handler.SurveyShapes(factor);
       EXPECT_EQ(survey.codes, codes) << name << " x" << factor;
-      EXPECT_EQ(std::vector<double>({survey.min.GetX(), survey.min.GetY(), survey.max.GetX(),
-                                     survey.max.GetY()}),
+      EXPECT_EQ(std::vector<double>(
+                    {survey.min.GetX(), survey.min.GetY(), survey.max.GetX(), survey.max.GetY()}),
                 std::vector<double>({min.GetX(), min.GetY(), max.GetX(), max.GetY()}))
           << name << " x" << factor;
     }
