@@ -9,8 +9,8 @@ out/fnt       the FNT fixtures
 out/truetype  the small TrueType fixtures, plus two generated fonts that kern through a GPOS
               table (pair lookups of both formats, one behind an extension lookup) and through a
               legacy kern table, and the GPOS table alone (fuzz_truetype feeds bytes that are no
-              font straight to the table readers). The generated ones need fontTools; without it
-              they are left out.
+              font straight to the table readers), with the kern table of Liberation Sans and the
+              GPOS table of Carlito. These need fontTools; without it they are left out.
 """
 import argparse
 import pathlib
@@ -88,6 +88,12 @@ def kerning_fonts(out):
     font.save(out / "kern.ttf")
     from fontTools.ttLib import TTFont
     (out / "gpos-table.bin").write_bytes(TTFont(out / "gpos.ttf").reader["GPOS"])
+    # The kerning tables of two system fonts of real size, for the table readers alone.
+    for font, tag in (("liberation2/LiberationSans-Regular.ttf", "kern"),
+                      ("crosextra/Carlito-Regular.ttf", "GPOS")):
+        path = pathlib.Path("/usr/share/fonts/truetype") / font
+        if path.exists():
+            (out / f"{path.stem}-{tag}.bin").write_bytes(TTFont(path).reader[tag])
 
 
 def main():

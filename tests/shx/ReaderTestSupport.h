@@ -1,0 +1,152 @@
+// Shared by the SHX, OVF and FNT reader tests and the SHX oracle's dumper: outlines as text, one
+// line per entity, compared number by number with hand-worked goldens.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "QELDot.h"
+#include "QELEllipticalArc.h"
+#include "QELLine.h"
+#include "QELPolyLine.h"
+
+namespace readertest {
+
+inline std::vector<unsigned char> ReadBytes(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+// "poly <closed> x y ...", "arc cx cy radius start sweep" (circular arcs), "ellipse cx cy ax ay
+// ratio start sweep", "line x0 y0 x1 y1", "dot x y"; coordinates multiplied by `scale`.
+inline std::vector<std::string> Describe(const std::vector<CQELEntity*>& entities,
+                                         double scale = 1.0) {
+  std::vector<std::string> lines;
+  auto num = [&](double v) {
+    char text[32];
+    std::snprintf(text, sizeof text, " %.17g", v);
+    return std::string(text);
+  };
+  auto point = [&](const NURBSPoint& p) { return num(p.GetX() * scale) + num(p.GetY() * scale); };
+  for (const CQELEntity* e : entities) {
+    std::string line;
+    if (e->GetType() == CQELEntity::kPolyLine) {
+      const auto* poly = static_cast<const CQELPolyLine*>(e);
+      line = "poly " + std::to_string(poly->GetClosed());
+      for (const NURBSPoint& p : poly->GetPoints()) line += point(p);
+    } else if (e->GetType() == CQELEntity::kEllipticalArc) {
+      const auto* arc = static_cast<const CQELEllipticalArc*>(e);
+      const NURBSPoint& axis = arc->GetAxisPoint();
+      line = arc->GetRatio() == 1.0 && axis.GetY() == 0.0
+                 ? "arc" + point(arc->GetCenter()) + num(std::hypot(axis.GetX(), 0.0) * scale)
+                 : "ellipse" + point(arc->GetCenter()) + point(axis) + num(arc->GetRatio());
+      line += num(arc->GetStartAngle()) + num(arc->GetSweep());
+    } else if (e->GetType() == CQELEntity::kLine) {
+      const auto* l = static_cast<const CQELLine*>(e);
+      line = "line" + point(l->GetStartPoint()) + point(l->GetEndPoint());
+    } else if (e->GetType() == CQELEntity::kDot) {
+      line = "dot" + point(static_cast<const CQELDot*>(e)->GetPosition());
+    }
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+// Word by word equal, numbers within `tolerance`.
+inline testing::AssertionResult SameOutline(const std::vector<std::string>& got,
+                                            const std::vector<std::string>& want,
+                                            double tolerance) {
+  bool same = got.size() == want.size();
+  for (std::size_t k = 0; same && k < got.size(); ++k) {
+    std::istringstream a(got[k]), b(want[k]);
+    for (std::string x, y; same && (a >> x, b >> y, !x.empty() || !y.empty()); x = y = "") {
+      char* end = nullptr;
+      const double u = std::strtod(x.c_str(), &end);
+      same = !x.empty() && *end == '\0' ? std::abs(u - std::strtod(y.c_str(), nullptr)) <= tolerance
+                                        : x == y;
+    }
+  }
+  if (same) return testing::AssertionSuccess();
+  auto failure = testing::AssertionFailure() << "got:\n";
+  for (const std::string& line : got) failure << "  " << line << "\n";
+  failure << "expected:\n";
+  for (const std::string& line : want) failure << "  " << line << "\n";
+  return failure;
+}
+
+// A hand-worked outline: "shape|glyph <code> advance <x> [refused] [box x0 y0 x1 y1]", then
+// its entity lines; '#' starts a comment.
+struct Golden {
+  std::int32_t code = 0;
+  double advance = 0.0;
+  bool refused = false;
+  std::vector<double> box;
+  std::vector<std::string> entities;
+};
+
+inline std::vector<Golden> LoadGoldens(std::istream&& file) {
+  std::vector<Golden> goldens;
+  std::string line, word;
+  while (std::getline(file, line)) {
+    std::istringstream in(line);
+    if (!(in >> word) || word[0] == '#') continue;
+    if (word == "shape" || word == "glyph") {
+      Golden g;
+      in >> g.code >> word >> g.advance;
+      for (double v = 0.0; in >> word;) {
+        g.refused = g.refused || word == "refused";
+        while (word == "box" && in >> v) g.box.push_back(v);
+      }
+      goldens.push_back(g);
+    } else if (!goldens.empty()) {
+      goldens.back().entities.push_back(line);
+    }
+  }
+  return goldens;
+}
+inline std::vector<Golden> LoadGoldens(const std::string& path) {
+  return LoadGoldens(std::ifstream(path));
+}
+
+// Every polyline point, line end, dot and sampled arc point lies inside [min, max].
+inline testing::AssertionResult InkWithin(const std::vector<CQELEntity*>& entities,
+                                          const NURBSPoint& min, const NURBSPoint& max,
+                                          double tolerance) {
+  std::vector<NURBSPoint> points;
+  for (const CQELEntity* e : entities) {
+    if (e->GetType() == CQELEntity::kPolyLine) {
+      for (const auto& p : static_cast<const CQELPolyLine*>(e)->GetPoints()) points.push_back(p);
+    } else if (e->GetType() == CQELEntity::kLine) {
+      points.push_back(static_cast<const CQELLine*>(e)->GetStartPoint());
+      points.push_back(static_cast<const CQELLine*>(e)->GetEndPoint());
+    } else if (e->GetType() == CQELEntity::kDot) {
+      points.push_back(static_cast<const CQELDot*>(e)->GetPosition());
+    } else if (e->GetType() == CQELEntity::kEllipticalArc) {
+      const auto* arc = static_cast<const CQELEllipticalArc*>(e);
+      const double ax = arc->GetAxisPoint().GetX(), ay = arc->GetAxisPoint().GetY();
+      for (int k = 0; k <= 256; ++k) {
+        const double t = arc->GetStartAngle() + arc->GetSweep() * k / 256.0;
+        const double u = std::cos(t), v = arc->GetRatio() * std::sin(t);
+        points.emplace_back(arc->GetCenter().GetX() + u * ax - v * ay,
+                            arc->GetCenter().GetY() + u * ay + v * ax);
+      }
+    }
+  }
+  for (const NURBSPoint& p : points) {
+    if (p.GetX() < min.GetX() - tolerance || p.GetX() > max.GetX() + tolerance ||
+        p.GetY() < min.GetY() - tolerance || p.GetY() > max.GetY() + tolerance) {
+      return testing::AssertionFailure() << "(" << p.GetX() << ", " << p.GetY() << ") outside";
+    }
+  }
+  return testing::AssertionSuccess();
+}
+
+}  // namespace readertest
