@@ -377,7 +377,7 @@ TEST(QuadraticPieces, ElevationEvaluationAndFlattening) {
 
 // Poly-draw contours (kinds 0 start, 1 line, 2 control, 3 closing) become polylines; two
 // control points in a row imply the on-curve point between them; malformed runs stay in bounds.
-TEST(PolyDrawConversion, ContoursBecomePolylines) {
+TEST(PolyDrawConversion, ContoursBecomePolylinesAndMalformedRunsStayInBounds) {
   struct Row {
     CQELPolyDraw* draw;
     std::vector<Pts> want;  // every point of every contour
