@@ -1,10 +1,12 @@
-// Horizontal layout on Liberation Sans (what "Arial" resolves to). Expected
-// positions are derived from the font's own glyph metrics and the settings,
-// worked the way a typesetter would: pen + gap + kerning + advance.
+// Layout end to end, as a host reads it through the interface: the properties every mode keeps
+// on every kind of font, then positions worked by hand from the font's own metrics (Liberation
+// Sans, what "Arial" resolves to) and from the fixtures' sources.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
+#include <functional>
+#include <limits>
+#include <numbers>
 #include <string>
 #include <vector>
 
@@ -17,17 +19,30 @@ using namespace vuzodo;
 
 namespace {
 
-int Append(const std::u16string& text, bool ex = true) {
-  std::u16string copy = text;
-  auto* p = reinterpret_cast<unsigned short*>(copy.data());
+constexpr double kPi = std::numbers::pi, kNaN = std::numeric_limits<double>::quiet_NaN();
+
+int Append(std::u16string text, bool ex = true) {
+  auto* p = reinterpret_cast<unsigned short*>(text.data());
   return ex ? AppendCharactersEx(p) : AppendCharacters(p);
 }
 
-// Metrics of one character of the current face, output units.
-CharMetrics Metrics(char16_t code) {
-  TTFLoader& loader = TTFLoader::Instance();
-  FontDataHolder* font = loader.LoadFont(u"Arial", 0);
-  return loader.LoadCharacter(font, code)->GetMetrics();
+void Face(const std::string& narrow) {
+  std::u16string face(narrow.begin(), narrow.end());
+  ASSERT_EQ(SetFontFace(reinterpret_cast<unsigned short*>(face.data())), 1) << narrow;
+}
+
+FontDataHolder* Arial() {
+  return TTFLoader::Instance().LoadFont(u"Arial", 0);
+}
+CharMetrics Metrics(char16_t c) {
+  return TTFLoader::Instance().LoadCharacter(Arial(), c)->GetMetrics();
+}
+double Adv(char16_t c) {
+  return Metrics(c)[kAdvanceX];
+}
+double LineHeight() {
+  const OUTLINETEXTMETRICW& otm = Arial()->GetOutlineTextMetrics();
+  return static_cast<double>(otm.otmAscent) + otm.otmLineGap - otm.otmDescent;
 }
 
 std::vector<CursorPosition> Carets() {
@@ -40,306 +55,505 @@ std::vector<CursorPosition> Carets() {
   return out;
 }
 
-std::vector<int> Array(int index, EN_ReturnType type = EN_RT_BORDER) {
+std::vector<int> Array(int index = -1, EN_ReturnType type = EN_RT_BORDER, float* box = nullptr,
+                       bool multiline = false) {
   int* data = nullptr;
-  const int n = GetOutLinesEx(index, type, &data, nullptr);
+  const int n = multiline ? GetMultilineOutLines(index, type, &data, box)
+                          : GetOutLinesEx(index, type, &data, box);
   std::vector<int> out(data, data + n);
   DeleteTTFData(data);
   return out;
 }
 
-struct Extent {
-  double min_x = 1e300, max_x = -1e300, min_y = 1e300, max_y = -1e300;
+struct Point {
+  long x, y;
+  int code;
 };
 
-// Ink extent of the drawn points of an array (absolute pen positions).
-Extent InkOf(const std::vector<int>& a) {
+// Absolute start and end points of the draw and arc records, the pen walked from `pen`, which
+// is left after the last record.
+std::vector<Point> Drawn(const std::vector<int>& a, Point* pen = nullptr) {
+  std::vector<Point> out;
+  Point p = pen ? *pen : Point{0, 0, 0};
+  for (size_t i = 0; i + 2 < a.size(); i += a[i] == 42 ? 5 : 3) {
+    const bool draws = a[i] == 41 || a[i] == 42;
+    if (draws) out.push_back(Point{p.x, p.y, 0});
+    p = Point{p.x + a[i + 1], p.y + a[i + 2], a[i]};
+    if (draws) out.push_back(p);
+  }
+  if (pen != nullptr) *pen = p;
+  return out;
+}
+
+struct Extent {
+  double min_x = 1e300, max_x = -1e300, min_y = 1e300, max_y = -1e300;
+  double Cx() const { return (min_x + max_x) / 2; }
+  double Cy() const { return (min_y + max_y) / 2; }
+};
+
+Extent Of(const std::vector<Point>& points) {
   Extent e;
-  long x = 0, y = 0;
-  for (size_t p = 0; p + 2 < a.size();) {
-    const int code = a[p];
-    const long nx = x + a[p + 1], ny = y + a[p + 2];
-    if (code == 41 || code == 42) {
-      for (auto [px, py] : {std::pair{x, y}, std::pair{nx, ny}}) {
-        e.min_x = std::min<double>(e.min_x, px);
-        e.max_x = std::max<double>(e.max_x, px);
-        e.min_y = std::min<double>(e.min_y, py);
-        e.max_y = std::max<double>(e.max_y, py);
-      }
-    }
-    x = nx;
-    y = ny;
-    p += code == 42 ? 5 : 3;
+  for (const Point& p : points) {
+    e = {std::min<double>(e.min_x, p.x), std::max<double>(e.max_x, p.x),
+         std::min<double>(e.min_y, p.y), std::max<double>(e.max_y, p.y)};
   }
   return e;
+}
+Extent Ink(int index = -1) {
+  return Of(Drawn(Array(index)));
+}
+
+// Compares the fields of `want` that are not NaN.
+void ExpectExtent(const Extent& got, const Extent& want, double tol) {
+  for (auto [g, w] : {std::pair{got.min_x, want.min_x}, std::pair{got.max_x, want.max_x},
+                      std::pair{got.min_y, want.min_y}, std::pair{got.max_y, want.max_y}}) {
+    EXPECT_NEAR(g, std::isnan(w) ? g : w, tol);
+  }
+}
+
+void StraightPath(float length, float start) {
+  float points[4] = {0.0f, 0.0f, length, 0.0f};
+  ASSERT_EQ(SetNurbPathPolyline(points, 4, start), 1);
+  SetModePathText();
 }
 
 class Layout : public ::testing::Test {
  protected:
-  void SetUp() override {
-    InitializeTTF(1000.0f);
+  void SetUp() override { InitializeTTF(1000.0f); }
+  // Path settings outlive SetDefaults.
+  static void Reset() {
+    FinishText();
     SetDefaults();
+    SetPathTextAlign(static_cast<EN_PathTextAlign>(0));
+    SetPathTextSpacing(0.0);
+    SetPathTextFlip(EN_FALSE);
+    SetDeformPathCharacters(EN_FALSE);
   }
 };
 
-}  // namespace
-
-TEST_F(Layout, CaretsFollowTheAdvances) {
-  ASSERT_EQ(Append(u"AB"), 1);
-  EXPECT_EQ(GetCharacterCount(-1), 2);
-  const std::vector<CursorPosition> c = Carets();
-  ASSERT_EQ(c.size(), 3u);
-  EXPECT_EQ(c[0].lineStart, 1);
-  EXPECT_NEAR(c[1].topX, Metrics('A')[kAdvanceX], 0.01);
-  EXPECT_NEAR(c[2].topX, Metrics('A')[kAdvanceX] + Metrics('B')[kAdvanceX], 0.01);
-  float* flat = nullptr;
-  EXPECT_EQ(GetCaretPositionData(&flat), 8);
-  DeleteCaretData(flat);
-  // The "A" of the font is about one unit size tall on the line.
-  const Extent a = InkOf(Array(0));
-  EXPECT_NEAR(a.max_y - a.min_y, 1000.0, 15.0);
+// Over every mode and kind of font: whole texts return the pen to the origin; each character's
+// box holds its outline (glyphs may overhang their cell a little; also with the pen far from the
+// origin along a path); drawn one after another, the characters' arrays give the whole text
+// (each ends within half a unit of its exact end, so character k may drift by k / 2 units).
+TEST_F(Layout, InvariantsOverModesAndFonts) {
+  struct Font {
+    std::string face;
+    std::u16string text;
+    bool cells = true;  // the fixtures' shapes do not keep to their cells
+  } fonts[] = {{"Arial", u"Typo @ 8&\ngraphy"},
+               {"DejaVu Serif", u"Wave AV\tfi"},
+               {VUZODO_SHX_FIXTURES "/shapes.shx", u"\x03\x08\x0c\x1e", false},
+               {VUZODO_OVF_DATA "/commands.ovf", u"LEz", false},
+               {VUZODO_OVF_DATA "/hershey.fnt", u"ABq"}};
+  struct Mode {
+    const char* name;
+    std::function<void()> set;
+  } modes[] = {
+      {"horizontal", [] {}},
+      {"horizontal, every setting",
+       [] {
+         SetCharacterAngle(0.3f), SetObliqueAngle(0.2f), SetCharacterScale(1.5f, 0.75f);
+         SetTextHeight(2.0f), SetAutoKern(EN_TRUE), SetHorizontalCharGap(0.05f);
+         SetModeSuperscript(), SetModeWordWrap(EN_TRUE), SetTextBoxWidth(5.0f);
+       }},
+      {"horizontal, mirrored", [] { SetModeCharacterBackward(), SetModeCharacterUpsideDown(); }},
+      {"column",
+       [] {
+         SetModeVertical(), SetCharacterAngle(0.5f), SetCharacterScale(1.5f, 0.75f);
+         SetModeCharacterUpsideDown(), SetVerticalCharGap(0.1f), SetObliqueAngle(0.2f);
+       }},
+      {"column, backward", [] { SetModeVertical(), SetModeCharacterBackward(); }},
+      {"bent on a circle",
+       [] {
+         SetModePathText(), SetNurbPathCircleCCW(8.0f, 1.0f, 2.0f, 0.4f), SetModeSuperscript();
+         SetDeformPathCharacters(EN_TRUE), SetPathTextAlign(EN_PATH_ASCENT), SetObliqueAngle(0.2f);
+       }},
+      {"on a circle", [] { SetModePathText(), SetNurbPathCircleCW(6.0f, 0.0f, 0.0f, 0.3f); }},
+      {"straight path", [] { StraightPath(60.0f, 1.5f), SetModeCharacterBackward(); }},
+  };
+  for (const Font& font : fonts) {
+    for (const Mode& mode : modes) {
+      for (bool ex : {true, false}) {
+        SCOPED_TRACE(testing::Message()
+                     << font.face << ", " << mode.name << (ex ? "" : ", simple"));
+        Reset();
+        Face(font.face);
+        mode.set();
+        ASSERT_EQ(Append(font.text.substr(0, 2), ex), 1);
+        Append(font.text.substr(2), ex);
+        const int count = GetCharacterCount(-1);
+        ASSERT_GT(count, 1);
+        for (int type = 0; type <= 5; ++type) {
+          for (bool multiline : {false, true}) {
+            Point end{0, 0, 0};
+            Drawn(Array(-1, static_cast<EN_ReturnType>(type), nullptr, multiline), &end);
+            EXPECT_TRUE(end.x == 0 && end.y == 0) << type << multiline;
+          }
+        }
+        if (!ex) continue;  // the simple layouts keep no character boxes
+        const std::vector<Point> whole = Drawn(Array());
+        Point pen{0, 0, 0};
+        size_t j = 0;
+        for (int k = 0; k < count; ++k) {
+          float b[10] = {};
+          const std::vector<int> one = Array(k, EN_RT_BORDER, b);
+          const Extent ink = Of(Drawn(one)), box = {std::min({b[0], b[2], b[4], b[6]}) - 250.0,
+                                                    std::max({b[0], b[2], b[4], b[6]}) + 250.0,
+                                                    std::min({b[1], b[3], b[5], b[7]}) - 250.0,
+                                                    std::max({b[1], b[3], b[5], b[7]}) + 250.0};
+          EXPECT_TRUE(!font.cells || (ink.min_x >= box.min_x && ink.max_x <= box.max_x &&
+                                      ink.min_y >= box.min_y && ink.max_y <= box.max_y))
+              << k;
+          for (const Point& p : Drawn(one, &pen)) {
+            ASSERT_LT(j, whole.size());
+            EXPECT_NEAR(p.x, whole[j].x, 1.0 + 0.5 * k) << k;
+            EXPECT_NEAR(p.y, whole[j++].y, 1.0 + 0.5 * k) << k;
+          }
+        }
+        EXPECT_EQ(j, whole.size());
+      }
+    }
+  }
 }
 
-TEST_F(Layout, GapGoesBeforeEveryCharacterButTheFirstAndAcrossAppends) {
-  SetHorizontalCharGap(0.25f);
-  Append(u"A");
-  Append(u"AA");
-  const std::vector<CursorPosition> c = Carets();
-  ASSERT_EQ(c.size(), 4u);
-  const double adv = Metrics('A')[kAdvanceX];
-  EXPECT_NEAR(c[1].topX, adv, 0.01);
-  EXPECT_NEAR(c[2].topX, 2 * adv + 250.0, 0.01);
-  EXPECT_NEAR(c[3].topX, 3 * adv + 500.0, 0.01);
-}
-
-TEST_F(Layout, KerningPullsThePairTogether) {
-  Append(u"AV");
-  const double plain = Carets()[2].topX;
-  FinishText();
-  SetAutoKern(EN_TRUE);
-  Append(u"AV");
-  TTFLoader& loader = TTFLoader::Instance();
-  const double kern = loader.LoadFont(u"Arial", 0)->GetKernAmount('A', 'V');
+// Carets along a line: pen + gap (before every character but the first, across appends)
+// + kerning + advance; tabs jump to the next stop, then act as a space.
+TEST_F(Layout, HorizontalCaretsFollowTheAdvances) {
+  const double a = Adv('A'), b = Adv('B'), v = Adv('V'), sp = Adv(' ');
+  const double kern = Arial()->GetKernAmount('A', 'V');
   ASSERT_LT(kern, 0.0) << "Liberation Sans kerns AV";
-  EXPECT_NEAR(Carets()[2].topX, plain + kern, 0.01);
-}
-
-TEST_F(Layout, LineFeedsStartLinesAndATrailingOneLeavesAnEmptyLine) {
-  Append(u"A\nB\n\nC\n");
-  EXPECT_EQ(GetTextLineCount(), 5);
-  EXPECT_EQ(GetCharacterCount(0), 1);
-  EXPECT_EQ(GetCharacterCount(2), 0);  // the empty line between two feeds
-  EXPECT_EQ(GetCharacterCount(4), 0);
-  const auto& lines = TTFLoader::Instance().Lines();
-  ASSERT_EQ(lines[4]->carets.size(), 1u);
-  EXPECT_EQ(lines[4]->carets[0].lineStart, 1);
-  EXPECT_EQ(lines[4]->carets[0].topX, 0.0f);
-  EXPECT_GT(lines[2]->maximum_ascent, 0.0);  // an empty line still has the font's metrics
-  // AppendCharacters keeps a line feed on the line.
-  FinishText();
-  Append(u"A\nB", false);
-  EXPECT_EQ(GetTextLineCount(), 1);
-  EXPECT_EQ(GetCharacterCount(-1), 3);
-}
-
-TEST_F(Layout, WordWrapDropsTheBreakCharacter) {
-  SetModeWordWrap(EN_TRUE);
-  // Room for about three letters: "AA AA" wraps at the space.
-  SetTextBoxWidth(static_cast<float>(3.2 * Metrics('A')[kAdvanceX] / 1000.0));
-  Append(u"AA AA");
-  ASSERT_EQ(GetTextLineCount(), 2);
-  EXPECT_EQ(GetCharacterCount(0), 2);
-  EXPECT_EQ(GetCharacterCount(1), 2);
-  const auto& lines = TTFLoader::Instance().Lines();
-  EXPECT_EQ(lines[1]->character_codes, (std::vector<unsigned short>{'A', 'A'}));
-  ASSERT_FALSE(lines[1]->carets.empty());
-  EXPECT_EQ(lines[1]->carets[0].lineStart, 1);
-  EXPECT_NEAR(lines[1]->carets[0].topX, 0.0, 1e-3);
-  // A first word wider than the box is not broken.
-  FinishText();
-  SetTextBoxWidth(0.1f);
-  Append(u"AAAA");
-  EXPECT_EQ(GetTextLineCount(), 1);
-}
-
-// Every new line carries the rest of the text from where it starts (after a line feed: the
-// character after it; after a wrap: the character that crossed the edge) and the settings of
-// the line before it, and a later line's text is not a copy of an earlier one's. Once the next
-// line has taken the rest over, a line keeps only its own part (see Limits.h: every line keeping
-// the whole rest made many lines cost the square of the text's length).
-TEST_F(Layout, NewLinesCarryTheRestOfTheTextAndTheSettings) {
-  SetTextHeight(2.0f);
-  Append(u"AB\nC\n\nDE");
-  const auto& lines = TTFLoader::Instance().Lines();
-  ASSERT_EQ(lines.size(), 4u);
-  EXPECT_EQ(lines[0]->text_copy, u"AB");
-  EXPECT_EQ(lines[1]->text_copy, u"C");
-  EXPECT_EQ(lines[2]->text_copy, u"");
-  EXPECT_EQ(lines[3]->text_copy, u"DE");
-  for (const auto& line : lines) {
-    EXPECT_TRUE(line->has_text_copy);
-    EXPECT_EQ(line->text_height, 2.0);
+  static float stops[2] = {2.0f, 4.0f};
+  struct Row {
+    std::function<void()> set;
+    std::vector<std::u16string> appends;
+    std::vector<double> want;
+  } rows[] = {
+      {[] {}, {u"AB"}, {0, a, a + b}},
+      {[] { SetHorizontalCharGap(0.25f); }, {u"A", u"AA"}, {0, a, 2 * a + 250, 3 * a + 500}},
+      {[] { SetAutoKern(EN_TRUE); }, {u"AV"}, {0, a, a + v + kern}},
+      {[] { SetIndentPositions(stops, 2); },
+       {u"\tA\t\tB"},
+       {0, 2000, 2000 + a, 4000, 4000 + sp, 4000 + sp + b}},
+  };
+  for (const Row& r : rows) {
+    Reset();
+    r.set();
+    for (const std::u16string& text : r.appends) Append(text);
+    const std::vector<CursorPosition> c = Carets();
+    ASSERT_EQ(c.size(), r.want.size());
+    EXPECT_EQ(c[0].lineStart, 1);
+    for (size_t k = 0; k < c.size(); ++k) EXPECT_NEAR(c[k].topX, r.want[k], 0.01) << k;
   }
-  EXPECT_EQ(lines[3]->character_codes, (std::vector<unsigned short>{'D', 'E'}));
-
-  FinishText();
-  SetModeWordWrap(EN_TRUE);
-  SetTextBoxWidth(static_cast<float>(3.2 * 2.0 * Metrics('A')[kAdvanceX] / 1000.0));
-  Append(u"AA AAB");
-  ASSERT_EQ(lines.size(), 2u);
-  // The fourth character crosses the edge (two "A", a space of 569/1366 of an "A", then the
-  // third "A" ends at 3.42 advances of "A"): the next line starts there.
-  EXPECT_EQ(lines[1]->text_copy, u"AAB");
-  EXPECT_EQ(lines[1]->character_codes, (std::vector<unsigned short>{'A', 'A', 'B'}));
 }
 
-TEST_F(Layout, WordWrapBreaksAtTheLastSpaceBeforeTheEdgeButNeverAtTheFirstCharacter) {
-  SetModeWordWrap(EN_TRUE);
-  const double a = Metrics('A')[kAdvanceX];
-  // "A A AAAA": the fifth character crosses 3.5 advances of "A"; the break
-  // goes back to the second space, not the first.
-  SetTextBoxWidth(static_cast<float>(3.5 * a / 1000.0));
-  Append(u"A A AAAA");
-  ASSERT_EQ(GetTextLineCount(), 2);
-  EXPECT_EQ(GetCharacterCount(0), 3);
-  EXPECT_EQ(GetCharacterCount(1), 4);
-  // A space at the start of the text is no place to break.
-  FinishText();
-  SetTextBoxWidth(static_cast<float>(2.0 * a / 1000.0));
-  Append(u" AAAAAA");
-  EXPECT_EQ(GetTextLineCount(), 1);
-  EXPECT_EQ(GetCharacterCount(0), 7);
+// Line feeds and word wrap: characters per line, a line-start caret at x 0 on each, and each
+// line's maximum ascent, descent and gap those of the characters on it (also of the characters
+// a wrap moved there).
+TEST_F(Layout, LinesAndTheirMetrics) {
+  struct Row {
+    double box;  // text box width in advances of "A" at height 1; 0: no word wrap
+    std::vector<std::pair<float, std::u16string>> appends;  // height, text
+    std::vector<int> counts;
+    std::vector<float> heights;
+    bool ex = true;
+  } rows[] = {
+      {0, {{1, u"A\nB\n\nC\n"}}, {1, 1, 0, 1, 0}, {1, 1, 1, 1, 1}},
+      {0, {{1, u"A\nB"}}, {3}, {1}, false},  // AppendCharacters keeps a line feed on the line
+      {3.2, {{1, u"AA AA"}}, {2, 2}, {1, 1}},
+      {3.5, {{1, u"A A AAAA"}}, {3, 4}, {1, 1}},  // at the last space before the edge
+      {2, {{1, u" AAAAAA"}}, {7}, {1}},           // never at the first character
+      {0.1, {{1, u"AAAA"}}, {4}, {1}},            // a first word wider than the box stays
+      {11, {{2, u"AA AA"}, {1, u"AAA"}}, {2, 5}, {2, 2}},
+  };
+  Reset();
+  Append(u"A");
+  CharacterLineGapInfo unit[1];
+  ASSERT_EQ(GetCharacterLineGapInfo(unit), 1);
+  for (const Row& r : rows) {
+    SCOPED_TRACE(testing::Message() << "box " << r.box << ", " << r.counts.size() << " lines");
+    Reset();
+    SetModeWordWrap(r.box > 0 ? EN_TRUE : EN_FALSE);
+    SetTextBoxWidth(static_cast<float>(r.box * Adv('A') / 1000.0));
+    for (const auto& [height, text] : r.appends) {
+      SetTextHeight(height);
+      Append(text, r.ex);
+    }
+    ASSERT_EQ(GetTextLineCount(), static_cast<int>(r.counts.size()));
+    std::vector<CharacterLineGapInfo> info(r.counts.size());
+    GetCharacterLineGapInfo(info.data());
+    for (size_t j = 0; j < r.counts.size(); ++j) {
+      EXPECT_EQ(GetCharacterCount(static_cast<int>(j)), r.counts[j]) << j;
+      EXPECT_NEAR(info[j].maximumAscent, r.heights[j] * unit[0].maximumAscent, 0.01) << j;
+      EXPECT_NEAR(info[j].maximumDescent, r.heights[j] * unit[0].maximumDescent, 0.01) << j;
+      EXPECT_NEAR(info[j].maximumLineGap, r.heights[j] * unit[0].maximumLineGap, 0.01) << j;
+    }
+    int starts = 0;
+    for (const CursorPosition& c : Carets()) {
+      EXPECT_NEAR(c.lineStart == 1 ? c.topX : 0.0, 0.0, 1e-3) << starts;
+      starts += c.lineStart == 1;
+    }
+    EXPECT_EQ(starts, r.ex ? GetTextLineCount() : 0);
+  }
 }
 
-TEST_F(Layout, TabsJumpToTheNextStopOrActAsASpace) {
-  float stops[2] = {2.0f, 4.0f};
-  SetIndentPositions(stops, 2);
-  Append(u"\tA\t\tB");
-  const std::vector<CursorPosition> c = Carets();
-  ASSERT_EQ(c.size(), 6u);
-  EXPECT_NEAR(c[1].topX, 2000.0, 1e-3);
-  EXPECT_NEAR(c[3].topX, 4000.0, 1e-3);
-  // No stop is left: the second tab takes the space's advance.
-  EXPECT_NEAR(c[4].topX, 4000.0 + Metrics(' ')[kAdvanceX], 0.01);
-}
-
-TEST_F(Layout, BackwardMirrorsEachGlyphInItsOwnCell) {
+// Mirrored and turned glyphs keep their cell: in a line it spans 0..advance, in a column it is
+// centred on x = 0; a quarter turn keeps the centre of a symmetric H and swaps its sides.
+TEST_F(Layout, MirroredAndTurnedGlyphsKeepTheirCell) {
+  Reset();
   Append(u"F");
-  const Extent forward = InkOf(Array(0));
-  FinishText();
-  SetModeCharacterBackward();
-  Append(u"F");
-  const Extent backward = InkOf(Array(0));
-  const double adv = Metrics('F')[kAdvanceX];
-  EXPECT_NEAR(backward.min_x, adv - forward.max_x, 2.0);
-  EXPECT_NEAR(backward.max_x, adv - forward.min_x, 2.0);
-  EXPECT_NEAR(backward.max_y, forward.max_y, 2.0);
+  const Extent f = Ink();
+  Reset();
+  SetModeVertical();
+  Append(u"H");
+  const Extent h = Ink();
+  const double a = Adv('F'), w = h.max_x - h.min_x, t = h.max_y - h.min_y;
+  struct Row {
+    std::function<void()> set;
+    char16_t c;
+    Extent want;
+  } rows[] = {
+      {[] { SetModeCharacterBackward(); }, 'F', {a - f.max_x, a - f.min_x, kNaN, f.max_y}},
+      {[] { SetModeCharacterUpsideDown(); }, 'F', {kNaN, kNaN, 0.0, f.max_y - f.min_y}},
+      {[] { SetModeVertical(), SetModeCharacterBackward(); },
+       'H',
+       {-h.max_x, -h.min_x, h.min_y, kNaN}},
+      {[] { SetModeVertical(), SetCharacterAngle(static_cast<float>(kPi / 2)); },
+       'H',
+       {h.Cx() - t / 2, h.Cx() + t / 2, h.Cy() - w / 2, h.Cy() + w / 2}},
+  };
+  for (const Row& r : rows) {
+    Reset();
+    r.set();
+    Append(std::u16string(1, r.c));
+    ExpectExtent(Ink(), r.want, 3.0);
+  }
 }
 
-TEST_F(Layout, UpsideDownStandsOnTheBaseline) {
-  SetModeCharacterUpsideDown();
-  Append(u"F");
-  const Extent e = InkOf(Array(0));
-  const CharMetrics m = Metrics('F');
-  EXPECT_NEAR(e.min_y, 0.0, 2.0);
-  EXPECT_NEAR(e.max_y, m[kBlackBoxHeight], 2.0);
-}
-
-TEST_F(Layout, EveryArrayReturnsToTheOriginUnderAnySettings) {
-  SetCharacterAngle(0.3f);
-  SetObliqueAngle(0.2f);
-  SetCharacterScale(1.5f, 0.75f);
+// A column steps one line height times the height, plus the row gap, per row; each cell centred
+// on x = 0, its caret the lower edge of the cell. The gap goes once before each append's first
+// row and comes off with every step.
+TEST_F(Layout, ColumnRowsStepByTheLineHeight) {
+  const double line = LineHeight();
+  auto bottom = [](char16_t c) { return Metrics(c)[kBlackBoxTop] - Metrics(c)[kBlackBoxHeight]; };
+  Reset();
+  SetModeVertical();
   SetTextHeight(2.0f);
-  SetAutoKern(EN_TRUE);
-  SetHorizontalCharGap(0.05f);
-  SetModeSuperscript();
-  SetModeWordWrap(EN_TRUE);
-  SetTextBoxWidth(9.0f);
-  Append(u"Typography with @ & 8 on several lines\nand a feed.");
-  ASSERT_GT(GetTextLineCount(), 1);
-  for (int type = 0; type <= 5; ++type) {
+  SetVerticalCharGap(0.5f);
+  ASSERT_EQ(Append(u"iW"), 1);
+  std::vector<CursorPosition> c = Carets();
+  ASSERT_EQ(c.size(), 2u);  // no line-start caret in a column
+  const double base[2] = {-2 * line, -2 * line - (2 * line + 500)};
+  for (int k = 0; k < 2; ++k) {
+    const char16_t g = k == 0 ? 'i' : 'W';
+    EXPECT_NEAR(c[k].topX, -Adv(g), 0.01);  // half the advance at height 2
+    EXPECT_NEAR(c[k].bottomX, Adv(g), 0.01);
+    EXPECT_NEAR(c[k].topY, base[k] + 2 * bottom(g), 0.01);
+    EXPECT_NEAR(c[k].bottomY, c[k].topY, 1e-3);
+  }
+  FinishText();
+  SetTextHeight(1.0f);
+  SetVerticalCharGap(0.25f);
+  Append(u"AB");
+  c = Carets();
+  FinishText();
+  Append(u"A");
+  Append(u"B");
+  const std::vector<CursorPosition> split = Carets();
+  EXPECT_NEAR(c[0].topY, -line + bottom('A'), 0.01);
+  EXPECT_NEAR(c[0].topY - c[1].topY - bottom('A') + bottom('B'), line + 250.0, 0.01);
+  EXPECT_EQ(split[0].topY, c[0].topY);
+  EXPECT_NEAR(split[1].topY - c[1].topY, 250.0, 0.01);
+}
+
+// The simple layouts keep rectangles instead of carets; GetOutLines gives them relative to the
+// cell (a column or path: the centre of its baseline) and the corner where the next starts.
+TEST_F(Layout, SimpleLayoutsGiveRectanglesAndTheNextCorner) {
+  const CharMetrics a = Metrics('A'), w = Metrics('W');
+  const double wl = w[kBlackBoxLeft] - w[kAdvanceX] / 2;
+  struct Row {
+    std::function<void()> set;
+    int index;
+    std::vector<std::pair<int, double>> want;  // box element, value
+  } rows[] = {
+      {[] {}, 1, {{8, w[kAdvanceX]}}},
+      {[] { SetModeVertical(); },
+       1,
+       {{0, wl},
+        {2, wl + w[kBlackBoxWidth]},
+        {4, -w[kAdvanceX] / 2},
+        {7, w[kBlackBoxTop]},
+        {5, w[kBlackBoxTop] - w[kBlackBoxHeight]}}},
+      {[] { SetModeVertical(); }, 0, {{8, a[kAdvanceX] / 2}, {9, -LineHeight()}}},
+      {[] { SetHorizontalCharGap(0.2f), StraightPath(20.0f, 1.0f); },
+       0,
+       {{0, a[kBlackBoxLeft] - a[kAdvanceX] / 2}, {6, a[kAdvanceX] / 2}, {8, 1200 + a[kAdvanceX]}}},
+  };
+  for (const Row& r : rows) {
+    Reset();
+    r.set();
+    ASSERT_EQ(Append(u"AW", false), 1);
+    EXPECT_TRUE(Carets().empty());
+    float box[10] = {};
     int* data = nullptr;
-    const int n = GetMultilineOutLines(-1, static_cast<EN_ReturnType>(type), &data, nullptr);
-    long sx = 0, sy = 0;
-    for (int p = 0; p + 2 < n;) {
-      sx += data[p + 1];
-      sy += data[p + 2];
-      p += data[p] == 42 ? 5 : 3;
-    }
+    GetOutLines(r.index, EN_RT_BORDER, &data, box);
     DeleteTTFData(data);
-    EXPECT_EQ(sx, 0) << type;
-    EXPECT_EQ(sy, 0) << type;
+    for (auto [k, v] : r.want) EXPECT_NEAR(box[k], v, 0.01) << k;
   }
+  // Along a path the position passes the gap before every character.
+  EXPECT_NEAR(GetPathLengthOfCharacters(), 1000.0 + 200 + a[kAdvanceX] + 200 + w[kAdvanceX], 0.01);
 }
 
-TEST_F(Layout, SimpleLayoutRecordsInkAndCellRectangles) {
-  Append(u"AB", false);
-  const TTFState& line = *TTFLoader::Instance().Lines().back();
-  ASSERT_EQ(line.ink_rectangles.size(), 2u);
-  const CharMetrics m = Metrics('A');
-  EXPECT_NEAR(line.ink_rectangles[0].x0, m[kBlackBoxLeft], 1e-9);
-  EXPECT_NEAR(line.ink_rectangles[0].y1, m[kBlackBoxTop], 1e-9);
-  EXPECT_NEAR(line.cell_rectangles[0].x1, m[kAdvanceX], 1e-9);
-  EXPECT_TRUE(line.carets.empty());  // this layout makes no carets
-  int* data = nullptr;
-  float box[10];
-  EXPECT_EQ(GetOutLines(1, EN_RT_BORDER, &data, box) > 1, true);
-  DeleteTTFData(data);
-  EXPECT_NEAR(box[8], Metrics('B')[kAdvanceX], 0.01);
-  // GetOutLinesEx has no character box to give here, but the pen after "B" (entered from the
-  // end of "A") is its advance all the same; the corners stay as passed.
-  float ex[10] = {7, 7, 7, 7, 7, 7, 7, 7, 7, 7};
-  ASSERT_GT(GetOutLinesEx(1, EN_RT_BORDER, &data, ex), 1);
-  DeleteTTFData(data);
-  EXPECT_NEAR(ex[8], Metrics('B')[kAdvanceX], 0.01);
-  EXPECT_EQ(ex[9], 0.0f);
-  EXPECT_TRUE(std::all_of(ex, ex + 8, [](float v) { return v == 7.0f; }));
-}
-
-// The absolute end points of the drawing records (lines and arcs) of an
-// array whose pen starts at (x, y); moves only move the pen.
-std::vector<std::pair<long, long>> DrawnPoints(const std::vector<int>& a, long& x, long& y) {
-  std::vector<std::pair<long, long>> out;
-  for (size_t p = 0; p + 2 < a.size();) {
-    const int code = a[p];
-    x += a[p + 1];
-    y += a[p + 2];
-    if (code == 41 || code == 42) out.emplace_back(x, y);
-    p += code == 42 ? 5 : 3;
-  }
-  return out;
-}
-
-TEST_F(Layout, CharacterArraysJoinedGiveTheWholeText) {
-  // Two lines, rotated and slanted glyphs, kerning and a gap: each character
-  // array starts where the one before it ended, so laid one after another
-  // they draw the whole text. Each array restarts its residues at zero and
-  // ends within half a unit of its exact end, so the k-th character may
-  // have drifted by k / 2 units, plus the rounding of one record.
-  SetCharacterAngle(0.2f);
-  SetObliqueAngle(0.15f);
-  SetAutoKern(EN_TRUE);
-  SetHorizontalCharGap(0.03f);
-  Append(u"WAVE to\nAVATAR");
-  const int count = GetCharacterCount(-1);
-  ASSERT_EQ(count, 13);
-  long wx = 0, wy = 0;
-  const std::vector<std::pair<long, long>> whole = DrawnPoints(Array(-1), wx, wy);
-  std::vector<std::pair<long, long>> joined;
-  std::vector<double> drift;  // allowed difference per point
-  long x = 0, y = 0;
-  for (int i = 0; i < count; ++i) {
-    const std::vector<int> one = Array(i);
-    ASSERT_EQ(one.back(), -1);
-    for (auto p : DrawnPoints(one, x, y)) {
-      joined.push_back(p);
-      drift.push_back(1.0 + 0.5 * i);
+// On a straight path along x the outlines are the horizontal ones moved by the start, bent or
+// not; a text longer than the path stops at the last character that fits; appends continue.
+TEST_F(Layout, TextOnAStraightPath) {
+  Reset();
+  SetHorizontalCharGap(0.1f);
+  Append(u"Wave AV");
+  const std::vector<Point> line = Drawn(Array());
+  for (bool bend : {false, true}) {
+    FinishText();
+    SetDeformPathCharacters(bend ? EN_TRUE : EN_FALSE);
+    StraightPath(30.0f, 1.5f);
+    Append(u"Wave AV");
+    const std::vector<Point> path = Drawn(Array());
+    ASSERT_EQ(path.size(), line.size());
+    for (size_t i = 0; i < path.size(); ++i) {
+      EXPECT_EQ(path[i].code, line[i].code) << i;
+      EXPECT_NEAR(path[i].x, line[i].x + 1500, 1) << i;  // the glyph transform is single precision
+      EXPECT_NEAR(path[i].y, line[i].y, 1) << i;
     }
   }
-  ASSERT_EQ(joined.size(), whole.size());
-  ASSERT_GT(whole.size(), 100u);
-  for (size_t k = 0; k < whole.size(); ++k) {
-    EXPECT_NEAR(joined[k].first, whole[k].first, drift[k]) << k;
-    EXPECT_NEAR(joined[k].second, whole[k].second, drift[k]) << k;
+  FinishText();
+  SetHorizontalCharGap(0.2f);
+  StraightPath(5.0f, 0.3f);
+  Append(u"AAAAAAAAAAAA");
+  // Character i starts at 300 + i (advance + 200) and fits while its far edge is within 5000.
+  int fit = 0;
+  while (300.0 + fit * (Adv('A') + 200.0) + Adv('A') <= 5000.0) ++fit;
+  EXPECT_EQ(GetCharacterCount(-1), fit);
+  EXPECT_NEAR(GetPathLengthOfCharacters(), 300.0 + fit * (Adv('A') + 200.0), 0.01);
+  Append(u"A");  // dropped too; only its gap is passed
+  EXPECT_EQ(GetCharacterCount(-1), fit);
+  EXPECT_NEAR(GetPathLengthOfCharacters(), 300.0 + fit * (Adv('A') + 200.0) + 200, 0.01);
+  // Two appends on a circle give the one text.
+  FinishText();
+  SetNurbPathCircleCW(6.0f, 0.0f, 0.0f, 0.3f);
+  Append(u"ABC");
+  const std::vector<int> whole = Array();
+  FinishText();
+  Append(u"AB");
+  Append(u"C");
+  EXPECT_EQ(Array(), whole);
+  // On a path of one repeated point nothing fits and nothing moves.
+  Reset();
+  float dot[6] = {1, 1, 1, 1, 1, 1};
+  ASSERT_EQ(SetNurbPathPolyline(dot, 6, 0.0f), 1);
+  SetModePathText();
+  EXPECT_EQ(Append(u"AB"), 1);
+  EXPECT_EQ(Array(), std::vector<int>({-1}));
+  EXPECT_EQ(GetPathLengthOfCharacters(), 0.0f);
+}
+
+// The baseline moves along the path's left normal by the alignment (ascent, descent, strikeout)
+// and the spacing: outside a clockwise circle, inside a counter-clockwise one (flipping reverses
+// the path). Chords of the sampled circle lie up to r (1 - cos 2 degrees) inside it; a straight
+// glyph's baseline ends up to (half cell)^2 / 2r outside it.
+TEST_F(Layout, TextAlongACircle) {
+  const OUTLINETEXTMETRICW& otm = Arial()->GetOutlineTextMetrics();
+  const double aligned[4] = {0, -1.5 * otm.otmAscent, 1.5 * Arial()->GetTextMetrics().tmDescent,
+                             -1.5 * otm.otmsStrikeoutPosition};
+  for (int align : {0, 1, 2, 3, 9}) {
+    for (double spacing : {0.0, 0.25}) {
+      Reset();
+      SetTextHeight(1.5f);
+      StraightPath(20.0f, 0.0f);
+      SetPathTextAlign(static_cast<EN_PathTextAlign>(align));
+      SetPathTextSpacing(spacing);
+      Append(u"H");
+      EXPECT_NEAR(Ink().min_y, aligned[align % 9] + 1000 * spacing, 1.0) << align;
+    }
+  }
+  const double r = 5000.0, cap = Metrics('H')[kBlackBoxTop], half = Adv('H') / 2;
+  const double sag = r * (1.0 - std::cos(kPi / 90.0)) + 1.0, over = half * half / (2 * r) + 1.0;
+  struct Row {
+    bool ccw, flip;
+    double spacing;
+    int align;
+    bool outside;
+  } rows[] = {{false, false, 0.0, 0, true}, {true, false, 0.0, 0, false},
+              {false, true, 0.0, 0, false}, {true, true, 0.0, 0, true},
+              {false, false, 0.5, 0, true}, {false, false, 0.0, 1, false}};
+  for (const Row& c : rows) {
+    SCOPED_TRACE(testing::Message() << c.ccw << c.flip << c.spacing << c.align);
+    Reset();
+    (c.ccw ? SetNurbPathCircleCCW : SetNurbPathCircleCW)(5.0f, 0.0f, 0.0f, 0.0f);
+    SetPathTextFlip(c.flip ? EN_TRUE : EN_FALSE);
+    SetPathTextSpacing(c.spacing);
+    SetPathTextAlign(static_cast<EN_PathTextAlign>(c.align));
+    SetModePathText();
+    Append(u"HHHH");
+    ASSERT_EQ(GetCharacterCount(-1), 4);
+    for (const Point& p : Drawn(Array())) {
+      const double d = std::hypot(double(p.x), double(p.y)), lift = c.spacing * 1000;
+      EXPECT_GE(d, c.outside ? r + lift - sag : r - cap * 1.2);
+      EXPECT_LE(d, c.outside ? r + lift + cap * 1.1 : r + over);
+    }
   }
 }
+
+// Shape fonts, worked from the fixtures' sources: OVF scales by the unit over its height field
+// (10: one font unit is 100 output units), FNT fonts are normalised on their "A"; a code a font
+// lacks is the missing-glyph square, listed once. SHX arcs placed along a path or in a column
+// come back as arcs while they are still circles; bent they stay polylines.
+TEST_F(Layout, ShapeFonts) {
+  struct Row {
+    const char* face;
+    char16_t c;
+    Extent want;
+  } rows[] = {
+      {VUZODO_OVF_DATA "/commands.ovf", u'L', {0, 400, 0, 800}},  // the line (0, 0)-(4, 8)
+      // Ellipses a = 4, b = 2 about (6, 5): the upper half, and turned by 90 degrees t 0..1.
+      {VUZODO_OVF_DATA "/commands.ovf", u'E', {200, 1000, 500, 900}},
+      {VUZODO_OVF_DATA "/hershey.fnt", u'A', {kNaN, kNaN, kNaN, kNaN}},
+  };
+  for (const Row& r : rows) {
+    Reset();
+    Face(r.face);
+    ASSERT_EQ(Append(std::u16string(1, r.c)), 1);
+    const Extent ink = Ink(0);
+    ExpectExtent(ink, r.want, 0);
+    if (std::isnan(r.want.min_x)) {
+      EXPECT_NEAR(ink.max_y - ink.min_y, 1000, 10);
+    }
+  }
+  Reset();
+  Face(VUZODO_OVF_DATA "/commands.ovf");
+  ASSERT_EQ(Append(u"LEzz"), 1);
+  int* codes = nullptr;
+  const int n = GetCustomFontRange(&codes);
+  EXPECT_EQ(std::vector<int>(codes, codes + n), (std::vector<int>{'L', 'E', 'z'}));
+  DeleteTTFData(codes);
+
+  struct Placed {
+    std::function<void()> set;
+    bool arcs;
+  } placed[] = {{[] { StraightPath(30.0f, 0.0f); }, true},
+                {[] {
+                   SetNurbPathCircleCW(2, 0, 0, 0.3f), SetModePathText(),
+                       SetDeformPathCharacters(EN_TRUE);
+                 },
+                 false},
+                {[] { SetModeVertical(), SetCharacterAngle(0.7f); }, true}};
+  for (const Placed& p : placed) {
+    Reset();
+    Face(VUZODO_SHX_FIXTURES "/shapes.shx");
+    p.set();
+    Append(std::u16string(3, u'\x0c'));  // half a circle over a forward chord
+    ASSERT_EQ(GetCharacterCount(-1), 3);
+    int arcs = 0;
+    for (const Point& q : Drawn(Array())) arcs += q.code == 42;
+    EXPECT_EQ(arcs > 0, p.arcs);
+  }
+}
+
+}  // namespace
