@@ -85,9 +85,9 @@ Edges Border(const std::vector<Ring>& rings) {
   return edges;
 }
 
-double Length(const Pt& a, const Pt& b) {
+const auto Length = [](const Pt& a, const Pt& b) {
   return std::hypot(b.first - a.first, b.second - a.second);
-}
+};
 double Distance(const Pt& p, const Seg& s) {
   const auto [ax, ay] = s.a;
   const double ex = s.b.first - ax, ey = s.b.second - ay, len2 = ex * ex + ey * ey;
@@ -170,9 +170,9 @@ double Direction(const Seg& s) {  // degrees, 0 to 180
   const double d = std::atan2(s.b.second - s.a.second, s.b.first - s.a.first) * 180 / kPi;
   return std::fmod(d + 360, 180);
 }
-bool Parallel(double a, double b) {
-  return std::fabs(std::remainder(a - b, 180)) < 0.05;
-}
+const auto Parallel = [](double a, double b) {
+  return std::fabs(std::remainder(a - b, 180)) < .05;
+};
 
 void Check(const Row& row) {
   SCOPED_TRACE(row.what);
@@ -253,13 +253,9 @@ std::function<void()> Corners(EN_OffsetCornerStyle corner) {  // grown by 100, m
                           EN_OFFSET_CLEANUP, corner, 0, 1);
   };
 }
-double Sq(double x) {
-  return x * x;
-}
+const auto Sq = [](double x) { return x * x; };
 // The square 1000 grown by d with round corners; chords lose up to 1 per 2 pi d.
-double Rounded(double d) {
-  return Sq(1000 + 2 * d) - (4 - kPi) * d * d - kPi * d;
-}
+const auto Rounded = [](double d) { return Sq(1000 + 2 * d) - (4 - kPi) * d * d - kPi * d; };
 
 const auto kRows100 = Ln(0, 0, 100, 0, 0, 50, 0);  // y = 50 + 100k
 const Ring kSquare = Rect(0, 0, 1000, 1000), kSliver = Rect(0, 0, 1000, 30);

@@ -2,26 +2,15 @@
 """Geometry check of the ring hatches (offset fill and helix) on real glyphs.
 
 The engine is driven through its C interface (the vuzodo package); the
-glyph's border and the hatch polylines come back as the host sees them. The
-figures are worked with shapely (GEOS), not with the hatching library's own
-geometry:
-
-* outside: share of the hatch length that lies outside the glyph (must be 0);
-* clearance: the least distance from the hatch to the outline, against the
-  requested gap less the tolerances (the outline's arcs are flattened with the
-  chord tolerance, round corners keep the chord tolerance, the records are
-  rounded to output units);
-* self: points where one path crosses itself (a ring or a spiral), 0;
-* cross: points where two paths cross each other, 0;
-* unmarked: share of the glyph's area farther than half a gap from every
-  hatch path and from the outline (which is marked too), counted where at
-  least one ring fits (the glyph opened by a gap), at most 1 %; "thin" adds
-  the strokes narrower than two gaps, which no mark can reach without
-  coming closer than a gap to the outline (reported, no limit).
+glyph's border and the hatch polylines, as the host sees them, are measured
+with shapely (GEOS), not the library's own geometry: outside (0), clearance
+against the gap less the tolerances, self and cross crossings (0) and the
+unmarked share (at most 1 %; "thin" strokes reported only), as docs/hatching.md
+defines them.
 
 Usage: check_hatch.py [--quick | --full] [--fail] [--cases]
-  --quick  nine glyphs that once showed every defect, seven of the patterns
-           (about 5 s; the default, and ctest's hatching.geometry_check);
+  --quick  nine glyphs that once showed a defect, seven of the patterns
+           (a few seconds; the default, and ctest's hatching.geometry_check);
   --full   the font x letter x pattern matrix of docs/hatching.md;
   --fail   exit 1 when a limit is broken (for ctest);
   --cases  print every case, not only the summary and the failures.
