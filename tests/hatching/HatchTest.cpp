@@ -516,20 +516,12 @@ const GlyphRow kGlyphRows[] = {
 };
 // clang-format on
 
-class EngineHatch : public ::testing::Test {
- protected:
-  void SetUp() override {
-    InitializeTTF(1000.0f);
-    SetDefaults();  // also empties the pattern list
-  }
-  void TearDown() override { ClearTTFHatchPatterns(); }
-};
-
-TEST_F(EngineHatch, FillStaysInsideTheGlyphOrIsAbsentWithoutALoop) {
+TEST(EngineHatch, FillStaysInsideTheGlyphOrIsAbsentWithoutALoop) {
+  InitializeTTF(1000.0f);
   for (const GlyphRow& row : kGlyphRows) {
     SCOPED_TRACE(std::string(row.text) + " type " + std::to_string(row.type));
     FinishText();
-    SetDefaults();
+    SetDefaults();  // also empties the pattern list
     if (row.face) Text(row.face, true);
     row.patterns();
     Text(row.text);
@@ -543,7 +535,9 @@ TEST_F(EngineHatch, FillStaysInsideTheGlyphOrIsAbsentWithoutALoop) {
   }
 }
 
-TEST_F(EngineHatch, ReturnTypesJoinTheStreamsInTheirOrder) {
+TEST(EngineHatch, ReturnTypesJoinTheStreamsInTheirOrder) {
+  InitializeTTF(1000.0f);
+  SetDefaults();
   AddTTFHatchPatternLine(0, BORDER_GAP_INWARD, 0.05f, 0, 0, 0, HATCH_UNIDIRECTIONAL, EN_FALSE);
   AddTTFHatchPatternOffsetFilling(0.03f, EN_OFFSET_OUTSIDE_IN);
   Text("O");
