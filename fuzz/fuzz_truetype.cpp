@@ -95,7 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     vuzodo::FontDataHolder font(face, style);
     if (font.GetFontHandle() == nullptr) continue;
     for (std::uint32_t code : codes) {
-      vuzodo::CharBufferHolder character(code, font);
+      vuzodo::CharBufferHolder character(code, font.GetFontHandle());
       (void)character.GetOutlines();
     }
     if (codes.size() >= 2) (void)font.GetKernAmount(codes[0], codes[1]);
