@@ -281,17 +281,13 @@ TEST_F(Fonts, FontInformationRebuildsAfterUnloadAll) {
 }
 
 TEST(FontKind, TheLastSuffixDecides) {
-  const std::pair<const char16_t*, FontKind> rows[] = {{u"C:/fonts/txt.shx", FontKind::kShx},
-                                                       {u"romans.SHX", FontKind::kShx},
-                                                       {u"a.shx.bak", FontKind::kTrueType},
-                                                       {u"a.shx.b.shx", FontKind::kTrueType},
-                                                       {u"x.fnt", FontKind::kFnt},
-                                                       {u"x.shx.fnt", FontKind::kFnt},
-                                                       {u"X.Ovf", FontKind::kOvf},
-                                                       {u".shx", FontKind::kShx},
-                                                       {u"shx", FontKind::kTrueType},
-                                                       {u"Arial", FontKind::kTrueType}};
-  for (const auto& [face, kind] : rows) EXPECT_EQ(KindOfFace(face), kind);
+  using enum FontKind;
+  const char16_t* faces[] = {
+      u"C:/fonts/txt.shx", u"romans.SHX", u"a.shx.bak", u"a.shx.b.shx", u"x.fnt",
+      u"x.shx.fnt",        u"X.Ovf",      u".shx",      u"shx",         u"Arial"};
+  const FontKind kinds[] = {kShx, kShx, kTrueType, kTrueType, kFnt,
+                            kFnt, kOvf, kShx,      kTrueType, kTrueType};
+  for (int i = 0; i < 10; ++i) EXPECT_EQ(KindOfFace(faces[i]), kinds[i]) << i;
 }
 
 // SHX and FNT files that are missing: synthesised metrics and no characters; FNT and OVF give

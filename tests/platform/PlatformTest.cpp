@@ -245,45 +245,29 @@ TEST(Metrics, TextMetricsFollowTheFontTables) {
       const long gap = v("hheaLineGap") - (cell - (v("hheaAscender") - v("hheaDescender")));
       const TEXTMETRICW t = font.Tm();
       const OUTLINETEXTMETRICW o = font.Otm();
+      // clang-format off
       const std::pair<long, long> rows[] = {
-          {t.tmAscent, scaled("winAscent")},
-          {t.tmDescent, scaled("winDescent")},
-          {t.tmInternalLeading, t.tmHeight - ppem},
-          {t.tmExternalLeading, std::max(0L, MulDiv(gap, ppem, em))},
-          {t.tmAveCharWidth, std::max(1L, scaled("xAvgCharWidth"))},
-          {t.tmMaxCharWidth, MulDiv(v("headXMax") - v("headXMin"), ppem, em)},
-          {t.tmWeight, v("weightClass")},
-          {t.tmItalic, 0},
-          {t.tmHeight, t.tmAscent + t.tmDescent},
-          {t.tmPitchAndFamily & TMPF_VECTOR, TMPF_VECTOR},
+          {t.tmInternalLeading, t.tmHeight - ppem}, {t.tmExternalLeading, std::max(0L, MulDiv(gap, ppem, em))},
+          {t.tmAveCharWidth, std::max(1L, scaled("xAvgCharWidth"))}, {t.tmWeight, v("weightClass")},
+          {t.tmMaxCharWidth, MulDiv(v("headXMax") - v("headXMin"), ppem, em)}, {t.tmItalic, 0},
+          {t.tmHeight, t.tmAscent + t.tmDescent}, {t.tmPitchAndFamily & TMPF_VECTOR, TMPF_VECTOR},
           {std::abs(t.tmHeight - (height > 0 ? height : t.tmHeight)) <= 1, 1},
-          {std::memcmp(&o.otmTextMetrics, &t, sizeof(t)), 0},
-          {o.otmEMSquare, em},
-          {o.otmItalicAngle, v("italicAngleTenths")},
-          {o.otmAscent, scaled("typoAscender")},
-          {o.otmDescent, scaled("typoDescender")},
-          {o.otmLineGap, scaled("typoLineGap")},
-          {o.otmsCapEmHeight, scaled("capHeight")},
-          {o.otmsXHeight, scaled("xHeight")},
-          {o.otmrcFontBox.left, scaled("headXMin")},
-          {o.otmrcFontBox.top, scaled("headYMax")},
-          {o.otmrcFontBox.right, scaled("headXMax")},
-          {o.otmrcFontBox.bottom, scaled("headYMin")},
-          {o.otmMacAscent, t.tmAscent},
-          {o.otmMacDescent, -t.tmDescent},
-          {o.otmMacLineGap, scaled("hheaLineGap")},
-          {o.otmptSubscriptSize.x, scaled("subscriptXSize")},
-          {o.otmptSubscriptSize.y, scaled("subscriptYSize")},
-          {o.otmptSubscriptOffset.x, scaled("subscriptXOffset")},
-          {o.otmptSubscriptOffset.y, scaled("subscriptYOffset")},
-          {o.otmptSuperscriptSize.x, scaled("superscriptXSize")},
-          {o.otmptSuperscriptSize.y, scaled("superscriptYSize")},
-          {o.otmptSuperscriptOffset.x, scaled("superscriptXOffset")},
-          {o.otmptSuperscriptOffset.y, scaled("superscriptYOffset")},
-          {o.otmsStrikeoutSize, scaled("strikeoutSize")},
-          {o.otmsStrikeoutPosition, scaled("strikeoutPosition")},
-          {o.otmsUnderscoreSize, scaled("underlineThickness")},
-          {o.otmsUnderscorePosition, scaled("underlinePosition")}};
+          {std::memcmp(&o.otmTextMetrics, &t, sizeof(t)), 0}, {o.otmEMSquare, em},
+          {o.otmItalicAngle, v("italicAngleTenths")}, {o.otmMacAscent, t.tmAscent},
+          {o.otmMacDescent, -t.tmDescent}, {o.otmMacLineGap, scaled("hheaLineGap")}};
+      const std::pair<long, const char*> scaled_rows[] = {
+          {t.tmAscent, "winAscent"}, {t.tmDescent, "winDescent"}, {o.otmAscent, "typoAscender"},
+          {o.otmDescent, "typoDescender"}, {o.otmLineGap, "typoLineGap"}, {o.otmsCapEmHeight, "capHeight"},
+          {o.otmsXHeight, "xHeight"}, {o.otmrcFontBox.left, "headXMin"}, {o.otmrcFontBox.top, "headYMax"},
+          {o.otmrcFontBox.right, "headXMax"}, {o.otmrcFontBox.bottom, "headYMin"},
+          {o.otmptSubscriptSize.x, "subscriptXSize"}, {o.otmptSubscriptSize.y, "subscriptYSize"},
+          {o.otmptSubscriptOffset.x, "subscriptXOffset"}, {o.otmptSubscriptOffset.y, "subscriptYOffset"},
+          {o.otmptSuperscriptSize.x, "superscriptXSize"}, {o.otmptSuperscriptSize.y, "superscriptYSize"},
+          {o.otmptSuperscriptOffset.x, "superscriptXOffset"}, {o.otmptSuperscriptOffset.y, "superscriptYOffset"},
+          {o.otmsStrikeoutSize, "strikeoutSize"}, {o.otmsStrikeoutPosition, "strikeoutPosition"},
+          {o.otmsUnderscoreSize, "underlineThickness"}, {o.otmsUnderscorePosition, "underlinePosition"}};
+      // clang-format on
+      for (const auto& [got, key] : scaled_rows) EXPECT_EQ(got, scaled(key)) << key;
       for (const auto& [got, want] : rows) EXPECT_EQ(got, want) << "row " << &got - &rows[0].first;
     }
   }
@@ -340,19 +324,16 @@ TEST(Kerning, GposPairsAsAShaperAppliesThem) {
 
 // fontconfig's own answer for a family.
 std::u16string FontconfigFamily(const char* family) {
-  FcConfig* config = FcInitLoadConfigAndFonts();
   FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>(family));
-  FcConfigSubstitute(config, pattern, FcMatchPattern);
+  FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
   FcDefaultSubstitute(pattern);
   FcResult result;
-  FcPattern* match = FcFontMatch(config, pattern, &result);
+  FcPattern* match = FcFontMatch(nullptr, pattern, &result);
   FcChar8* name = nullptr;
-  std::u16string out;
-  if (match && FcPatternGetString(match, FC_FAMILY, 0, &name) == FcResultMatch)
-    out = U16(reinterpret_cast<const char*>(name));
-  if (match) FcPatternDestroy(match);
+  const bool found = match && FcPatternGetString(match, FC_FAMILY, 0, &name) == FcResultMatch;
+  const std::u16string out = found ? U16(reinterpret_cast<const char*>(name)) : u"";
   FcPatternDestroy(pattern);
-  FcConfigDestroy(config);
+  if (match) FcPatternDestroy(match);
   return out;
 }
 
@@ -371,19 +352,21 @@ TEST(FaceMatch, RequestsRealizeTheseFaces) {
     bool italic;
     std::u16string family, style;
     UINT black_box_x;  // of the fixture's "D" at one pixel per unit; 551: wider than 550
-  } rows[] = {{u"Arial", FW_NORMAL, false, u"Liberation Sans", u"Regular", 0},
-              {u"arial", FW_BOLD, false, u"Liberation Sans", u"Bold", 0},
-              {u"Liberation Sans", FW_NORMAL, true, u"Liberation Sans", u"Italic", 0},
-              {u"Arial", FW_BOLD, true, u"Liberation Sans", u"Bold Italic", 0},
-              {u"Arial", FW_DONTCARE, false, u"Liberation Sans", u"Regular", 0},
-              {u"Carlito", FW_BOLD, false, u"Carlito", u"Bold", 0},
-              {u"Carlito", FW_NORMAL, true, u"Carlito", u"Italic", 0},
-              {U16(kFreeSans), FW_NORMAL, false, u"FreeSans", u"", 0},
-              {emoji.u16string(), FW_NORMAL, false, u"FreeSans", u"", 0},
-              {u"No Such Family", FW_NORMAL, false, FontconfigFamily("No Such Family"), u"", 0},
-              {odd, FW_NORMAL, false, u"Odd Contours", u"Regular", 550},
-              {odd, FW_BOLD, false, u"Odd Contours", u"Regular", 551},
-              {odd, FW_NORMAL, true, u"Odd Contours", u"Regular", 551}};
+  } rows[] = {         // clang-format off
+      {u"Arial", FW_NORMAL, false, u"Liberation Sans", u"Regular", 0},
+      {u"arial", FW_BOLD, false, u"Liberation Sans", u"Bold", 0},
+      {u"Liberation Sans", FW_NORMAL, true, u"Liberation Sans", u"Italic", 0},
+      {u"Arial", FW_BOLD, true, u"Liberation Sans", u"Bold Italic", 0},
+      {u"Arial", FW_DONTCARE, false, u"Liberation Sans", u"Regular", 0},
+      {u"Carlito", FW_BOLD, false, u"Carlito", u"Bold", 0},
+      {u"Carlito", FW_NORMAL, true, u"Carlito", u"Italic", 0},
+      {U16(kFreeSans), FW_NORMAL, false, u"FreeSans", u"", 0},
+      {emoji.u16string(), FW_NORMAL, false, u"FreeSans", u"", 0},
+      {u"No Such Family", FW_NORMAL, false, FontconfigFamily("No Such Family"), u"", 0},
+      {odd, FW_NORMAL, false, u"Odd Contours", u"Regular", 550},
+      {odd, FW_BOLD, false, u"Odd Contours", u"Regular", 551},
+      {odd, FW_NORMAL, true, u"Odd Contours", u"Regular", 551}};
+  // clang-format on
   for (const auto& r : rows) {
     SCOPED_TRACE(fs::path(r.face).string() + " " + std::to_string(r.weight) + " " +
                  std::to_string(r.italic));

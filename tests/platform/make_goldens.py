@@ -20,6 +20,19 @@ LIB_BOLD = "/usr/share/fonts/truetype/liberation2/LiberationSans-Bold.ttf"
 CARLITO = "/usr/share/fonts/truetype/crosextra/Carlito-Regular.ttf"
 FREESANS = "/usr/share/fonts/opentype/freefont/FreeSans.otf"
 FIXTURE = "data/odd-contours.ttf"
+# Key of golden/metrics.txt, table, field.
+METRICS = """upem:head:unitsPerEm winAscent:OS/2:usWinAscent winDescent:OS/2:usWinDescent
+hheaAscender:hhea:ascent hheaDescender:hhea:descent hheaLineGap:hhea:lineGap
+advanceWidthMax:hhea:advanceWidthMax xAvgCharWidth:OS/2:xAvgCharWidth
+weightClass:OS/2:usWeightClass typoAscender:OS/2:sTypoAscender typoDescender:OS/2:sTypoDescender
+typoLineGap:OS/2:sTypoLineGap capHeight:OS/2:sCapHeight xHeight:OS/2:sxHeight headXMin:head:xMin
+headYMin:head:yMin headXMax:head:xMax headYMax:head:yMax subscriptXSize:OS/2:ySubscriptXSize
+subscriptYSize:OS/2:ySubscriptYSize subscriptXOffset:OS/2:ySubscriptXOffset
+subscriptYOffset:OS/2:ySubscriptYOffset superscriptXSize:OS/2:ySuperscriptXSize
+superscriptYSize:OS/2:ySuperscriptYSize superscriptXOffset:OS/2:ySuperscriptXOffset
+superscriptYOffset:OS/2:ySuperscriptYOffset strikeoutSize:OS/2:yStrikeoutSize
+strikeoutPosition:OS/2:yStrikeoutPosition underlineThickness:post:underlineThickness
+underlinePosition:post:underlinePosition"""
 
 
 def raw(contours):
@@ -191,28 +204,9 @@ def write_goldens():
         f.write("# Font table values (font units) read with fontTools; written by make_goldens.py\n")
         for path in (LIB, LIB_BOLD, CARLITO, FREESANS):
             font = TTFont(path)
-            os2, hhea, head, post = font["OS/2"], font["hhea"], font["head"], font["post"]
-            values = {
-                "upem": head.unitsPerEm, "winAscent": os2.usWinAscent,
-                "winDescent": os2.usWinDescent, "hheaAscender": hhea.ascent,
-                "hheaDescender": hhea.descent, "hheaLineGap": hhea.lineGap,
-                "advanceWidthMax": hhea.advanceWidthMax, "xAvgCharWidth": os2.xAvgCharWidth,
-                "weightClass": os2.usWeightClass, "typoAscender": os2.sTypoAscender,
-                "typoDescender": os2.sTypoDescender, "typoLineGap": os2.sTypoLineGap,
-                "capHeight": getattr(os2, "sCapHeight", 0), "xHeight": getattr(os2, "sxHeight", 0),
-                "headXMin": head.xMin, "headYMin": head.yMin, "headXMax": head.xMax,
-                "headYMax": head.yMax, "subscriptXSize": os2.ySubscriptXSize,
-                "subscriptYSize": os2.ySubscriptYSize, "subscriptXOffset": os2.ySubscriptXOffset,
-                "subscriptYOffset": os2.ySubscriptYOffset,
-                "superscriptXSize": os2.ySuperscriptXSize,
-                "superscriptYSize": os2.ySuperscriptYSize,
-                "superscriptXOffset": os2.ySuperscriptXOffset,
-                "superscriptYOffset": os2.ySuperscriptYOffset, "strikeoutSize": os2.yStrikeoutSize,
-                "strikeoutPosition": os2.yStrikeoutPosition,
-                "underlineThickness": post.underlineThickness,
-                "underlinePosition": post.underlinePosition,
-                "italicAngleTenths": round(post.italicAngle * 10),
-            }
+            values = {key: getattr(font[table], field, 0) for key, table, field in
+                      (spec.split(":") for spec in METRICS.split())}
+            values["italicAngleTenths"] = round(font["post"].italicAngle * 10)
             f.write("font %s\n" % path + "".join("%s %d\n" % kv for kv in values.items()))
             cmap = font.getBestCmap()
             for ch in "AOg.":
