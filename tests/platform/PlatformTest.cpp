@@ -392,7 +392,7 @@ TEST(Refusals, DefinedAnswers) {
       own = CreateCompatibleDC(nullptr);
   GLYPHMETRICS gm{};
   TEXTMETRICW tm{};
-  std::vector<std::uint8_t> buffer(4096);
+  std::vector<std::uint8_t> buffer(4096, 0xAB);
   const MAT2* m = &kIdentity;
   LOGFONTW lf{};
   lf.lfHeight = 10000;
@@ -404,6 +404,8 @@ TEST(Refusals, DefinedAnswers) {
       GetGlyphOutlineW(dc, 'A', GGO_BITMAP, &gm, 4096, buffer.data(), m) == GDI_ERROR,
       GetGlyphOutlineW(dc, 60000, GGO_NATIVE | GGO_GLYPH_INDEX, &gm, 0, nullptr, m) == GDI_ERROR,
       GetGlyphOutlineW(dc, 'A', GGO_METRICS, &gm, 0, nullptr, m) != GDI_ERROR,
+      GetOutlineTextMetricsW(dc, 4, reinterpret_cast<OUTLINETEXTMETRICW*>(buffer.data())) == 4 &&
+          buffer[4] == 0xAB,  // a short buffer gets what fits
       !GetTextMetricsW(dc, nullptr) && CreateFontIndirectW(nullptr) == nullptr,
       GetGlyphOutlineW(bogus, 'A', GGO_NATIVE, &gm, 0, nullptr, m) == GDI_ERROR,
       GetKerningPairsW(bogus, 0, nullptr) == 0 && !GetTextMetricsW(bogus, &tm),
