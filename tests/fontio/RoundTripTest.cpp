@@ -1,29 +1,18 @@
 // Round trips through the converter: a font read through the C interface and written as OVF or
-// FNT must render, through the same interface, the same text with the same geometry as the
-// font it came from.
+// FNT draws, through the same interface, the source's text with the source's geometry.
 //
-// Geometry is compared as drawn, not record by record: every draw and arc (arcs sampled
-// finely) becomes a set of segments, and the symmetric Hausdorff distance between the two
-// drawings must stay within a few record units, the dots must pair up, and the drawn lengths
-// must agree. An arc may come back split at another point, or a run closed by its flag instead
-// of a repeated point, without that counting as a difference.
-//
-// Tolerance, at unit size 1000: 2 units. The converted font holds the source's integer record
-// positions (OVF divides them by the unit into single precision, FNT keeps them), so the
-// re-rendered positions round back to the same integers; an arc's end is re-derived from its
-// centre, radius and angles, which moves it by at most a unit. An FNT font is normalised on
-// its own "A" when it is loaded: when the source's "A" is not exactly the unit high (a
-// TrueType font's design height is truncated), the source drawing is scaled by unit / its "A"
-// height before comparing.
+// Drawings are compared as drawn, not record by record (an arc may come back split elsewhere, a
+// run closed by its flag): every draw and arc (arcs in half-degree pieces) becomes segments;
+// the symmetric Hausdorff distance stays within 2 units at unit 1000 (the converted font holds
+// the source's integer positions; an arc's end is re-derived from centre, radius and angles),
+// dots pair up and drawn lengths agree. An FNT font is normalised on its "A" when loaded, so
+// the source is scaled by unit ÷ its "A" height first (a TrueType design height is truncated).
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
-#include <filesystem>
 #include <fstream>
 #include <numbers>
-#include <ostream>
-#include <string>
 
 #include "FntWriter.h"
 #include "InterfaceFont.h"
@@ -36,50 +25,51 @@ namespace {
 
 constexpr float kUnit = 1000.0f;
 
+std::u16string Wide(const std::string& s) {
+  return std::u16string(s.begin(), s.end());
+}
+
+// A text laid out with the default settings; script 1 sub-, 2 superscript.
+void Open(std::u16string face, int fnt_mode, std::u16string text, float unit = kUnit,
+          int script = 0) {
+  InitializeTTF(unit);
+  SetDefaults();
+  SetFNTConversionMode(static_cast<EN_FNT_ConvertionStyle>(fnt_mode));
+  SetFontFace(reinterpret_cast<unsigned short*>(face.data()));
+  if (script == 1) SetModeSubscript();
+  if (script == 2) SetModeSuperscript();
+  AppendCharactersEx(reinterpret_cast<unsigned short*>(text.data()));
+}
+
+// Its records; -1 ends the array only where a code is due.
+std::vector<int> Render(std::u16string face, int fnt_mode, std::u16string text, float unit = kUnit,
+                        int script = 0) {
+  Open(std::move(face), fnt_mode, std::move(text), unit, script);
+  int* data = nullptr;
+  const int count = GetOutLinesEx(-1, EN_RT_BORDER, &data, nullptr);
+  std::vector<int> out;
+  for (int p = 0; p < count && data[p] != -1; p += data[p] == 42 ? 5 : 3)
+    out.insert(out.end(), data + p, data + std::min(p + (data[p] == 42 ? 5 : 3), count));
+  DeleteTTFData(data);
+  FinishText();
+  return out;
+}
+
+std::optional<InkBox> Ink(const std::u16string& face, int mode, std::u16string text,
+                          float unit = kUnit, int script = 0) {
+  return RecordInkBox(Render(face, mode, std::move(text), unit, script));
+}
+
 struct Segment {
   double x0, y0, x1, y1;
 };
-
 struct Drawing {
   std::vector<Segment> segments;
   std::vector<std::pair<double, double>> dots;
   double length = 0;
 };
 
-std::u16string Wide(const std::string& s) {
-  return std::u16string(s.begin(), s.end());
-}
-unsigned short* U16(std::u16string& s) {
-  return reinterpret_cast<unsigned short*>(s.data());
-}
-
-// The records of a whole text, laid out with the default settings.
-std::vector<int> RenderText(const std::u16string& face, int fnt_mode, std::u16string text,
-                            float unit = kUnit, int script = 0) {
-  InitializeTTF(unit);
-  SetDefaults();
-  SetFNTConversionMode(static_cast<EN_FNT_ConvertionStyle>(fnt_mode));
-  std::u16string f = face;
-  SetFontFace(U16(f));
-  if (script == 1) SetModeSubscript();
-  if (script == 2) SetModeSuperscript();
-  AppendCharactersEx(U16(text));
-  int* data = nullptr;
-  const int count = GetOutLinesEx(-1, EN_RT_BORDER, &data, nullptr);
-  std::vector<int> out;
-  // Walk record by record: -1 ends the array only where a code is due.
-  for (int p = 0; p < count && data[p] != -1;) {
-    const int length = data[p] == 42 ? 5 : 3;
-    out.insert(out.end(), data + p, data + std::min(p + length, count));
-    p += length;
-  }
-  DeleteTTFData(data);
-  FinishText();
-  return out;
-}
-
-// Segments of everything drawn, scaled by `scale` about the origin. Arcs (the shorter way from
-// the pen to the end about the centre) are cut into pieces of at most half a degree.
+// Arcs go the shorter way from the pen to the end about the centre.
 Drawing Draw(const std::vector<int>& r, double scale = 1.0) {
   Drawing d;
   double x = 0, y = 0;
@@ -87,17 +77,14 @@ Drawing Draw(const std::vector<int>& r, double scale = 1.0) {
     d.segments.push_back({x0 * scale, y0 * scale, x1 * scale, y1 * scale});
     d.length += std::hypot(x1 - x0, y1 - y0) * scale;
   };
-  for (std::size_t p = 0; p + 2 < r.size();) {
-    const int code = r[p];
+  for (std::size_t p = 0; p + 2 < r.size(); p += r[p] == 42 ? 5 : 3) {
     const double nx = x + r[p + 1], ny = y + r[p + 2];
-    if (code == 41) add(x, y, nx, ny);
-    if (code == 466) d.dots.emplace_back(nx * scale, ny * scale);
-    if (code == 42) {
+    if (r[p] == 41) add(x, y, nx, ny);
+    if (r[p] == 466) d.dots.emplace_back(nx * scale, ny * scale);
+    if (r[p] == 42) {
       const double cx = x + r[p + 3], cy = y + r[p + 4];
       const double a0 = std::atan2(y - cy, x - cx), radius = std::hypot(x - cx, y - cy);
-      double sweep = std::atan2(ny - cy, nx - cx) - a0;
-      if (sweep > std::numbers::pi) sweep -= 2 * std::numbers::pi;
-      if (sweep < -std::numbers::pi) sweep += 2 * std::numbers::pi;
+      const double sweep = std::remainder(std::atan2(ny - cy, nx - cx) - a0, 2 * std::numbers::pi);
       const int pieces = 1 + static_cast<int>(std::fabs(sweep) / (std::numbers::pi / 360));
       double px = x, py = y;
       for (int k = 1; k <= pieces; ++k) {
@@ -105,25 +92,15 @@ Drawing Draw(const std::vector<int>& r, double scale = 1.0) {
         const double qx = k == pieces ? nx : cx + radius * std::cos(a);
         const double qy = k == pieces ? ny : cy + radius * std::sin(a);
         add(px, py, qx, qy);
-        px = qx;
-        py = qy;
+        px = qx, py = qy;
       }
     }
-    x = nx;
-    y = ny;
-    p += code == 42 ? 5 : 3;
+    x = nx, y = ny;
   }
   return d;
 }
 
-double PointSegment(double px, double py, const Segment& s) {
-  const double dx = s.x1 - s.x0, dy = s.y1 - s.y0, len2 = dx * dx + dy * dy;
-  double t = len2 > 0 ? ((px - s.x0) * dx + (py - s.y0) * dy) / len2 : 0;
-  t = std::clamp(t, 0.0, 1.0);
-  return std::hypot(px - (s.x0 + t * dx), py - (s.y0 + t * dy));
-}
-
-// Largest distance from a point of `a` (sampled every 8 units along its segments) to `b`.
+// Largest distance from a point of `a` (every 8 units along its segments) to `b`.
 double DirectedHausdorff(const Drawing& a, const Drawing& b) {
   double worst = 0;
   for (const Segment& s : a.segments) {
@@ -131,32 +108,30 @@ double DirectedHausdorff(const Drawing& a, const Drawing& b) {
     for (int k = 0; k <= steps; ++k) {
       const double px = s.x0 + (s.x1 - s.x0) * k / steps, py = s.y0 + (s.y1 - s.y0) * k / steps;
       double best = 1e300;
-      for (const Segment& t : b.segments) best = std::min(best, PointSegment(px, py, t));
+      for (const Segment& t : b.segments) {
+        const double dx = t.x1 - t.x0, dy = t.y1 - t.y0, len2 = dx * dx + dy * dy;
+        const double u =
+            len2 > 0 ? std::clamp(((px - t.x0) * dx + (py - t.y0) * dy) / len2, 0.0, 1.0) : 0;
+        best = std::min(best, std::hypot(px - (t.x0 + u * dx), py - (t.y0 + u * dy)));
+      }
       worst = std::max(worst, best);
     }
   }
   return worst;
 }
 
-void ExpectSameDrawing(const Drawing& source, const Drawing& converted, double tolerance,
-                       const std::string& what) {
+void ExpectSameDrawing(const Drawing& source, const Drawing& converted, const std::string& what) {
   ASSERT_FALSE(source.segments.empty()) << what;
   ASSERT_FALSE(converted.segments.empty()) << what;
-  EXPECT_LE(DirectedHausdorff(source, converted), tolerance) << what;
-  EXPECT_LE(DirectedHausdorff(converted, source), tolerance) << what;
+  EXPECT_LE(DirectedHausdorff(source, converted), 2.0) << what;
+  EXPECT_LE(DirectedHausdorff(converted, source), 2.0) << what;
   EXPECT_NEAR(converted.length, source.length, 0.002 * source.length) << what;
   ASSERT_EQ(converted.dots.size(), source.dots.size()) << what;
   for (const auto& [x, y] : source.dots) {
-    const bool paired = std::any_of(converted.dots.begin(), converted.dots.end(), [&](auto& d) {
-      return std::hypot(d.first - x, d.second - y) <= tolerance;
-    });
-    EXPECT_TRUE(paired) << what << " dot " << x << "," << y;
+    EXPECT_TRUE(std::any_of(converted.dots.begin(), converted.dots.end(),
+                            [&](auto& d) { return std::hypot(d.first - x, d.second - y) <= 2.0; }))
+        << what << " dot " << x << "," << y;
   }
-}
-
-std::optional<InkBox> InkOf(const std::u16string& face, int mode, std::u16string text,
-                            float unit = kUnit, int script = 0) {
-  return RecordInkBox(RenderText(face, mode, std::move(text), unit, script));
 }
 
 struct Case {
@@ -164,23 +139,26 @@ struct Case {
   std::string face;
   int fnt_mode;
   std::u16string text;
-  std::vector<int> codes;  // empty: the font's own list
+  std::u16string codes;  // empty: the font's own list
 };
+void PrintTo(const Case& c, std::ostream* os) {
+  *os << c.name;
+}
 
 struct Converted {
   std::u16string ovf, fnt;
   InterfaceFont font;
 };
 
+// One set of files per test: ctest runs the tests of this file in parallel.
 Converted ConvertBoth(const Case& c) {
   ReadOptions options;
   options.face = Wide(c.face);
   options.fnt_mode = c.fnt_mode;
   options.unit = kUnit;
-  options.codes = c.codes;
+  options.codes.assign(c.codes.begin(), c.codes.end());
   Converted out;
   out.font = ReadThroughInterface(options);
-  // One set of files per test: ctest runs the tests of this file in parallel.
   std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
   std::replace(test.begin(), test.end(), '/', '-');
   const std::string base = std::string(VUZODO_FONTIO_OUT) + "/" + test + "-" + c.name;
@@ -197,92 +175,62 @@ class RoundTrip : public ::testing::TestWithParam<Case> {};
 
 TEST_P(RoundTrip, ConvertedFontsDrawTheSourceText) {
   const Case& c = GetParam();
-  const std::u16string face = Wide(c.face);
   const Converted converted = ConvertBoth(c);
   ASSERT_FALSE(converted.font.glyphs.empty());
-
-  const std::vector<int> source = RenderText(face, c.fnt_mode, c.text);
-  ExpectSameDrawing(Draw(source), Draw(RenderText(converted.ovf, c.fnt_mode, c.text)), 2.0,
+  const std::vector<int> source = Render(Wide(c.face), c.fnt_mode, c.text);
+  ExpectSameDrawing(Draw(source), Draw(Render(converted.ovf, c.fnt_mode, c.text)),
                     std::string(c.name) + " as OVF");
-
-  double scale = 1.0;
   const bool has_a = std::any_of(converted.font.glyphs.begin(), converted.font.glyphs.end(),
                                  [](const RecordGlyph& g) { return g.code == 'A'; });
-  if (has_a) scale = kUnit / InkOf(face, c.fnt_mode, u"A")->max_y;
-  ExpectSameDrawing(Draw(source, scale), Draw(RenderText(converted.fnt, c.fnt_mode, c.text)), 2.0,
+  const double scale = has_a ? kUnit / Ink(Wide(c.face), c.fnt_mode, u"A")->max_y : 1.0;
+  ExpectSameDrawing(Draw(source, scale), Draw(Render(converted.fnt, c.fnt_mode, c.text)),
                     std::string(c.name) + " as FNT");
 }
 
+// Line metrics come back divided by the unit in single precision and multiplied back,
+// truncated: at most one unit apart; sub- and superscripts sit where the source's do.
 TEST_P(RoundTrip, OvfKeepsLineMetricsAndScriptPlacement) {
   const Case& c = GetParam();
-  const std::u16string face = Wide(c.face);
   const Converted converted = ConvertBoth(c);
   const std::u16string probe = c.text.substr(0, 1);
-
   float metrics[2][3];
   for (int i = 0; i < 2; ++i) {
-    InitializeTTF(kUnit);
-    SetDefaults();
-    SetFNTConversionMode(static_cast<EN_FNT_ConvertionStyle>(c.fnt_mode));
-    std::u16string f = i == 0 ? face : converted.ovf, text = probe;
-    SetFontFace(U16(f));
-    AppendCharactersEx(U16(text));
+    Open(i == 0 ? Wide(c.face) : converted.ovf, c.fnt_mode, probe);
     metrics[i][0] = GetMaximumAscent();
     metrics[i][1] = GetMaximumDecent();
     metrics[i][2] = GetMaximumLineGap();
     FinishText();
   }
-  // The converted metrics are the source's divided by the unit in single precision and
-  // multiplied back, then truncated: at most one unit apart.
   for (int k = 0; k < 3; ++k) EXPECT_NEAR(metrics[1][k], metrics[0][k], 1.0) << k;
-
   for (int script : {1, 2}) {
-    const auto a = InkOf(face, c.fnt_mode, probe, kUnit, script);
-    const auto b = InkOf(converted.ovf, c.fnt_mode, probe, kUnit, script);
+    const auto a = Ink(Wide(c.face), c.fnt_mode, probe, kUnit, script);
+    const auto b = Ink(converted.ovf, c.fnt_mode, probe, kUnit, script);
     ASSERT_TRUE(a && b);
     EXPECT_NEAR(b->min_y, a->min_y, 3.0) << "script " << script;
     EXPECT_NEAR(b->max_y, a->max_y, 3.0) << "script " << script;
   }
 }
 
-// Readable test names and failure messages instead of the parameter's bytes.
-void PrintTo(const Case& c, std::ostream* os) {
-  *os << c.name;
-}
-
+// Strokes with arcs kept as arcs and dots, flattened octant arcs, bulges and subshapes of a
+// shape font, and a TrueType font.
 INSTANTIATE_TEST_SUITE_P(
     Sources, RoundTrip,
-    ::testing::Values(Case{"hershey", VUZODO_OVF_DATA "/hershey.fnt", 1, u"AB1gO", {}},
-                      // Arcs kept as arcs, and dots.
-                      Case{"strokes-arcs", VUZODO_OVF_DATA "/strokes.fnt", 1, u"C.X", {}},
-                      Case{"strokes-points", VUZODO_OVF_DATA "/strokes.fnt", 2, u"C.X", {}},
-                      // Flattened octant arcs, bulges and subshapes of a shape font.
-                      Case{"shapes",
-                           VUZODO_SHX_FIXTURES "/shapes.shx",
-                           1,
-                           {u'\x01', u'\x03', u'\x08', u'\x0b', u'\x0c', u'\x0e', u'\x1e', u'?'},
-                           {}},
-                      Case{"liberation",
-                           "Liberation Sans",
-                           1,
-                           u"Hamburgefonts 019 AVA",
-                           {'A', 'H', 'V', 'a', 'b', 'e', 'f', 'g', 'm', 'n', 'o', 'r', 's', 't',
-                            'u', ' ', '0', '1', '9'}}),
-    [](const ::testing::TestParamInfo<Case>& info) {
-      std::string name = info.param.name;
-      std::replace(name.begin(), name.end(), '-', '_');
-      return name;
-    });
+    ::testing::Values(
+        Case{"hershey", VUZODO_OVF_DATA "/hershey.fnt", 1, u"AB1gO", u""},
+        Case{"strokes_arcs", VUZODO_OVF_DATA "/strokes.fnt", 1, u"C.X", u""},
+        Case{"strokes_points", VUZODO_OVF_DATA "/strokes.fnt", 2, u"C.X", u""},
+        Case{"shapes", VUZODO_SHX_FIXTURES "/shapes.shx", 1, u"\x01\x03\x08\x0b\x0c\x0e\x1e?", u""},
+        Case{"liberation", "Liberation Sans", 1, u"Hamburgefonts 019 AVA", u"AHVabefgmnorstu 019"}),
+    [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
+// Hershey's "A" is normalised to the unit at conversion: the OVF font's "A" is as high as its
+// height field, the FNT font is normalised on its "A" again; at any unit size "A" is U high.
 TEST(ConvertedFonts, ATheUnitSizeTallAtAnyUnitSize) {
-  // Hershey's "A" is normalised to the unit at conversion, so the OVF font has "A" exactly as
-  // high as its height field h0 (shape scale U / h0), and the FNT font is normalised on its "A"
-  // again when loaded. At unit sizes other than the conversion's, "A" is U high.
   const Converted converted =
-      ConvertBoth(Case{"hershey-unit", VUZODO_OVF_DATA "/hershey.fnt", 1, u"A", {}});
+      ConvertBoth(Case{"hershey-unit", VUZODO_OVF_DATA "/hershey.fnt", 1, u"A", u""});
   for (float unit : {250.0f, 1000.0f, 4096.0f}) {
     for (const std::u16string& face : {converted.ovf, converted.fnt}) {
-      const auto box = InkOf(face, 1, u"A", unit);
+      const auto box = Ink(face, 1, u"A", unit);
       ASSERT_TRUE(box.has_value());
       EXPECT_NEAR(box->min_y, 0.0, 0.5) << unit;
       EXPECT_NEAR(box->max_y, unit, 0.5) << unit;
@@ -290,6 +238,8 @@ TEST(ConvertedFonts, ATheUnitSizeTallAtAnyUnitSize) {
   }
 }
 
+// Missing characters are left out and control codes never read; a TrueType font lists none of
+// its own: printable Latin-1 by default, less the codes it does not map.
 TEST(ConvertedFonts, MissingCharactersAreLeftOutAndControlsNeverRead) {
   ReadOptions options;
   options.face = Wide(VUZODO_OVF_DATA "/hershey.fnt");
@@ -298,8 +248,6 @@ TEST(ConvertedFonts, MissingCharactersAreLeftOutAndControlsNeverRead) {
   ASSERT_EQ(font.glyphs.size(), 2u);
   EXPECT_EQ(font.glyphs[0].code, 'A');
   EXPECT_EQ(font.glyphs[1].code, 'g');
-  // A TrueType font builds characters on demand and lists none: printable Latin-1 by default,
-  // less the codes it does not map.
   options.face = u"Liberation Sans";
   options.codes.clear();
   const InterfaceFont latin = ReadThroughInterface(options);

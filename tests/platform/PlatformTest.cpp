@@ -1,0 +1,487 @@
+// The GDI subset of the platform layer (POSIX backend) against the fonts' own tables and points
+// (goldens written with fontTools), HarfBuzz for kerning, fontconfig for face matching and
+// Wine's GDI for the calls of oracle/gdi_probe.cpp (golden/wine-gdi.txt).
+#include <fontconfig/fontconfig.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstring>
+#include <filesystem>
+
+#include "../fonts/FontSupport.h"
+#include "FontFace.h"
+#include "gdi.h"
+
+using namespace fontsupport;
+
+namespace {
+
+namespace fs = std::filesystem;
+using Point = std::pair<double, double>;
+const std::string kDir = VUZODO_PLATFORM_TEST_DIR;
+const std::string kCarlito = "/usr/share/fonts/truetype/crosextra/Carlito-Regular.ttf";
+const std::string kFreeSans = "/usr/share/fonts/opentype/freefont/FreeSans.otf";
+
+MAT2 Mat2(double m11, double m12, double m21, double m22) {
+  const auto fixed = [](double v) {
+    return FIXED{WORD(std::lround((v - std::floor(v)) * 65536.0)), SHORT(std::floor(v))};
+  };
+  return MAT2{fixed(m11), fixed(m12), fixed(m21), fixed(m22)};
+}
+const MAT2 kIdentity = Mat2(1, 0, 0, 1);
+
+// A font created for a face (through the long-face channel), selected into its own DC.
+class FontDc {
+ public:
+  FontDc(const std::u16string& face, LONG height, LONG weight = FW_NORMAL, bool italic = false) {
+    LOGFONTW lf{};
+    lf.lfHeight = height, lf.lfWeight = weight, lf.lfItalic = italic;
+    font_ = vuzodo::platform::CreateFontForFace(lf, face);
+    old_ = SelectObject(dc_, font_);
+    EXPECT_NE(old_, nullptr);
+  }
+  FontDc(const std::string& face, LONG height) : FontDc(U16(face), height) {}
+  ~FontDc() {
+    EXPECT_EQ(SelectObject(dc_, old_), static_cast<HGDIOBJ>(font_));
+    EXPECT_TRUE(DeleteDC(dc_) && DeleteObject(font_));
+  }
+  FontDc(const FontDc&) = delete;
+  FontDc& operator=(const FontDc&) = delete;
+  HDC dc() const { return dc_; }
+  // Size query then write: the two agree and nothing is written past the size.
+  std::vector<std::uint8_t> Native(UINT code, const MAT2& m, GLYPHMETRICS* gm = nullptr,
+                                   UINT flags = 0) const {
+    GLYPHMETRICS local{}, second{};
+    GLYPHMETRICS& metrics = gm ? *gm : local;
+    const DWORD size = GetGlyphOutlineW(dc_, code, GGO_NATIVE | flags, &metrics, 0, nullptr, &m);
+    EXPECT_NE(size, GDI_ERROR) << code;
+    if (size == GDI_ERROR || size == 0) return {};
+    std::vector<std::uint8_t> b(size + 16, 0xCD);
+    EXPECT_EQ(GetGlyphOutlineW(dc_, code, GGO_NATIVE | flags, &second, size, b.data(), &m), size);
+    EXPECT_EQ(std::memcmp(&second, &metrics, sizeof(second)), 0);
+    EXPECT_EQ(std::vector<std::uint8_t>(b.begin() + size, b.end()),
+              std::vector<std::uint8_t>(16, 0xCD));
+    b.resize(size);
+    return b;
+  }
+  TEXTMETRICW Tm() const {
+    TEXTMETRICW tm{};
+    EXPECT_TRUE(GetTextMetricsW(dc_, &tm));
+    return tm;
+  }
+  long Ppem() const { return Tm().tmHeight - Tm().tmInternalLeading; }
+  OUTLINETEXTMETRICW Otm() const {
+    OUTLINETEXTMETRICW otm{};
+    EXPECT_EQ(GetOutlineTextMetricsW(dc_, sizeof(otm), &otm), sizeof(otm));
+    return otm;
+  }
+  // A name of the whole outline text metrics answer, found at its offset.
+  std::u16string Name(PSTR OUTLINETEXTMETRICW::*field) const {
+    const UINT size = GetOutlineTextMetricsW(dc_, 0, nullptr);
+    std::vector<char16_t> all(size / 2 + 1);
+    auto* otm = reinterpret_cast<OUTLINETEXTMETRICW*>(all.data());
+    EXPECT_EQ(GetOutlineTextMetricsW(dc_, size, otm), size);
+    EXPECT_EQ(otm->otmSize, size);
+    return std::u16string(all.data() + reinterpret_cast<std::uintptr_t>(otm->*field) / 2);
+  }
+  // The amount of a pair: the last one listed, as the font code looks it up; 0 when none.
+  int Kern(WCHAR first, WCHAR second) const {
+    if (pairs_.empty()) {
+      pairs_.resize(GetKerningPairsW(dc_, 0, nullptr));
+      EXPECT_EQ(GetKerningPairsW(dc_, DWORD(pairs_.size()), pairs_.data()), pairs_.size());
+    }
+    int amount = 0;
+    for (const KERNINGPAIR& k : pairs_)
+      amount = k.wFirst == first && k.wSecond == second ? k.iKernAmount : amount;
+    return amount;
+  }
+
+ private:
+  HFONT font_ = nullptr;
+  HDC dc_ = CreateCompatibleDC(nullptr);
+  HGDIOBJ old_ = nullptr;
+  mutable std::vector<KERNINGPAIR> pairs_;
+};
+
+// Native records: per contour its start, then (type, points) records.
+struct Contour {
+  Point start;
+  std::vector<std::pair<WORD, std::vector<Point>>> records;
+};
+
+// Any inconsistency (a size past the end, a record past its contour) fails the test.
+std::vector<Contour> ParseNative(const std::vector<std::uint8_t>& b) {
+  const auto at = [&](std::size_t p, auto v) { return std::memcpy(&v, &b[p], sizeof(v)), v; };
+  const auto fixed = [&](std::size_t p) { return at(p, WORD()) / 65536.0 + at(p + 2, SHORT()); };
+  std::vector<Contour> contours;
+  for (std::size_t p = 0; p < b.size();) {
+    const std::size_t end = p + (b.size() - p < 16 ? 0 : at(p, DWORD()));
+    if (end <= p + 16 || end > b.size()) return ADD_FAILURE() << "contour at " << p, contours;
+    EXPECT_EQ(at(p + 4, DWORD()), DWORD{TT_POLYGON_TYPE});
+    contours.push_back({{fixed(p + 8), fixed(p + 12)}, {}});
+    for (p += 16; p < end;) {
+      const WORD type = at(p, WORD()), count = at(p + 2, WORD());
+      if ((p += 4) > end || count == 0 || (end - p) / 8 < count)
+        return ADD_FAILURE() << count << " points past the contour", contours;
+      contours.back().records.push_back({type, {}});
+      for (WORD i = 0; i < count; ++i, p += 8)
+        contours.back().records.back().second.emplace_back(fixed(p), fixed(p + 4));
+    }
+  }
+  return contours;
+}
+
+// At one pixel per unit the records are the font's points (Liberation quadratic, FreeSans
+// cubic, a fixture whose contours start with control points or hold a single point); under a
+// MAT2 every point maps as x' = m11 x + m21 y, y' = m12 x + m22 y (the near-identity matrix of
+// the font code adds 1/65536 to each entry). Tolerance: two 1/64 pixel steps.
+TEST(NativeOutline, RecordsAreTheFontsPointsUnderEveryMatrix) {
+  std::vector<std::pair<std::string, std::vector<Contour>>> glyphs;  // "path code", contours
+  for (const auto& w : ReadWords(kDir + "/golden/outlines.txt")) {
+    if (w[0] == "glyph")
+      glyphs.push_back({(w[1][0] == '/' ? "" : kDir + "/") + w[1] + " " + w[2], {}});
+    std::vector<Point> points;
+    for (std::size_t i = 1; i + 1 < w.size() && w[0] != "glyph"; i += 2)
+      points.emplace_back(std::stod(w[i]), std::stod(w[i + 1]));
+    if (w[0] == "contour") glyphs.back().second.push_back({points[0], {}});
+    const WORD type = w[0] == "line"      ? TT_PRIM_LINE
+                      : w[0] == "qspline" ? TT_PRIM_QSPLINE
+                                          : TT_PRIM_CSPLINE;
+    if (w[0] == "line" || w[0] == "qspline" || w[0] == "cspline")
+      glyphs.back().second.back().records.push_back({type, points});
+  }
+  ASSERT_GE(glyphs.size(), 13u);
+  const double e = 1.0 / 65536;
+  const double matrices[][4] = {
+      {1, 0, 0, 1}, {2, 0, 0, 0.5}, {1, 0, 0.25, 1}, {1 + e, e, e, 1 + e}};
+  for (const auto& [id, want] : glyphs) {
+    const std::string path = id.substr(0, id.find(' '));
+    FontDc font(path, -LONG(FontDc(path, 100).Otm().otmEMSquare));
+    for (const auto& m : matrices) {
+      const auto got = ParseNative(
+          font.Native(std::stoi(id.substr(id.find(' '))), Mat2(m[0], m[1], m[2], m[3])));
+      const auto near = [&](Point a, Point b) {
+        return std::hypot(a.first - m[0] * b.first - m[2] * b.second,
+                          a.second - m[1] * b.first - m[3] * b.second) <= 2.0 / 64;
+      };
+      ASSERT_EQ(got.size(), want.size()) << id;
+      for (std::size_t c = 0; c < want.size(); ++c) {
+        SCOPED_TRACE(id + " contour " + std::to_string(c) + " m11 " + std::to_string(m[0]));
+        EXPECT_TRUE(near(got[c].start, want[c].start));
+        ASSERT_EQ(got[c].records.size(), want[c].records.size());
+        for (std::size_t r = 0; r < want[c].records.size(); ++r) {
+          const auto &a = got[c].records[r], &b = want[c].records[r];
+          ASSERT_EQ(a.first, b.first) << r;
+          ASSERT_EQ(a.second.size(), b.second.size()) << r;
+          for (std::size_t i = 0; i < b.second.size(); ++i)
+            EXPECT_TRUE(near(a.second[i], b.second[i])) << r << "/" << i;
+        }
+      }
+    }
+  }
+  // The size query and the write are one walk for every Latin-1 character (Native and
+  // ParseNative check); a buffer one byte short is refused untouched.
+  for (const std::string& face : {std::string("Liberation Sans"), kFreeSans}) {
+    FontDc font(face, 10000);
+    for (UINT code = 0x20; code <= 0xFF; ++code) ParseNative(font.Native(code, kIdentity));
+    GLYPHMETRICS gm{};
+    std::vector<std::uint8_t> b(font.Native('A', kIdentity).size() - 1, 0xAB);
+    EXPECT_EQ(
+        GetGlyphOutlineW(font.dc(), 'A', GGO_NATIVE, &gm, DWORD(b.size()), b.data(), &kIdentity),
+        GDI_ERROR);
+    EXPECT_EQ(b, std::vector<std::uint8_t>(b.size(), 0xAB));
+  }
+}
+
+// Glyph metrics from the fonts' boxes (golden/metrics.txt): at one pixel per unit the font's
+// numbers, under a MAT2 the transformed box grown to whole pixels, at the cell height scaled by
+// ppem ÷ em and rounded (an edge of a 1/64 pixel outline may round across a pixel). An empty
+// glyph has no outline and a box of 1 × 1.
+TEST(Metrics, GlyphMetricsFollowTheFontsBoxes) {
+  for (const auto& [path, f] : ReadFonts(kDir + "/golden/metrics.txt")) {
+    const LONG em = LONG(f.at("upem")[0][0]);
+    const double s =
+        MulDiv(em, 10000, long(f.at("winAscent")[0][0] + f.at("winDescent")[0][0])) / double(em);
+    const struct {
+      LONG height;
+      double sx, sy, tolerance;
+    } rows[] = {{-em, 1, 1, 0}, {-em, 2, 0.5, 0}, {10000, s, s, 1}};
+    for (const auto& row : rows) {
+      FontDc font(path, row.height);
+      for (const auto& g : f.at("glyph")) {
+        SCOPED_TRACE(path + " U+" + std::to_string(g[0]) + " height " + std::to_string(row.height));
+        GLYPHMETRICS gm{};
+        const MAT2 m = Mat2(row.height < 0 ? row.sx : 1, 0, 0, row.height < 0 ? row.sy : 1);
+        const DWORD size = GetGlyphOutlineW(font.dc(), UINT(g[0]), GGO_NATIVE, &gm, 0, nullptr, &m);
+        EXPECT_NEAR(gm.gmCellIncX, g[1] * row.sx, row.tolerance / 2 + 1e-9);
+        EXPECT_EQ(gm.gmCellIncY, 0);
+        const bool empty = std::isnan(g[2]);
+        EXPECT_EQ(size == 0, empty);
+        const double x0 = empty ? 0 : std::floor(g[2] * row.sx),
+                     y0 = empty ? 0 : std::floor(g[3] * row.sy);
+        const double x1 = empty ? 1 : std::ceil(g[4] * row.sx),
+                     y1 = empty ? 1 : std::ceil(g[5] * row.sy);
+        EXPECT_NEAR(gm.gmBlackBoxX, x1 - x0, row.tolerance);
+        EXPECT_NEAR(gm.gmBlackBoxY, y1 - y0, row.tolerance);
+        EXPECT_NEAR(gm.gmptGlyphOrigin.x, empty ? 0 : x0, row.tolerance);
+        EXPECT_NEAR(gm.gmptGlyphOrigin.y, empty ? 0 : y1, row.tolerance);
+      }
+    }
+  }
+}
+
+// Text metrics and outline text metrics: table values × ppem ÷ em, rounded; ppem is the em for
+// a negative height, em × height ÷ (winAscent + winDescent) for a positive one.
+TEST(Metrics, TextMetricsFollowTheFontTables) {
+  for (const auto& [path, f] : ReadFonts(kDir + "/golden/metrics.txt")) {
+    const auto v = [&](const char* key) { return long(f.at(key)[0][0]); };
+    for (LONG height : {10000, -1000, 16}) {
+      SCOPED_TRACE(path + " height " + std::to_string(height));
+      FontDc font(path, height);
+      const long em = v("upem"), cell = v("winAscent") + v("winDescent");
+      const long ppem = height < 0 ? -height : MulDiv(em, height, cell);
+      const auto scaled = [&](const char* key) { return MulDiv(v(key), ppem, em); };
+      const long gap = v("hheaLineGap") - (cell - (v("hheaAscender") - v("hheaDescender")));
+      const TEXTMETRICW t = font.Tm();
+      const OUTLINETEXTMETRICW o = font.Otm();
+      // clang-format off
+      const std::pair<long, long> rows[] = {
+          {t.tmInternalLeading, t.tmHeight - ppem}, {t.tmExternalLeading, std::max(0L, MulDiv(gap, ppem, em))},
+          {t.tmAveCharWidth, std::max(1L, scaled("xAvgCharWidth"))}, {t.tmWeight, v("weightClass")},
+          {t.tmMaxCharWidth, MulDiv(v("headXMax") - v("headXMin"), ppem, em)}, {t.tmItalic, 0},
+          {t.tmHeight, t.tmAscent + t.tmDescent}, {t.tmPitchAndFamily & TMPF_VECTOR, TMPF_VECTOR},
+          {std::abs(t.tmHeight - (height > 0 ? height : t.tmHeight)) <= 1, 1},
+          {std::memcmp(&o.otmTextMetrics, &t, sizeof(t)), 0}, {o.otmEMSquare, em},
+          {o.otmItalicAngle, v("italicAngleTenths")}, {o.otmMacAscent, t.tmAscent},
+          {o.otmMacDescent, -t.tmDescent}, {o.otmMacLineGap, scaled("hheaLineGap")}};
+      const std::pair<long, const char*> scaled_rows[] = {
+          {t.tmAscent, "winAscent"}, {t.tmDescent, "winDescent"}, {o.otmAscent, "typoAscender"},
+          {o.otmDescent, "typoDescender"}, {o.otmLineGap, "typoLineGap"}, {o.otmsCapEmHeight, "capHeight"},
+          {o.otmsXHeight, "xHeight"}, {o.otmrcFontBox.left, "headXMin"}, {o.otmrcFontBox.top, "headYMax"},
+          {o.otmrcFontBox.right, "headXMax"}, {o.otmrcFontBox.bottom, "headYMin"},
+          {o.otmptSubscriptSize.x, "subscriptXSize"}, {o.otmptSubscriptSize.y, "subscriptYSize"},
+          {o.otmptSubscriptOffset.x, "subscriptXOffset"}, {o.otmptSubscriptOffset.y, "subscriptYOffset"},
+          {o.otmptSuperscriptSize.x, "superscriptXSize"}, {o.otmptSuperscriptSize.y, "superscriptYSize"},
+          {o.otmptSuperscriptOffset.x, "superscriptXOffset"}, {o.otmptSuperscriptOffset.y, "superscriptYOffset"},
+          {o.otmsStrikeoutSize, "strikeoutSize"}, {o.otmsStrikeoutPosition, "strikeoutPosition"},
+          {o.otmsUnderscoreSize, "underlineThickness"}, {o.otmsUnderscorePosition, "underlinePosition"}};
+      // clang-format on
+      for (const auto& [got, key] : scaled_rows) EXPECT_EQ(got, scaled(key)) << key;
+      for (const auto& [got, want] : rows) EXPECT_EQ(got, want) << "row " << &got - &rows[0].first;
+    }
+  }
+}
+
+// Legacy kern table pairs as GDI reports them (golden/kerning.txt): one ppem ÷ em step beyond
+// rounding, (v × ppem ± (em / 2 + ppem)) ÷ em truncated. A short buffer gets the first pairs.
+TEST(Kerning, KernTablePairsAsGdiReportsThem) {
+  for (const auto& [path, f] : ReadFonts(kDir + "/golden/kerning.txt")) {
+    FontDc font(path, 10000);
+    const long long em = font.Otm().otmEMSquare, ppem = font.Ppem();
+    EXPECT_EQ(GetKerningPairsW(font.dc(), 0, nullptr), f.at("count")[0][0]) << path;
+    for (const auto& p : f.at("pair")) {
+      const long long px = static_cast<long long>(p[2]) * ppem;
+      EXPECT_EQ(font.Kern(WCHAR(p[0]), WCHAR(p[1])),
+                (px + ((px > 0) - (px < 0)) * (em / 2 + ppem)) / em)
+          << path << " " << p[0] << " " << p[1];
+    }
+  }
+  FontDc font(std::string("Liberation Sans"), 10000);
+  std::vector<KERNINGPAIR> all(GetKerningPairsW(font.dc(), 0, nullptr)), some(6, {1, 1, 777});
+  EXPECT_EQ(GetKerningPairsW(font.dc(), DWORD(all.size() + 5), all.data()), all.size());
+  EXPECT_EQ(GetKerningPairsW(font.dc(), 5, some.data()), 5u);
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(some[i].iKernAmount, i < 5 ? all[i].iKernAmount : 777);
+}
+
+// Fonts kerning only in GPOS, every pair of ASCII letters at one pixel per unit: the amounts a
+// shaper applies (class and pair-set subtables of quadratic and cubic fonts, and a fixture whose
+// pair-set coverage is a range and whose class subtable lists some pairs again, the first
+// listed winning). At another size the amount is MulDiv(v, ppem, em).
+TEST(Kerning, GposPairsAsAShaperAppliesThem) {
+  for (const std::string& path :
+       {kCarlito, kDir + "/data/kern-ranges.ttf",
+        std::string("/usr/share/fonts/opentype/urw-base35/NimbusSans-Regular.otf")}) {
+    const HbKerning hb(path);
+    FontDc font(path, -hb.upem());
+    int kerned = 0;
+    for (char a = 'A'; a <= 'z'; ++a) {
+      for (char b = 'A'; b <= 'z'; ++b) {
+        if (!std::isalpha(a) || !std::isalpha(b)) continue;
+        EXPECT_EQ(font.Kern(a, b), hb.Kern(a, b)) << path << " " << a << b;
+        kerned += hb.Kern(a, b) != 0;
+      }
+    }
+    EXPECT_GT(kerned, 20) << path;
+  }
+  const HbKerning hb(kCarlito);
+  FontDc font(kCarlito, 10000);
+  for (const char* p : {"AV", "To", "Ta"}) {
+    EXPECT_NE(hb.Kern(p[0], p[1]), 0) << p;
+    EXPECT_EQ(font.Kern(p[0], p[1]), MulDiv(hb.Kern(p[0], p[1]), font.Ppem(), hb.upem())) << p;
+  }
+}
+
+// fontconfig's own answer for a family.
+std::u16string FontconfigFamily(const char* family) {
+  FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>(family));
+  FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+  FcDefaultSubstitute(pattern);
+  FcResult result;
+  FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+  FcChar8* name = nullptr;
+  const bool found = match && FcPatternGetString(match, FC_FAMILY, 0, &name) == FcResultMatch;
+  const std::u16string out = found ? U16(reinterpret_cast<const char*>(name)) : u"";
+  FcPatternDestroy(pattern);
+  if (match) FcPatternDestroy(match);
+  return out;
+}
+
+// Which face a request realizes: families through fontconfig (its metric-compatible aliases
+// and its substitute for unknown names), files by path (also one named outside the BMP), and
+// bold or italic simulated where the family lacks them: "D" of the fixture, a square 100..600
+// and a lone point at 50 that is part of the box, grows wider.
+TEST(FaceMatch, RequestsRealizeTheseFaces) {
+  const fs::path emoji =
+      fs::temp_directory_path() / (std::to_string(getpid()) + "-\xF0\x9F\x98\x80.otf");
+  fs::copy_file(kFreeSans, emoji, fs::copy_options::overwrite_existing);
+  const std::u16string odd = U16(kDir + "/data/odd-contours.ttf");
+  const struct {
+    std::u16string face;
+    LONG weight;
+    bool italic;
+    std::u16string family, style;
+    UINT black_box_x;  // of the fixture's "D" at one pixel per unit; 551: wider than 550
+  } rows[] = {         // clang-format off
+      {u"Arial", FW_NORMAL, false, u"Liberation Sans", u"Regular", 0},
+      {u"arial", FW_BOLD, false, u"Liberation Sans", u"Bold", 0},
+      {u"Liberation Sans", FW_NORMAL, true, u"Liberation Sans", u"Italic", 0},
+      {u"Arial", FW_BOLD, true, u"Liberation Sans", u"Bold Italic", 0},
+      {u"Arial", FW_DONTCARE, false, u"Liberation Sans", u"Regular", 0},
+      {u"Carlito", FW_BOLD, false, u"Carlito", u"Bold", 0},
+      {u"Carlito", FW_NORMAL, true, u"Carlito", u"Italic", 0},
+      {U16(kFreeSans), FW_NORMAL, false, u"FreeSans", u"", 0},
+      {emoji.u16string(), FW_NORMAL, false, u"FreeSans", u"", 0},
+      {u"No Such Family", FW_NORMAL, false, FontconfigFamily("No Such Family"), u"", 0},
+      {odd, FW_NORMAL, false, u"Odd Contours", u"Regular", 550},
+      {odd, FW_BOLD, false, u"Odd Contours", u"Regular", 551},
+      {odd, FW_NORMAL, true, u"Odd Contours", u"Regular", 551}};
+  // clang-format on
+  for (const auto& r : rows) {
+    SCOPED_TRACE(fs::path(r.face).string() + " " + std::to_string(r.weight) + " " +
+                 std::to_string(r.italic));
+    FontDc font(r.face, 10000, r.weight, r.italic);
+    EXPECT_EQ(font.Name(&OUTLINETEXTMETRICW::otmpFamilyName), r.family);
+    EXPECT_EQ(r.style.empty() ? r.style : font.Name(&OUTLINETEXTMETRICW::otmpStyleName), r.style);
+    EXPECT_EQ(font.Tm().tmWeight, r.weight == FW_BOLD ? FW_BOLD : FW_NORMAL);
+    EXPECT_EQ(font.Tm().tmItalic, r.italic ? 255 : 0);
+    GLYPHMETRICS gm{};
+    if (r.black_box_x) FontDc(r.face, -1000, r.weight, r.italic).Native('D', kIdentity, &gm);
+    EXPECT_EQ(std::min(gm.gmBlackBoxX, 551u), r.black_box_x);
+  }
+  fs::remove(emoji);
+}
+
+// Defined answers to what a caller gets wrong: refusal values for missing arguments, foreign and
+// stale handles (a font deleted while selected serves its DC until deselected); the default
+// face for files that are no font and for a path cut by lfFaceName's 31 units; the missing-
+// character glyph for an unmapped code; a usable size at the ends of the height range.
+TEST(Refusals, DefinedAnswers) {
+  FontDc font(std::string("Liberation Sans"), 10000);
+  HDC dc = font.dc(), bogus = reinterpret_cast<HDC>(std::uintptr_t{0x7777}),
+      own = CreateCompatibleDC(nullptr);
+  GLYPHMETRICS gm{};
+  TEXTMETRICW tm{};
+  std::vector<std::uint8_t> buffer(4096, 0xAB);
+  const MAT2* m = &kIdentity;
+  LOGFONTW lf{};
+  lf.lfHeight = 10000;
+  HFONT deleted = CreateFontIndirectW(&lf);
+  HGDIOBJ stock = SelectObject(own, deleted);
+  const bool rows[] = {
+      GetGlyphOutlineW(dc, 'A', GGO_NATIVE, nullptr, 0, nullptr, m) == GDI_ERROR,
+      GetGlyphOutlineW(dc, 'A', GGO_NATIVE, &gm, 0, nullptr, nullptr) == GDI_ERROR,
+      GetGlyphOutlineW(dc, 'A', GGO_BITMAP, &gm, 4096, buffer.data(), m) == GDI_ERROR,
+      GetGlyphOutlineW(dc, 60000, GGO_NATIVE | GGO_GLYPH_INDEX, &gm, 0, nullptr, m) == GDI_ERROR,
+      GetGlyphOutlineW(dc, 'A', GGO_METRICS, &gm, 0, nullptr, m) != GDI_ERROR,
+      GetOutlineTextMetricsW(dc, 4, reinterpret_cast<OUTLINETEXTMETRICW*>(buffer.data())) == 4 &&
+          buffer[4] == 0xAB,  // a short buffer gets what fits
+      !GetTextMetricsW(dc, nullptr) && CreateFontIndirectW(nullptr) == nullptr,
+      GetGlyphOutlineW(bogus, 'A', GGO_NATIVE, &gm, 0, nullptr, m) == GDI_ERROR,
+      GetKerningPairsW(bogus, 0, nullptr) == 0 && !GetTextMetricsW(bogus, &tm),
+      GetOutlineTextMetricsW(bogus, 0, nullptr) == 0 && CreateCompatibleDC(bogus) == nullptr,
+      !DeleteDC(bogus) && !DeleteObject(nullptr) && SelectObject(dc, bogus) == nullptr,
+      SelectObject(bogus, deleted) == nullptr && SelectObject(HDC(deleted), deleted) == nullptr,
+      DeleteObject(deleted) && !DeleteObject(deleted),
+      GetTextMetricsW(own, &tm) && tm.tmHeight == 10000 && SelectObject(own, deleted) == nullptr,
+      SelectObject(own, stock) == deleted && GetTextMetricsW(own, &tm) && DeleteDC(own) &&
+          !DeleteDC(own)};
+  for (const bool& refused : rows) EXPECT_TRUE(refused) << "row " << &refused - rows;
+  const fs::path junk = fs::temp_directory_path() / (std::to_string(getpid()) + "-junk.ttf");
+  std::ofstream(junk, std::ios::binary) << std::string(4096, 'x');
+  for (const std::u16string& face : {junk.u16string(), std::u16string(10000, u'x') + u".ttf"})
+    EXPECT_EQ(FontDc(face, 10000).Otm().otmEMSquare,
+              FontDc(std::u16string(), 10000).Otm().otmEMSquare);
+  fs::remove(junk);
+  // Through lfFaceName a path that fits names its file (FreeSans, em 1000); a longer one is cut.
+  const fs::path short_path =
+      fs::temp_directory_path() / ("vz" + std::to_string(getpid()) + ".OTF");
+  fs::copy_file(kFreeSans, short_path, fs::copy_options::overwrite_existing);
+  for (const std::string& path : {short_path.string(), kFreeSans}) {
+    for (std::size_t i = 0; i < LF_FACESIZE; ++i)
+      lf.lfFaceName[i] = WCHAR(i < path.size() ? path[i] : 0);
+    HFONT f = CreateFontIndirectW(&lf);
+    HGDIOBJ old = SelectObject(own = CreateCompatibleDC(nullptr), f);
+    EXPECT_EQ(GetOutlineTextMetricsW(own, sizeof(OUTLINETEXTMETRICW),
+                                     reinterpret_cast<OUTLINETEXTMETRICW*>(buffer.data())),
+              sizeof(OUTLINETEXTMETRICW));
+    EXPECT_EQ(reinterpret_cast<OUTLINETEXTMETRICW*>(buffer.data())->otmEMSquare == 1000,
+              path.size() < LF_FACESIZE);
+    EXPECT_TRUE(SelectObject(own, old) && DeleteDC(own) && DeleteObject(f));
+  }
+  fs::remove(short_path);
+  GLYPHMETRICS by_code{}, by_index{};
+  EXPECT_EQ(font.Native(0xFFFF, kIdentity, &by_code),
+            font.Native(0, kIdentity, &by_index, GGO_GLYPH_INDEX));
+  EXPECT_EQ(std::memcmp(&by_code, &by_index, sizeof(gm)), 0);
+  for (LONG height : {INT_MIN, INT_MIN + 1, -1, 1, INT_MAX})
+    EXPECT_GT(FontDc(u"Liberation Sans", height).Tm().tmHeight, 0) << height;
+  // A symbol font (its only character map is (3, 0)) covers the whole private area.
+  const TEXTMETRICW symbol = FontDc(kDir + "/data/symbol.ttf", 10000).Tm();
+  EXPECT_EQ(std::vector<int>(
+                {symbol.tmFirstChar, symbol.tmLastChar, symbol.tmBreakChar, symbol.tmDefaultChar}),
+            std::vector<int>({0, 0xF0FF, 0x20, 0x1F}));
+}
+
+// oracle/gdi_probe.cpp built on this layer answers as Wine's GDI did, but for deliberate
+// differences (see the decisions): otmusMinimumPPEM and otmItalicAngle, the names, and the
+// kerning of GPOS-only fonts (Wine reports none).
+TEST(WineOracle, SameAnswersAsWinesGdi) {
+  std::map<std::string, std::string> ours;
+  std::string font;
+  const auto key = [&](const std::string& line) {
+    if (line.rfind("font ", 0) == 0) font = line;
+    return font + "|" + line.substr(0, line.rfind("glyph", 0) == 0 ? 13 : line.find(' ', 5));
+  };
+  FILE* probe = popen(GDI_PROBE, "r");
+  ASSERT_NE(probe, nullptr);
+  char buffer[1024];
+  while (std::fgets(buffer, sizeof(buffer), probe))
+    ours[key(std::string(buffer, std::strcspn(buffer, "\n")))] = buffer;
+  EXPECT_EQ(pclose(probe), 0);
+  std::ifstream in(kDir + "/golden/wine-gdi.txt");
+  int compared = 0;
+  for (std::string line; std::getline(in, line);) {
+    const std::string k = key(line);
+    if (!line.starts_with("tm") && !line.starts_with("otm") && !line.starts_with("glyph") &&
+        (!line.starts_with("kern") || line.starts_with("kern count 0 ")))
+      continue;
+    const std::size_t cut = std::min(line.find("minppem"), line.find("italicangle"));
+    EXPECT_EQ(ours[k].substr(0, cut), line.substr(0, cut == std::string::npos ? line.size() : cut) +
+                                          (cut == std::string::npos ? "\n" : ""));
+    ++compared;
+  }
+  EXPECT_GT(compared, 40);
+}
+
+}  // namespace
