@@ -1,13 +1,17 @@
-// The shared library as a host sees it: the C header, the symbol table, and
-// what attach and detach do.
+// The shared library as a host sees it: the header compiled as C, the symbol table against the
+// header, attach and detach, and a host's trace log replayed by `vuzodo replay`.
 #include <gtest/gtest.h>
 #include <malloc.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <set>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "LoadedLibrary.h"
 #include "vuzodo/vuzodo.h"
@@ -28,17 +32,10 @@ std::set<std::string> ReadNameList(const char* path) {
 
 std::set<std::string> DynamicSymbols(const std::string& library) {
   std::set<std::string> names;
-  const std::string command = "nm -D --defined-only '" + library + "'";
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return names;
+  FILE* pipe = popen(("nm -D --defined-only '" + library + "' | awk '{print $NF}'").c_str(), "r");
   char buffer[512];
-  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
-    std::string line(buffer);
-    line.erase(line.find_last_not_of("\r\n") + 1);
-    const size_t space = line.find_last_of(' ');
-    names.insert(line.substr(space + 1));
-  }
-  pclose(pipe);
+  while (pipe != nullptr && std::fscanf(pipe, "%511s", buffer) == 1) names.insert(buffer);
+  if (pipe != nullptr) pclose(pipe);
   return names;
 }
 
@@ -81,14 +78,18 @@ TEST(Attach, WithoutLogFilesNothingIsCreated) {
   EXPECT_FALSE(std::filesystem::exists(lib.Folder() / "TTFCBNLog.txt"));
 }
 
-TEST(Attach, TraceLogIsAppendedAcrossLoads) {
-  LoadedLibrary lib({.trace_log = true});
+TEST(Attach, LogsAreAppendedAcrossLoads) {
+  LoadedLibrary lib({.trace_log = true, .dump_log = true});
   VZ(lib, SetTextHeight)(2.0f);
   lib.Unload();
   lib.Load();
-  VZ(lib, SetTextHeight)(3.0f);
+  int* data = nullptr;
+  EXPECT_EQ(VZ(lib, GetOutLinesEx)(-1, EN_RT_FILL, &data, nullptr), 1);
+  VZ(lib, DeleteTTFData)(data);
   lib.Unload();
-  EXPECT_EQ(lib.TraceText(), "SetTextHeight(2.000000);\nSetTextHeight(3.000000);\n");
+  const std::string log = lib.TraceText(), head = "SetTextHeight(2.000000);\nGetOutLinesEx(-1,1,...);\n";
+  EXPECT_EQ(log.substr(0, head.size()), head);
+  EXPECT_EQ(lib.DumpText(), "--------\ncount = 1\ncmd = -1\n");
 }
 
 TEST(Attach, AFolderNamedLikeTheLogIsNotALog) {
@@ -160,4 +161,50 @@ TEST(Attach, ThousandLoadsAndUnloadsKeepTheHeapFlat) {
 #else
   EXPECT_LT(after, before + 16 * 1024) << "heap grew by " << (after - before) << " bytes";
 #endif
+}
+
+// The records a host fetched come back from its trace log through `vuzodo replay`.
+TEST(Replay, TheHostsRecordsComeBackFromItsTraceLog) {
+  LoadedLibrary lib({.trace_log = true});
+  VZ(lib, InitializeTTF)(500.0f);
+  VZ(lib, SetDefaults)();
+  VZ(lib, SetFontStyle)(EN_STYLE_BOLD);
+  VZ(lib, SetTextHeight)(1.5f);
+  VZ(lib, SetCharacterAngle)(0.1f);
+  VZ(lib, SetAutoKern)(EN_TRUE);
+  VZ(lib, SetTextHeight)(-1.0f);  // refused: the log still has it, the replay refuses it too
+  float stops[2] = {2.0f, 5.0f};
+  VZ(lib, SetIndentPositions)(stops, 2);
+  VZ(lib, SetModeWordWrap)(EN_TRUE);
+  VZ(lib, SetTextBoxWidth)(9.0f);
+  VZ(lib, SetTextHorizontalAlign)(EN_HALIGN_CENTER);
+  // What the log cannot quote: parentheses, commas, line feeds, a semicolon after a parenthesis.
+  std::u16string a = Wide("Tab\there, (odd) text;\nsecond line);\nthird (x)"), b = Wide("2");
+  VZ(lib, AppendCharactersEx)(W(a));
+  int* data = nullptr;
+  VZ(lib, GetOutLinesEx)(-1, EN_RT_BORDER, &data, nullptr);
+  VZ(lib, DeleteTTFData)(data);
+  VZ(lib, SetModeSuperscript)();
+  VZ(lib, AppendCharactersEx)(W(b));
+  const int n = VZ(lib, GetMultilineOutLines)(-1, EN_RT_BORDER, &data, nullptr);
+  std::ostringstream host;
+  for (int i = 0; i + 1 < n; ++i) host << data[i] << ' ';  // without the end mark
+  VZ(lib, DeleteTTFData)(data);
+  lib.Unload();
+  ASSERT_GT(n, 300);
+  const std::string log = (lib.Folder() / "TTFLog.txt").string(), json = log + ".json";
+  ASSERT_EQ(std::system((VUZODO_CLI " replay " + log + " -o " + json + " > /dev/null").c_str()), 0);
+  std::ifstream in(json);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const size_t from = text.find("\"outline\": ["), to = text.find("\"fill\"", from);
+  ASSERT_NE(to, std::string::npos);
+  std::string outline = text.substr(from + 11, to - from - 11);
+  std::replace_if(outline.begin(), outline.end(), [](char c) { return c == '[' || c == ']' || c == ','; }, ' ');
+  std::istringstream numbers(outline);
+  std::ostringstream replayed;
+  for (int v; numbers >> v;) replayed << v << ' ';
+  EXPECT_EQ(replayed.str(), host.str());
+  // A line that is not a call fails the replay.
+  std::ofstream(log) << "SetTextHeight(2.000000);\nthis is not a call\n";
+  EXPECT_NE(std::system((VUZODO_CLI " replay " + log + " > /dev/null 2>&1").c_str()), 0);
 }
