@@ -73,18 +73,29 @@ struct Row {
 
 #define F(fn) VZ(lib, fn)
 #define CALL(expr) [](LoadedLibrary& lib) { return static_cast<int>(expr); }
-#define VOID(expr) [](LoadedLibrary& lib) { expr; return kVoid; }
+#define VOID(expr)         \
+  [](LoadedLibrary& lib) { \
+    expr;                  \
+    return kVoid;          \
+  }
 // A refusal (or a guarded call) that changes nothing, and a call whose effect is not compared.
-#define KEEP(setup, expr, result, trace) {#expr, setup, CALL(expr), result, trace, true}
-#define KEEPV(setup, expr, trace) {#expr, setup, VOID(expr), kVoid, trace, true}
-#define TAKE(expr, result, trace) {#expr, none, CALL(expr), result, trace, false}
-#define TAKEV(expr, trace) {#expr, none, VOID(expr), kVoid, trace, false}
-#define SAME(setup, expr, result, trace, plain) {#expr, setup, CALL(expr), result, trace, false, CALL(plain)}
+#define KEEP(setup, expr, result, trace) \
+  { #expr, setup, CALL(expr), result, trace, true }
+#define KEEPV(setup, expr, trace) \
+  { #expr, setup, VOID(expr), kVoid, trace, true }
+#define TAKE(expr, result, trace) \
+  { #expr, none, CALL(expr), result, trace, false }
+#define TAKEV(expr, trace) \
+  { #expr, none, VOID(expr), kVoid, trace, false }
+#define SAME(setup, expr, result, trace, plain) \
+  { #expr, setup, CALL(expr), result, trace, false, CALL(plain) }
 
 std::vector<Row> Rows() {
   static std::u16string arial = Wide("Arial"), liberation = Wide("Liberation Sans"),
-                        empty = Wide(""), accented = Wide("A\xC3\xA9\xE4\xB8\xAD"), xyz = Wide("xyz");
-  static float polyline[4] = {0, 0, 10, 0}, bad_polyline[4] = {0, 0, kInf, 0}, far[4] = {0, 0, 1e30f, 0};
+                        empty = Wide(""), accented = Wide("A\xC3\xA9\xE4\xB8\xAD"),
+                        xyz = Wide("xyz");
+  static float polyline[4] = {0, 0, 10, 0}, bad_polyline[4] = {0, 0, kInf, 0},
+               far[4] = {0, 0, 1e30f, 0};
   static float stops[2] = {kNaN, 3}, tabs[2] = {1.5f, 3}, huge_stop[1] = {1e30f};
   static float nx[2] = {0, 10}, ny[2] = {0, 0}, nw[2] = {1, 1}, knots[4] = {0, 0, 1, 1};
   static float mx[2] = {-0.0f, -10}, my[2] = {-0.0f, -0.0f}, mw[2] = {-1, -1};
@@ -127,7 +138,8 @@ std::vector<Row> Rows() {
       // The oblique bound is the single-precision 1.35: the next float above is refused.
       KEEP(none, F(SetObliqueAngle)(1.36f), 0, "SetObliqueAngle(1.360000);\n"),
       KEEP(none, F(SetObliqueAngle)(-1.36f), 0, "SetObliqueAngle(-1.360000);\n"),
-      KEEP(none, F(SetObliqueAngle)(std::nextafter(1.35f, 2.0f)), 0, "SetObliqueAngle(1.350000);\n"),
+      KEEP(none, F(SetObliqueAngle)(std::nextafter(1.35f, 2.0f)), 0,
+           "SetObliqueAngle(1.350000);\n"),
       TAKE(F(SetObliqueAngle)(-1.35f), 1, "SetObliqueAngle(-1.350000);\n"),
       KEEP(none, F(SetCharacterScale)(0.5f, 0.0f), 0, "SetCharacterScale(0.500000,0.000000);\n"),
       KEEP(none, F(SetCharacterScale)(-1.0f, 1.0f), 0, "SetCharacterScale(-1.000000,1.000000);\n"),
@@ -137,10 +149,12 @@ std::vector<Row> Rows() {
       KEEP(sub, F(SetPropsSubscript)(10.0f, -0.1f), 0, "SetPropsSubscript(10.000000,-0.100000);\n"),
       KEEP(sub, F(SetPropsSubscript)(kInf, 10.0f), 0, "SetPropsSubscript(inf,10.000000);\n"),
       KEEP(sub, F(SetPropsSubscript)(kNaN, 10.0f), 0, "SetPropsSubscript(nan,10.000000);\n"),
-      KEEP(super, F(SetPropsSuperscript)(50.0f, -1.0f), 0, "SetPropsSuperscript(50.000000,-1.000000);\n"),
+      KEEP(super, F(SetPropsSuperscript)(50.0f, -1.0f), 0,
+           "SetPropsSuperscript(50.000000,-1.000000);\n"),
       KEEP(super, F(SetPropsSuperscript)(50.0f, kInf), 0, "SetPropsSuperscript(50.000000,inf);\n"),
       // The size must be positive, the offset may be zero.
-      KEEP(super, F(SetPropsSuperscript)(0.0f, 50.0f), 0, "SetPropsSuperscript(0.000000,50.000000);\n"),
+      KEEP(super, F(SetPropsSuperscript)(0.0f, 50.0f), 0,
+           "SetPropsSuperscript(0.000000,50.000000);\n"),
       TAKE(F(SetPropsSuperscript)(100.0f, 0.0f), 1, "SetPropsSuperscript(100.000000,0.000000);\n"),
       TAKE(F(SetPropsSubscript)(50.0f, 0.0f), 1, "SetPropsSubscript(50.000000,0.000000);\n"),
       KEEP(centred, F(SetTextBoxWidth)(kNaN), 0, "SetTextBoxWidth(nan);\n"),
@@ -168,29 +182,35 @@ std::vector<Row> Rows() {
       TAKE(F(SetModeSubscript)(), 1, "SetModeSubscript();\n"),
       TAKE(F(SetModeSuperscript)(), 1, "SetModeSuperscript();\n"),
       TAKE(F(SetModeWordWrap)(EN_TRUE), 1, "SetModeWordWrap((EN_Bool)1);\n"),
-      TAKE(F(SetTextHorizontalAlign)(EN_HALIGN_RIGHT), 0, "SetTextHorizontalAlign((EN_TextHorizontalAlignStyle)2);\n"),
-      TAKE(F(SetTextVerticalAlign)(EN_VALIGN_MIDDLE), 0, "SetTextVerticalAlign((EN_TextVerticalAlignStyle)1);\n"),
-      TAKE(F(SetLineSpacingStyle)(EN_LINESPACE_FIXED), 1, "SetLineSpacingStyle((EN_LineSpaceStyle)1);\n"),
-      TAKE(F(SetFNTConversionMode)(EN_FNT_ARCS_AS_ENTITIES), 1, "SetFNTConversionMode((EN_FNT_ConvertionStyle)1);\n"),
+      TAKE(F(SetTextHorizontalAlign)(EN_HALIGN_RIGHT), 0,
+           "SetTextHorizontalAlign((EN_TextHorizontalAlignStyle)2);\n"),
+      TAKE(F(SetTextVerticalAlign)(EN_VALIGN_MIDDLE), 0,
+           "SetTextVerticalAlign((EN_TextVerticalAlignStyle)1);\n"),
+      TAKE(F(SetLineSpacingStyle)(EN_LINESPACE_FIXED), 1,
+           "SetLineSpacingStyle((EN_LineSpaceStyle)1);\n"),
+      TAKE(F(SetFNTConversionMode)(EN_FNT_ARCS_AS_ENTITIES), 1,
+           "SetFNTConversionMode((EN_FNT_ConvertionStyle)1);\n"),
       TAKE(F(SetPathTextAlign)(EN_PATH_STRIKEOUT), 1, "SetPathTextAlign(3);\n"),
       TAKE(F(SetPathTextFlip)(EN_TRUE), 1, "SetPathTextFlip(1);\n"),
       TAKE(F(SetPathTextSpacing)(0.1), 1, "SetPathTextSpacing(0.100000);\n"),
       TAKE(F(SetDeformPathCharacters)(EN_TRUE), 1, "SetDeformPathCharacters(1);\n"),
       TAKE(F(SetIndentPositions)(tabs, 2), 0,
            "float indentList[2] = {1.500000f,3.000000f,};\nSetIndentPositions(indentList, 2);\n"),
-      TAKE(F(SetDefaults)(), 1,
-           "SetDefaults();\nSetFontFace(Arial);\nSetTextHeight(1.000000);\n"
-           "SetFontStyle((EN_TTFFontStyle)0);\nSetHorizontalCharGap(0.000000);\n"
-           "SetVerticalCharGap(0.000000);\nSetCharacterAngle(0.000000);\nSetObliqueAngle(0.000000);\n"
-           "SetCharacterScale(1.000000,1.000000);\nSetAutoKern((EN_Bool)0);\nSetModeHorizontal();\n"
-           "SetModeCharacterForward();\nSetModeCharacterUpside();\nSetModeNoscript();\n"
-           "SetPropsSubscript(100.000000,100.000000);\nSetPropsSuperscript(100.000000,100.000000);\n"
-           "ClearTTFHatchPatterns();\nIncludeBorder((EN_Bool)1);\nSetModeWordWrap((EN_Bool)0);\n"
-           "SetTextBoxWidth(0.000000);\nSetTextBoxHeight(0.000000);\n"
-           "float indentList[0] = {};\nSetIndentPositions(indentList, 0);\n"
-           "SetTextHorizontalAlign((EN_TextHorizontalAlignStyle)0);\n"
-           "SetTextVerticalAlign((EN_TextVerticalAlignStyle)0);\nSetLineSpacing(1.000000);\n"
-           "SetLineSpacingStyle((EN_LineSpaceStyle)0);\n"),
+      TAKE(
+          F(SetDefaults)(), 1,
+          "SetDefaults();\nSetFontFace(Arial);\nSetTextHeight(1.000000);\n"
+          "SetFontStyle((EN_TTFFontStyle)0);\nSetHorizontalCharGap(0.000000);\n"
+          "SetVerticalCharGap(0.000000);\nSetCharacterAngle(0.000000);\nSetObliqueAngle(0.000000);"
+          "\n"
+          "SetCharacterScale(1.000000,1.000000);\nSetAutoKern((EN_Bool)0);\nSetModeHorizontal();\n"
+          "SetModeCharacterForward();\nSetModeCharacterUpside();\nSetModeNoscript();\n"
+          "SetPropsSubscript(100.000000,100.000000);\nSetPropsSuperscript(100.000000,100.000000);\n"
+          "ClearTTFHatchPatterns();\nIncludeBorder((EN_Bool)1);\nSetModeWordWrap((EN_Bool)0);\n"
+          "SetTextBoxWidth(0.000000);\nSetTextBoxHeight(0.000000);\n"
+          "float indentList[0] = {};\nSetIndentPositions(indentList, 0);\n"
+          "SetTextHorizontalAlign((EN_TextHorizontalAlignStyle)0);\n"
+          "SetTextVerticalAlign((EN_TextVerticalAlignStyle)0);\nSetLineSpacing(1.000000);\n"
+          "SetLineSpacingStyle((EN_LineSpaceStyle)0);\n"),
       // Finite but absurd values are taken; the records saturate at the int range.
       TAKE(F(SetTextHeight)(1e30f), 1, "SetTextHeight(*);\n"),
       TAKEV(F(InitializeTTF)(3e38f), "InitializeTTF(*);\n"),
@@ -199,11 +219,14 @@ std::vector<Row> Rows() {
       TAKE(F(SetLineSpacing)(-1e30f), 1, "SetLineSpacing(*);\n"),
       TAKE(F(SetTextBoxWidth)(-1e30f) + F(SetTextHorizontalAlign)(EN_HALIGN_RIGHT), 1,
            "SetTextBoxWidth(*);\nSetTextHorizontalAlign((EN_TextHorizontalAlignStyle)2);\n"),
-      TAKE(F(SetIndentPositions)(huge_stop, 1), 0, "float indentList[1] = {*};\nSetIndentPositions(indentList, 1);\n"),
-      TAKE(F(SetModePathText)() + F(SetNurbPathPolyline)(far, 4, -1e30f) + F(SetPathTextSpacing)(1e300), 3,
-           "SetModePathText();\nSetNurbPathPolyline();\nSetPathTextSpacing(*);\n"),
-      TAKE(F(AddTTFHatchPatternLine)(0, BORDER_GAP_INWARD, 1e-30f, 0, 1e30f, 0, HATCH_SERPENTINE, EN_TRUE), 1,
-           "AddTTFHatchPatternLine(*)\n"),
+      TAKE(F(SetIndentPositions)(huge_stop, 1), 0,
+           "float indentList[1] = {*};\nSetIndentPositions(indentList, 1);\n"),
+      TAKE(F(SetModePathText)() + F(SetNurbPathPolyline)(far, 4, -1e30f) +
+               F(SetPathTextSpacing)(1e300),
+           3, "SetModePathText();\nSetNurbPathPolyline();\nSetPathTextSpacing(*);\n"),
+      TAKE(F(AddTTFHatchPatternLine)(0, BORDER_GAP_INWARD, 1e-30f, 0, 1e30f, 0, HATCH_SERPENTINE,
+                                     EN_TRUE),
+           1, "AddTTFHatchPatternLine(*)\n"),
       // ---- text entry and fonts: guarded calls write nothing
       KEEP(none, F(SetFontFace)(nullptr), 0, ""),
       KEEP(none, F(AppendCharacters)(nullptr), 0, ""),
@@ -218,13 +241,18 @@ std::vector<Row> Rows() {
       TAKE(F(AppendCharactersEx)(W(accented)), 1, "AppendCharactersEx(A\xC3\xA9\xE4\xB8\xAD);\n"),
       TAKE(F(AppendCharactersOVF)(W(xyz)), 1, "AppendCharactersOVF(xyz);\n"),
       TAKE(F(FinishText)(), 1, "FinishText();\n"),
-      KEEPV(none, F(LoadCharacterSet)(W(arial), EN_STYLE_REGULAR, nullptr, 5), "LoadCharacterSet(Arial,0);\n"),
-      KEEPV(none, F(LoadCharacterSet)(W(arial), EN_STYLE_REGULAR, codes, -3), "LoadCharacterSet(Arial,0);\n"),
-      TAKEV(F(LoadCharacterSet)(W(arial), EN_STYLE_ITALIC, codes, 2), "LoadCharacterSet(Arial,2);\n"),
-      TAKEV(F(LoadCharacterRange)(W(arial), EN_STYLE_BOLD, 65, 90), "LoadCharacterRange(Arial,1,65,90);\n"),
+      KEEPV(none, F(LoadCharacterSet)(W(arial), EN_STYLE_REGULAR, nullptr, 5),
+            "LoadCharacterSet(Arial,0);\n"),
+      KEEPV(none, F(LoadCharacterSet)(W(arial), EN_STYLE_REGULAR, codes, -3),
+            "LoadCharacterSet(Arial,0);\n"),
+      TAKEV(F(LoadCharacterSet)(W(arial), EN_STYLE_ITALIC, codes, 2),
+            "LoadCharacterSet(Arial,2);\n"),
+      TAKEV(F(LoadCharacterRange)(W(arial), EN_STYLE_BOLD, 65, 90),
+            "LoadCharacterRange(Arial,1,65,90);\n"),
       KEEPV(none, F(UnloadFont)(nullptr, EN_STYLE_REGULAR), "UnloadFont((null),0);\n"),
       TAKEV(F(UnloadFont)(W(arial), EN_STYLE_REGULAR), "UnloadFont(Arial,0);\n"),
-      KEEPV(none, F(GetFontInformation)(W(arial), EN_STYLE_REGULAR, nullptr), "GetFontInformation(Arial,0);\n"),
+      KEEPV(none, F(GetFontInformation)(W(arial), EN_STYLE_REGULAR, nullptr),
+            "GetFontInformation(Arial,0);\n"),
       // ---- queries and retrieval, with null output pointers too
       TAKE(F(GetCharacterCount)(-1), 0, "GetCharacterCount(-1);\n"),
       TAKE(F(GetTextLineCount)(), 1, "GetTextLineCount();\n"),
@@ -243,7 +271,8 @@ std::vector<Row> Rows() {
            "GetOutLines(-1,0,...)\n********************\nPrepareArrayData()\nNo = *, Data = 0 \n"
            "Finishing GetOutLines\n********************\n"),
       KEEP(none, F(GetOutLinesEx)(0, EN_RT_FILL, nullptr, nullptr) > 0, 1,
-           "GetOutLinesEx(0,1,...);\n" + no_count + "Finishing GetOutLinesEx\n********************\n"),
+           "GetOutLinesEx(0,1,...);\n" + no_count +
+               "Finishing GetOutLinesEx\n********************\n"),
       KEEP(none, F(GetMultilineOutLines)(-1, EN_RT_BORDER, nullptr, nullptr) > 0, 1,
            "GetMultilineOutLines(-1,0,...);\n" + no_count +
                "Finishing GetMultilineOutLines\n********************\n"),
@@ -266,12 +295,15 @@ std::vector<Row> Rows() {
       KEEP(path, F(SetNurbPathPolyline)(polyline, -4, 0.0f), 0, "SetNurbPathPolyline();\n"),
       KEEP(path, F(SetNurbPathPolyline)(nullptr, 4, 0.0f), 0, "SetNurbPathPolyline();\n"),
       // Refused before the caller's arrays are scaled.
-      KEEP(path, F(SetNurbPathPoints)(1, 2, nx, ny, nw, 4, knots, kInf) + nx[1] - 10, 0, "SetNurbPathPoints();\n"),
-      KEEP(path, F(SetNurbPathPoints)(1, -2, nx, ny, nw, 1, knots, 0.0f), 0, "SetNurbPathPoints();\n"),
-      KEEP(path, F(SetNurbPathPoints)(1, 2, nullptr, ny, nw, 4, knots, 0.0f), 0, "SetNurbPathPoints();\n"),
+      KEEP(path, F(SetNurbPathPoints)(1, 2, nx, ny, nw, 4, knots, kInf) + nx[1] - 10, 0,
+           "SetNurbPathPoints();\n"),
+      KEEP(path, F(SetNurbPathPoints)(1, -2, nx, ny, nw, 1, knots, 0.0f), 0,
+           "SetNurbPathPoints();\n"),
+      KEEP(path, F(SetNurbPathPoints)(1, 2, nullptr, ny, nw, 4, knots, 0.0f), 0,
+           "SetNurbPathPoints();\n"),
       // All weights negative: the same curve as all positive, so it is taken.
-      SAME(path, F(SetNurbPathPoints)(1, 2, mx, my, mw, 4, knots, 0.0f), 1, "SetNurbPathPoints();\n",
-           F(SetNurbPathPoints)(1, 2, nx, ny, nw, 4, knots, 0.0f)),
+      SAME(path, F(SetNurbPathPoints)(1, 2, mx, my, mw, 4, knots, 0.0f), 1,
+           "SetNurbPathPoints();\n", F(SetNurbPathPoints)(1, 2, nx, ny, nw, 4, knots, 0.0f)),
       KEEP(path, F(SetNurbPathCircleCW)(kNaN, 0.0f, 0.0f, 0.0f), 0,
            "SetNurbPathCircleCW(nan,0.000000,0.000000,0.000000);\nSetNurbPathPoints();\n"),
       KEEP(path, F(SetNurbPathCircleCCW)(5.0f, 0.0f, 0.0f, kInf), 0,
@@ -281,53 +313,82 @@ std::vector<Row> Rows() {
       TAKE(F(SetNurbPathCircleCCW)(1.0f, 2.0f, 3.0f, 0.5f), 1,
            "SetNurbPathCircleCCW(1.000000,2.000000,3.000000,0.500000);\nSetNurbPathPoints();\n"),
       // ---- hatch patterns
-      KEEP(none, F(AddTTFHatchPatternLine)(0, BORDER_GAP_INWARD, kNaN, 0, 0, 0, HATCH_UNIDIRECTIONAL, EN_FALSE), 0,
-           "AddTTFHatchPatternLine(0.000000,0,nan,0.000000,0.000000)\n"),
-      KEEP(none, F(AddTTFHatchPatternLine)(0, BORDER_GAP_INWARD, 0.05f, kInf, 0, 0, HATCH_UNIDIRECTIONAL, EN_FALSE), 0,
-           "AddTTFHatchPatternLine(0.000000,0,0.050000,inf,0.000000)\n"),
+      KEEP(none,
+           F(AddTTFHatchPatternLine)(0, BORDER_GAP_INWARD, kNaN, 0, 0, 0, HATCH_UNIDIRECTIONAL,
+                                     EN_FALSE),
+           0, "AddTTFHatchPatternLine(0.000000,0,nan,0.000000,0.000000)\n"),
+      KEEP(none,
+           F(AddTTFHatchPatternLine)(0, BORDER_GAP_INWARD, 0.05f, kInf, 0, 0, HATCH_UNIDIRECTIONAL,
+                                     EN_FALSE),
+           0, "AddTTFHatchPatternLine(0.000000,0,0.050000,inf,0.000000)\n"),
       // A line gap that is infinite once scaled by the unit.
-      KEEP(none, F(AddTTFHatchPatternLine)(0, BORDER_GAP_INWARD, 1e36f, 0, 0, 0, HATCH_UNIDIRECTIONAL, EN_FALSE), 0,
-           "AddTTFHatchPatternLine(0.000000,0,999999961690316245365415600208216064.000000,0.000000,0.000000)\n"),
-      KEEP(none, F(AddTTFHatchPatternLineEx)(0, BORDER_GAP_INWARD, 0.05f, 0, kNaN, 0, HATCH_SERPENTINE, EN_TRUE,
-                                             EN_OFFSET_DIRECT, EN_CORNER_MITER, 0, 0), 0,
-           "AddTTFHatchPatternLineEx(0.000000,0,0.050000,0.000000,nan,0.000000,1,1,0);\n"),
-      KEEP(none, F(AddTTFHatchPatternOptimized)(0, BORDER_GAP_INWARD, 0.05f, 0, kInf, HATCH_DOUBLE), 0,
-           "AddTTFHatchPatternOptimized(0.000000, 0, 0.050000, 0.000000, inf, 3);\n"),
-      KEEP(none, F(AddTTFHatchPatternIncremental)(0, BORDER_GAP_INWARD, 0.05f, 0, kNaN, 2, HATCH_UNIDIRECTIONAL), 0,
-           "AddTTFHatchPatternIncremental(0.000000, 0, 0.050000, 0.000000, nan, 2, 0);\n"),
+      KEEP(none,
+           F(AddTTFHatchPatternLine)(0, BORDER_GAP_INWARD, 1e36f, 0, 0, 0, HATCH_UNIDIRECTIONAL,
+                                     EN_FALSE),
+           0,
+           "AddTTFHatchPatternLine(0.000000,0,999999961690316245365415600208216064.000000,0.000000,"
+           "0.000000)\n"),
+      KEEP(none,
+           F(AddTTFHatchPatternLineEx)(0, BORDER_GAP_INWARD, 0.05f, 0, kNaN, 0, HATCH_SERPENTINE,
+                                       EN_TRUE, EN_OFFSET_DIRECT, EN_CORNER_MITER, 0, 0),
+           0, "AddTTFHatchPatternLineEx(0.000000,0,0.050000,0.000000,nan,0.000000,1,1,0);\n"),
+      KEEP(none, F(AddTTFHatchPatternOptimized)(0, BORDER_GAP_INWARD, 0.05f, 0, kInf, HATCH_DOUBLE),
+           0, "AddTTFHatchPatternOptimized(0.000000, 0, 0.050000, 0.000000, inf, 3);\n"),
+      KEEP(none,
+           F(AddTTFHatchPatternIncremental)(0, BORDER_GAP_INWARD, 0.05f, 0, kNaN, 2,
+                                            HATCH_UNIDIRECTIONAL),
+           0, "AddTTFHatchPatternIncremental(0.000000, 0, 0.050000, 0.000000, nan, 2, 0);\n"),
       // Counts <= 0 are the hatching library's "none": forwarded, not refused.
-      SAME(none, F(AddTTFHatchPatternIncremental)(0, BORDER_GAP_INWARD, 0.05f, 0, 0.5f, -1, HATCH_UNIDIRECTIONAL), 1,
-           "AddTTFHatchPatternIncremental(0.000000, 0, 0.050000, 0.000000, 0.500000, -1, 0);\n",
-           F(AddTTFHatchPatternIncremental)(0, BORDER_GAP_INWARD, 0.05f, 0, 0.5f, 0, HATCH_UNIDIRECTIONAL)),
+      SAME(none,
+           F(AddTTFHatchPatternIncremental)(0, BORDER_GAP_INWARD, 0.05f, 0, 0.5f, -1,
+                                            HATCH_UNIDIRECTIONAL),
+           1, "AddTTFHatchPatternIncremental(0.000000, 0, 0.050000, 0.000000, 0.500000, -1, 0);\n",
+           F(AddTTFHatchPatternIncremental)(0, BORDER_GAP_INWARD, 0.05f, 0, 0.5f, 0,
+                                            HATCH_UNIDIRECTIONAL)),
       KEEP(none, F(AddTTFHatchPatternOffsetFilling)(kNaN, EN_OFFSET_OUTSIDE_IN), 0,
            "AddTTFHatchPatternOffsetFilling(nan,0)\n"),
-      KEEP(none, F(AddTTFHatchPatternOffsetFillingEx)(kInf, EN_OFFSET_OUTSIDE_IN, EN_OFFSET_CLEANUP, EN_CORNER_ROUND, 0, 0), 0,
-           "AddTTFHatchPatternOffsetFillingEx(inf,0,2,1);\n"),
+      KEEP(none,
+           F(AddTTFHatchPatternOffsetFillingEx)(kInf, EN_OFFSET_OUTSIDE_IN, EN_OFFSET_CLEANUP,
+                                                EN_CORNER_ROUND, 0, 0),
+           0, "AddTTFHatchPatternOffsetFillingEx(inf,0,2,1);\n"),
       SAME(none, F(AddTTFHatchPatternOffsetInOut)(0.02f, -1, 0.02f, 2), 1,
-           "AddTTFHatchPatternOffsetInOut(0.020000,-1,0.020000,2)\n", F(AddTTFHatchPatternOffsetInOut)(0.02f, 0, 0.02f, 2)),
-      KEEP(none, F(AddTTFHatchPatternOffsetInOutEx)(0.02f, 1, kNaN, 1, EN_OFFSET_DIRECT, EN_CORNER_BEVEL, 0, 0), 0,
-           "AddTTFHatchPatternOffsetInOutEx(0.020000,1,nan,1,1);\n"),
-      KEEP(none, F(AddTTFHatchPatternHelixFillingEx)(-kInf, EN_HELIX_OUTSIDE_IN, EN_OFFSET_DIRECT, EN_CORNER_MITER, 0, 0), 0,
-           "AddTTFHatchPatternHelixFillingEx(-inf,0,0);\n"),
+           "AddTTFHatchPatternOffsetInOut(0.020000,-1,0.020000,2)\n",
+           F(AddTTFHatchPatternOffsetInOut)(0.02f, 0, 0.02f, 2)),
+      KEEP(none,
+           F(AddTTFHatchPatternOffsetInOutEx)(0.02f, 1, kNaN, 1, EN_OFFSET_DIRECT, EN_CORNER_BEVEL,
+                                              0, 0),
+           0, "AddTTFHatchPatternOffsetInOutEx(0.020000,1,nan,1,1);\n"),
+      KEEP(none,
+           F(AddTTFHatchPatternHelixFillingEx)(-kInf, EN_HELIX_OUTSIDE_IN, EN_OFFSET_DIRECT,
+                                               EN_CORNER_MITER, 0, 0),
+           0, "AddTTFHatchPatternHelixFillingEx(-inf,0,0);\n"),
       KEEP(none, F(AddTTFHatchPatternLattice)(kNaN, 0.05f, 0, 0, 0, true), 0,
            "AddHatchPatternLattice2(nan, 0.050000, 0.000000, 0.000000, 0.000000, 1);\n"),
-      TAKE(F(AddTTFHatchPatternLine)(0.1f, BORDER_GAP_OUTWARD, 0.05f, 0.5f, 1, 2, HATCH_SERPENTINE, EN_TRUE), 1,
-           "AddTTFHatchPatternLine(0.100000,1,0.050000,0.500000,1.000000)\n"),
-      TAKE(F(AddTTFHatchPatternLineEx)(0.1f, BORDER_GAP_INWARD, 0.05f, 0.5f, 1, 2, HATCH_DOUBLE, EN_TRUE,
-                                       EN_OFFSET_CLEANUP, EN_CORNER_ROUND, 7, 8), 1,
-           "AddTTFHatchPatternLineEx(0.100000,0,0.050000,0.500000,1.000000,2.000000,3,1,1);\n"),
-      TAKE(F(AddTTFHatchPatternOptimized)(0.1f, BORDER_GAP_OUTWARD, 0.05f, 0.5f, 0.2f, HATCH_SERPENTINE_CONNECTED), 1,
-           "AddTTFHatchPatternOptimized(0.100000, 1, 0.050000, 0.500000, 0.200000, 2);\n"),
-      TAKE(F(AddTTFHatchPatternIncremental)(0.1f, BORDER_GAP_INWARD, 0.05f, 0.5f, 0.25f, 3, HATCH_TWO_PASSES), 1,
-           "AddTTFHatchPatternIncremental(0.100000, 0, 0.050000, 0.500000, 0.250000, 3, 4);\n"),
-      TAKE(F(AddTTFHatchPatternOffsetFilling)(0.5f, EN_OFFSET_INSIDE_OUT), 1, "AddTTFHatchPatternOffsetFilling(0.500000,1)\n"),
-      TAKE(F(AddTTFHatchPatternOffsetFillingEx)(0.5f, EN_OFFSET_OUTSIDE_IN, EN_OFFSET_CLEANUP, EN_CORNER_ROUND, 4, 5), 1,
-           "AddTTFHatchPatternOffsetFillingEx(0.500000,0,2,1);\n"),
-      TAKE(F(AddTTFHatchPatternOffsetInOut)(0.5f, 2, 0.25f, 3), 1, "AddTTFHatchPatternOffsetInOut(0.500000,2,0.250000,3)\n"),
-      TAKE(F(AddTTFHatchPatternOffsetInOutEx)(0.5f, 2, 0.25f, 3, EN_OFFSET_CLEANUP, EN_CORNER_BEVEL, 6, 9), 1,
-           "AddTTFHatchPatternOffsetInOutEx(0.500000,2,0.250000,3,1);\n"),
-      TAKE(F(AddTTFHatchPatternHelixFillingEx)(0.5f, EN_HELIX_INSIDE_OUT, EN_OFFSET_CLEANUP, EN_CORNER_ROUND, 11, 12), 1,
-           "AddTTFHatchPatternHelixFillingEx(0.500000,11,12);\n"),
+      TAKE(F(AddTTFHatchPatternLine)(0.1f, BORDER_GAP_OUTWARD, 0.05f, 0.5f, 1, 2, HATCH_SERPENTINE,
+                                     EN_TRUE),
+           1, "AddTTFHatchPatternLine(0.100000,1,0.050000,0.500000,1.000000)\n"),
+      TAKE(F(AddTTFHatchPatternLineEx)(0.1f, BORDER_GAP_INWARD, 0.05f, 0.5f, 1, 2, HATCH_DOUBLE,
+                                       EN_TRUE, EN_OFFSET_CLEANUP, EN_CORNER_ROUND, 7, 8),
+           1, "AddTTFHatchPatternLineEx(0.100000,0,0.050000,0.500000,1.000000,2.000000,3,1,1);\n"),
+      TAKE(F(AddTTFHatchPatternOptimized)(0.1f, BORDER_GAP_OUTWARD, 0.05f, 0.5f, 0.2f,
+                                          HATCH_SERPENTINE_CONNECTED),
+           1, "AddTTFHatchPatternOptimized(0.100000, 1, 0.050000, 0.500000, 0.200000, 2);\n"),
+      TAKE(F(AddTTFHatchPatternIncremental)(0.1f, BORDER_GAP_INWARD, 0.05f, 0.5f, 0.25f, 3,
+                                            HATCH_TWO_PASSES),
+           1, "AddTTFHatchPatternIncremental(0.100000, 0, 0.050000, 0.500000, 0.250000, 3, 4);\n"),
+      TAKE(F(AddTTFHatchPatternOffsetFilling)(0.5f, EN_OFFSET_INSIDE_OUT), 1,
+           "AddTTFHatchPatternOffsetFilling(0.500000,1)\n"),
+      TAKE(F(AddTTFHatchPatternOffsetFillingEx)(0.5f, EN_OFFSET_OUTSIDE_IN, EN_OFFSET_CLEANUP,
+                                                EN_CORNER_ROUND, 4, 5),
+           1, "AddTTFHatchPatternOffsetFillingEx(0.500000,0,2,1);\n"),
+      TAKE(F(AddTTFHatchPatternOffsetInOut)(0.5f, 2, 0.25f, 3), 1,
+           "AddTTFHatchPatternOffsetInOut(0.500000,2,0.250000,3)\n"),
+      TAKE(F(AddTTFHatchPatternOffsetInOutEx)(0.5f, 2, 0.25f, 3, EN_OFFSET_CLEANUP, EN_CORNER_BEVEL,
+                                              6, 9),
+           1, "AddTTFHatchPatternOffsetInOutEx(0.500000,2,0.250000,3,1);\n"),
+      TAKE(F(AddTTFHatchPatternHelixFillingEx)(0.5f, EN_HELIX_INSIDE_OUT, EN_OFFSET_CLEANUP,
+                                               EN_CORNER_ROUND, 11, 12),
+           1, "AddTTFHatchPatternHelixFillingEx(0.500000,11,12);\n"),
       TAKE(F(AddTTFHatchPatternLattice)(1, 2, 45, 3, 4, true), 1,
            "AddHatchPatternLattice2(1.000000, 2.000000, 45.000000, 3.000000, 4.000000, 1);\n"),
       TAKE(F(ClearTTFHatchPatterns)(), 1, "ClearTTFHatchPatterns();\n"),
@@ -353,8 +414,8 @@ bool TraceMatches(const std::string& expected, const std::string& got) {
 void Reset(LoadedLibrary& lib) {
   VZ(lib, InitializeTTF)(1000.0f);
   VZ(lib, SetDefaults)();
-  VZ(lib, AddTTFHatchPatternLine)(0.0f, BORDER_GAP_INWARD, 0.05f, 0.5f, 0.0f, 0.0f,
-                                  HATCH_SERPENTINE, EN_FALSE);
+  VZ(lib, AddTTFHatchPatternLine)
+  (0.0f, BORDER_GAP_INWARD, 0.05f, 0.5f, 0.0f, 0.0f, HATCH_SERPENTINE, EN_FALSE);
 }
 
 }  // namespace

@@ -87,7 +87,8 @@ TEST(Attach, LogsAreAppendedAcrossLoads) {
   EXPECT_EQ(VZ(lib, GetOutLinesEx)(-1, EN_RT_FILL, &data, nullptr), 1);
   VZ(lib, DeleteTTFData)(data);
   lib.Unload();
-  const std::string log = lib.TraceText(), head = "SetTextHeight(2.000000);\nGetOutLinesEx(-1,1,...);\n";
+  const std::string log = lib.TraceText(),
+                    head = "SetTextHeight(2.000000);\nGetOutLinesEx(-1,1,...);\n";
   EXPECT_EQ(log.substr(0, head.size()), head);
   EXPECT_EQ(lib.DumpText(), "--------\ncount = 1\ncmd = -1\n");
 }
@@ -128,8 +129,8 @@ void Exercise(LoadedLibrary& lib) {
   float tabs[3] = {1, 2, 3};
   VZ(lib, SetIndentPositions)(tabs, 3);
   VZ(lib, SetNurbPathCircleCW)(1.0f, 0.0f, 0.0f, 0.5f);
-  VZ(lib, AddTTFHatchPatternLine)(0.1f, BORDER_GAP_INWARD, 0.05f, 0.0f, 0, 0, HATCH_SERPENTINE,
-                                  EN_FALSE);
+  VZ(lib, AddTTFHatchPatternLine)
+  (0.1f, BORDER_GAP_INWARD, 0.05f, 0.0f, 0, 0, HATCH_SERPENTINE, EN_FALSE);
   std::u16string text = Wide("AB");
   VZ(lib, AppendCharactersEx)(W(text));
   int* data = nullptr;
@@ -199,7 +200,8 @@ TEST(Replay, TheHostsRecordsComeBackFromItsTraceLog) {
   const size_t from = text.find("\"outline\": ["), to = text.find("\"fill\"", from);
   ASSERT_NE(to, std::string::npos);
   std::string outline = text.substr(from + 11, to - from - 11);
-  std::replace_if(outline.begin(), outline.end(), [](char c) { return c == '[' || c == ']' || c == ','; }, ' ');
+  std::replace_if(
+      outline.begin(), outline.end(), [](char c) { return c == '[' || c == ']' || c == ','; }, ' ');
   std::istringstream numbers(outline);
   std::ostringstream replayed;
   for (int v; numbers >> v;) replayed << v << ' ';
