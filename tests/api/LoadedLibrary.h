@@ -1,6 +1,5 @@
-// Loads a private copy of the engine library from a fresh folder, the way a
-// host does, so that each test sees a newly attached library with or without
-// log files beside it.
+// Shared support of the interface tests: a private copy of the engine library loaded from a fresh
+// folder, as a host loads it, with or without log files beside it; and UTF-16 text arguments.
 #pragma once
 
 #include <dlfcn.h>
@@ -15,7 +14,6 @@ class LoadedLibrary {
     bool trace_log = false;  // place an empty "TTFLog.txt" beside the library
     bool dump_log = false;   // place an empty "TTFCBNLog.txt" beside it
   };
-
   explicit LoadedLibrary(Options options);
   LoadedLibrary() : LoadedLibrary(Options{}) {}
   ~LoadedLibrary();
@@ -29,26 +27,24 @@ class LoadedLibrary {
     if (symbol == nullptr) throw std::runtime_error(std::string("missing export ") + name);
     return reinterpret_cast<F*>(symbol);
   }
-
-  // Unloads the library (process detach); later Get calls are invalid.
-  void Unload();
-  // Loads it again from the same folder (process attach).
-  void Load();
+  void Unload();  // process detach; later Get calls are invalid
+  void Load();    // process attach, from the same folder
 
   const std::filesystem::path& Folder() const { return folder_; }
-  std::string TraceText() const;  // contents of TTFLog.txt ("" when absent)
-  std::string DumpText() const;   // contents of TTFCBNLog.txt
+  std::string TraceText() const { return Read("TTFLog.txt"); }  // "" when absent
+  std::string DumpText() const { return Read("TTFCBNLog.txt"); }
 
  private:
+  std::string Read(const char* name) const;
   std::filesystem::path folder_;
-  std::filesystem::path library_;
   void* handle_ = nullptr;
 };
 
-// Shorthand: the export named like the declaration `fn`.
+// The export named like the declaration `fn`.
 #define VZ(lib, fn) (lib).Get<decltype(fn)>(#fn)
 
-// A zero-terminated UTF-16 copy of an ASCII/UTF-8 literal, for face and text
-// arguments (the interface takes unsigned short*).
+// A UTF-16 copy of a UTF-8 text, and the pointer the interface takes for it.
 std::u16string Wide(const std::string& utf8);
-inline unsigned short* W(std::u16string& s) { return reinterpret_cast<unsigned short*>(s.data()); }
+inline unsigned short* W(std::u16string& s) {
+  return reinterpret_cast<unsigned short*>(s.data());
+}

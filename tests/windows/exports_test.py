@@ -2,13 +2,12 @@
 """The DLL's export names against an independent mangler.
 
   exports_test.py decoration HEADER
-      cmake/make_def.py's decorated names for 32- and 64-bit Windows against
-      clang's Microsoft C++ mangling of the same declarations.
+      cmake/make_def.py's decorated names for 32- and 64-bit Windows against clang's Microsoft
+      C++ mangling of the same declarations.
   exports_test.py table HEADER DLL x86|x64 OBJDUMP
-      the export table of a built DLL, read back with objdump: every export
-      under its plain name (AppendCharactersOVF excepted) and under clang's
-      decorated name, both at the same address, and nothing else; imports
-      from system DLLs only.
+      a built DLL's export table read back with objdump: every export under its plain name
+      (AppendCharactersOVF excepted) and clang's decorated name, both at the same address, and
+      nothing else; imports from system DLLs only.
 """
 import os
 import re
@@ -42,11 +41,8 @@ def clang_names(header, arch):
         run(sys.executable, MAKE_DEF, header, "cxx", source)
         ir = run("clang++", "--target=" + TRIPLES[arch], "-std=c++17", "-S", "-emit-llvm",
                  "-o", "-", source)
-    names = {}
-    for name in set(re.findall(r'@"(\?[^"]+)"', ir)):
-        function = name[1:name.index("@")]
-        if function != "vuzodo_exports":
-            names[function] = name
+    names = {name[1:name.index("@")]: name for name in set(re.findall(r'@"(\?[^"]+)"', ir))}
+    names.pop("vuzodo_exports", None)
     return names
 
 
@@ -75,17 +71,12 @@ def test_decoration(header):
 def read_exports(objdump, dll):
     """({name: rva}, [imported dll names]) from objdump -p."""
     text = run(objdump, "-p", dll)
-    rvas = {}
-    for index, rva in re.findall(r"^\s*\[\s*(\d+)\] \+base\[\s*\d+\] ([0-9a-f]+) Export RVA",
-                                 text, flags=re.M):
-        rvas[int(index)] = int(rva, 16)
-    table = text.split("[Ordinal/Name Pointer] Table", 1)
-    names = {}
-    if len(table) == 2:
-        for index, name in re.findall(r"^\s*\[\s*(\d+)\] (\S+)\s*$", table[1], flags=re.M):
-            names[name] = rvas.get(int(index))
-    imports = re.findall(r"DLL Name: (\S+)", text)
-    return names, imports
+    rvas = {int(index): int(rva, 16) for index, rva in re.findall(
+        r"^\s*\[\s*(\d+)\] \+base\[\s*\d+\] ([0-9a-f]+) Export RVA", text, flags=re.M)}
+    table = (text.split("[Ordinal/Name Pointer] Table", 1) + [""])[1]
+    names = {name: rvas.get(int(index))
+             for index, name in re.findall(r"^\s*\[\s*(\d+)\] (\S+)\s*$", table, flags=re.M)}
+    return names, re.findall(r"DLL Name: (\S+)", text)
 
 
 def test_table(header, dll, arch, objdump):
@@ -95,14 +86,10 @@ def test_table(header, dll, arch, objdump):
     expected = {f for f in functions if f not in DECORATED_ONLY} | set(decorated.values())
     check(len(expected) == 153, f"{len(expected)} names expected")
     check(len(names) == 153, f"{len(names)} names in the DLL's table")
-    for name in sorted(expected - set(names)):
-        check(False, f"missing from the table: {name}")
-    for name in sorted(set(names) - expected):
-        check(False, f"exported but not in the header: {name}")
-    for function in functions:
-        if function in DECORATED_ONLY or function not in names:
-            continue
-        check(names[function] == names.get(decorated.get(function)),
+    check(expected <= set(names), f"missing from the table: {sorted(expected - set(names))}")
+    check(set(names) <= expected, f"exported but not in the header: {sorted(set(names) - expected)}")
+    for function in set(functions) - DECORATED_ONLY:
+        check(function not in names or names[function] == names.get(decorated.get(function)),
               f"{function}: the plain and the decorated name lead to different addresses")
     addresses = {names[d] for d in decorated.values() if d in names}
     check(len(addresses) == len(functions), f"{len(addresses)} distinct function addresses")

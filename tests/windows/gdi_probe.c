@@ -1,15 +1,9 @@
 /*
- * What Wine's GDI itself answers, without the library: the calls the font code
- * makes for a TrueType face, with the same font height (10000) and the same
- * near-identity matrix (1 + 1/65536 on the diagonal, 1/65536 off it), printed
- * as raw numbers. Built for both Windows targets, the two outputs are compared
- * line by line (wine_test.py --probe): any difference is one of the two Wines,
- * not of the library.
- *
- * It also prints the x87 control word the process runs with and what the
- * records' rounding (the nearest integer as (v + 1.5 x 2^52) - 1.5 x 2^52)
- * gives on the x87 stack and in SSE2 registers: on the x87 stack with 64-bit
- * mantissas the sum keeps eleven bits of fraction and nothing is rounded.
+ * What Wine's GDI answers by itself, without the library: the calls the font code makes for a
+ * TrueType face, at its font height (10000) and near-identity matrix (1 + 1/65536 on the diagonal,
+ * 1/65536 off it), as raw numbers, to be compared between the two Windows targets. Also the x87
+ * control word and what the records' rounding ((v + 1.5 x 2^52) - 1.5 x 2^52) gives on the x87
+ * stack and in SSE2 registers: with 64-bit mantissas the sum keeps eleven bits of fraction.
  *
  *   gdi_probe FACE TEXT
  */
