@@ -211,10 +211,12 @@ class Applied:
         lines = self.original.decode().split("\n")
         index = self.mutant.line - 1
         if index >= len(lines) or lines[index] != self.mutant.before:
+            # The code has moved since the list was drawn: the same text nearest to the
+            # recorded line is the place meant.
             matches = [i for i, text in enumerate(lines) if text == self.mutant.before]
-            if len(matches) != 1:
+            if not matches:
                 raise RuntimeError(f"{self.mutant.ident}: line not found in {self.mutant.file}")
-            index = matches[0]
+            index = min(matches, key=lambda i: abs(i - index))
         lines[index] = self.mutant.after
         self.path.write_bytes("\n".join(lines).encode())
         return self
@@ -426,6 +428,26 @@ def table(args) -> None:
         print(f"| {area} | {n} | {k} | {s} | {score} |")
 
 
+def follow(args) -> None:
+    """Moves each mutant's line number to where its line went since `--since`, by a diff of
+    the file then and now; a line that was rewritten is reported and left as it was."""
+    import difflib
+    mutants = load_list()
+    for m in mutants:
+        then = subprocess.run(["git", "-C", str(ROOT), "show", f"{args.since}:{m.file}"],
+                              check=True, capture_output=True, text=True).stdout.split("\n")
+        now = (ROOT / m.file).read_text().split("\n")
+        moved = None
+        for tag, a0, a1, b0, _ in difflib.SequenceMatcher(None, then, now, autojunk=False).get_opcodes():
+            if tag == "equal" and a0 <= m.line - 1 < a1:
+                moved = b0 + (m.line - 1 - a0) + 1
+        if moved is None or now[moved - 1] != m.before:
+            print(f"{m.ident}: {m.file}:{m.line} was rewritten since {args.since}")
+        elif moved != m.line:
+            m.line = moved
+    save_list(mutants, args.seed)
+
+
 def main() -> None:
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     sub = parser.add_subparsers(dest="command", required=True)
@@ -450,8 +472,12 @@ def main() -> None:
     p.add_argument("--results", default=str(ROOT / "build" / "mutants.tsv"))
     t = sub.add_parser("table")
     t.add_argument("--results", default=str(ROOT / "build" / "mutants.tsv"))
+    f = sub.add_parser("follow", help="move the line numbers to where the lines went")
+    f.add_argument("--since", required=True, help="the commit the line numbers refer to")
+    f.add_argument("--seed", type=int, default=21)
     args = parser.parse_args()
-    {"generate": generate, "run": run, "prune": prune, "table": table}[args.command](args)
+    {"generate": generate, "run": run, "prune": prune, "table": table,
+     "follow": follow}[args.command](args)
 
 
 if __name__ == "__main__":
