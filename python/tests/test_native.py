@@ -49,11 +49,6 @@ class SignatureTable(unittest.TestCase):
         self.assertEqual(ctypes.sizeof(_native.CharacterLineGapInfo), 12)
         self.assertEqual(ctypes.sizeof(_native.FontInformation), 32)
 
-    def test_the_library_exports_every_name(self):
-        lib = _native.load()
-        for name in _native.SIGNATURES:
-            self.assertTrue(hasattr(lib, name), name)
-
     def test_utf16_buffers_end_with_zero_and_keep_surrogates(self):
         buffer = _native.utf16("A\U0001F600")
         self.assertEqual(list(buffer), [0x41, 0xD83D, 0xDE00, 0])

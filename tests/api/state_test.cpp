@@ -14,7 +14,6 @@
 #include <functional>
 #include <future>
 #include <limits>
-#include <numbers>
 #include <thread>
 #include <variant>
 
@@ -148,28 +147,6 @@ TEST_F(Engine, LimitOfTextHeldByLines) {
   std::size_t held = 0;
   for (const auto& line : TTFLoader::Instance().Lines()) held += line->text_copy.capacity();
   EXPECT_LE(held, 2 * text.size());
-}
-
-// An array one int past the output limit is the end mark alone; at the limit it is whole.
-TEST_F(Engine, LimitOfOutputArrays) {
-  std::u16string text = u"AB\nC";
-  ASSERT_EQ(AppendCharactersEx(U(text)), 1);
-  const auto& lines = TTFLoader::Instance().Lines();
-  std::size_t whole = 3 + 1;  // the room asked for: 3, per line 6 + stream + 3, and the -1
-  for (const auto& line : lines) whole += 6 + line->outline_stream.size() + 3;
-  int n = 0;
-  auto take = [&n](int* array) { return Take(array, n); };  // after the call has set n
-  const std::vector<int> full = take(BuildTextArray(Process(), lines, 0, false, nullptr, n));
-  EXPECT_EQ(take(BuildTextArray(Process(), lines, 0, false, nullptr, n, whole)), full);
-  EXPECT_EQ(take(BuildTextArray(Process(), lines, 0, false, nullptr, n, whole - 1)), std::vector{-1});
-  const TTFState& line = *lines.back();
-  const std::size_t stream = line.outline_stream.size(), one = line.outline_ends[0] + 1u;
-  EXPECT_GT(take(ToIntArray(line.outline_stream, n, stream + 1)).size(), 1u);
-  EXPECT_EQ(take(ToIntArray(line.outline_stream, n, stream)), std::vector{-1});
-  EXPECT_EQ(take(LineArray(line, -1, 0, nullptr, n, nullptr, stream + 4)).size(), stream + 4);
-  EXPECT_EQ(take(LineArray(line, -1, 0, nullptr, n, nullptr, stream + 3)), std::vector{-1});
-  EXPECT_EQ(take(LineArray(line, 0, 0, nullptr, n, nullptr, one)).size(), one);
-  EXPECT_EQ(take(LineArray(line, 0, 0, nullptr, n, nullptr, one - 1)), std::vector{-1});
 }
 
 // ---- font files: only regular files of at most the file limit are read, so that a FIFO,
@@ -350,22 +327,6 @@ TEST_F(Engine, RetrievalFramesOnHandWrittenLines) {
   EXPECT_EQ(Lines() * 10 + static_cast<int>(box[0]), 7);
 }
 
-TEST_F(Engine, EveryWholeTextArraySumsToZero) {
-  for (int i = 0; i < 3; ++i) {
-    TTFState& line = AddLine(i == 0);
-    line.outline_stream = {41, 100.3, 0.4, 42, 50.5, 50.5, 0, 50.5, 40, 349.2, -50.9};
-    line.horizontal_alignment = i;
-  }
-  SetTextBoxWidth(3.0f);
-  SetLineSpacing(1.37f);
-  for (int type = 0; type <= 6; ++type) {
-    const std::vector<int> a = Fetch(GetMultilineOutLines, -1, type);
-    long sx = 0, sy = 0;
-    for (size_t p = 0; p + 1 < a.size(); p += a[p] == 42 ? 5 : 3) sx += a[p + 1], sy += a[p + 2];
-    EXPECT_EQ(sx * 1000 + sy, 0) << "type " << type;
-  }
-}
-
 TEST_F(Engine, TotalBoundingBoxIncludesTheBulgeOfArcs) {
   TTFState& line = AddLine(true);
   // An arc of radius 100 about (60, 80) from (0, 0) to (120, 0) dips to y = -20.
@@ -410,39 +371,6 @@ TEST_F(Engine, AddCharacterWritesRelativeRecords) {
 
 const NurbPath* Path() {
   return Line().path.get();
-}
-
-TEST_F(Engine, PathCirclesLinesAndFlip) {
-  SetPathTextFlip(EN_FALSE);
-  ASSERT_EQ(SetNurbPathCircleCW(2.0f, 1.0f, -1.0f, 0.0f), 1);
-  const auto& s = Path()->Samples();
-  ASSERT_EQ(s.size(), 91u);
-  for (const PathSample& p : s) EXPECT_NEAR(std::hypot(p.x - 1000.0, p.y + 1000.0), 2000.0, 0.05);
-  // Starts left of the centre; clockwise with y up goes up first. 90 chords fall a little short.
-  EXPECT_NEAR(s.front().x + s.back().x, -2000.0, 1e-3);
-  EXPECT_GT(s[1].y, -1000.0);
-  EXPECT_NEAR(Path()->TotalLength() / (4000.0 * std::numbers::pi), 0.9995, 0.0005);
-  ASSERT_EQ(SetNurbPathCircleCCW(1.0f, 0.0f, 0.0f, static_cast<float>(std::numbers::pi / 2)), 1);
-  EXPECT_NEAR(Path()->Samples()[0].y, -1000.0, 1e-3);  // a quarter turned: west to south
-  EXPECT_GT(Path()->Samples()[1].x, 0.0);              // and on towards the east
-  // A straight NURBS: scaled in place in the caller's arrays, queried by arc length.
-  float x[2] = {0, 1}, y[2] = {0, 0}, w[2] = {1, 1}, knots[4] = {0, 0, 1, 1};
-  ASSERT_EQ(SetNurbPathPoints(1, 2, x, y, w, 4, knots, 0.25f), 1);
-  EXPECT_EQ(x[1], 1000.0f);
-  EXPECT_EQ(GetPathLengthOfCharacters(), 250.0f);
-  ASSERT_EQ(Path()->Samples().size(), 21u);  // 1 / (0.1 / 2) + 1
-  double px = -1, py = -1, theta = -1;
-  ASSERT_TRUE(Path()->PointAtLength(262.5f, 10.0f, px, py, theta));
-  EXPECT_NEAR(px + py + theta, 262.5, 1e-3);
-  EXPECT_FALSE(Path()->PointAtLength(999.0f, 2.0f, px, py, theta));
-  // A polyline: the caller's array is kept; flipping reverses the path in place.
-  float pts[6] = {0, 0, 1, 0, 1, 1};
-  ASSERT_EQ(SetNurbPathPolyline(pts, 6, 0.0f), 1);
-  EXPECT_EQ(Path()->TotalLength() + pts[2], 2001.0);
-  EXPECT_NEAR(Path()->AngleAtLength(1500.0f), std::numbers::pi / 2, 1e-12);
-  SetPathTextFlip(EN_TRUE);
-  EXPECT_EQ(Path()->Samples().front().y, 1000.0);
-  EXPECT_NEAR(Path()->AngleAtLength(500.0f), -std::numbers::pi / 2, 1e-12);
 }
 
 // Curves that cannot be sampled are refused before the caller's arrays are scaled.

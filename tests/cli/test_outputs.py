@@ -22,20 +22,6 @@ class Outputs(unittest.TestCase):
     def tearDown(self):
         shutil.rmtree(self.dir)
 
-    def test_json_records_close_and_carets_count(self):
-        path = os.path.join(self.dir, "t.json")
-        render("Ab\ncd", "--kern", "-o", path)
-        data = json.load(open(path))
-        self.assertEqual(data["lines"], 2)
-        self.assertEqual(data["characters"], 4)
-        self.assertEqual(len(data["carets"]), 6)  # one per character and one per line start
-        outline = data["records"]["outline"]
-        self.assertTrue(all(len(r) == (5 if r[0] == 42 else 3) for r in outline))
-        self.assertEqual(sum(r[1] for r in outline), 0)
-        self.assertEqual(sum(r[2] for r in outline), 0)
-        self.assertEqual(len(data["box"]), 8)
-        self.assertGreater(data["metrics"]["ascent"], 0)
-
     def test_json_escapes_the_text(self):
         path = os.path.join(self.dir, "q.json")
         render('say "hi"\\tab \\\\ end', "-o", path)
@@ -47,7 +33,6 @@ class Outputs(unittest.TestCase):
         path = os.path.join(self.dir, "t.svg")
         render("Hello", "-o", path)
         root = ET.parse(path).getroot()
-        self.assertTrue(root.tag.endswith("svg"))
         d = root.find("{http://www.w3.org/2000/svg}path").get("d")
         # A contour is a move followed by lines: H, e (2), l, l, o (2). The
         # last move, back to the origin, draws nothing.
