@@ -8,10 +8,8 @@ import subprocess
 import sys
 import tempfile
 
-MAKE_DEF = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "cmake",
-                        "make_def.py")
+MAKE_DEF = os.path.join(os.path.dirname(__file__), "..", "..", "cmake", "make_def.py")
 DECORATED_ONLY = {"AppendCharactersOVF"}
-# What a drop-in DLL may import: Windows' own libraries, no compiler runtime.
 SYSTEM_DLLS = {"kernel32.dll", "gdi32.dll", "user32.dll", "msvcrt.dll", "advapi32.dll"}
 TRIPLES = {"x86": "i686-pc-windows-msvc", "x64": "x86_64-pc-windows-msvc"}
 failures = []

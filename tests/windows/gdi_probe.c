@@ -18,8 +18,9 @@ int main(int argc, char** argv) {
   unsigned short control = 0;
   __asm__ volatile("fnstcw %0" : "=m"(control));
   static const char* precision[4] = {"24-bit", "reserved", "53-bit", "64-bit"};
-  printf("x87 control word 0x%04x (%s mantissa); 2.7 rounded by 1.5 x 2^52: x87 %.17g, SSE2 %.17g\n",
-         control, precision[(control >> 8) & 3], NearestX87(), NearestSse2());
+  printf(
+      "x87 control word 0x%04x (%s mantissa); 2.7 rounded by 1.5 x 2^52: x87 %.17g, SSE2 %.17g\n",
+      control, precision[(control >> 8) & 3], NearestX87(), NearestSse2());
   LOGFONTW lf = {.lfHeight = 10000, .lfWeight = FW_NORMAL, .lfCharSet = DEFAULT_CHARSET};
   HDC dc = CreateCompatibleDC(NULL);
   if (argc != 3 || !MultiByteToWideChar(CP_UTF8, 0, argv[1], -1, lf.lfFaceName, LF_FACESIZE) ||
@@ -33,7 +34,6 @@ int main(int argc, char** argv) {
          (long)tm.tmAscent, (long)tm.tmDescent, (long)tm.tmAveCharWidth);
   printf("kerning pairs %lu\n", (unsigned long)GetKerningPairsW(dc, 0, NULL));
   const MAT2 matrices[2] = {{{1, 1}, {1, 0}, {1, 0}, {1, 1}}, {{0, 1}, {0, 0}, {0, 0}, {0, 1}}};
-  const char* names[2] = {"near-identity", "identity"};
   for (int m = 0; m < 2; ++m) {
     for (const char* c = argv[2]; *c; ++c) {
       GLYPHMETRICS gm = {0};
@@ -41,9 +41,10 @@ int main(int argc, char** argv) {
       DWORD size = GetGlyphOutlineW(dc, glyph, GGO_NATIVE, &gm, 0, NULL, &matrices[m]);
       unsigned char* buffer = size != GDI_ERROR && size > 0 ? malloc(size) : NULL;
       if (buffer) GetGlyphOutlineW(dc, glyph, GGO_NATIVE, &gm, size, buffer, &matrices[m]);
-      printf("%s '%c' size %lu box %u x %u origin %ld,%ld advance %d,%d", names[m], *c,
-             (unsigned long)size, gm.gmBlackBoxX, gm.gmBlackBoxY, (long)gm.gmptGlyphOrigin.x,
-             (long)gm.gmptGlyphOrigin.y, gm.gmCellIncX, gm.gmCellIncY);
+      printf("%s '%c' size %lu box %u x %u origin %ld,%ld advance %d,%d",
+             m ? "identity" : "near-identity", *c, (unsigned long)size, gm.gmBlackBoxX,
+             gm.gmBlackBoxY, (long)gm.gmptGlyphOrigin.x, (long)gm.gmptGlyphOrigin.y, gm.gmCellIncX,
+             gm.gmCellIncY);
       if (buffer && size >= sizeof(TTPOLYGONHEADER) + 4 + sizeof(POINTFX)) {
         /* The first contour's start and first point in 16.16, and an FNV-1a hash of the buffer. */
         const TTPOLYGONHEADER* h = (const TTPOLYGONHEADER*)buffer;
@@ -51,9 +52,8 @@ int main(int argc, char** argv) {
         unsigned long hash = 2166136261ul;
         for (DWORD i = 0; i < size; ++i) hash = ((hash ^ buffer[i]) * 16777619ul) & 0xfffffffful;
         printf(" start %d+%u/65536,%d+%u/65536 first %d+%u/65536,%d+%u/65536 hash %08lx",
-               h->pfxStart.x.value, h->pfxStart.x.fract, h->pfxStart.y.value,
-               h->pfxStart.y.fract, first->x.value, first->x.fract, first->y.value,
-               first->y.fract, hash);
+               h->pfxStart.x.value, h->pfxStart.x.fract, h->pfxStart.y.value, h->pfxStart.y.fract,
+               first->x.value, first->x.fract, first->y.value, first->y.fract, hash);
       }
       printf("\n");
       free(buffer);

@@ -47,21 +47,18 @@ static void* Bind(const char* plain) {
 static void ToUtf16(const char* s, unsigned short* out, size_t cap) {
   size_t n = 0;
   for (const unsigned char* p = (const unsigned char*)s; *p && n + 2 < cap;) {
-    unsigned long c = *p;
+    const int escape = p[0] == '\\' && p[1] == 'n';
+    unsigned long c = escape ? '\n' : *p;
     int extra = c < 0x80 ? 0 : c < 0xE0 ? 1 : c < 0xF0 ? 2 : 3;
-    if (p[0] == '\\' && p[1] == 'n') {
-      c = '\n';
-      ++p;
-    } else if (extra > 0) {
-      c &= 0x3Fu >> extra;
-    }
-    for (++p; extra > 0 && *p; --extra) c = (c << 6) | (*p++ & 0x3Fu);
+    if (extra > 0) c &= 0x3Fu >> extra;
+    for (p += 1 + escape; extra > 0 && *p; --extra) c = (c << 6) | (*p++ & 0x3Fu);
     out[n++] = (unsigned short)c;
   }
   out[n] = 0;
 }
 
-static char g_cases_dir[1024]; /* with its trailing separator */
+static const char* g_cases; /* font files are relative to the case file's folder */
+static int g_cases_folder; /* its length, with the separator */
 
 static void RunCase(int number, char** field) {
   const char* face8 = field[0];
@@ -70,8 +67,8 @@ static void RunCase(int number, char** field) {
   unsigned short face[512], text[4096];
   char file[2048];
   if (face8[0] == '@') { /* a font file, relative to the case file, in the system's syntax */
-    snprintf(file, sizeof file, "%s%s", g_cases_dir, face8 + 1);
-    for (char* p = file; *p; ++p) *p = *p == '/' && strchr(g_cases_dir, '\\') ? '\\' : *p;
+    if (snprintf(file, sizeof file, "%.*s%s", g_cases_folder, g_cases, face8 + 1) >= 2048) exit(3);
+    for (char* p = file; *p; ++p) *p = *p == '/' && strchr(g_cases, '\\') ? '\\' : *p;
   }
   ToUtf16(face8[0] == '@' ? file : face8, face, 512);
   ToUtf16(field[4], text, 4096);
@@ -79,7 +76,8 @@ static void RunCase(int number, char** field) {
           atoi(field[2]), hatch, field[4]);
   FontInformation info = {0};
   pGetFontInformation(face, (EN_TTFFontStyle)style, &info);
-  fprintf(g_out, "info ratio %.4f ascent %d descent %d linegap %d em %d top %d bottom %d design %d\n",
+  fprintf(g_out,
+          "info ratio %.4f ascent %d descent %d linegap %d em %d top %d bottom %d design %d\n",
           info.ratio, info.ascent, info.descent, info.lineGap, info.emSquare, info.boxTop,
           info.boxBottom, info.designHeight);
   pSetDefaults();
@@ -142,13 +140,10 @@ int main(int argc, char** argv) {
     fprintf(stderr, "%d functions could not be bound (names from %s)\n", g_bind_failures, argv[2]);
     return 1;
   }
-  snprintf(g_cases_dir, sizeof g_cases_dir, "%s", argv[3]);
-  char* cut = g_cases_dir;
-  for (char* p = g_cases_dir; *p; ++p) cut = *p == '/' || *p == '\\' ? p + 1 : cut;
-  *cut = 0;
-  int number = 0;
+  for (g_cases = argv[3]; *argv[3]; ++argv[3])
+    if (*argv[3] == '/' || *argv[3] == '\\') g_cases_folder = (int)(argv[3] - g_cases) + 1;
   pInitializeTTF(1000.0f);
-  while (fgets(line, sizeof line, cases)) {
+  for (int number = 0; fgets(line, sizeof line, cases);) {
     line[strcspn(line, "\r\n")] = 0;
     char* field[5] = {line};
     int n = 1;

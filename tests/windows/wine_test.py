@@ -173,11 +173,10 @@ def main():
         fail(f"cases {sorted(win)} on Windows, {sorted(lin)} on Linux")
     for number in sorted(set(win) & set(lin)):
         compare_case(number, win[number], lin[number])
-    print(f"{len(binds)} functions bound by both names; {len(win)} cases; {stats['exact']} exact "
-          f"comparisons, {stats['bounded']} bounded; largest pen difference {stats['pen']:g}, "
-          f"largest within a contour {stats['contour']:g} output units, largest relative ratio "
-          f"difference {stats['ratio']:.2g}\ntrace log beside the DLL: {trace_lines} lines, the "
-          f"same as on Linux; dump log: {dump_lines} lines")
+    print(f"{len(binds)} functions bound by both names, {len(win)} cases, {stats['exact']} exact "
+          f"and {stats['bounded']} bounded comparisons; largest pen difference {stats['pen']:g}, "
+          f"within a contour {stats['contour']:g}, relative ratio {stats['ratio']:.2g}; "
+          f"trace log {trace_lines} lines (the same as on Linux), dump log {dump_lines}")
     for failure in failures:
         print("FAIL:", failure)
     sys.exit(1 if failures else 0)
