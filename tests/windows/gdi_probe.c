@@ -18,9 +18,8 @@ int main(int argc, char** argv) {
   unsigned short control = 0;
   __asm__ volatile("fnstcw %0" : "=m"(control));
   static const char* precision[4] = {"24-bit", "reserved", "53-bit", "64-bit"};
-  printf(
-      "x87 control word 0x%04x (%s mantissa); 2.7 rounded by 1.5 x 2^52: x87 %.17g, SSE2 %.17g\n",
-      control, precision[(control >> 8) & 3], NearestX87(), NearestSse2());
+  printf("x87 control word 0x%04x (%s mantissa); 2.7 rounded by 1.5 x 2^52: x87 %.17g, SSE2 %.17g\n",
+         control, precision[(control >> 8) & 3], NearestX87(), NearestSse2());
   LOGFONTW lf = {.lfHeight = 10000, .lfWeight = FW_NORMAL, .lfCharSet = DEFAULT_CHARSET};
   HDC dc = CreateCompatibleDC(NULL);
   if (argc != 3 || !MultiByteToWideChar(CP_UTF8, 0, argv[1], -1, lf.lfFaceName, LF_FACESIZE) ||
@@ -37,10 +36,10 @@ int main(int argc, char** argv) {
   for (int m = 0; m < 2; ++m) {
     for (const char* c = argv[2]; *c; ++c) {
       GLYPHMETRICS gm = {0};
-      const UINT glyph = (unsigned char)*c;
-      DWORD size = GetGlyphOutlineW(dc, glyph, GGO_NATIVE, &gm, 0, NULL, &matrices[m]);
+      DWORD size = GetGlyphOutlineW(dc, (unsigned char)*c, GGO_NATIVE, &gm, 0, NULL, &matrices[m]);
       unsigned char* buffer = size != GDI_ERROR && size > 0 ? malloc(size) : NULL;
-      if (buffer) GetGlyphOutlineW(dc, glyph, GGO_NATIVE, &gm, size, buffer, &matrices[m]);
+      if (buffer)
+        GetGlyphOutlineW(dc, (unsigned char)*c, GGO_NATIVE, &gm, size, buffer, &matrices[m]);
       printf("%s '%c' size %lu box %u x %u origin %ld,%ld advance %d,%d",
              m ? "identity" : "near-identity", *c, (unsigned long)size, gm.gmBlackBoxX,
              gm.gmBlackBoxY, (long)gm.gmptGlyphOrigin.x, (long)gm.gmptGlyphOrigin.y, gm.gmCellIncX,

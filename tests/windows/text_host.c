@@ -58,10 +58,9 @@ static void ToUtf16(const char* s, unsigned short* out, size_t cap) {
 }
 
 static const char* g_cases; /* font files are relative to the case file's folder */
-static int g_cases_folder; /* its length, with the separator */
+static int g_cases_folder;  /* its length, with the separator */
 
-static void RunCase(int number, char** field) {
-  const char* face8 = field[0];
+static void RunCase(int number, const char* face8, char** field) {
   const int style = atoi(field[1]);
   const float hatch = (float)atof(field[3]);
   unsigned short face[512], text[4096];
@@ -151,7 +150,7 @@ int main(int argc, char** argv) {
       *tab = 0;
       field[n] = tab + 1;
     }
-    if (n == 5) RunCase(++number, field);
+    if (n == 5) RunCase(++number, field[0], field);
   }
   dlclose(g_lib);
   fclose(g_out);

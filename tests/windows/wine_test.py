@@ -22,8 +22,7 @@ def fail(message):
 
 
 def near(a, b, bound):
-    stats["bounded"] += 1
-    stats["pen"] = max(stats["pen"], abs(a - b))
+    stats["bounded"], stats["pen"] = stats["bounded"] + 1, max(stats["pen"], abs(a - b))
     return abs(a - b) <= bound
 
 
@@ -148,21 +147,19 @@ def main():
     subprocess.run([sys.executable, os.path.join(os.path.dirname(__file__), "..", "..", "cmake",
                     "make_def.py"), args.header, "--arch", "x86" if args.arch == "win32" else "x64",
                     "decorated", args.names], check=True)
-    env = dict(os.environ, WINEPREFIX=os.path.abspath(args.prefix), WINEDEBUG="-all",
-               WINEARCH=args.arch, WINEDLLOVERRIDES="mscoree,mshtml=")  # no Mono, no Gecko
     # Timeouts for wine32 under QEMU; Wine's services would keep ctest's pipe open: log to a file.
-    quiet = dict(env=env, stdin=subprocess.DEVNULL)
+    log = open(os.path.join(args.out, "wine-output.txt"), "w")
+    quiet = dict(stdin=subprocess.DEVNULL, stdout=log, stderr=log, env=dict(
+        os.environ, WINEPREFIX=os.path.abspath(args.prefix), WINEDEBUG="-all", WINEARCH=args.arch,
+        WINEDLLOVERRIDES="mscoree,mshtml="))  # no Mono, no Gecko
     try:
-        with open(os.path.join(args.out, "wine-output.txt"), "w") as log:
-            if not os.path.isfile(os.path.join(args.prefix, "system.reg")):
-                subprocess.run([args.wine, "wineboot", "-i"], stdout=log, stderr=log,
-                               timeout=3600, **quiet)
-            (win, binds), win_folder = run(args, "wine", args.host, args.dll, args.names,
-                                           [args.wine], stdout=log, stderr=log, timeout=1200,
-                                           **quiet)
+        if not os.path.isfile(os.path.join(args.prefix, "system.reg")):
+            subprocess.run([args.wine, "wineboot", "-i"], timeout=3600, **quiet)
+        (win, binds), win_folder = run(args, "wine", args.host, args.dll, args.names, [args.wine],
+                                       timeout=1200, **quiet)
     finally:
-        subprocess.run([os.path.join(os.path.dirname(args.wine), "wineserver"), "-k"],
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120, **quiet)
+        subprocess.run([os.path.join(os.path.dirname(args.wine), "wineserver"), "-k"], timeout=120,
+                       **quiet)
     (lin, _), lin_folder = run(args, "linux", args.linux_host, args.linux_library, "-", [],
                                timeout=300)
     trace_lines, dump_lines = compare_logs(win_folder, lin_folder)
