@@ -1,9 +1,7 @@
-// Replays a libFuzzer target of fuzz/ without libFuzzer, so that the hostile inputs it starts
-// from run in every build of the suite, under the sanitizers and valgrind: each seed whole, its
-// truncations (every length, or an even spread of --cuts lengths) and --rounds seeded random
-// corruptions of it (bytes, and 32-bit words set to counts and offsets that point anywhere), then
-// --random inputs of random bytes. The target aborts on a broken invariant; the sanitizers and
-// valgrind report the rest. The random generator is seeded: a failure repeats.
+// Replays a libFuzzer target of fuzz/ in every build, under the sanitizers and valgrind: each seed
+// whole, its truncations (every length, or --cuts lengths evenly spread) and --rounds seeded
+// corruptions (bytes, and 32-bit words set to counts and offsets pointing anywhere), then --random
+// inputs of random bytes. The target aborts on a broken invariant; a failure repeats.
 //
 //   hostile_<target> [--cuts=N] [--rounds=N] [--random=N] SEED_FILE_OR_FOLDER...
 #include <algorithm>
@@ -28,8 +26,8 @@ namespace fs = std::filesystem;
 
 long g_inputs = 0;
 
+// A copy of exactly the input's length, so that a read past its end is a heap overflow.
 void Run(const Bytes& bytes) {
-  // A copy of exactly the input's length, so that a read past its end is a heap overflow.
   auto copy = std::make_unique<std::uint8_t[]>(bytes.size());
   std::copy(bytes.begin(), bytes.end(), copy.get());
   LLVMFuzzerTestOneInput(copy.get(), bytes.size());
@@ -67,12 +65,9 @@ int main(int argc, char** argv) {
     } else if (arg.starts_with("--random=")) {
       random_inputs = std::atoi(arg.c_str() + 9);
     } else if (fs::is_directory(arg)) {
-      std::vector<fs::path> files;
-      for (const auto& entry : fs::directory_iterator(arg)) {
-        if (entry.is_regular_file()) files.push_back(entry.path());
-      }
-      std::sort(files.begin(), files.end());
-      seeds.insert(seeds.end(), files.begin(), files.end());
+      const auto first = seeds.size();
+      for (const auto& entry : fs::directory_iterator(arg)) seeds.push_back(entry.path());
+      std::sort(seeds.begin() + static_cast<std::ptrdiff_t>(first), seeds.end());
     } else if (fs::is_regular_file(arg)) {
       seeds.emplace_back(arg);
     } else {

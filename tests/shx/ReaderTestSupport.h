@@ -37,25 +37,21 @@ inline std::vector<std::string> Describe(const std::vector<CQELEntity*>& entitie
   };
   auto point = [&](const NURBSPoint& p) { return num(p.GetX() * scale) + num(p.GetY() * scale); };
   for (const CQELEntity* e : entities) {
-    std::string line;
-    if (e->GetType() == CQELEntity::kPolyLine) {
-      const auto* poly = static_cast<const CQELPolyLine*>(e);
-      line = "poly " + std::to_string(poly->GetClosed());
-      for (const NURBSPoint& p : poly->GetPoints()) line += point(p);
-    } else if (e->GetType() == CQELEntity::kEllipticalArc) {
-      const auto* arc = static_cast<const CQELEllipticalArc*>(e);
+    if (const auto* poly = dynamic_cast<const CQELPolyLine*>(e)) {
+      lines.push_back("poly " + std::to_string(poly->GetClosed()));
+      for (const NURBSPoint& p : poly->GetPoints()) lines.back() += point(p);
+    } else if (const auto* arc = dynamic_cast<const CQELEllipticalArc*>(e)) {
       const NURBSPoint& axis = arc->GetAxisPoint();
-      line = arc->GetRatio() == 1.0 && axis.GetY() == 0.0
-                 ? "arc" + point(arc->GetCenter()) + num(std::hypot(axis.GetX(), 0.0) * scale)
-                 : "ellipse" + point(arc->GetCenter()) + point(axis) + num(arc->GetRatio());
-      line += num(arc->GetStartAngle()) + num(arc->GetSweep());
-    } else if (e->GetType() == CQELEntity::kLine) {
-      const auto* l = static_cast<const CQELLine*>(e);
-      line = "line" + point(l->GetStartPoint()) + point(l->GetEndPoint());
-    } else if (e->GetType() == CQELEntity::kDot) {
-      line = "dot" + point(static_cast<const CQELDot*>(e)->GetPosition());
+      lines.push_back(arc->GetRatio() == 1.0 && axis.GetY() == 0.0
+                          ? "arc" + point(arc->GetCenter()) + num(std::abs(axis.GetX()) * scale)
+                          : "ellipse" + point(arc->GetCenter()) + point(axis) +
+                                num(arc->GetRatio()));
+      lines.back() += num(arc->GetStartAngle()) + num(arc->GetSweep());
+    } else if (const auto* line = dynamic_cast<const CQELLine*>(e)) {
+      lines.push_back("line" + point(line->GetStartPoint()) + point(line->GetEndPoint()));
+    } else if (const auto* dot = dynamic_cast<const CQELDot*>(e)) {
+      lines.push_back("dot" + point(dot->GetPosition()));
     }
-    lines.push_back(line);
   }
   return lines;
 }
@@ -99,38 +95,31 @@ inline std::vector<Golden> LoadGoldens(std::istream&& file) {
     std::istringstream in(line);
     if (!(in >> word) || word[0] == '#') continue;
     if (word == "shape" || word == "glyph") {
-      Golden g;
+      Golden& g = goldens.emplace_back();
       in >> g.code >> word >> g.advance;
       for (double v = 0.0; in >> word;) {
         g.refused = g.refused || word == "refused";
         while (word == "box" && in >> v) g.box.push_back(v);
       }
-      goldens.push_back(g);
     } else if (!goldens.empty()) {
       goldens.back().entities.push_back(line);
     }
   }
   return goldens;
 }
-inline std::vector<Golden> LoadGoldens(const std::string& path) {
-  return LoadGoldens(std::ifstream(path));
-}
 
 // Every polyline point, line end, dot and sampled arc point lies inside [min, max].
 inline testing::AssertionResult InkWithin(const std::vector<CQELEntity*>& entities,
-                                          const NURBSPoint& min, const NURBSPoint& max,
-                                          double tolerance) {
+                                          const NURBSPoint& min, const NURBSPoint& max) {
   std::vector<NURBSPoint> points;
   for (const CQELEntity* e : entities) {
-    if (e->GetType() == CQELEntity::kPolyLine) {
-      for (const auto& p : static_cast<const CQELPolyLine*>(e)->GetPoints()) points.push_back(p);
-    } else if (e->GetType() == CQELEntity::kLine) {
-      points.push_back(static_cast<const CQELLine*>(e)->GetStartPoint());
-      points.push_back(static_cast<const CQELLine*>(e)->GetEndPoint());
-    } else if (e->GetType() == CQELEntity::kDot) {
-      points.push_back(static_cast<const CQELDot*>(e)->GetPosition());
-    } else if (e->GetType() == CQELEntity::kEllipticalArc) {
-      const auto* arc = static_cast<const CQELEllipticalArc*>(e);
+    if (const auto* poly = dynamic_cast<const CQELPolyLine*>(e)) {
+      points.insert(points.end(), poly->GetPoints().begin(), poly->GetPoints().end());
+    } else if (const auto* line = dynamic_cast<const CQELLine*>(e)) {
+      points.insert(points.end(), {line->GetStartPoint(), line->GetEndPoint()});
+    } else if (const auto* dot = dynamic_cast<const CQELDot*>(e)) {
+      points.push_back(dot->GetPosition());
+    } else if (const auto* arc = dynamic_cast<const CQELEllipticalArc*>(e)) {
       const double ax = arc->GetAxisPoint().GetX(), ay = arc->GetAxisPoint().GetY();
       for (int k = 0; k <= 256; ++k) {
         const double t = arc->GetStartAngle() + arc->GetSweep() * k / 256.0;
@@ -141,8 +130,8 @@ inline testing::AssertionResult InkWithin(const std::vector<CQELEntity*>& entiti
     }
   }
   for (const NURBSPoint& p : points) {
-    if (p.GetX() < min.GetX() - tolerance || p.GetX() > max.GetX() + tolerance ||
-        p.GetY() < min.GetY() - tolerance || p.GetY() > max.GetY() + tolerance) {
+    if (std::max(min.GetX() - p.GetX(), p.GetX() - max.GetX()) > 1e-9 ||
+        std::max(min.GetY() - p.GetY(), p.GetY() - max.GetY()) > 1e-9) {
       return testing::AssertionFailure() << "(" << p.GetX() << ", " << p.GetY() << ") outside";
     }
   }
