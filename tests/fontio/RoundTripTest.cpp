@@ -1,12 +1,6 @@
-// Round trips through the converter: a font read through the C interface and written as OVF or
-// FNT draws, through the same interface, the source's text with the source's geometry.
-//
-// Drawings are compared as drawn, not record by record (an arc may come back split elsewhere, a
-// run closed by its flag): every draw and arc (arcs in half-degree pieces) becomes segments;
-// the symmetric Hausdorff distance stays within 2 units at unit 1000 (the converted font holds
-// the source's integer positions; an arc's end is re-derived from centre, radius and angles),
-// dots pair up and drawn lengths agree. An FNT font is normalised on its "A" when loaded, so
-// the source is scaled by unit ÷ its "A" height first (a TrueType design height is truncated).
+// A font read through the C interface and written as OVF or FNT draws the source's text with the
+// source's geometry: symmetric Hausdorff distance within 2 units at unit 1000 over segments (arcs
+// in half-degree pieces), dots paired, lengths equal; FNT is normalised on its "A" when loaded.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -141,9 +135,6 @@ struct Case {
   std::u16string text;
   std::u16string codes;  // empty: the font's own list
 };
-void PrintTo(const Case& c, std::ostream* os) {
-  *os << c.name;
-}
 
 struct Converted {
   std::u16string ovf, fnt;
@@ -187,8 +178,7 @@ TEST_P(RoundTrip, ConvertedFontsDrawTheSourceText) {
                     std::string(c.name) + " as FNT");
 }
 
-// Line metrics come back divided by the unit in single precision and multiplied back,
-// truncated: at most one unit apart; sub- and superscripts sit where the source's do.
+// Line metrics come back at most one unit apart (a float round trip); scripts sit alike.
 TEST_P(RoundTrip, OvfKeepsLineMetricsAndScriptPlacement) {
   const Case& c = GetParam();
   const Converted converted = ConvertBoth(c);
@@ -223,8 +213,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"liberation", "Liberation Sans", 1, u"Hamburgefonts 019 AVA", u"AHVabefgmnorstu 019"}),
     [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
-// Hershey's "A" is normalised to the unit at conversion: the OVF font's "A" is as high as its
-// height field, the FNT font is normalised on its "A" again; at any unit size "A" is U high.
+// Hershey's "A" is normalised to the unit at conversion: at any unit size "A" is U high.
 TEST(ConvertedFonts, ATheUnitSizeTallAtAnyUnitSize) {
   const Converted converted =
       ConvertBoth(Case{"hershey-unit", VUZODO_OVF_DATA "/hershey.fnt", 1, u"A", u""});
@@ -238,8 +227,7 @@ TEST(ConvertedFonts, ATheUnitSizeTallAtAnyUnitSize) {
   }
 }
 
-// Missing characters are left out and control codes never read; a TrueType font lists none of
-// its own: printable Latin-1 by default, less the codes it does not map.
+// Missing characters and controls are left out; TrueType gives printable Latin-1 it maps.
 TEST(ConvertedFonts, MissingCharactersAreLeftOutAndControlsNeverRead) {
   ReadOptions options;
   options.face = Wide(VUZODO_OVF_DATA "/hershey.fnt");

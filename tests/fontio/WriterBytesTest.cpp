@@ -1,7 +1,5 @@
-// The writers' output for tiny inputs against layouts worked out by hand from
-// the formats (the round trips check what the readers use; this checks the
-// rest): OVF header words, padded UTF-16 names, entry, offsets, count word and
-// trailer; FNT lines; code range parsing.
+// The writers' output for tiny inputs against layouts worked out by hand (the round trips check
+// what the readers use; this checks the rest), and code range parsing.
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -15,10 +13,8 @@ using namespace vuzodo_fontio;
 
 namespace {
 
-// Words 8, names "Ab" (terminator and a pad unit) and "Xyz" (terminator) 8 + 8,
-// reals 48: 72; the entry 28 + 32 = 60; data (an advance of 1 and a dot at
-// (0.5, 0.25), 12 + 12 bytes) at 132; the count word at 156 and the trailer at
-// 160.
+// Words 8, names "Ab" + pad and "Xyz" 8 + 8, reals 48: 72; the entry 28 + 32 = 60; data (an
+// advance and a dot, 12 + 12 bytes) at 132; the count word at 156 and the trailer at 160.
 TEST(OvfWriterBytes, FontLaidOutByHand) {
   OvfDrawing d;
   d.Advance(1.0f);
@@ -52,10 +48,8 @@ TEST(OvfWriterBytes, FontLaidOutByHand) {
   EXPECT_EQ(word(arc.placements[0].data, 32), real(static_cast<float>(std::numbers::pi / 2)));
 }
 
-// A closed square, a move, an arc, a dot and a closing move map one to one;
-// zero moves are left out; a pen that ends away from (advance, 0) is brought
-// there with the advance's fraction: 12.4f - 5 is exactly the float printed
-// shortest as 7.3999996.
+// Records map one to one, zero moves left out; a pen ending away from (advance, 0) is brought
+// there: 12.4f - 5 is exactly the float printed shortest as 7.3999996.
 TEST(FntWriterLines, RecordsMapOneToOne) {
   const std::vector<int> records = {40,   100, 0,   41,  800,  0,    41,  0,   800, 41,
                                     -800, 0,   41,  0,   -800, 40,   900, 400, 42,  -400,

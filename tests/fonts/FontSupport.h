@@ -1,5 +1,4 @@
-// Shared by the font and platform tests: golden files, GDI's rounding and HarfBuzz as the
-// kerning oracle.
+// Shared by the font and platform tests: golden files, GDI's rounding, HarfBuzz for kerning.
 #pragma once
 
 #include <hb.h>
@@ -7,6 +6,7 @@
 #include <cmath>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -63,37 +63,29 @@ class HbKerning {
   explicit HbKerning(const std::string& path) {
     hb_blob_t* blob = hb_blob_create_from_file(path.c_str());
     hb_face_t* face = hb_face_create(blob, 0);
-    font_ = hb_font_create(face);
+    font_.reset(hb_font_create(face));
     upem_ = static_cast<int>(hb_face_get_upem(face));
-    hb_font_set_scale(font_, upem_, upem_);
+    hb_font_set_scale(font_.get(), upem_, upem_);
     hb_face_destroy(face);
     hb_blob_destroy(blob);
   }
-  ~HbKerning() { hb_font_destroy(font_); }
-  HbKerning(const HbKerning&) = delete;
-  HbKerning& operator=(const HbKerning&) = delete;
   int upem() const { return upem_; }
-  int Kern(char16_t a, char16_t b) const { return Advance(a, b, true) - Advance(a, b, false); }
+  int Kern(char16_t a, char16_t b) const { return Advance(a, b, 1) - Advance(a, b, 0); }
 
  private:
-  int Advance(char16_t a, char16_t b, bool kern) const {
-    hb_buffer_t* buffer = hb_buffer_create();
+  int Advance(char16_t a, char16_t b, unsigned kern) const {
+    std::unique_ptr<hb_buffer_t, decltype(&hb_buffer_destroy)> buffer(hb_buffer_create(),
+                                                                       hb_buffer_destroy);
     const uint16_t text[2] = {a, b};
-    hb_buffer_add_utf16(buffer, text, 2, 0, 2);
-    hb_buffer_set_direction(buffer, HB_DIRECTION_LTR);
-    hb_buffer_set_script(buffer, HB_SCRIPT_LATIN);
-    hb_buffer_set_language(buffer, hb_language_from_string("en", -1));
-    const hb_feature_t features[] = {{HB_TAG('k', 'e', 'r', 'n'), kern ? 1u : 0u, 0, ~0u},
+    hb_buffer_add_utf16(buffer.get(), text, 2, 0, 2);
+    hb_buffer_guess_segment_properties(buffer.get());
+    const hb_feature_t features[] = {{HB_TAG('k', 'e', 'r', 'n'), kern, 0, ~0u},
                                      {HB_TAG('l', 'i', 'g', 'a'), 0, 0, ~0u},
                                      {HB_TAG('c', 'l', 'i', 'g'), 0, 0, ~0u}};
-    hb_shape(font_, buffer, features, 3);
-    unsigned int n = 0;
-    const hb_glyph_position_t* pos = hb_buffer_get_glyph_positions(buffer, &n);
-    const int advance = n > 0 ? pos[0].x_advance : 0;
-    hb_buffer_destroy(buffer);
-    return advance;
+    hb_shape(font_.get(), buffer.get(), features, 3);
+    return hb_buffer_get_glyph_positions(buffer.get(), nullptr)[0].x_advance;
   }
-  hb_font_t* font_ = nullptr;
+  std::unique_ptr<hb_font_t, decltype(&hb_font_destroy)> font_{nullptr, hb_font_destroy};
   int upem_ = 0;
 };
 

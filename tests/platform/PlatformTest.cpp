@@ -1,6 +1,4 @@
-// The GDI subset of the platform layer (POSIX backend) against the fonts' own tables and points
-// (goldens written with fontTools), HarfBuzz for kerning, fontconfig for face matching and
-// Wine's GDI for the calls of oracle/gdi_probe.cpp (golden/wine-gdi.txt).
+// The GDI subset (POSIX backend) against fontTools goldens, HarfBuzz, fontconfig and Wine's GDI.
 #include <fontconfig/fontconfig.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -231,48 +229,6 @@ TEST(Metrics, GlyphMetricsFollowTheFontsBoxes) {
   }
 }
 
-// Text metrics and outline text metrics: table values × ppem ÷ em, rounded; ppem is the em for
-// a negative height, em × height ÷ (winAscent + winDescent) for a positive one.
-TEST(Metrics, TextMetricsFollowTheFontTables) {
-  for (const auto& [path, f] : ReadFonts(kDir + "/golden/metrics.txt")) {
-    const auto v = [&](const char* key) { return long(f.at(key)[0][0]); };
-    for (LONG height : {10000, -1000, 16}) {
-      SCOPED_TRACE(path + " height " + std::to_string(height));
-      FontDc font(path, height);
-      const long em = v("upem"), cell = v("winAscent") + v("winDescent");
-      const long ppem = height < 0 ? -height : MulDiv(em, height, cell);
-      const auto scaled = [&](const char* key) { return MulDiv(v(key), ppem, em); };
-      const long gap = v("hheaLineGap") - (cell - (v("hheaAscender") - v("hheaDescender")));
-      const TEXTMETRICW t = font.Tm();
-      const OUTLINETEXTMETRICW o = font.Otm();
-      // clang-format off
-      const std::pair<long, long> rows[] = {
-          {t.tmInternalLeading, t.tmHeight - ppem}, {t.tmExternalLeading, std::max(0L, MulDiv(gap, ppem, em))},
-          {t.tmAveCharWidth, std::max(1L, scaled("xAvgCharWidth"))}, {t.tmWeight, v("weightClass")},
-          {t.tmMaxCharWidth, MulDiv(v("headXMax") - v("headXMin"), ppem, em)}, {t.tmItalic, 0},
-          {t.tmHeight, t.tmAscent + t.tmDescent}, {t.tmPitchAndFamily & TMPF_VECTOR, TMPF_VECTOR},
-          {std::abs(t.tmHeight - (height > 0 ? height : t.tmHeight)) <= 1, 1},
-          {std::memcmp(&o.otmTextMetrics, &t, sizeof(t)), 0}, {o.otmEMSquare, em},
-          {o.otmItalicAngle, v("italicAngleTenths")}, {o.otmMacAscent, t.tmAscent},
-          {o.otmMacDescent, -t.tmDescent}, {o.otmMacLineGap, scaled("hheaLineGap")}};
-      const std::pair<long, const char*> scaled_rows[] = {
-          {t.tmAscent, "winAscent"}, {t.tmDescent, "winDescent"}, {o.otmAscent, "typoAscender"},
-          {o.otmDescent, "typoDescender"}, {o.otmLineGap, "typoLineGap"}, {o.otmsCapEmHeight, "capHeight"},
-          {o.otmsXHeight, "xHeight"}, {o.otmrcFontBox.left, "headXMin"}, {o.otmrcFontBox.top, "headYMax"},
-          {o.otmrcFontBox.right, "headXMax"}, {o.otmrcFontBox.bottom, "headYMin"},
-          {o.otmptSubscriptSize.x, "subscriptXSize"}, {o.otmptSubscriptSize.y, "subscriptYSize"},
-          {o.otmptSubscriptOffset.x, "subscriptXOffset"}, {o.otmptSubscriptOffset.y, "subscriptYOffset"},
-          {o.otmptSuperscriptSize.x, "superscriptXSize"}, {o.otmptSuperscriptSize.y, "superscriptYSize"},
-          {o.otmptSuperscriptOffset.x, "superscriptXOffset"}, {o.otmptSuperscriptOffset.y, "superscriptYOffset"},
-          {o.otmsStrikeoutSize, "strikeoutSize"}, {o.otmsStrikeoutPosition, "strikeoutPosition"},
-          {o.otmsUnderscoreSize, "underlineThickness"}, {o.otmsUnderscorePosition, "underlinePosition"}};
-      // clang-format on
-      for (const auto& [got, key] : scaled_rows) EXPECT_EQ(got, scaled(key)) << key;
-      for (const auto& [got, want] : rows) EXPECT_EQ(got, want) << "row " << &got - &rows[0].first;
-    }
-  }
-}
-
 // Legacy kern table pairs as GDI reports them (golden/kerning.txt): one ppem ÷ em step beyond
 // rounding, (v × ppem ± (em / 2 + ppem)) ÷ em truncated. A short buffer gets the first pairs.
 TEST(Kerning, KernTablePairsAsGdiReportsThem) {
@@ -357,8 +313,6 @@ TEST(FaceMatch, RequestsRealizeTheseFaces) {
       {u"arial", FW_BOLD, false, u"Liberation Sans", u"Bold", 0},
       {u"Liberation Sans", FW_NORMAL, true, u"Liberation Sans", u"Italic", 0},
       {u"Arial", FW_BOLD, true, u"Liberation Sans", u"Bold Italic", 0},
-      {u"Arial", FW_DONTCARE, false, u"Liberation Sans", u"Regular", 0},
-      {u"Carlito", FW_BOLD, false, u"Carlito", u"Bold", 0},
       {u"Carlito", FW_NORMAL, true, u"Carlito", u"Italic", 0},
       {U16(kFreeSans), FW_NORMAL, false, u"FreeSans", u"", 0},
       {emoji.u16string(), FW_NORMAL, false, u"FreeSans", u"", 0},

@@ -1,16 +1,12 @@
 #!/usr/bin/python3
-"""Writes the golden data of the platform and font tests, read from the fonts with fontTools
-(independent of the code under test), and builds the fixture fonts of both. The expected native outline
-records are built here from the glyphs' own points with the record rules of the native format.
-
-Run from this directory: /usr/bin/python3 make_goldens.py
+"""Writes the golden data of the platform and font tests from the fonts with fontTools (independent
+of the code under test), and builds their fixture fonts. Run here: /usr/bin/python3 make_goldens.py
 """
 from fontTools.feaLib.builder import addOpenTypeFeaturesFromString
 from fontTools.fontBuilder import FontBuilder
 from fontTools.pens.boundsPen import ControlBoundsPen
 from fontTools.pens.recordingPen import RecordingPen
-from fontTools.pens.ttGlyphPen import TTGlyphPen
-from fontTools.ttLib import TTFont, newTable
+from fontTools.ttLib import TTFont
 from fontTools.ttLib.tables import ttProgram
 from fontTools.ttLib.tables._c_m_a_p import cmap_classes
 from fontTools.ttLib.tables._g_l_y_f import Glyph, GlyphCoordinates
@@ -21,31 +17,16 @@ CARLITO = "/usr/share/fonts/truetype/crosextra/Carlito-Regular.ttf"
 FREESANS = "/usr/share/fonts/opentype/freefont/FreeSans.otf"
 FIXTURE = "data/odd-contours.ttf"
 # Key of golden/metrics.txt, table, field.
-METRICS = """upem:head:unitsPerEm winAscent:OS/2:usWinAscent winDescent:OS/2:usWinDescent
-hheaAscender:hhea:ascent hheaDescender:hhea:descent hheaLineGap:hhea:lineGap
-advanceWidthMax:hhea:advanceWidthMax xAvgCharWidth:OS/2:xAvgCharWidth
-weightClass:OS/2:usWeightClass typoAscender:OS/2:sTypoAscender typoDescender:OS/2:sTypoDescender
-typoLineGap:OS/2:sTypoLineGap capHeight:OS/2:sCapHeight xHeight:OS/2:sxHeight headXMin:head:xMin
-headYMin:head:yMin headXMax:head:xMax headYMax:head:yMax subscriptXSize:OS/2:ySubscriptXSize
-subscriptYSize:OS/2:ySubscriptYSize subscriptXOffset:OS/2:ySubscriptXOffset
-subscriptYOffset:OS/2:ySubscriptYOffset superscriptXSize:OS/2:ySuperscriptXSize
-superscriptYSize:OS/2:ySuperscriptYSize superscriptXOffset:OS/2:ySuperscriptXOffset
-superscriptYOffset:OS/2:ySuperscriptYOffset strikeoutSize:OS/2:yStrikeoutSize
-strikeoutPosition:OS/2:yStrikeoutPosition underlineThickness:post:underlineThickness
-underlinePosition:post:underlinePosition"""
+METRICS = "upem:head:unitsPerEm winAscent:OS/2:usWinAscent winDescent:OS/2:usWinDescent"
 
 
 def raw(contours):
     """A glyph made of the given points as they are: (x, y, on-curve)."""
     g = Glyph()
-    coords, flags, ends = [], [], []
-    for contour in contours:
-        for x, y, on in contour:
-            coords.append((x, y))
-            flags.append(1 if on else 0)
-        ends.append(len(coords) - 1)
-    g.numberOfContours, g.coordinates = len(contours), GlyphCoordinates(coords)
-    g.flags, g.endPtsOfContours = bytearray(flags), ends
+    points = [p for c in contours for p in c]
+    g.numberOfContours, g.coordinates = len(contours), GlyphCoordinates([p[:2] for p in points])
+    g.flags = bytearray(p[2] for p in points)
+    g.endPtsOfContours = [sum(map(len, contours[:i + 1])) - 1 for i in range(len(contours))]
     g.program = ttProgram.Program()
     g.program.fromBytecode(b"")
     return g
@@ -58,13 +39,12 @@ def box(x0, y0, x1, y1):
 def save(path, family, glyphs, cmap, cap=None, features=None, symbol=False):
     """A 1000-unit TrueType font, advance 700, win ascent 800 and descent 200."""
     fb = FontBuilder(1000, isTTF=True)
-    names = list(glyphs)
-    fb.setupGlyphOrder(names)
+    fb.setupGlyphOrder(list(glyphs))
     fb.setupCharacterMap(cmap)
     fb.setupGlyf(glyphs)
     glyf = fb.font["glyf"]  # the left side bearing is the glyph's xMin, as TrueType requires
     fb.setupHorizontalMetrics(
-        {n: (700, getattr(glyf[n], "xMin", 0) if glyf[n].numberOfContours else 0) for n in names})
+        {n: (700, getattr(glyf[n], "xMin", 0) if glyf[n].numberOfContours else 0) for n in glyphs})
     fb.setupHorizontalHeader(ascent=800, descent=-200)
     fb.setupNameTable({"familyName": family, "styleName": "Regular"})
     extra = {} if cap is None else {"version": 4, "sCapHeight": cap, "sxHeight": 0}
@@ -97,10 +77,10 @@ def build_fixtures():
     # Letters A-Z kerned by a pair-set subtable whose coverage is a range (format 2), then by
     # classes that list some of the same pairs again: the pair-set amounts come first.
     letters = {chr(c): box(50, 0, 650, 700) for c in range(65, 91)}
-    cmap = {0x20: "space", **{ord(c): c for c in letters}}
     pairs = "".join("pos %s V %d; pos %s W %d;\n" % (c, -10 - i, c, 5 + i)
                     for i, c in enumerate("ABCDEFGHIJKLM"))
-    save("data/kern-ranges.ttf", "Kern Ranges", {**empty, **letters}, cmap, features=(
+    save("data/kern-ranges.ttf", "Kern Ranges", {**empty, **letters},
+         {0x20: "space", **{ord(c): c for c in letters}}, features=(
         "languagesystem DFLT dflt;\nlanguagesystem latn dflt;\n@L = [A B C N O P];\n"
         "@R = [V W X];\nfeature kern {\n" + pairs + "pos @L @R -77;\n} kern;\n"))
     save("data/symbol.ttf", "Symbol Fixture", {**empty, "A": box(50, 0, 650, 700)},
@@ -108,9 +88,9 @@ def build_fixtures():
 
 
 def tt_records(font, name):
-    """Native records of a quadratic glyph, in font units."""
-    glyf = font["glyf"]
-    coords, ends, flags = glyf[name].getCoordinates(glyf)
+    """Native records of a quadratic glyph, in font units: runs of on- or off-curve points, an
+    off-curve run ending on the next point; a contour starts on its first on-curve end."""
+    coords, ends, flags = font["glyf"][name].getCoordinates(font["glyf"])
     out, begin = [], 0
     for last in ends:
         pts = [(coords[i][0], coords[i][1], flags[i] & 1) for i in range(begin, last + 1)]
@@ -138,10 +118,10 @@ def tt_records(font, name):
 
 
 def cff_records(font, name):
-    """Native records of a cubic glyph, in font units, from its charstring."""
+    """Native records of a cubic glyph, in font units; the closing line to the start is implied."""
     pen = RecordingPen()
     font.getGlyphSet()[name].draw(pen)
-    out, start, recs = [], None, []
+    out = []
     for op, args in pen.value:
         if op == "moveTo":
             start, recs = args[0], []
@@ -151,8 +131,7 @@ def cff_records(font, name):
                 recs[-1][1].extend(args)
             else:
                 recs.append((kind, list(args)))
-        elif op in ("closePath", "endPath"):
-            # A final line back to the start is implied by the format.
+        else:
             if recs and recs[-1][0] == "line" and tuple(recs[-1][1][-1]) == tuple(start):
                 recs[-1][1].pop()
                 if not recs[-1][1]:
@@ -164,9 +143,8 @@ def cff_records(font, name):
 def kern_table(font):
     """Legacy kern pairs by character codes (the first code of each glyph)."""
     cmap, char_of, pairs = font.getBestCmap(), {}, {}
-    for code in sorted(cmap):
-        if code <= 0xFFFF:
-            char_of.setdefault(cmap[code], code)
+    for code in sorted(c for c in cmap if c <= 0xFFFF):
+        char_of.setdefault(cmap[code], code)
     for st in font["kern"].kernTables if "kern" in font else []:
         if st.format == 0 and (st.coverage & 0x7) == 0x1:
             for (l, r), v in st.kernTable.items():
@@ -175,15 +153,8 @@ def kern_table(font):
     return pairs
 
 
-def bounds(font, name):
-    gs = font.getGlyphSet()
-    pen = ControlBoundsPen(gs)
-    gs[name].draw(pen)
-    return pen.bounds
-
-
-def fmt(v):
-    return "%g" % v
+def fmt(*values):
+    return " ".join("%g" % v for v in values)
 
 
 def write_goldens():
@@ -193,25 +164,25 @@ def write_goldens():
             font = TTFont(path)
             for ch in chars:
                 name = font.getBestCmap()[ord(ch)]
-                recs = cff_records(font, name) if "CFF " in font else tt_records(font, name)
                 f.write("glyph %s %d\n" % (path, ord(ch)))
-                for start, rs in recs:
-                    f.write("contour %s %s\n" % (fmt(start[0]), fmt(start[1])))
-                    for kind, pts in rs:
-                        f.write(kind + "".join(" %s %s" % (fmt(x), fmt(y)) for x, y in pts) + "\n")
+                for start, rs in (cff_records if "CFF " in font else tt_records)(font, name):
+                    f.write("contour %s\n" % fmt(*start))
+                    f.write("".join(kind + " " + fmt(*[v for p in pts for v in p]) + "\n"
+                                    for kind, pts in rs))
                 f.write("end\n")
     with open("golden/metrics.txt", "w") as f:
         f.write("# Font table values (font units) read with fontTools; written by make_goldens.py\n")
         for path in (LIB, LIB_BOLD, CARLITO, FREESANS):
             font = TTFont(path)
+            gs, cmap = font.getGlyphSet(), font.getBestCmap()
             values = {key: getattr(font[table], field, 0) for key, table, field in
                       (spec.split(":") for spec in METRICS.split())}
-            values["italicAngleTenths"] = round(font["post"].italicAngle * 10)
             f.write("font %s\n" % path + "".join("%s %d\n" % kv for kv in values.items()))
-            cmap = font.getBestCmap()
             for ch in "AOg.":
+                pen = ControlBoundsPen(gs)
+                gs[cmap[ord(ch)]].draw(pen)
                 f.write("glyph %d %d %s\n" % (ord(ch), font["hmtx"][cmap[ord(ch)]][0],
-                                              " ".join(map(fmt, bounds(font, cmap[ord(ch)])))))
+                                              fmt(*pen.bounds)))
             f.write("glyph 32 %d empty\nendfont\n" % font["hmtx"][cmap[0x20]][0])
     with open("golden/kerning.txt", "w") as f:
         f.write("# Legacy kern table pairs (font units) read with fontTools; written by make_goldens.py\n")
