@@ -490,7 +490,8 @@ TEST(EngineHatch, FillStaysInsideTheGlyphOrIsAbsentWithoutALoop) {
     if (row.face) Text(row.face, true);
     // Serpentine lines 0.02 apart, a border gap of 10 units that keeps rounded
     // records off the outline, rings and a helix.
-    AddTTFHatchPatternLine(0.01f, BORDER_GAP_INWARD, 0.02f, 0.785f, 0, 0, HATCH_SERPENTINE, EN_TRUE);
+    AddTTFHatchPatternLine(0.01f, BORDER_GAP_INWARD, 0.02f, 0.785f, 0, 0, HATCH_SERPENTINE,
+                           EN_TRUE);
     AddTTFHatchPatternOffsetFilling(0.05f, EN_OFFSET_OUTSIDE_IN);
     AddTTFHatchPatternHelixFillingEx(0.03f, EN_HELIX_OUTSIDE_IN, EN_OFFSET_DIRECT, EN_CORNER_ROUND,
                                      0, 0);
