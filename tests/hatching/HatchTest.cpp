@@ -506,4 +506,40 @@ TEST(EngineHatch, FillStaysInsideTheGlyphOrIsAbsentWithoutALoop) {
   }
 }
 
+// The combined return types are the single streams joined per character, in their order.
+TEST(EngineHatch, ReturnTypesJoinTheStreamsInTheirOrder) {
+  InitializeTTF(1000.0f);
+  SetDefaults();
+  AddTTFHatchPatternLine(0, BORDER_GAP_INWARD, 0.05f, 0, 0, 0, HATCH_UNIDIRECTIONAL, EN_FALSE);
+  AddTTFHatchPatternOffsetFilling(0.03f, EN_OFFSET_OUTSIDE_IN);
+  Text("O");
+  const Edges border = Draws(0, EN_RT_BORDER), fill = Draws(0, EN_RT_FILL),
+              poly = Draws(0, EN_RT_HATCH_POLYLINES);
+  ASSERT_FALSE(border.empty() || fill.empty() || poly.empty());
+  auto same = [](const Edges& got, std::vector<const Edges*> parts) {
+    Edges want;
+    for (const Edges* p : parts) want.insert(want.end(), p->begin(), p->end());
+    bool equal = got.size() == want.size();
+    for (std::size_t i = 0; equal && i < got.size(); ++i) {  // within the carried rounding
+      equal = std::fabs(got[i].b.first - want[i].b.first) <= 1 &&
+              std::fabs(got[i].b.second - want[i].b.second) <= 1;
+    }
+    return equal;
+  };
+  EXPECT_TRUE(same(Draws(0, EN_RT_BORDER_FILL), {&border, &fill}));
+  EXPECT_TRUE(same(Draws(0, EN_RT_FILL_BORDER), {&fill, &border}));
+  EXPECT_TRUE(same(Draws(0, EN_RT_BORDER_POLYLINES_FILL), {&border, &poly, &fill}));
+  // Without the border only the fill is drawn; the patterns in use when a
+  // character is appended are the ones that fill it.
+  FinishText();
+  IncludeBorder(EN_FALSE);
+  Text("O");
+  ClearTTFHatchPatterns();
+  Text("I");
+  EXPECT_TRUE(Draws(-1, EN_RT_BORDER).empty());
+  EXPECT_GT(Draws(0, EN_RT_FILL).size(), 20u);
+  EXPECT_EQ(Draws(0, EN_RT_BORDER_FILL).size(), Draws(0, EN_RT_FILL).size());
+  EXPECT_TRUE(Draws(1, EN_RT_FILL).empty());
+}
+
 }  // namespace
