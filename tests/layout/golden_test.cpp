@@ -1,7 +1,6 @@
-// Golden record lists of short texts in Liberation Sans ("Arial"), GetOutLinesEx(-1, outlines).
-// The engine must equal them record for record, and each golden, rasterised, must match the
-// font's own outlines as FreeType decomposes them (cairo fills both); that check, not our
-// output, is what makes a golden trustworthy. VUZODO_UPDATE_GOLDEN=1 rewrites the files.
+// Golden record lists of short texts in Liberation Sans ("Arial"): the engine equals them, and
+// each, rasterised, matches the font's own outlines as FreeType decomposes them (cairo fills
+// both); that check is what makes a golden trustworthy. VUZODO_UPDATE_GOLDEN=1 rewrites them.
 #include <cairo.h>
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
@@ -36,8 +35,7 @@ std::vector<int> EngineRecords(const std::string& text) {
   SetFontFace(reinterpret_cast<unsigned short*>(face.data()));
   AppendCharactersEx(reinterpret_cast<unsigned short*>(copy.data()));
   int* data = nullptr;
-  float box[8];
-  const int n = GetOutLinesEx(-1, EN_RT_BORDER, &data, box);
+  const int n = GetOutLinesEx(-1, EN_RT_BORDER, &data, nullptr);
   std::vector<int> out(data, data + n);
   DeleteTTFData(data);
   FinishText();
@@ -110,23 +108,16 @@ void FillRecords(Raster& r, const std::vector<int>& a) {
   for (size_t p = 0; p + 2 < a.size();) {
     const int code = a[p];
     const double nx = x + a[p + 1], ny = y + a[p + 2];
-    if (code == 40) {
-      cairo_move_to(r.cr, nx, ny);
-    } else if (code == 41) {
-      cairo_line_to(r.cr, nx, ny);
-    } else if (code == 42 && p + 4 < a.size()) {
+    if (code == 40) cairo_move_to(r.cr, nx, ny);
+    if (code == 41) cairo_line_to(r.cr, nx, ny);
+    if (code == 42 && p + 4 < a.size()) {
       const double cx = x + a[p + 3], cy = y + a[p + 4];
       const double a0 = std::atan2(y - cy, x - cx), a1 = std::atan2(ny - cy, nx - cx);
       const double cross = (x - cx) * (ny - cy) - (y - cy) * (nx - cx);
-      const double radius = std::hypot(x - cx, y - cy);
-      if (cross >= 0) {
-        cairo_arc(r.cr, cx, cy, radius, a0, a1);
-      } else {
-        cairo_arc_negative(r.cr, cx, cy, radius, a0, a1);
-      }
+      (cross >= 0 ? cairo_arc : cairo_arc_negative)(r.cr, cx, cy, std::hypot(x - cx, y - cy), a0,
+                                                    a1);
     }
-    x = nx;
-    y = ny;
+    x = nx, y = ny;
     p += code == 42 ? 5 : 3;
   }
   cairo_fill(r.cr);
@@ -145,12 +136,9 @@ struct Decompose {
 // whole pixels), outlines scale by design height / U pixels, advances are whole pixels times it.
 bool FillFreeType(Raster& r, const std::string& text) {
   FT_Library library;
-  if (FT_Init_FreeType(&library) != 0) return false;
   FT_Face face;
-  if (FT_New_Face(library, LiberationSansFile().c_str(), 0, &face) != 0) {
-    FT_Done_FreeType(library);
-    return false;
-  }
+  if (FT_Init_FreeType(&library) != 0) return false;
+  if (FT_New_Face(library, LiberationSansFile().c_str(), 0, &face) != 0) return false;
   const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
   const double em = face->units_per_EM;
   const double ppem = 10000.0 * em / (os2->usWinAscent + os2->usWinDescent);
