@@ -257,4 +257,87 @@ TEST_F(Layout, TextOnAStraightPath) {
   }
 }
 
+constexpr double kPi = 3.14159265358979323846;
+
+CharMetrics Metrics(char16_t c) {
+  return TTFLoader::Instance().LoadCharacter(Arial(), c)->GetMetrics();
+}
+Extent Ink(int index = -1) {
+  return Of(Drawn(Array(index)));
+}
+
 }  // namespace
+
+// Carets follow the advances, the character gap, the kerning and the tab stops.
+TEST_F(Layout, HorizontalCaretsFollowTheAdvances) {
+  const double a = Adv('A'), b = Adv('B'), v = Adv('V'), sp = Adv(' ');
+  const double kern = Arial()->GetKernAmount('A', 'V');
+  ASSERT_LT(kern, 0.0) << "Liberation Sans kerns AV";
+  static float stops[2] = {2.0f, 4.0f};
+  struct Row {
+    std::function<void()> set;
+    std::vector<std::u16string> appends;
+    std::vector<double> want;
+  } rows[] = {
+      {[] {}, {u"AB"}, {0, a, a + b}},
+      {[] { SetHorizontalCharGap(0.25f); }, {u"A", u"AA"}, {0, a, 2 * a + 250, 3 * a + 500}},
+      {[] { SetAutoKern(EN_TRUE); }, {u"AV"}, {0, a, a + v + kern}},
+      {[] { SetIndentPositions(stops, 2); },
+       {u"\tA\t\tB"},
+       {0, 2000, 2000 + a, 4000, 4000 + sp, 4000 + sp + b}},
+  };
+  for (const Row& r : rows) {
+    Reset();
+    r.set();
+    for (const std::u16string& text : r.appends) Append(text);
+    const std::vector<CursorPosition> c = Carets();
+    ASSERT_EQ(c.size(), r.want.size());
+    EXPECT_EQ(c[0].lineStart, 1);
+    for (size_t k = 0; k < c.size(); ++k) EXPECT_NEAR(c[k].topX, r.want[k], 0.01) << k;
+  }
+}
+
+// Path alignment and spacing move the baseline off the path; on a circle the text stands
+// outside or inside by its direction and flip.
+TEST_F(Layout, TextAlongACircle) {
+  const OUTLINETEXTMETRICW& otm = Arial()->GetOutlineTextMetrics();
+  const double aligned[4] = {0, -1.5 * otm.otmAscent, 1.5 * Arial()->GetTextMetrics().tmDescent,
+                             -1.5 * otm.otmsStrikeoutPosition};
+  for (int align : {0, 1, 2, 3, 9}) {
+    for (double spacing : {0.0, 0.25}) {
+      Reset();
+      SetTextHeight(1.5f);
+      StraightPath(20.0f, 0.0f);
+      SetPathTextAlign(static_cast<EN_PathTextAlign>(align));
+      SetPathTextSpacing(spacing);
+      Append(u"H");
+      EXPECT_NEAR(Ink().min_y, aligned[align % 9] + 1000 * spacing, 1.0) << align;
+    }
+  }
+  const double r = 5000.0, cap = Metrics('H')[kBlackBoxTop], half = Adv('H') / 2;
+  const double sag = r * (1.0 - std::cos(kPi / 90.0)) + 1.0, over = half * half / (2 * r) + 1.0;
+  struct Row {
+    bool ccw, flip;
+    double spacing;
+    int align;
+    bool outside;
+  } rows[] = {{false, false, 0.0, 0, true}, {true, false, 0.0, 0, false},
+              {false, true, 0.0, 0, false}, {true, true, 0.0, 0, true},
+              {false, false, 0.5, 0, true}, {false, false, 0.0, 1, false}};
+  for (const Row& c : rows) {
+    SCOPED_TRACE(testing::Message() << c.ccw << c.flip << c.spacing << c.align);
+    Reset();
+    (c.ccw ? SetNurbPathCircleCCW : SetNurbPathCircleCW)(5.0f, 0.0f, 0.0f, 0.0f);
+    SetPathTextFlip(c.flip ? EN_TRUE : EN_FALSE);
+    SetPathTextSpacing(c.spacing);
+    SetPathTextAlign(static_cast<EN_PathTextAlign>(c.align));
+    SetModePathText();
+    Append(u"HHHH");
+    ASSERT_EQ(GetCharacterCount(-1), 4);
+    for (const Point& p : Drawn(Array())) {
+      const double d = std::hypot(double(p.x), double(p.y)), lift = c.spacing * 1000;
+      EXPECT_GE(d, c.outside ? r + lift - sag : r - cap * 1.2);
+      EXPECT_LE(d, c.outside ? r + lift + cap * 1.1 : r + over);
+    }
+  }
+}
