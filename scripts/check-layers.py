@@ -60,17 +60,17 @@ def main():
     layers = read_layers()
     rank = {name: i for i, (name, _) in enumerate(layers)}
 
+    def matches(unit, pattern):
+        # `folder/*` takes the units of that folder, not of its subfolders.
+        if pattern.endswith("*"):
+            return fnmatch(unit, pattern) and "/" not in unit[len(pattern) - 1:]
+        return unit == pattern
+
     def layer_of(unit):
         # The most specific pattern wins: an exact unit before a folder's `*`.
-        best = None
-        for name, patterns in layers:
-            for p in patterns:
-                if fnmatch(unit, p) and "/" not in unit[len(p.rstrip("*")):] if p.endswith("*") \
-                        else unit == p:
-                    exact = not p.endswith("*")
-                    if best is None or (exact and not best[1]):
-                        best = (name, exact)
-        return best[0] if best else None
+        exact = [name for name, patterns in layers if unit in patterns]
+        folder = [name for name, patterns in layers if any(matches(unit, p) for p in patterns)]
+        return (exact or folder or [None])[0]
 
     files = sorted(p for t in TREES for p in (ROOT / t).rglob("*") if p.suffix in SUFFIXES)
     unit_of = {f: str(f.relative_to(ROOT).with_suffix("")) for f in files}
