@@ -39,14 +39,6 @@ constexpr std::size_t kBytesKeptPerClass = 128 * 1024;
 // including from destructors of static objects. Each free block holds the link to the next.
 thread_local void* free_heads[kClasses] = {};
 thread_local std::size_t free_counts[kClasses] = {};
-
-// Gives a thread's kept blocks back when the thread ends; without it a host that runs calls on
-// short-lived threads loses up to the kept bytes of every class per thread. Constructed on the
-// first block kept, so a thread that never pools pays nothing.
-struct PoolOfThread {
-  ~PoolOfThread() { ReleasePooledPointBlocks(); }
-};
-thread_local PoolOfThread pool_of_thread;
 #endif
 
 }  // namespace
@@ -73,7 +65,6 @@ void ReleasePointBlock(void* block, std::size_t bytes) noexcept {
   }
 #if QEL_POOL_POINTS
   if (free_counts[size_class] < kBytesKeptPerClass / BlockBytes(size_class)) {
-    (void)&pool_of_thread;  // registers the release at thread exit
     *static_cast<void**>(block) = free_heads[size_class];
     free_heads[size_class] = block;
     ++free_counts[size_class];
