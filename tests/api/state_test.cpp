@@ -24,6 +24,7 @@
 #include "NurbPath.h"
 #include "OVFFontHandler.h"
 #include "OutlineCreator.h"
+#include "PointAllocator.h"
 #include "QELEntity.h"
 #include "SHXFontHandler.h"
 #include "TTFLoader.h"
@@ -155,7 +156,12 @@ TEST_F(Engine, LimitOfTextHeldByLines) {
 // Runs `work` on a thread of its own; a call still running after 20 s fails the test, and
 // `unblock` (opening the FIFO for writing) lets it end, else the process ends at once.
 void FinishesInTime(const std::function<void()>& work, const std::string& fifo = "") {
-  std::packaged_task<void()> task(work);
+  // The geometry library keeps freed point blocks per thread and gives them back only at
+  // unload; a worker thread that ends first would leave its blocks behind.
+  std::packaged_task<void()> task([&work] {
+    work();
+    qel::ReleasePooledPointBlocks();
+  });
   std::future<void> done = task.get_future();
   std::thread thread(std::move(task));
   for (int attempt = 0; done.wait_for(std::chrono::seconds(20)) != std::future_status::ready;

@@ -135,6 +135,10 @@ struct Case {
   std::u16string text;
   std::u16string codes;  // empty: the font's own list
 };
+// gtest would print the bytes of the row, padding included.
+void PrintTo(const Case& c, std::ostream* os) {
+  *os << c.name;
+}
 
 struct Converted {
   std::u16string ovf, fnt;
