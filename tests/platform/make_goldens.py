@@ -176,7 +176,7 @@ def write_goldens():
             font = TTFont(path)
             gs, cmap = font.getGlyphSet(), font.getBestCmap()
             values = {key: getattr(font[table], field, 0) for key, table, field in
-                      (spec.split(":") for spec in METRICS.split())}
+                      (item.split(":") for item in METRICS.split())}
             f.write("font %s\n" % path + "".join("%s %d\n" % kv for kv in values.items()))
             for ch in "AOg.":
                 pen = ControlBoundsPen(gs)
