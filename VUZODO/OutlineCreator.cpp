@@ -47,7 +47,7 @@ void PlaceLines(const ProcessSettings& s, const std::vector<std::unique_ptr<TTFS
       if (line.horizontal_alignment == 1) out.offsets[j] = (box_w - out.widths[j]) / 2.0;
       if (line.horizontal_alignment == 2) out.offsets[j] = box_w - out.widths[j];
     }
-    h += (s.line_spacing_style != 0 ? unit : run) * s.line_spacing;
+    h += LineAdvance(s, run);
     run = -line.maximum_descent;
   }
   // The lowest corner of the last line's boxes extends the block downwards; a
