@@ -11,12 +11,13 @@ namespace qel {
 // on a slow path, which made a 50-point clone cost several times a copy of the same data. Requests
 // of 65 bytes to 16 KiB are therefore rounded up to a power of two (at least 128 bytes) and
 // recycled through small per-thread free lists (bounded to 128 KiB per size); other sizes go to the
-// heap directly. The sanitizer build bypasses the lists so that every block stays under its watch.
+// heap directly. A thread's lists go back to the heap when the thread ends. The sanitizer build
+// bypasses the lists so that every block stays under its watch.
 void* AllocatePointBlock(std::size_t bytes);
 void ReleasePointBlock(void* block, std::size_t bytes) noexcept;
-// Gives the calling thread's recycled blocks back to the heap. A library that
-// is unloaded must call it: the lists live in its thread-local storage, and
-// blocks left there would be lost with it.
+// Gives every thread's recycled blocks back to the heap and stops recycling for
+// the rest of the process. A library that is unloaded must call it, with no
+// thread inside it: the lists and their thread-exit release live in its code.
 void ReleasePooledPointBlocks() noexcept;
 
 template <class T>

@@ -11,6 +11,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "LoadedLibrary.h"
@@ -145,6 +146,27 @@ TEST(Attach, ThousandLoadsAndUnloadsKeepTheHeapFlat) {
 #else
   EXPECT_LT(after, before + 16 * 1024) << "heap grew by " << (after - before) << " bytes";
 #endif
+}
+
+// A host calling from short-lived threads: each thread's recycled point blocks go back to the
+// heap when it ends, not at unload (before, every thread left up to its kept blocks behind).
+TEST(Attach, ThreadsThatEndBeforeUnloadLeaveTheHeapFlat) {
+  LoadedLibrary lib;
+  auto session = [&lib] {
+    std::thread([&lib] {
+      Exercise(lib);
+      VZ(lib, InitializeTTF)(1000.0f);  // the text is not kept from one session to the next
+    }).join();
+  };
+  for (int i = 0; i < 5; ++i) session();
+  const size_t before = mallinfo2().uordblks;
+  for (int i = 0; i < 200; ++i) session();
+  const size_t after = mallinfo2().uordblks;
+#if !defined(__SANITIZE_ADDRESS__)
+  EXPECT_LT(after, before + 16 * 1024) << "heap grew by " << (after - before) << " bytes";
+#endif
+  (void)before;
+  (void)after;
 }
 
 // The records a host fetched come back from its trace log through `vuzodo replay`.
