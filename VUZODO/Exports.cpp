@@ -12,6 +12,7 @@
 #include <new>
 #include <vector>
 
+#include "Carets.h"
 #include "Limits.h"
 #include "NurbPath.h"
 #include "OutlineCreator.h"
@@ -184,7 +185,7 @@ int SetAutoKern(EN_Bool on) try {
 }
 
 namespace {
-int SetTextMode(int mode) {
+int SetTextMode(TextMode mode) {
   Line();  // a first line exists before the mode is set (its creation resets the mode)
   Process().text_mode = mode;
   return 1;
@@ -193,21 +194,21 @@ int SetTextMode(int mode) {
 
 int SetModeHorizontal() try {
   Trace("SetModeHorizontal();\n");
-  return SetTextMode(0);
+  return SetTextMode(TextMode::kHorizontal);
 } catch (...) {
   return 0;
 }
 
 int SetModeVertical() try {
   Trace("SetModeVertical();\n");
-  return SetTextMode(1);
+  return SetTextMode(TextMode::kVertical);
 } catch (...) {
   return 0;
 }
 
 int SetModePathText() try {
   Trace("SetModePathText();\n");
-  return SetTextMode(2);
+  return SetTextMode(TextMode::kPath);
 } catch (...) {
   return 0;
 }
@@ -416,82 +417,17 @@ int SetDeformPathCharacters(EN_Bool on) try {
 
 namespace {
 
-// The units of `text`, counted no further than limit + 1 (so that a text longer than `limit` is
-// not read to its end).
-std::size_t CountUnitsUpTo(const unsigned short* text, std::size_t limit) {
-  std::size_t units = 0;
-  while (units <= limit && text[units] != 0) ++units;
-  return units;
-}
-
-// Whether appending `text` keeps the text within the limits of Limits.h: UTF-16 units per call,
-// characters per line and per text, lines per text. Counted before anything changes, so that a
-// refused append leaves every line as it was. Only the line layout of AppendCharactersEx in
-// horizontal mode starts lines at line feeds (which are then no characters); every other
-// layout puts every unit on the current line. Word wrap is not foreseen: the counts are those
-// of the text unwrapped, an upper bound for every line (and wrap stops at the last line).
-bool WithinTextLimits(const unsigned short* text, bool ex) {
-  const std::size_t units = CountUnitsUpTo(text, limits::kMaxAppendUnits);
-  if (units > limits::kMaxAppendUnits) return false;
-  const auto& lines = TTFLoader::Instance().Lines();
-  std::size_t text_characters = 0;
-  for (const auto& line : lines) text_characters += static_cast<std::size_t>(line->character_count);
-  std::size_t line_count = std::max<std::size_t>(lines.size(), 1);
-  std::size_t on_line = lines.empty() ? 0 : static_cast<std::size_t>(lines.back()->character_count);
-  // The append creates the first line when there is none, and a new line sets the text mode
-  // back to horizontal: after InitializeTTF a text mode set before it no longer holds.
-  const int mode = lines.empty() ? 0 : Process().text_mode;
-  const bool breaks = ex && mode == 0;
-  for (std::size_t i = 0; i < units; ++i) {
-    if (breaks && text[i] == 10) {
-      if (++line_count > limits::kMaxTextLines) return false;
-      on_line = 0;
-      continue;
-    }
-    if (++on_line > limits::kMaxLineCharacters) return false;
-    if (++text_characters > limits::kMaxTextCharacters) return false;
-  }
-  return true;
-}
-
-// Copies the text into the current line and lays it out with the layout of
-// the current text mode; `ex` selects the layout of AppendCharactersEx (line
-// breaks, carets and boxes) over the single-line one of AppendCharacters.
-// Other modes lay nothing out.
+// Copies the text into the current line and lays it out with the layout of the current text
+// mode.
 void AppendText(unsigned short* text, bool ex) {
   TTFState* line = Line();
   line->SetTextCopy(text);
-  TTFText worker(TTFLoader::Instance());
-  switch (Process().text_mode) {
-    case 0:
-      if (ex) {
-        worker.LayoutLine(line);
-      } else {
-        worker.LayoutLineSimple(line);
-      }
-      break;
-    case 1:
-      if (ex) {
-        worker.LayoutVertical(line);
-      } else {
-        worker.LayoutVerticalSimple(line);
-      }
-      break;
-    case 2:
-      if (ex) {
-        worker.LayoutPathText(line);
-      } else {
-        worker.LayoutPathTextSimple(line);
-      }
-      break;
-    default:
-      break;
-  }
+  TTFText(TTFLoader::Instance()).Layout(line, Process().text_mode, ex);
 }
 }  // namespace
 
 int AppendCharacters(unsigned short* text) try {
-  if (IsEmpty(text) || !WithinTextLimits(text, false)) return 0;
+  if (IsEmpty(text) || !TTFLoader::Instance().WithinTextLimits(text, false)) return 0;
   Trace("AppendCharacters(%s)\n", TraceText(text).c_str());
   AppendText(text, false);
   return 1;
@@ -500,7 +436,7 @@ int AppendCharacters(unsigned short* text) try {
 }
 
 int AppendCharactersEx(unsigned short* text) try {
-  if (IsEmpty(text) || !WithinTextLimits(text, true)) return 0;
+  if (IsEmpty(text) || !TTFLoader::Instance().WithinTextLimits(text, true)) return 0;
   Trace("AppendCharactersEx(%s);\n", TraceText(text).c_str());
   AppendText(text, true);
   return 1;
@@ -510,9 +446,7 @@ int AppendCharactersEx(unsigned short* text) try {
 
 int AppendCharactersOVF(unsigned short* text) try {
   // Lays nothing out, so only the units per call count.
-  if (IsEmpty(text) || CountUnitsUpTo(text, limits::kMaxAppendUnits) > limits::kMaxAppendUnits) {
-    return 0;
-  }
+  if (IsEmpty(text) || !TTFLoader::WithinAppendUnits(text)) return 0;
   Trace("AppendCharactersOVF(%s);\n", TraceText(text).c_str());
   return 1;
 } catch (...) {
@@ -537,13 +471,13 @@ namespace {
 
 // Hands an array to the host, or releases it at once when the host passed no
 // place to put it.
-int Deliver(int* array, int count, int** data) {
+template <typename T>
+void Deliver(T* array, T** data) {
   if (data != nullptr) {
     *data = array;
   } else {
     ReleaseHostArray(array);
   }
-  return count;
 }
 
 int RetrievalEpilogue(const char* name, int count, int** data) {
@@ -553,21 +487,12 @@ int RetrievalEpilogue(const char* name, int count, int** data) {
 }
 
 // The whole text (negative index) or one character of it, as an int array.
-int TextArray(int index, EN_ReturnType type, int** data, float* box, bool align) {
-  const auto& lines = TTFLoader::Instance().Lines();
+int RetrieveText(int index, EN_ReturnType type, int** data, float* box, bool align) {
   int count = 0;
-  int* array = nullptr;
-  if (!lines.empty() && index < 0) {
-    array = BuildTextArray(Process(), lines, type, align, box, count);
-  } else {
-    std::vector<double> list;
-    bool found = false;
-    if (!lines.empty())
-      list = BuildCharacterArray(Process(), lines, index, type, align, box, found);
-    array = ToIntArray(list, count);
-  }
+  int* array = TextArray(Process(), TTFLoader::Instance().Lines(), index, type, align, box, count);
   if (DumpLog() != nullptr) DumpCommandArray(DumpLog(), array, count);
-  return Deliver(array, count, data);
+  Deliver(array, data);
+  return count;
 }
 
 }  // namespace
@@ -576,22 +501,24 @@ int GetOutLines(int index, EN_ReturnType type, int** data, float* box) try {
   Trace("GetOutLines(%i,%i,...)\n********************\n", index, static_cast<int>(type));
   int count = 0;
   int* array = LineArray(*Line(), index, type, box, count, TraceLog());
-  return RetrievalEpilogue("GetOutLines", Deliver(array, count, data), data);
+  Deliver(array, data);
+  return RetrievalEpilogue("GetOutLines", count, data);
 } catch (...) {
   return 0;
 }
 
 int GetOutLinesEx(int index, EN_ReturnType type, int** data, float* box) try {
   Trace("GetOutLinesEx(%i,%i,...);\n********************\n", index, static_cast<int>(type));
-  return RetrievalEpilogue("GetOutLinesEx", TextArray(index, type, data, box, false), data);
+  return RetrievalEpilogue("GetOutLinesEx", RetrieveText(index, type, data, box, false), data);
 } catch (...) {
   return 0;
 }
 
 int GetMultilineOutLines(int index, EN_ReturnType type, int** data, float* box) try {
   Trace("GetMultilineOutLines(%i,%i,...);\n********************\n", index, static_cast<int>(type));
-  const bool align = Process().text_mode == 0;
-  return RetrievalEpilogue("GetMultilineOutLines", TextArray(index, type, data, box, align), data);
+  const bool align = Process().text_mode == TextMode::kHorizontal;
+  return RetrievalEpilogue("GetMultilineOutLines", RetrieveText(index, type, data, box, align),
+                           data);
 } catch (...) {
   return 0;
 }
@@ -615,34 +542,9 @@ void DeleteTTFData(int* data) try {
 
 int GetCaretPositionData(float** data) try {
   Trace("GetCaretPositionData();\n");
-  const auto& lines = TTFLoader::Instance().Lines();
-  size_t total = 0;
-  for (const auto& line : lines) total += line->carets.size();
-  if (lines.empty() || total == 0) {
-    if (data != nullptr) *data = AllocateHostArray<float>(0);
-    return 0;
-  }
-  float* out = AllocateHostArray<float>(4 * (total - 1));
   int written = 0;
-  double y = 0.0, run = 0.0;
-  for (size_t j = 0; j < lines.size(); ++j) {
-    const TTFState& line = *lines[j];
-    run += line.maximum_ascent;
-    if (j > 0) y -= LineAdvance(Process(), run);
-    // Unaligned: every line starts at x 0; the line-start caret is skipped.
-    for (size_t k = 1; k < line.carets.size(); ++k) {
-      const CursorPosition& c = line.carets[k];
-      out[written++] = static_cast<float>(c.topX);
-      out[written++] = static_cast<float>(y + c.topY);
-      out[written++] = static_cast<float>(c.bottomX);
-      out[written++] = static_cast<float>(y + c.bottomY);
-    }
-    run = -line.maximum_descent;
-  }
-  if (data != nullptr)
-    *data = out;
-  else
-    ReleaseHostArray(out);
+  float* out = CaretArray(Process(), TTFLoader::Instance().Lines(), written);
+  Deliver(out, data);
   return written;
 } catch (...) {
   return 0;
@@ -651,39 +553,11 @@ int GetCaretPositionData(float** data) try {
 int GetMultilineCaretPositionData(CursorPosition** data, int* count, float* top) try {
   Trace("GetMultilineCaretPositionData();\n");
   const auto& lines = TTFLoader::Instance().Lines();
-  if (lines.empty()) {
-    if (data != nullptr) *data = AllocateHostArray<CursorPosition>(0);
-    if (count != nullptr) *count = 0;
-    return 0;
-  }
-  LinePlacement place;
-  MeasureLines(lines, place);
-  PlaceLines(Process(), lines, Process().text_mode == 0, place);
-  const double block_y = place.block_offset;
-  if (top != nullptr) *top = static_cast<float>(-block_y - lines[0]->maximum_ascent);
-  size_t total = 0;
-  for (const auto& line : lines) total += line->carets.size();
-  CursorPosition* out = AllocateHostArray<CursorPosition>(total);
-  size_t n = 0;
-  double y = block_y, run = 0.0;
-  for (size_t j = 0; j < lines.size(); ++j) {
-    const TTFState& line = *lines[j];
-    run += line.maximum_ascent;
-    const double x = place.offsets[j];
-    if (j > 0) y -= LineAdvance(Process(), run);
-    for (const CursorPosition& c : line.carets) {
-      out[n++] =
-          CursorPosition{static_cast<float>(x + c.topX),      static_cast<float>(y + c.topY),
-                         static_cast<float>(x + c.bottomX),   static_cast<float>(y + c.bottomY),
-                         static_cast<float>(y + c.baselineY), c.lineStart};
-    }
-    run = -line.maximum_descent;
-  }
-  if (data != nullptr)
-    *data = out;
-  else
-    ReleaseHostArray(out);
-  if (count != nullptr) *count = static_cast<int>(n);
+  int carets = 0;
+  CursorPosition* out = MultilineCaretArray(
+      Process(), lines, Process().text_mode == TextMode::kHorizontal, carets, top);
+  Deliver(out, data);
+  if (count != nullptr) *count = carets;
   return static_cast<int>(lines.size());
 } catch (...) {
   return 0;
@@ -810,30 +684,14 @@ void UnloadFont(unsigned short* face, EN_TTFFontStyle style) try {
 } catch (...) {
 }
 
-void UnloadAllFonts() try {
-  TTFLoader::Instance().UnloadAllFonts();
-} catch (...) {
+void UnloadAllFonts() try { TTFLoader::Instance().UnloadAllFonts(); } catch (...) {
 }
 
 void GetFontInformation(unsigned short* face, EN_TTFFontStyle style, FontInformation* out) try {
   Trace("GetFontInformation(%s,%i);\n", TraceText(face).c_str(), static_cast<int>(style));
   FontDataHolder* font = LoadFaceFont(face, style);
   if (font == nullptr || out == nullptr) return;
-  FontInformation info{};
-  // The depth of the descender of "g" below the baseline.
-  if (const CharBufferHolder* g = TTFLoader::Instance().LoadCharacter(font, 103)) {
-    const double depth = g->GetMetrics()[kBlackBoxHeight] - g->GetMetrics()[kBlackBoxTop];
-    if (depth != 0.0) info.ratio = static_cast<float>(UnitSize() / depth);
-  }
-  const OUTLINETEXTMETRICW& otm = font->GetOutlineTextMetrics();
-  info.ascent = otm.otmAscent;
-  info.descent = otm.otmDescent;
-  info.lineGap = static_cast<int>(otm.otmLineGap);
-  info.emSquare = static_cast<int>(otm.otmEMSquare);
-  info.boxTop = otm.otmrcFontBox.top;
-  info.boxBottom = otm.otmrcFontBox.bottom;
-  info.designHeight = font->GetDesignHeight();
-  *out = info;
+  *out = TTFLoader::Instance().GetFontInformation(font);
 } catch (...) {
 }
 
@@ -860,69 +718,20 @@ int GetCustomFontRange(int** codes) try {
 // Text path
 // ---------------------------------------------------------------------------
 
-namespace {
-// Replaces the current line's path; input that cannot form a path leaves the
-// line as it was and reports a refusal.
-int SetLinePath(std::unique_ptr<NurbPath> path, float start) {
-  if (!path) return 0;
-  TTFState* line = Line();
-  line->path = std::move(path);
-  line->path_length_of_characters = start * UnitSize();
-  return 1;
-}
-}  // namespace
-
 int SetNurbPathPoints(int degree, int count, float* x, float* y, float* w, int knotCount,
                       float* knots, float start) try {
   Trace("SetNurbPathPoints();\n");
-  if (x == nullptr || y == nullptr || w == nullptr || knots == nullptr || !Finite(start) ||
-      !NurbPath::ValidNurbs(degree, count, knotCount)) {
-    return 0;
-  }
-  // The caller's arrays are scaled in place: the interface has always done so.
-  // The scaled values are tried on copies first, so that a refused curve
-  // leaves the caller's arrays and the line's path as they were.
-  const double unit = UnitSize();
-  std::vector<float> xs(x, x + count), ys(y, y + count);
-  for (int i = 0; i < count; ++i) {
-    xs[i] = static_cast<float>(xs[i] * unit);
-    ys[i] = static_cast<float>(ys[i] * unit);
-  }
-  std::unique_ptr<NurbPath> path = NurbPath::FromNurbs(degree, count, xs.data(), ys.data(), w,
-                                                       knotCount, knots, Line()->path_flip);
-  if (!path) return 0;
-  std::copy(xs.begin(), xs.end(), x);
-  std::copy(ys.begin(), ys.end(), y);
-  return SetLinePath(std::move(path), start);
+  if (x == nullptr || y == nullptr || w == nullptr || knots == nullptr || !Finite(start)) return 0;
+  return Line()->SetNurbsPath(degree, count, x, y, w, knotCount, knots, start, UnitSize()) ? 1 : 0;
 } catch (...) {
   return 0;
 }
 
 namespace {
-// The nine weighted control points of a full circle, rotated by `a` (sign +1
-// counter-clockwise, -1 clockwise), handed to SetNurbPathPoints.
+// A circle path is the NURBS circle handed to SetNurbPathPoints, which traces it too.
 int SetCirclePath(float r, float cx, float cy, float a, bool clockwise) {
-  const float inv_sqrt2 = 1.0f / std::sqrt(2.0f);
-  const float s = clockwise ? 1.0f : -1.0f;  // y of the second control point's side
-  const float px[9] = {-r, -r, 0, r, r, r, 0, -r, -r};
-  const float py[9] = {0, s * r, s * r, s * r, 0, -s * r, -s * r, -s * r, 0};
-  float x[9], y[9], w[9];
-  float knots[12] = {0, 0, 0, 0.25f, 0.25f, 0.5f, 0.5f, 0.75f, 0.75f, 1, 1, 1};
-  const double ca = std::cos(a), sa = std::sin(a);
-  for (int i = 0; i < 9; ++i) {
-    w[i] = (i % 2 == 1) ? inv_sqrt2 : 1.0f;
-    double rx, ry;
-    if (clockwise) {
-      rx = px[i] * ca + py[i] * sa + cx;
-      ry = -px[i] * sa + py[i] * ca + cy;
-    } else {
-      rx = px[i] * ca - py[i] * sa + cx;
-      ry = px[i] * sa + py[i] * ca + cy;
-    }
-    x[i] = static_cast<float>(rx * w[i]);
-    y[i] = static_cast<float>(ry * w[i]);
-  }
-  return SetNurbPathPoints(2, 9, x, y, w, 12, knots, 0.0f);
+  NurbPath::CircleNurbs c = NurbPath::Circle(r, cx, cy, a, clockwise);
+  return SetNurbPathPoints(2, 9, c.xw, c.yw, c.w, 12, c.knots, 0.0f);
 }
 }  // namespace
 
@@ -943,7 +752,7 @@ int SetNurbPathCircleCCW(float r, float cx, float cy, float startAngle) try {
 int SetNurbPathPolyline(float* points, int n, float start) try {
   Trace("SetNurbPathPolyline();\n");
   if (!Finite(start)) return 0;
-  return SetLinePath(NurbPath::FromPolyline(points, n, UnitSize(), Line()->path_flip), start);
+  return Line()->SetPolylinePath(points, n, start, UnitSize()) ? 1 : 0;
 } catch (...) {
   return 0;
 }
@@ -998,7 +807,8 @@ int AddTTFHatchPatternOptimized(float borderGap, borderGapDirection direction, f
 }
 
 int AddTTFHatchPatternIncremental(float borderGap, borderGapDirection direction, float lineGap,
-                                  float startAngle, float angleStep, int passes, hatchStyle style) try {
+                                  float startAngle, float angleStep, int passes,
+                                  hatchStyle style) try {
   Trace("AddTTFHatchPatternIncremental(%f, %i, %f, %f, %f, %i, %i);\n", borderGap,
         static_cast<int>(direction), lineGap, startAngle, angleStep, passes,
         static_cast<int>(style));
@@ -1045,7 +855,8 @@ int AddTTFHatchPatternOffsetInOut(float insideGap, int insideCount, float outsid
 
 int AddTTFHatchPatternOffsetInOutEx(float insideGap, int insideCount, float outsideGap,
                                     int outsideCount, EN_OffsetAlgorithm algorithm,
-                                    EN_OffsetCornerStyle corner, int miterLimit, int arcTolerance) try {
+                                    EN_OffsetCornerStyle corner, int miterLimit,
+                                    int arcTolerance) try {
   Trace("AddTTFHatchPatternOffsetInOutEx(%f,%i,%f,%i,%i);\n", insideGap, insideCount, outsideGap,
         outsideCount, static_cast<int>(corner));
   if (!FiniteLengths(insideGap, outsideGap)) return 0;

@@ -174,4 +174,27 @@ double NurbPath::AngleAtLength(float s) const {
   return samples_[SegmentAt(s)].theta;
 }
 
+NurbPath::CircleNurbs NurbPath::Circle(float r, float cx, float cy, float a, bool clockwise) {
+  CircleNurbs c{{}, {}, {}, {0, 0, 0, 0.25f, 0.25f, 0.5f, 0.5f, 0.75f, 0.75f, 1, 1, 1}};
+  const float inv_sqrt2 = 1.0f / std::sqrt(2.0f);
+  const float s = clockwise ? 1.0f : -1.0f;  // y of the second control point's side
+  const float px[9] = {-r, -r, 0, r, r, r, 0, -r, -r};
+  const float py[9] = {0, s * r, s * r, s * r, 0, -s * r, -s * r, -s * r, 0};
+  const double ca = std::cos(a), sa = std::sin(a);
+  for (int i = 0; i < 9; ++i) {
+    c.w[i] = (i % 2 == 1) ? inv_sqrt2 : 1.0f;
+    double rx, ry;
+    if (clockwise) {
+      rx = px[i] * ca + py[i] * sa + cx;
+      ry = -px[i] * sa + py[i] * ca + cy;
+    } else {
+      rx = px[i] * ca - py[i] * sa + cx;
+      ry = px[i] * sa + py[i] * ca + cy;
+    }
+    c.xw[i] = static_cast<float>(rx * c.w[i]);
+    c.yw[i] = static_cast<float>(ry * c.w[i]);
+  }
+  return c;
+}
+
 }  // namespace vuzodo

@@ -41,6 +41,15 @@ class NurbPath {
                                              const float* yw, const float* w, int knot_count,
                                              const float* knots, bool flip);
 
+  // A full circle of radius r about (cx, cy), starting at angle `a` (radians) and running
+  // clockwise or not: nine control points in homogeneous form (multiplied by their weights, user
+  // units) and twelve knots of a degree-2 NURBS, the curve hosts have always been given.
+  struct CircleNurbs {
+    float xw[9], yw[9], w[9];
+    float knots[12];
+  };
+  static CircleNurbs Circle(float r, float cx, float cy, float a, bool clockwise);
+
   // A polyline path of n / 2 points (x, y alternating) scaled by `unit`.
   // Returns null for fewer than two points or a coordinate that is not finite
   // once scaled.

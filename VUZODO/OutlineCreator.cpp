@@ -748,4 +748,16 @@ void TotalBoundingBox(const TTFState& line, float* box) {
   box[3] = static_cast<float>(bounds.max_y);
 }
 
+int* TextArray(const ProcessSettings& settings, const std::vector<std::unique_ptr<TTFState>>& lines,
+               int index, int type, bool align, float* box, int& count) {
+  count = 0;
+  if (!lines.empty() && index < 0) {
+    return BuildTextArray(settings, lines, type, align, box, count);
+  }
+  std::vector<double> list;
+  bool found = false;
+  if (!lines.empty()) list = BuildCharacterArray(settings, lines, index, type, align, box, found);
+  return ToIntArray(list, count);
+}
+
 }  // namespace vuzodo

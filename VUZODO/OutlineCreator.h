@@ -66,6 +66,11 @@ std::vector<double> BuildCharacterArray(const ProcessSettings& settings,
                                         const std::vector<std::unique_ptr<TTFState>>& lines,
                                         int index, int type, bool align, float* box, bool& found);
 
+// The whole text (negative index) or one character of it, counted over all lines, as the host's
+// int array (see BuildTextArray and BuildCharacterArray). Stores the count including -1.
+int* TextArray(const ProcessSettings& settings, const std::vector<std::unique_ptr<TTFState>>& lines,
+               int index, int type, bool align, float* box, int& count);
+
 // The older single-line retrieval: the whole line (index < 0) or one of its
 // characters. Returns the array and stores the allocated count. The steps it takes are written
 // to `trace` (the caller's trace log; null writes nothing).

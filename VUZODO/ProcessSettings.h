@@ -4,10 +4,13 @@
 
 namespace vuzodo {
 
+// The layout an append uses; the values are those the trace log and hosts have always seen.
+enum class TextMode : int { kHorizontal = 0, kVertical = 1, kPath = 2 };
+
 // Plain values.
 struct ProcessSettings {
-  double unit_size = 1000.0;     // output length of one user unit
-  int text_mode = 0;             // 0 horizontal, 1 vertical, 2 path
+  double unit_size = 1000.0;  // output length of one user unit
+  TextMode text_mode = TextMode::kHorizontal;
   double line_spacing = 1.0;     // factor on the line advance
   int line_spacing_style = 0;    // EN_LineSpaceStyle
   double text_box_width = 0.0;   // user units

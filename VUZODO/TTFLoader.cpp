@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "Limits.h"
+
 namespace vuzodo {
 
 namespace {
@@ -29,7 +31,7 @@ TTFState* TTFLoader::GetCurrentLine() {
 
 TTFState* TTFLoader::AddLine(std::unique_ptr<TTFState> line) {
   // A new line always starts in horizontal mode, whoever asks for it.
-  settings_.text_mode = 0;
+  settings_.text_mode = TextMode::kHorizontal;
   lines_.push_back(std::move(line));
   return lines_.back().get();
 }
@@ -92,6 +94,66 @@ void TTFLoader::UnloadFont(std::u16string_view face, std::int32_t style) {
 
 void TTFLoader::UnloadAllFonts() {
   fonts_.clear();
+}
+
+FontInformation TTFLoader::GetFontInformation(FontDataHolder* font) {
+  FontInformation info{};
+  if (const CharBufferHolder* g = LoadCharacter(font, 103)) {
+    const double depth = g->GetMetrics()[kBlackBoxHeight] - g->GetMetrics()[kBlackBoxTop];
+    if (depth != 0.0) info.ratio = static_cast<float>(settings_.unit_size / depth);
+  }
+  const OUTLINETEXTMETRICW& otm = font->GetOutlineTextMetrics();
+  info.ascent = otm.otmAscent;
+  info.descent = otm.otmDescent;
+  info.lineGap = static_cast<int>(otm.otmLineGap);
+  info.emSquare = static_cast<int>(otm.otmEMSquare);
+  info.boxTop = otm.otmrcFontBox.top;
+  info.boxBottom = otm.otmrcFontBox.bottom;
+  info.designHeight = font->GetDesignHeight();
+  return info;
+}
+
+namespace {
+// The units of `text`, counted no further than limit + 1 (so that a text longer than `limit` is
+// not read to its end).
+std::size_t CountUnitsUpTo(const unsigned short* text, std::size_t limit) {
+  std::size_t units = 0;
+  while (units <= limit && text[units] != 0) ++units;
+  return units;
+}
+}  // namespace
+
+bool TTFLoader::WithinAppendUnits(const unsigned short* text) {
+  return CountUnitsUpTo(text, limits::kMaxAppendUnits) <= limits::kMaxAppendUnits;
+}
+
+// Only the line layout of AppendCharactersEx in horizontal mode starts lines at line feeds
+// (which are then no characters); every other layout puts every unit on the current line. Word
+// wrap is not foreseen: the counts are those of the text unwrapped, an upper bound for every line
+// (and wrap stops at the last line).
+bool TTFLoader::WithinTextLimits(const unsigned short* text, bool ex) const {
+  const std::size_t units = CountUnitsUpTo(text, limits::kMaxAppendUnits);
+  if (units > limits::kMaxAppendUnits) return false;
+  std::size_t text_characters = 0;
+  for (const auto& line : lines_) {
+    text_characters += static_cast<std::size_t>(line->character_count);
+  }
+  std::size_t line_count = std::max<std::size_t>(lines_.size(), 1);
+  std::size_t on_line =
+      lines_.empty() ? 0 : static_cast<std::size_t>(lines_.back()->character_count);
+  // The append creates the first line when there is none, and a new line sets the text mode
+  // back to horizontal: after InitializeTTF a text mode set before it no longer holds.
+  const bool breaks = ex && (lines_.empty() || settings_.text_mode == TextMode::kHorizontal);
+  for (std::size_t i = 0; i < units; ++i) {
+    if (breaks && text[i] == 10) {
+      if (++line_count > limits::kMaxTextLines) return false;
+      on_line = 0;
+      continue;
+    }
+    if (++on_line > limits::kMaxLineCharacters) return false;
+    if (++text_characters > limits::kMaxTextCharacters) return false;
+  }
+  return true;
 }
 
 }  // namespace vuzodo

@@ -38,11 +38,22 @@ class TTFLoader {
   // the reader's glyph (null without a reader), any other kind the TrueType path, appended and
   // scaled by the font scale. Null for a null font.
   CharBufferHolder* LoadCharacter(FontDataHolder* font, std::uint32_t code);
+  // The metrics of `font` as the host's record gives them: the font's own values in font units,
+  // and the ratio of the unit size to the depth of the descender of "g" (0 without one).
+  FontInformation GetFontInformation(FontDataHolder* font);
   // Destroys the entry LoadFont would find; nothing happens when there is none.
   void UnloadFont(std::u16string_view face, std::int32_t style);
   void UnloadAllFonts();
   // Load order.
   const std::vector<std::unique_ptr<FontDataHolder>>& Fonts() const { return fonts_; }
+
+  // Whether appending `text` keeps the text within the limits of Limits.h: UTF-16 units per call,
+  // characters per line and per text, lines per text. Counted before anything changes, so that a
+  // refused append leaves every line as it was. `ex`: the append is AppendCharactersEx, whose
+  // horizontal layout starts lines at line feeds.
+  bool WithinTextLimits(const unsigned short* text, bool ex) const;
+  // Whether `text` has at most the units one append may pass; read no further than that.
+  static bool WithinAppendUnits(const unsigned short* text);
 
   std::vector<std::unique_ptr<TTFState>>& Lines() { return lines_; }
   ProcessSettings& Settings() { return settings_; }

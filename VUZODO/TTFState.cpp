@@ -1,5 +1,6 @@
 #include "TTFState.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "NurbPath.h"
@@ -127,6 +128,32 @@ void TTFState::SetIndentPositions(const float* list, int count) {
 void TTFState::SetPathTextFlip(bool flip) {
   if (flip != path_flip && path) path->Reverse();
   path_flip = flip;
+}
+
+bool TTFState::SetNurbsPath(int degree, int count, float* x, float* y, const float* w,
+                            int knot_count, const float* knots, float start, double unit) {
+  if (!NurbPath::ValidNurbs(degree, count, knot_count)) return false;
+  std::vector<float> xs(x, x + count), ys(y, y + count);
+  for (int i = 0; i < count; ++i) {
+    xs[i] = static_cast<float>(xs[i] * unit);
+    ys[i] = static_cast<float>(ys[i] * unit);
+  }
+  std::unique_ptr<NurbPath> curve =
+      NurbPath::FromNurbs(degree, count, xs.data(), ys.data(), w, knot_count, knots, path_flip);
+  if (!curve) return false;
+  std::copy(xs.begin(), xs.end(), x);
+  std::copy(ys.begin(), ys.end(), y);
+  path = std::move(curve);
+  path_length_of_characters = start * unit;
+  return true;
+}
+
+bool TTFState::SetPolylinePath(const float* points, int n, float start, double unit) {
+  std::unique_ptr<NurbPath> polyline = NurbPath::FromPolyline(points, n, unit, path_flip);
+  if (!polyline) return false;
+  path = std::move(polyline);
+  path_length_of_characters = start * unit;
+  return true;
 }
 
 namespace {

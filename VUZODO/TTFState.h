@@ -68,6 +68,14 @@ class TTFState {
   void SetIndentPositions(const float* list, int count);
   // Reverses an existing path when the flag changes.
   void SetPathTextFlip(bool flip);
+  // Makes the NURBS curve the line's path, its characters starting `start` user units along it.
+  // The control points `x`, `y` (weighted, user units) are scaled by `unit` in place, as the
+  // interface has always done, but only when the curve is accepted: a refusal (false) leaves the
+  // caller's arrays and the line's path as they were.
+  bool SetNurbsPath(int degree, int count, float* x, float* y, const float* w, int knot_count,
+                    const float* knots, float start, double unit);
+  // The same for a polyline of n / 2 points (x, y alternating, user units).
+  bool SetPolylinePath(const float* points, int n, float start, double unit);
 
   // Stores one placed character: its advance, and one record in each of the
   // three streams, each closed by a move to the end corner (x1, y1). (x0, y0)

@@ -271,6 +271,17 @@ void TTFText::MoveTailToLine(size_t k, TTFState& nl, TTFState& old) {
   nl.character_count = static_cast<int>(nl.character_codes.size());
 }
 
+void TTFText::Layout(TTFState* line, TextMode mode, bool ex) {
+  switch (mode) {
+    case TextMode::kHorizontal:
+      return ex ? LayoutLine(line) : LayoutLineSimple(line);
+    case TextMode::kVertical:
+      return ex ? LayoutVertical(line) : LayoutVerticalSimple(line);
+    case TextMode::kPath:
+      return ex ? LayoutPathText(line) : LayoutPathTextSimple(line);
+  }
+}
+
 void TTFText::LayoutLine(TTFState* line) {
   // The appended text stays in this one buffer while it is split into lines, and each line is
   // given its own part when its layout ends: handing every new line the rest of the text would

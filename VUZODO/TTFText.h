@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "ProcessSettings.h"
 #include "TTFState.h"
 
 class CQELEntity;
@@ -22,6 +23,10 @@ class TTFText {
   // A worker lives for one append call. It lays out on the lines of `loader`, takes its fonts
   // from the loader's registry and reads the loader's settings.
   explicit TTFText(TTFLoader& loader) : loader_(loader) {}
+
+  // Lays out the line's text with the layout of `mode`; `ex` selects the full layout (line breaks,
+  // carets and boxes) of AppendCharactersEx over the single-line one of AppendCharacters.
+  void Layout(TTFState* line, TextMode mode, bool ex);
 
   // Lays out the line's text on it, continuing its pen, carets and streams;
   // line feeds and word wrap continue on new lines.

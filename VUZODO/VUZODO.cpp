@@ -66,8 +66,12 @@ void ProcessDetach() {
   qel::ReleasePooledPointBlocks();
 }
 
-std::FILE* TraceLog() { return g_trace_log; }
-std::FILE* DumpLog() { return g_dump_log; }
+std::FILE* TraceLog() {
+  return g_trace_log;
+}
+std::FILE* DumpLog() {
+  return g_dump_log;
+}
 
 void Trace(const char* format, ...) {
   if (g_trace_log == nullptr) return;
