@@ -108,34 +108,4 @@ inline std::vector<Golden> LoadGoldens(std::istream&& file) {
   return goldens;
 }
 
-// Every polyline point, line end, dot and sampled arc point lies inside [min, max].
-inline testing::AssertionResult InkWithin(const std::vector<CQELEntity*>& entities,
-                                          const NURBSPoint& min, const NURBSPoint& max) {
-  std::vector<NURBSPoint> points;
-  for (const CQELEntity* e : entities) {
-    if (const auto* poly = dynamic_cast<const CQELPolyLine*>(e)) {
-      points.insert(points.end(), poly->GetPoints().begin(), poly->GetPoints().end());
-    } else if (const auto* line = dynamic_cast<const CQELLine*>(e)) {
-      points.insert(points.end(), {line->GetStartPoint(), line->GetEndPoint()});
-    } else if (const auto* dot = dynamic_cast<const CQELDot*>(e)) {
-      points.push_back(dot->GetPosition());
-    } else if (const auto* arc = dynamic_cast<const CQELEllipticalArc*>(e)) {
-      const double ax = arc->GetAxisPoint().GetX(), ay = arc->GetAxisPoint().GetY();
-      for (int k = 0; k <= 256; ++k) {
-        const double t = arc->GetStartAngle() + arc->GetSweep() * k / 256.0;
-        const double u = std::cos(t), v = arc->GetRatio() * std::sin(t);
-        points.emplace_back(arc->GetCenter().GetX() + u * ax - v * ay,
-                            arc->GetCenter().GetY() + u * ay + v * ax);
-      }
-    }
-  }
-  for (const NURBSPoint& p : points) {
-    if (std::max(min.GetX() - p.GetX(), p.GetX() - max.GetX()) > 1e-9 ||
-        std::max(min.GetY() - p.GetY(), p.GetY() - max.GetY()) > 1e-9) {
-      return testing::AssertionFailure() << "(" << p.GetX() << ", " << p.GetY() << ") outside";
-    }
-  }
-  return testing::AssertionSuccess();
-}
-
 }  // namespace readertest
