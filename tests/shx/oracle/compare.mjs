@@ -29,12 +29,8 @@ for (const [word, ...rest] of lines(dumpFile)) {
   } else if (word === 'arc') {
     const [cx, cy, r, start, sweep] = v;
     const steps = Math.max(2, Math.ceil(Math.abs(sweep) / (Math.PI / 3600)));
-    const points = [];
-    for (let k = 0; k <= steps; ++k) {
-      const a = start + (sweep * k) / steps;
-      points.push({ x: cx + r * Math.cos(a), y: cy + r * Math.sin(a) });
-    }
-    shape.arcs.push({ r, points });
+    const angles = Array.from({ length: steps + 1 }, (_, k) => start + (sweep * k) / steps);
+    shape.arcs.push({ r, points: angles.map((a) => ({ x: cx + r * Math.cos(a), y: cy + r * Math.sin(a) })) });
   }
 }
 
