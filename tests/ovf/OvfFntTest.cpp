@@ -1,6 +1,5 @@
-// The OVF and FNT readers: the commands fixture against glyphs worked out by hand from
-// data/commands.txt (commands.golden, bezier.golden), FNT texts against their hand-worked
-// outlines, and patched OVF words whose outcome is defined (an empty table, one glyph empty).
+// The OVF and FNT readers: commands.ovf against glyphs and metrics worked out by hand from
+// data/commands.txt, patched OVF words, and FNT texts against their hand-worked outlines.
 #include <climits>
 #include <numbers>
 
@@ -13,62 +12,47 @@ namespace {
 using readertest::Describe;
 using readertest::SameOutline;
 
-std::string Data(const std::string& name) {
-  return VUZODO_FONT_TEST_DATA "/" + name;
-}
+const std::string kData = VUZODO_FONT_TEST_DATA "/";
 
 // Each glyph against its golden: code, advance, box and entities, within single precision.
-void ExpectGlyphs(const std::vector<const ReaderGlyph*>& glyphs, const std::string& golden,
+void ExpectGlyphs(const std::vector<ReaderGlyph>& glyphs, std::istream&& golden,
                   const std::string& what) {
-  const auto want = readertest::LoadGoldens(std::istringstream(golden));
-  ASSERT_EQ(glyphs.size(), want.size()) << what;
-  for (std::size_t k = 0; k < want.size(); ++k) {
-    const ReaderGlyph& g = *glyphs[k];
-    EXPECT_EQ(g.code, want[k].code) << what;
-    EXPECT_NEAR(g.advance, want[k].advance, 1e-6) << what << " code " << g.code;
-    const double box[] = {g.box_min.GetX(), g.box_min.GetY(), g.box_max.GetX(), g.box_max.GetY()};
-    ASSERT_EQ(want[k].box.size(), 4u);
-    for (int i = 0; i < 4; ++i) EXPECT_NEAR(box[i], want[k].box[i], 1e-6) << what << " " << g.code;
-    EXPECT_TRUE(SameOutline(Describe(g.outline), want[k].entities, 1e-6)) << what;
+  std::vector<std::string> got;
+  for (const ReaderGlyph& g : glyphs) {
+    std::ostringstream head;
+    head.precision(17);
+    head << "glyph " << g.code << " advance " << g.advance << " box " << g.box_min.GetX() << " "
+         << g.box_min.GetY() << " " << g.box_max.GetX() << " " << g.box_max.GetY();
+    got.push_back(head.str());
+    for (std::string& entity : Describe(g.outline)) got.push_back(std::move(entity));
   }
+  EXPECT_TRUE(SameOutline(got, readertest::GoldenLines(std::move(golden)), 1e-6)) << what;
 }
 
-TEST(OvfCommands, GlyphsMatchTheirHandWorkedOutlines) {
+TEST(OvfCommands, GlyphsHeaderAndMetricsWorkedOutByHand) {
   OVFFontHandler font;
-  font.LoadFile(Data("commands.ovf"));
-  std::ifstream file(Data("commands.golden"));
-  const std::string golden{std::istreambuf_iterator<char>(file), {}};
-  std::vector<std::optional<ReaderGlyph>> built;
-  for (const auto& g : readertest::LoadGoldens(std::istringstream(golden)))
-    built.push_back(font.BuildGlyph(g.code));
-  std::vector<const ReaderGlyph*> glyphs;
-  for (const auto& g : built) glyphs.push_back(&g.value());
-  ExpectGlyphs(glyphs, golden, "commands.ovf");
+  font.LoadFile(kData + "commands.ovf");
+  std::vector<ReaderGlyph> built;
+  for (const std::string& line :
+       readertest::GoldenLines(std::ifstream(kData + "commands.golden"))) {
+    if (line.starts_with("glyph ")) built.push_back(*font.BuildGlyph(std::stoi(line.substr(6))));
+  }
+  ExpectGlyphs(built, std::ifstream(kData + "commands.golden"), "commands.ovf");
 
-  // The header and the table; "Test" takes 6 units and "Outline" 8, the reals after them only
-  // line up when the padding rule is right.
+  // The header and the table; "Test" takes 6 units and "Outline" 8, the reals after them (the
+  // metrics below) only line up when the padding rule is right.
   const OVFFontInfo& info = font.GetFontInfo();
   EXPECT_EQ(std::vector<std::int32_t>(
                 {info.word0, info.word1, info.trailer_word, info.glyph_count, info.table_end}),
             std::vector<std::int32_t>({7, 9, 1234, 9, static_cast<int>(font.GetFileSize()) - 8}));
   EXPECT_EQ(info.name1 + u"|" + info.name2, u"Test|Outline");
-  EXPECT_EQ(std::vector<float>(info.h.begin(), info.h.end()),
-            std::vector<float>({10, 8, 8, -2, 1, 3, 0, -1, 0.5f, 0, 4, 0.5f}));
   ASSERT_EQ(info.glyphs.size(), 9u);
-  EXPECT_EQ(info.glyphs[7].GetRecordCount(), 2);  // W
-  // The first entry of a code wins; a glyph is decoded once, when first asked for.
-  EXPECT_FALSE(info.glyphs[8].IsDecoded());
-  EXPECT_EQ(font.FindGlyph('L'), &info.glyphs[0]);
-  EXPECT_EQ(font.FindGlyph('L')->GetEntities().size(), 1u);
+  EXPECT_FALSE(info.glyphs[8].IsDecoded());  // the second L: a glyph is decoded when asked for
   EXPECT_FALSE(font.BuildGlyph('Z').has_value());
   // The copy handed over is the caller's.
-  static_cast<CQELPolyLine*>(built[1]->outline[0])->GetPoints()[0].SetX(100.0);
+  static_cast<CQELPolyLine*>(built[1].outline[0])->GetPoints()[0].SetX(100.0);
   EXPECT_EQ(static_cast<CQELPolyLine*>(font.BuildGlyph('T')->outline[0])->GetPoints()[0].GetX(), 2);
-}
 
-TEST(OvfCommands, EllipsesAndBezierPathsFlattened) {
-  OVFFontHandler font;
-  font.LoadFile(Data("commands.ovf"));
   // Ellipses a = 4, b = 2 about (5, 3) + (1, 2), axis at 0 and 90 degrees: the points step by
   // sweep / ceil(|sweep| / 0.0872222) and lie on the ellipse; the whole shape is moved.
   std::optional<ReaderGlyph> e = font.BuildGlyph('E');
@@ -87,7 +71,7 @@ TEST(OvfCommands, EllipsesAndBezierPathsFlattened) {
   }
   // Single-precision Bezier points, twelve per segment (P0 and B(0) both open the list): one
   // open segment, then a two-segment path back to its start, closed.
-  std::ifstream in(Data("bezier.golden"));
+  std::ifstream in(kData + "bezier.golden");
   std::string want[2] = {"poly 0", "poly 1"}, line;
   for (int n = 0; std::getline(in, line);) {
     if (line.empty() || line[0] == '#' || line.starts_with("segment")) continue;
@@ -95,120 +79,85 @@ TEST(OvfCommands, EllipsesAndBezierPathsFlattened) {
   }
   std::optional<ReaderGlyph> b = font.BuildGlyph('B');
   EXPECT_TRUE(SameOutline(Describe(b->outline), {want[0], want[1]}, 0.0));
-}
 
-TEST(OvfCommands, MetricsScaleAndTheMissingGlyphSquare) {
-  OVFFontHandler font;
-  font.LoadFile(Data("commands.ovf"));
+  // Metrics at a unit of 30: the header's h values (or fixed fractions of the unit) times 30,
+  // truncated towards zero (0.164 x 30 = 4.92 -> 4, 3.72 x 30 = 111.6 -> 111).
   EXPECT_EQ(font.ShapeScale(1000.0), 100.0);  // U / h0
-  // Truncated towards zero: 0.5 x 3 = 1.5 -> 1, -1 x 3 -> -3, 0.164 x 3 -> 0, 3.72 x 3 -> 11.
-  for (auto [unit, want] :
-       {std::pair<double, std::vector<long>>{
-            1000.0, {10000, 8000, 2000, 164, 46,    616,  3720, 400, 2048, 8000,  -2000, 1000, 698,
-                     10000, 8000, 0,    0,   -2000, 3000, 500,  500, 0,    -1000, 500,   4000}},
-        {3.0, {30, 24, 6, 0, 0,  1, 11, 400, 2048, 24, -6, 3, 2,
-               30, 24, 0, 0, -6, 9, 1,  1,   0,    -3, 1,  12}}}) {
-    const OVFFontMetrics m = font.Metrics(unit);
-    const auto list = [](auto... v) { return std::vector<long>{static_cast<long>(v)...}; };
-    EXPECT_EQ(list(m.tmHeight, m.tmAscent, m.tmDescent, m.tmInternalLeading, m.tmExternalLeading,
-                   m.tmAveCharWidth, m.tmMaxCharWidth, m.tmWeight, m.otmEMSquare, m.otmAscent,
-                   m.otmDescent, m.otmLineGap, m.otmsCapEmHeight, m.otmrcFontBox_top,
-                   m.otmrcFontBox_right, m.otmrcFontBox_left, m.otmrcFontBox_bottom,
-                   m.otmMacDescent, m.otmsStrikeoutPosition, m.otmptSubscriptSize_x,
-                   m.otmptSubscriptSize_y, m.otmptSubscriptOffset_x, m.otmptSubscriptOffset_y,
-                   m.otmptSuperscriptSize_y, m.otmptSuperscriptOffset_y),
-              want)
-        << unit;
-  }
-  const unsigned short missing[] = {'/', 'n', 'o', '/', 'x', '.', 'o', 'v', 'f', 0};
-  OVFFontHandler none;
-  none.Load(missing);
-  EXPECT_TRUE(none.GetFontInfo().glyphs.empty());
-  EXPECT_EQ(none.ShapeScale(1000.0), 1.0);  // no height: outlines stay as they are
-  const ReaderGlyph square = MissingGlyphSquare('A', 1000.0);
-  ExpectGlyphs({&square},
-               "glyph 65 advance 1000 box 0 0 1000 1000\npoly 1 0 0 1000 0 1000 1000 0 1000",
+  const OVFFontMetrics m = font.Metrics(30.0);
+  const auto list = [](auto... v) { return std::vector<long>{static_cast<long>(v)...}; };
+  EXPECT_EQ(
+      list(m.tmHeight, m.tmAscent, m.tmDescent, m.tmInternalLeading, m.tmExternalLeading,
+           m.tmAveCharWidth, m.tmMaxCharWidth, m.tmWeight, m.otmEMSquare, m.otmAscent, m.otmDescent,
+           m.otmLineGap, m.otmsCapEmHeight, m.otmrcFontBox_top, m.otmrcFontBox_right,
+           m.otmrcFontBox_left, m.otmrcFontBox_bottom, m.otmMacDescent, m.otmsStrikeoutPosition,
+           m.otmptSubscriptSize_x, m.otmptSubscriptSize_y, m.otmptSubscriptOffset_x,
+           m.otmptSubscriptOffset_y, m.otmptSuperscriptSize_y, m.otmptSuperscriptOffset_y),
+      list(300, 240, 60, 4, 1, 18, 111, 400, 2048, 240, -60, 30, 20, 300, 240, 0, 0, -60, 90, 15,
+           15, 0, -30, 15, 120));
+  std::vector<ReaderGlyph> square;
+  square.push_back(MissingGlyphSquare('A', 1000.0));
+  ExpectGlyphs(square,
+               std::istringstream("glyph 65 advance 1000 box 0 0 1000 1000\n"
+                                  "poly 1 0 0 1000 0 1000 1000 0 1000"),
                "square");
 }
 
 // Patched little-endian words of commands.ovf: the table and each glyph's data are read only
-// where they lie inside the file.
+// where they lie inside the file. The header is 84 bytes; L's entry has its record count at 108,
+// data length at 136 and offset at 140; T's data is a 12-byte matrix, then a polyline's count.
 TEST(OvfBadInput, WordsPointingOutsideTheFile) {
-  const auto bytes = readertest::ReadBytes(Data("commands.ovf"));
-  const auto word = [&](std::size_t at) {
-    return static_cast<std::int32_t>(bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 |
-                                     static_cast<std::uint32_t>(bytes[at + 3]) << 24);
-  };
+  const auto bytes = readertest::ReadBytes(kData + "commands.ovf");
   const std::int32_t size = static_cast<std::int32_t>(bytes.size());
-  // The header is 84 bytes (8, "Test" 12, "Outline" 16, 48 of reals); L's entry (one record) is
-  // 60 bytes: its record count at 108, its data length at 136 and offset at 140. T's data: a
-  // matrix command of 12 bytes, then command 2 (a polyline) with its point count.
-  const std::size_t trailer = bytes.size() - 8, count = word(trailer) - 4, t_poly = word(200) + 12;
+  const std::size_t trailer = bytes.size() - 8, count = trailer - 4;
+  const std::size_t t_poly = (bytes[200] | bytes[201] << 8) + 12;  // T's data offset is at 200
+  // Each value in turn at `at`, T's polyline command word set to `command`; then the glyphs in
+  // the table (-1: any that fit) and the entities of building codes 0-127 (-1: unchecked).
   struct Row {
-    std::vector<std::pair<std::size_t, std::int32_t>> patches;
-    int glyphs;             // -1: any that fit
-    char code = 0;          // the glyph looked at
-    int entities = -1;      // of that glyph; -1: at least one
-    int all_entities = -1;  // decoding every code 0-127; -1: not checked
+    std::size_t at;
+    std::vector<std::int32_t> values;
+    int glyphs, entities;
+    std::int32_t command = 2;
   };
-  std::vector<Row> rows = {{{}, 9, 'L', 1, 11},  // L1 T1 M1 O1 E2 B2 .2 W1
-                           {{{count, INT_MAX}}, -1, 'L', 1, 11},
-                           {{{count, -5}}, 0, 0, 0, -1},
-                           {{{t_poly + 4, INT_MAX}, {t_poly, 5}}, 9, 'T', 0, 10}};
-  for (std::int32_t x : {0, 3, -4, INT_MIN, INT_MAX, size + 1}) rows.push_back({{{trailer, x}}, 0});
-  for (std::int32_t n : {-1, INT_MAX, 1 << 26}) rows.push_back({{{108, n}}, 0});
-  for (std::int32_t at : {-1, INT_MIN, size, size - 2, INT_MAX})
-    rows.push_back({{{140, at}}, 9, 'L', 0, 10});
-  for (std::int32_t length : {-8, 0}) rows.push_back({{{136, length}}, 9, 'L', 0, 10});
-  rows.push_back({{{136, INT_MAX}}, 9, 'L', -1, -1});  // runs on into the next glyph's data
-  for (std::int32_t n : {-1, INT_MIN, INT_MAX, 1 << 28})
-    rows.push_back({{{t_poly + 4, n}}, 9, 'T', 0, 10});
+  const Row rows[] = {
+      {count, {INT_MAX}, -1, 11},  // L1 T1 M1 O1 E2 B2 .2 W1
+      {count, {-5}, 0, 0},
+      {trailer, {0, 3, -4, INT_MIN, INT_MAX, size + 1}, 0, 0},
+      {108, {-1, INT_MAX, 1 << 26}, 0, 0},
+      {140, {-1, INT_MIN, size, size - 2, INT_MAX}, 9, 10},
+      {136, {-8, 0}, 9, 10},
+      {136, {INT_MAX}, 9, -1},  // L's data runs on into the next glyph's
+      {t_poly + 4, {-1, INT_MIN, INT_MAX, 1 << 28}, 9, 10},
+      {t_poly + 4, {INT_MAX}, 9, 10, 5},  // a Bezier path's count
+  };
   for (const Row& r : rows) {
-    auto bad = bytes;
-    for (auto [at, v] : r.patches) {
-      for (int i = 0; i < 4; ++i) bad.at(at + i) = static_cast<std::uint8_t>(v >> (8 * i));
+    for (std::int32_t value : r.values) {
+      SCOPED_TRACE(std::to_string(r.at) + " = " + std::to_string(value));
+      auto bad = bytes;
+      for (auto [at, v] : {std::pair{r.at, value}, std::pair{t_poly, r.command}}) {
+        for (int i = 0; i < 4; ++i) bad.at(at + i) = static_cast<std::uint8_t>(v >> (8 * i));
+      }
+      OVFFontHandler font;
+      font.LoadBytes(bad);
+      const std::size_t glyphs = font.GetFontInfo().glyphs.size();
+      EXPECT_TRUE(r.glyphs < 0 || glyphs == static_cast<std::size_t>(r.glyphs));
+      EXPECT_LE(glyphs * 28, bad.size());
+      EXPECT_EQ(font.GetFontInfo().h[0], 10.0f);
+      std::size_t all = 0;
+      for (int code = 0; code < 128; ++code) {
+        if (auto g = font.BuildGlyph(code)) all += g->outline.size();
+      }
+      EXPECT_TRUE(r.entities < 0 || all == static_cast<std::size_t>(r.entities));
     }
-    const std::string what = r.patches.empty() ? "unpatched"
-                                               : std::to_string(r.patches[0].first) + " = " +
-                                                     std::to_string(r.patches[0].second);
-    OVFFontHandler font;
-    font.LoadBytes(bad);
-    const auto& glyphs = font.GetFontInfo().glyphs;
-    EXPECT_TRUE(r.glyphs < 0 || glyphs.size() == static_cast<std::size_t>(r.glyphs)) << what;
-    EXPECT_LE(glyphs.size() * 28, bad.size()) << what;
-    EXPECT_EQ(font.GetFontInfo().h[0], bad.size() >= 84 ? 10.0f : 0.0f) << what;
-    if (r.code != 0) {
-      ASSERT_NE(font.FindGlyph(r.code), nullptr) << what;
-      const std::size_t n = font.FindGlyph(r.code)->GetEntities().size();
-      EXPECT_TRUE(r.entities < 0 ? n >= 1 : n == static_cast<std::size_t>(r.entities)) << what;
-    }
-    std::size_t all = 0;
-    for (int code = 0; code < 128; ++code) {
-      if (auto g = font.BuildGlyph(code)) all += g->outline.size();
-    }
-    EXPECT_TRUE(r.all_entities < 0 || all == static_cast<std::size_t>(r.all_entities)) << what;
   }
 }
 
-// FNT texts and their hand-worked glyphs; the pen's end x is the advance.
-struct FntRow {
-  std::string text;
-  std::vector<int> modes;
-  const char* golden;
-};
-
-void ExpectFnt(const FntRow& r) {
-  for (int mode : r.modes) {
-    std::istringstream in(r.text);
-    const std::vector<ReaderGlyph> glyphs = ReadFntStream(in, mode);
-    std::vector<const ReaderGlyph*> list;
-    for (const ReaderGlyph& g : glyphs) list.push_back(&g);
-    ExpectGlyphs(list, r.golden, r.text.substr(0, 40) + " mode " + std::to_string(mode));
-  }
-}
-
-TEST(FntReader, TextsAndTheirOutlines) {
-  const FntRow rows[] = {
+// FNT texts and their hand-worked glyphs, in the given modes; the pen's end x is the advance.
+TEST(FntReader, TextsAndMalformedLines) {
+  const struct {
+    std::string text;
+    std::vector<int> modes;
+    const char* golden;
+  } rows[] = {
       {"def 65\nd 1,0\nd 0,1\nd -1,0\nd 0,-1\n",
        {0, 1, 2},  // closes on its start
        "glyph 65 advance 0 box 0 0 1 1\npoly 1 0 0 1 0 1 1 0 1"},
@@ -231,14 +180,34 @@ TEST(FntReader, TextsAndTheirOutlines) {
       {"def 67\nm 2,0\na -2,2,-2,0\nd 1,0\n",
        {0, 3, -1},  // arcs dropped, the pen kept
        "glyph 67 advance 3 box 2 0 3 0\npoly 0 2 0 3 0"},
+      // too few numbers, none, infinity, NaN, beyond any stroke font, arcs and points short of
+      // numbers, "pen", an unknown command; "abc" is 0, extra numbers ignored, CR trimmed
+      {"def 70\nd 1\nd\nd 1e400,0\nd nan,0\nd 2e6,0\na 1,1,1\npoint 5\npen 1,1\nq 1,1\n"
+       "d abc,2\nd 1,0,9,9,9,9\n  d 0,1  \r\n",
+       {0, 1, 2},
+       "glyph 70 advance 1 box 0 0 1 3\npoly 0 0 0 0 2 1 2 1 3"},
+      {"def 65\nd 1,0\ndef\nd 5,5\ndef 1e20\nd 6,6\ndef 66\nd 0,1\n",
+       {2},  // bad def: all gone
+       "glyph 65 advance 1 box 0 0 1 0\npoly 0 0 0 1 0\nglyph 66 advance 0 box 0 0 0 1\n"
+       "poly 0 0 0 0 1"},
+      {"def 65\nd " + std::string(10000, '1') + ",0\nd 1,0\n",
+       {2},
+       "glyph 65 advance 1 box 0 0 1 0\npoly 0 0 0 1 0"},
   };
-  for (const FntRow& r : rows) ExpectFnt(r);
+  for (const auto& r : rows) {
+    for (int mode : r.modes) {
+      std::istringstream in(r.text);
+      ExpectGlyphs(ReadFntStream(in, mode), std::istringstream(r.golden),
+                   r.text.substr(0, 40) + " mode " + std::to_string(mode));
+    }
+  }
+  EXPECT_TRUE(ReadFntFile(static_cast<const unsigned short*>(nullptr), 2).empty());
+  EXPECT_TRUE(ReadFntFile(std::string("/no/such/font.fnt"), 2).empty());
   // Mode 1: a quarter circle of radius 2 about the origin from (2, 0) to (0, 2), however the arc
   // is parametrised; mode 2: the same as points about 5 degrees apart in one stroke.
   std::istringstream quarter("def 67\nm 2,0\na -2,2,-2,0\nm 3,-2\nd 0,1\n");
   const auto arcs = ReadFntStream(quarter, kFntArcsAsEntities);
-  ASSERT_EQ(arcs.size(), 1u);
-  const auto* arc = static_cast<const CQELEllipticalArc*>(arcs[0].outline.at(0));
+  const auto* arc = static_cast<const CQELEllipticalArc*>(arcs.at(0).outline.at(0));
   const double axis = std::atan2(arc->GetAxisPoint().GetY(), arc->GetAxisPoint().GetX());
   const double a0 = axis + arc->GetStartAngle(), a1 = a0 + arc->GetSweep();
   EXPECT_NEAR(std::hypot(arc->GetAxisPoint().GetX(), arc->GetAxisPoint().GetY()), 2.0, 1e-9);
@@ -256,29 +225,6 @@ TEST(FntReader, TextsAndTheirOutlines) {
     EXPECT_NEAR(std::hypot(p[i].GetX(), p[i].GetY()), 2.0, 1e-9) << i;
     EXPECT_GT(std::atan2(p[i].GetY(), p[i].GetX()), std::atan2(p[i - 1].GetY(), p[i - 1].GetX()));
   }
-}
-
-TEST(FntMalformed, BadLinesAndCharactersAreDroppedAlone) {
-  const FntRow rows[] = {
-      // too few numbers, none, infinity, NaN, beyond any stroke font, arcs and points short of
-      // numbers, "pen", an unknown command; "abc" is 0, extra numbers ignored, CR trimmed
-      {"def 70\nd 1\nd\nd 1e400,0\nd nan,0\nd 2e6,0\na 1,1,1\npoint 5\npen 1,1\nq 1,1\n"
-       "d abc,2\nd 1,0,9,9,9,9\n  d 0,1  \r\n",
-       {0, 1, 2},
-       "glyph 70 advance 1 box 0 0 1 3\npoly 0 0 0 0 2 1 2 1 3"},
-      {"def 65\nd 1,0\ndef\nd 5,5\ndef 1e20\nd 6,6\ndef 66\nd 0,1\n",
-       {2},  // bad def: all gone
-       "glyph 65 advance 1 box 0 0 1 0\npoly 0 0 0 1 0\nglyph 66 advance 0 box 0 0 0 1\n"
-       "poly 0 0 0 0 1"},
-      {"def 65\nd " + std::string(10000, '1') + ",0\nd 1,0\n",
-       {2},
-       "glyph 65 advance 1 box 0 0 1 0\npoly 0 0 0 1 0"},
-  };
-  for (const FntRow& r : rows) ExpectFnt(r);
-  const unsigned short missing[] = {'/', 'n', 'o', '.', 'f', 'n', 't', 0};
-  EXPECT_TRUE(ReadFntFile(missing, 2).empty());
-  EXPECT_TRUE(ReadFntFile(static_cast<const unsigned short*>(nullptr), 2).empty());
-  EXPECT_TRUE(ReadFntFile(std::string("/no/such/font.fnt"), 2).empty());
 }
 
 }  // namespace

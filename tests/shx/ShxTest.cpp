@@ -1,92 +1,74 @@
 // The SHX reader: every fixture's shapes against outlines worked out by hand (data/*.golden), the
-// font headers, byte patches with a defined outcome, and the survey and the registry's
-// on-demand builds against building the whole font.
+// headers, byte patches with a defined outcome, the survey; the shape compiler's error messages.
 #include <algorithm>
 #include <filesystem>
-#include <memory>
 
-#include "CharBufferHolder.h"
-#include "FontDataHolder.h"
-#include "QELUtility.h"
 #include "ReaderTestSupport.h"
 #include "SHXFontHandler.h"
-#include "TTFLoader.h"
+#include "ShpCompiler.h"
 #include "vuzodo/vuzodo.h"
 
 using namespace vuzodo;
 using readertest::Describe;
+using vuzodo_tools::CompileShp;
+using vuzodo_tools::ShpOptions;
 
 namespace {
-
-#ifndef SHX_HERSHEY_FIXTURE
-#define SHX_HERSHEY_FIXTURE "hershey-fonts-data is not installed"
-#endif
 
 std::string Fixture(const std::string& name) {
   return name == "futural" ? SHX_HERSHEY_FIXTURE : SHX_FIXTURE_DIR "/" + name + ".shx";
 }
-// The fixtures present (the Hershey font only with its package).
-std::vector<std::string> Fixtures() {
-  std::vector<std::string> all = {"shapes",        "shapes11", "unifont", "bigfont",
-                                  "bigfont_slots", "extbig",   "cases",   "futural"};
-  std::erase_if(all, [](const std::string& n) { return !std::filesystem::exists(Fixture(n)); });
-  return all;
-}
-std::u16string Wide(const std::string& s) {
-  return {s.begin(), s.end()};
-}
-
-struct Outline {
-  explicit Outline(std::vector<CQELEntity*> list) : entities(std::move(list)) {}
-  ~Outline() { DeleteEntities(entities); }
-  std::vector<CQELEntity*> entities;
-};
 
 TEST(ShxGolden, EveryShapeMatchesItsHandWorkedOutline) {
-  std::vector<std::string> fixtures = Fixtures();
-  fixtures.push_back("fanout");
-  for (const std::string& fixture : fixtures) {
+  for (const std::string fixture : {"shapes", "shapes11", "unifont", "bigfont", "bigfont_slots",
+                                    "extbig", "cases", "fanout", "futural"}) {
+    if (!std::filesystem::exists(Fixture(fixture))) continue;  // futural, without its package
     const std::string golden = fixture == "shapes11"        ? "shapes"
                                : fixture == "bigfont_slots" ? "bigfont"
                                                             : fixture;
     const double units = fixture == "futural" ? 21 : 1;  // font units per output unit
+    const std::string path = Fixture(fixture);
+    const std::u16string wide(path.begin(), path.end());
     SHXFontHandler handler;
-    handler.OpenNarrow(Fixture(fixture));
-    const auto goldens =
-        readertest::LoadGoldens(std::ifstream(SHX_DATA_DIR "/" + golden + ".golden"));
-    ASSERT_FALSE(goldens.empty()) << golden;
-    for (const readertest::Golden& g : goldens) {
-      Outline outline(handler.BuildShape(g.code).value());
-      const std::string what = fixture + " shape " + std::to_string(g.code);
-      EXPECT_EQ(handler.WasRefused(), g.refused) << what;
-      EXPECT_TRUE(readertest::SameOutline(Describe(outline.entities, units), g.entities, 1e-9))
-          << what;
-      EXPECT_TRUE(g.refused || std::abs(handler.GetAdvance() * units - g.advance) <= 1e-9) << what;
+    handler.Open(reinterpret_cast<const unsigned short*>(wide.c_str()));
+    const auto want = readertest::GoldenLines(std::ifstream(SHX_DATA_DIR "/" + golden + ".golden"));
+    ASSERT_FALSE(want.empty()) << golden;
+    std::vector<std::string> got;
+    for (const std::string& line : want) {
+      if (!line.starts_with("shape ")) continue;
+      const std::int32_t code = std::stoi(line.substr(6));
+      std::vector<CQELEntity*> outline = handler.BuildShape(code).value();
+      std::ostringstream head;
+      head.precision(17);
+      const bool refused = handler.WasRefused();
+      head << "shape " << code << " advance " << (refused ? 0.0 : handler.GetAdvance() * units)
+           << (refused ? " refused" : "");
+      got.push_back(head.str());
+      for (std::string& entity : Describe(outline, units)) got.push_back(std::move(entity));
+      DeleteEntities(outline);
     }
+    EXPECT_TRUE(readertest::SameOutline(got, want, 1e-9)) << fixture;
   }
 }
 
-TEST(ShxFonts, HeadersAndShapeListsOfEveryKind) {
+TEST(ShxFonts, HeadersShapeListsAndSurvey) {
   struct Row {
     std::string fixture;
     SHXFontKind kind;
     const char* name;
-    int above, below;  // -1: not given
-    double base_scale;
+    int above, below;          // -1: not given
     std::vector<int> numbers;  // in file order, as GetCustomFontRange lists them
   };
-  const std::vector<int> shapes = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14,
-                                   15, 16, 17, 18, 19, 20, 21, 22, 24, 25, 26, 63, 30};
+  const std::vector<int> shapes = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11,
+                                   12, 13, 14, 15, 17, 18, 19, 25, 26, 63, 30};
   std::vector<int> hershey;
   for (int c = 32; c < 128; ++c) hershey.push_back(c);
   const Row rows[] = {
-      {"shapes", SHXFontKind::kShapes, "TESTSHAPES", 1, 0, 1.0, shapes},
-      {"shapes11", SHXFontKind::kShapes, "TESTSHAPES", 1, 0, 1.0, shapes},
-      {"unifont", SHXFontKind::kUnifont, "TESTUNI", 4, 1, 0.25, {0x41, 0x42, 0x4E20}},
-      {"bigfont", SHXFontKind::kBigfont, "TESTBIG", 8, 2, 1.0, {0x41, 0x8141, 0x8142}},
-      {"bigfont_slots", SHXFontKind::kBigfont, "TESTBIG", 8, 2, 1.0, {0x41, 0x8141, 0x8142}},
-      {"extbig", SHXFontKind::kExtendedBig, "TESTEXT", -1, -1, 1.0, {0x8141, 0x8142, 0x8143}},
-      {"futural", SHXFontKind::kShapes, "HERSHEY FUTURAL", 21, 7, 1.0 / 21, hershey}};
+      {"shapes", SHXFontKind::kShapes, "TESTSHAPES", 1, 0, shapes},
+      {"unifont", SHXFontKind::kUnifont, "TESTUNI", 4, 1, {0x41, 0x42, 0x4E20}},
+      {"bigfont_slots", SHXFontKind::kBigfont, "TESTBIG", 8, 2, {0x41, 0x8141, 0x8142}},
+      {"extbig", SHXFontKind::kExtendedBig, "TESTEXT", -1, -1, {0x8141, 0x8142, 0x8143}},
+      {"futural", SHXFontKind::kShapes, "HERSHEY FUTURAL", 21, 7, hershey}};
   for (const Row& r : rows) {
     if (!std::filesystem::exists(Fixture(r.fixture))) continue;
     SHXFontHandler handler;
@@ -95,35 +77,30 @@ TEST(ShxFonts, HeadersAndShapeListsOfEveryKind) {
     EXPECT_EQ(font.GetKind(), r.kind) << r.fixture;
     EXPECT_EQ(font.name_, r.name) << r.fixture;
     EXPECT_TRUE(r.above < 0 || (font.above_ == r.above && font.below_ == r.below)) << r.fixture;
-    EXPECT_DOUBLE_EQ(handler.GetBaseScale(), r.base_scale) << r.fixture;
     InitializeTTF(1000.0f);
-    std::u16string face = Wide(Fixture(r.fixture));
+    const std::string path = Fixture(r.fixture);
+    std::u16string face(path.begin(), path.end());
     EXPECT_EQ(SetFontFace(reinterpret_cast<unsigned short*>(face.data())), 1);
     int* codes = nullptr;
     const int count = GetCustomFontRange(&codes);
     EXPECT_EQ(std::vector<int>(codes, codes + std::max(count, 0)), r.numbers) << r.fixture;
     DeleteTTFData(codes);
   }
-  // The extended big font's character size scales its subshapes.
-  SHXFontHandler ext;
-  ext.OpenNarrow(Fixture("extbig"));
-  EXPECT_EQ(ext.GetFont().character_height_ * 100 + ext.GetFont().character_width_, 1010);
-  // An unknown number draws "?" (63, two units wide) where the font has one; a wide path opens.
-  const std::string path = Fixture("shapes");
-  std::vector<unsigned short> wide(path.begin(), path.end());
-  wide.push_back(0);
-  SHXFontHandler handler;
-  handler.Open(wide.data());
-  Outline question(*handler.BuildShape(200));
-  EXPECT_EQ(handler.GetAdvance(), 2.0);
-  SHXFontHandler uni;
+  SHXFontHandler uni;  // no "?" to stand in for a number it lacks
   uni.OpenNarrow(Fixture("unifont"));
   EXPECT_FALSE(uni.BuildShape(200).has_value());
   InitializeTTF(1000.0f);
+  // The survey the registry takes at load leaves the refused shape out and lists a doubled
+  // number twice, as building every shape does (Hostile.shx compares the two on damaged files).
+  SHXFontHandler cases;
+  cases.OpenNarrow(Fixture("cases"));
+  const SHXShapeSurvey survey = cases.SurveyShapes(1.0);
+  EXPECT_EQ(std::vector<std::int32_t>(survey.codes.begin(), survey.codes.begin() + 5),
+            (std::vector<std::int32_t>{48, 50, 50, 51, 1}));
+  EXPECT_EQ(std::count(survey.codes.begin(), survey.codes.end(), 49), 0);
 }
 
-// Patched bytes of a fixture and the shapes still read: counts, offsets and lengths beyond the
-// file drop what they describe and nothing else.
+// Counts, offsets and lengths patched to point beyond the file drop what they describe, no more.
 TEST(ShxBadFiles, PatchedHeadersIndexesAndLengths) {
   struct Row {
     const char* fixture;
@@ -132,23 +109,18 @@ TEST(ShxBadFiles, PatchedHeadersIndexesAndLengths) {
   };
   const Row rows[] = {
       {"shapes", {{0, 'a'}}, 0},                             // a header naming no kind
-      {"shapes", {{29, 1}}, 0},                              // 256 + 27 shapes: not read
+      {"shapes", {{29, 1}}, 0},                              // 256 + 22 shapes: not read
       {"bigfont", {{29, 0xFF}, {30, 0xFF}}, 0},              // escape ranges past the end
       {"bigfont", {{39, 0xFF}, {40, 0xFF}}, 0},              // font information past the end
       {"bigfont", {{47, 0xFF}, {48, 0xFF}, {49, 0xFF}}, 2},  // one shape's offset past the end
       {"unifont", {{56, 0xFF}, {57, 0xFF}}, 1},              // B's length 0xFFFF: B and BIG go
       {"unifont", {{56, 1}}, 1},                             // B's length shorter than its name too
-      {"no-such-font", {}, 0},
-      {"", {}, 0},  // a folder
   };
   for (const Row& r : rows) {
     auto bytes = readertest::ReadBytes(Fixture(r.fixture));
     for (auto [at, value] : r.patches) bytes.at(at) = value;
     SHXFontHandler handler;
-    if (r.patches.empty())
-      handler.OpenNarrow(Fixture(r.fixture));
-    else
-      handler.OpenBytes(bytes);
+    handler.OpenBytes(bytes);
     EXPECT_EQ(handler.GetShapes().size(), r.shapes) << r.fixture << " " << r.patches.size();
   }
 }
@@ -174,91 +146,41 @@ TEST(ShxBadFiles, EveryTruncationLoadsOnlyShapesOfTheWholeFile) {
   }
 }
 
-// Every shape's box holds its outline and a second build gives the same advance (the survey
-// against building every shape is Hostile.shx's invariant, over these fixtures and their damage).
-TEST(ShxFonts, BoxesRebuildsAndSurveyAgreeWithBuildingEveryShape) {
-  for (const std::string& name : Fixtures()) {
-    const auto bytes = readertest::ReadBytes(Fixture(name));
-    SHXFontHandler handler;
-    handler.OpenBytes(bytes);
-    for (SHXBuiltShape& shape : SHXFontHandler::BuildAllShapes(bytes)) {
-      EXPECT_TRUE(readertest::InkWithin(shape.entities, shape.min, shape.max))
-          << name << " shape " << shape.code;
-      Outline again(*handler.BuildShape(shape.code));
-      EXPECT_EQ(shape.advance, handler.GetAdvance()) << name << " shape " << shape.code;
-    }
+TEST(ShpCompiler, ErrorsNameTheirLine) {
+  std::string overlong = "*0,4,T\n1,0,2,0\n*1,70000,LONG\n";
+  for (int k = 0; k < 69999; ++k) overlong += "1,";
+  struct Row {
+    std::string source;
+    int line;  // -1: an option, not a line, is at fault
+    const char* message;
+    ShpOptions options = {};
+  };
+  const Row rows[] = {
+      {"*0,4,T\n1,0,2\n", 1, "4 bytes declared, 3 given"},
+      {"*0,3,T\n1,0,2\n", 1, "definition must end with 0"},
+      {"*0,4,T\n1,0,2,0\n*1,2,X\n0x,0\n", 4, "bad number '0x'"},
+      {"\n014,0\n", 2, "bytes before any definition"},
+      {"*0,4,T\n1,0,2,0\n*70000,1,X\n0\n", 3, "shape number 70000 out of range"},
+      {"*0,4,T\n1,0,256,0\n", 2, "byte 256 out of range"},
+      {"; nothing\n", 0, "no definitions"},
+      {"*1,2,X\n014,0\n", 1, "a shape file starts with *0, its font information"},
+      {"*0\n", 1, "header needs code and byte count"},
+      {"*BIGFONT 2,2,081,09F\n*0,4,B\n8,2,0,0\n", 1, "*BIGFONT needs n, r and r start/end pairs"},
+      {"*BIGFONT 2,0\n*1,2,K\n014,0\n", 2,
+       "a big font's first definition is *0, its font information"},
+      {"*0,4,T\n1,0,2,0\n*BIGFONT 1,0\n", 3, "*BIGFONT must be the first definition"},
+      {overlong + "0\n", 3, "definition length 70005 does not fit"},
+      {"*0,4,T\n1,0,2,0\n", -1, "empty slots apply to big fonts only", {"1.0", 2}},
+      {"*0,4,T\n1,0,2,0\n", -1, "version must be 1.0 or 1.1", {"2.0", 0}},
+  };
+  for (const Row& r : rows) {
+    const auto result = CompileShp(r.source, r.options);
+    EXPECT_FALSE(result.ok) << r.message;
+    EXPECT_TRUE(result.bytes.empty()) << r.message;
+    EXPECT_TRUE(r.line < 0 || result.line == r.line) << r.message << ": line " << result.line;
+    EXPECT_EQ(result.message, r.message);
   }
-  // The refused shape is left out, the doubled number listed twice; the point dropped on closing
-  // 50 (1/65025 left of the start) leaves no trace in the box.
-  SHXFontHandler cases;
-  cases.OpenNarrow(Fixture("cases"));
-  const SHXShapeSurvey survey = cases.SurveyShapes(1.0);
-  EXPECT_EQ(std::vector<std::int32_t>(survey.codes.begin(), survey.codes.begin() + 5),
-            (std::vector<std::int32_t>{48, 50, 50, 51, 1}));
-  EXPECT_EQ(std::count(survey.codes.begin(), survey.codes.end(), 49), 0);
-}
-
-// Records built when first asked for are those of building every shape at load and normalising
-// them all on the reference ("A", else the first shape that rises above the baseline); the font
-// box in the metrics is the box of all of them. "A" is exactly the unit tall.
-TEST(ShxRegistry, ShapesBuiltOnDemandAreThoseOfBuildingTheWholeFont) {
-  InitializeTTF(1000.0f);
-  TTFLoader& loader = TTFLoader::Instance();
-  for (const std::string& name : Fixtures()) {
-    std::vector<std::unique_ptr<CharBufferHolder>> records;
-    for (SHXBuiltShape& shape : SHXFontHandler::BuildAllShapes(Fixture(name))) {
-      records.push_back(std::make_unique<CharBufferHolder>(static_cast<std::uint32_t>(shape.code),
-                                                           shape.TakeEntities()));
-      records.back()->SetMetricsFromBox(shape.min, shape.max, shape.advance);
-    }
-    const auto first = [&](auto&& pick) {
-      return std::find_if(records.begin(), records.end(), [&](auto& r) { return pick(*r); });
-    };
-    auto reference = first([](const CharBufferHolder& r) { return r.GetCode() == 'A'; });
-    if (reference == records.end())
-      reference = first([](const CharBufferHolder& r) { return r.GetMetrics()[kBlackBoxTop] > 0; });
-    ASSERT_NE(reference, records.end()) << name;
-    const double factor = 1000.0 / (*reference)->GetMetrics()[kBlackBoxTop];
-    NURBSPoint min(3.4e38, 3.4e38, 1.0), max(-3.4e38, -3.4e38, 1.0);
-    std::vector<std::uint32_t> codes;
-    for (const auto& r : records) {
-      r->Scale(factor);
-      for (const CQELEntity* e : r->GetOutlines()) GrowBoundingBox(min, max, e);
-      codes.push_back(r->GetCode());
-    }
-    FontDataHolder* font = loader.LoadFont(Wide(Fixture(name)), 0);
-    EXPECT_EQ(font->ListCharacterCodes(), codes) << name;
-    // Last to first, so that the order of building differs from the file's; the first record of
-    // a number is the one found.
-    for (auto r = records.rbegin(); r != records.rend(); ++r) {
-      const CharBufferHolder* built = loader.LoadCharacter(font, (*r)->GetCode());
-      const auto& want =
-          **first([&](const CharBufferHolder& c) { return c.GetCode() == (*r)->GetCode(); });
-      EXPECT_EQ(built->GetMetrics(), want.GetMetrics()) << name << " " << built->GetCode();
-      EXPECT_EQ(Describe(built->GetOutlines()), Describe(want.GetOutlines())) << name;
-    }
-    const RECT box = font->GetOutlineTextMetrics().otmrcFontBox;
-    EXPECT_EQ(std::vector<LONG>({box.left, box.right, box.top, box.bottom}),
-              std::vector<LONG>({static_cast<LONG>(min.GetX()), static_cast<LONG>(max.GetX()),
-                                 static_cast<LONG>(max.GetY()), static_cast<LONG>(min.GetY())}));
-    if ((*reference)->GetCode() == 'A') {
-      const double* a = loader.LoadCharacter(font, 'A')->GetMetrics().data();
-      EXPECT_DOUBLE_EQ(a[kBlackBoxTop], 1000.0) << name;
-      // unifont's and futural's "A" stand on the baseline
-      EXPECT_TRUE((name != "unifont" && name != "futural") || a[kBlackBoxHeight] == 1000.0) << name;
-    }
-  }
-  // A code no shape has, and the refused shape's, build nothing of their own; the loader's
-  // stand-ins join the list after the shapes, in the order asked for.
-  FontDataHolder* cases = loader.LoadFont(Wide(Fixture("cases")), 0);
-  EXPECT_EQ(cases->BuildShxCharacter(49), nullptr);
-  EXPECT_EQ(cases->BuildShxCharacter(0x99), nullptr);
-  ASSERT_NE(loader.LoadCharacter(cases, 0x99), nullptr);
-  ASSERT_NE(loader.LoadCharacter(cases, 49), nullptr);
-  const auto listed = cases->ListCharacterCodes();
-  EXPECT_EQ(std::vector<std::uint32_t>(listed.end() - 2, listed.end()),
-            (std::vector<std::uint32_t>{0x99, 49}));
-  InitializeTTF(1000.0f);
+  EXPECT_EQ(CompileShp("").Describe(), "no definitions");
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
-// shx_dump FONT.shx: for the oracle, "font <kind> <base scale>", then for each shape number
-// (once, in file order) "shape <number>", "refused" if the interpreter's limits stopped it, and
-// its entities in the font's own units as ReaderTestSupport.h describes them.
+// shx_dump FONT.shx: for the oracle, each shape number once, in file order: "shape <number>",
+// "refused" if the interpreter's limits stopped it, and its entities in the font's own units.
 #include <cstdio>
 #include <set>
 
@@ -14,8 +13,6 @@ int main(int argc, char** argv) {
   }
   vuzodo::SHXFontHandler handler;
   handler.OpenNarrow(argv[1]);
-  std::printf("font %d %.17g\n", static_cast<int>(handler.GetFont().GetKind()),
-              handler.GetBaseScale());
   std::set<std::int32_t> seen;
   for (const auto& shape : handler.GetShapes()) {
     const std::int32_t number = shape->GetShapeNumber();

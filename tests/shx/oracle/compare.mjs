@@ -1,10 +1,7 @@
-// Compares the engine's SHX shapes (shx_dump's text) with those of the independent reader
-// @mlightcad/shx-parser, in font units, as point sets: every vertex of either side lies on the
-// other's strokes; the reader draws arcs as chords of at most 10 degrees, which bounds how far
-// our arcs' points may lie from its strokes. Shapes listed for the fixture in KNOWN.txt are
-// reported, not failed.
-//
-//   node compare.mjs PARSER_ESM_FILE FONT.shx DUMP.txt KNOWN.txt FIXTURE_NAME
+// node compare.mjs PARSER_ESM_FILE FONT.shx DUMP.txt KNOWN.txt FIXTURE_NAME: the engine's shapes
+// (shx_dump's text) against @mlightcad/shx-parser's, in font units, as point sets: every vertex
+// of either side lies on the other's strokes (the reader's arcs are chords of at most 10 degrees).
+// Shapes listed for the fixture in KNOWN.txt are reported, not failed.
 import { readFileSync } from 'node:fs';
 import { pathToFileURL } from 'node:url';
 
@@ -12,14 +9,12 @@ const [parserFile, fontFile, dumpFile, knownFile, fixture] = process.argv.slice(
 const { ShxFont } = await import(pathToFileURL(parserFile).href);
 const lines = (file) => readFileSync(file, 'utf8').split('\n').map((l) => l.replace(/#.*/, '').trim().split(/\s+/));
 
-// "fixture[,fixture...] number reason"
 const known = new Map();
 for (const [names, number, ...reason] of lines(knownFile)) {
   if (names.split(',').includes(fixture)) known.set(Number(number), reason.join(' '));
 }
 
-// Our shapes: polylines (closed ones repeat their start) and arcs, each arc also as a polyline
-// fine enough (0.05 degree steps) to stand for it at the comparison's precision.
+// Closed polylines repeat their start; arcs are also kept as 0.05 degree polylines.
 const ours = new Map();
 let shape = null;
 for (const [word, ...rest] of lines(dumpFile)) {
@@ -34,12 +29,8 @@ for (const [word, ...rest] of lines(dumpFile)) {
   } else if (word === 'arc') {
     const [cx, cy, r, start, sweep] = v;
     const steps = Math.max(2, Math.ceil(Math.abs(sweep) / (Math.PI / 3600)));
-    const points = [];
-    for (let k = 0; k <= steps; ++k) {
-      const a = start + (sweep * k) / steps;
-      points.push({ x: cx + r * Math.cos(a), y: cy + r * Math.sin(a) });
-    }
-    shape.arcs.push({ r, points });
+    const angles = Array.from({ length: steps + 1 }, (_, k) => start + (sweep * k) / steps);
+    shape.arcs.push({ r, points: angles.map((a) => ({ x: cx + r * Math.cos(a), y: cy + r * Math.sin(a) })) });
   }
 }
 
@@ -92,16 +83,9 @@ for (const [number, shape] of ours) {
   } catch {}
   const problem = shape.refused ? 'refused by the engine' : compare(shape, theirs);
   const reason = known.get(number);
-  if (problem === null) {
-    ++count.agree;
-    if (reason) console.log(`${fixture} shape ${number}: listed as different but agrees`);
-  } else if (reason) {
-    ++count.known;
-    console.log(`${fixture} shape ${number}: differs as known (${reason}): ${problem}`);
-  } else {
-    ++count.failures;
-    console.log(`${fixture} shape ${number}: DIFFERS: ${problem}`);
-  }
+  ++count[problem === null ? 'agree' : reason ? 'known' : 'failures'];
+  if (problem === null && reason) console.log(`${fixture} shape ${number}: listed as different but agrees`);
+  else if (problem !== null) console.log(`${fixture} shape ${number}: ${reason ? `differs as known (${reason})` : 'DIFFERS'}: ${problem}`);
 }
 console.log(`${fixture}: ${count.agree} shapes agree, ${count.known} known differences, ${count.failures} failures`);
 process.exit(count.failures > 0 || ours.size === 0 ? 1 : 0);

@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# run_oracle.sh SHX_DUMP WORK_DIR KNOWN_DIFFERENCES NAME=FONT.shx...: compare.mjs on each font
-# (and on $VUZODO_SHX_ORACLE_FONT if set), installing the pinned @mlightcad/shx-parser into
-# WORK_DIR on first use. Exits 77 (a skip) without node, npm or the package.
+# run_oracle.sh SHX_DUMP WORK_DIR KNOWN_DIFFERENCES NAME=FONT.shx...: compare.mjs on each font and
+# $VUZODO_SHX_ORACLE_FONT if set; the pinned parser goes to WORK_DIR. Exits 77 (skip) without it.
 set -u
 skip() {
   echo "SKIP: $*"
