@@ -1,9 +1,7 @@
-// Every export at the C boundary, one row per case, on a library loaded as a host loads it:
-// the result, the trace line the call writes (byte for byte; '*' stands for any run of
-// characters on a line, such as data pointers), and for refusals that the drawing of a fixed
-// hatched two-line text (records, box, carets, path length) is unchanged. Rows with `same_as`
-// are values that are taken: they must draw what the plain call draws. Results and trace
-// texts are worked by hand from the call formats hosts rely on.
+// Every export at the C boundary, one row per case, on the library loaded as a host loads it: the
+// result, the trace it writes (worked by hand from the call formats hosts rely on; '*' is any run
+// within a line, '~' any run of lines), and for refusals that the drawing of a hatched two-line
+// text is unchanged. `same_as` rows are taken and must draw what the plain call draws.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -39,7 +37,7 @@ void AddBytes(std::vector<unsigned char>& out, const T* p, std::size_t n) {
 Scene Draw(LoadedLibrary& lib) {
   Scene s;
   VZ(lib, FinishText)();
-  std::u16string text = Wide("H\tH\nHH");
+  std::u16string text = u"H\tH\nHH";
   VZ(lib, AppendCharactersEx)(W(text));
   int* data = nullptr;
   float box[10] = {};
@@ -73,36 +71,29 @@ struct Row {
 
 #define F(fn) VZ(lib, fn)
 #define CALL(expr) [](LoadedLibrary& lib) { return static_cast<int>(expr); }
-#define VOID(expr)         \
-  [](LoadedLibrary& lib) { \
-    expr;                  \
-    return kVoid;          \
-  }
 // A refusal (or a guarded call) that changes nothing, and a call whose effect is not compared.
 #define KEEP(setup, expr, result, trace) \
   { #expr, setup, CALL(expr), result, trace, true }
 #define KEEPV(setup, expr, trace) \
-  { #expr, setup, VOID(expr), kVoid, trace, true }
+  { #expr, setup, CALL((expr, kVoid)), kVoid, trace, true }
 #define TAKE(expr, result, trace) \
   { #expr, none, CALL(expr), result, trace, false }
 #define TAKEV(expr, trace) \
-  { #expr, none, VOID(expr), kVoid, trace, false }
+  { #expr, none, CALL((expr, kVoid)), kVoid, trace, false }
 #define SAME(setup, expr, result, trace, plain) \
   { #expr, setup, CALL(expr), result, trace, false, CALL(plain) }
 
 std::vector<Row> Rows() {
-  static std::u16string arial = Wide("Arial"), liberation = Wide("Liberation Sans"),
-                        empty = Wide(""), accented = Wide("A\xC3\xA9\xE4\xB8\xAD"),
-                        xyz = Wide("xyz");
+  static std::u16string arial = u"Arial", liberation = u"Liberation Sans", empty = u"",
+                        accented = u"A\u00e9\u4e2d", xyz = u"xyz";
   static float polyline[4] = {0, 0, 10, 0}, bad_polyline[4] = {0, 0, kInf, 0},
                far[4] = {0, 0, 1e30f, 0};
-  static float stops[2] = {kNaN, 3}, tabs[2] = {1.5f, 3}, huge_stop[1] = {1e30f};
+  static float stops[2] = {kNaN, 3}, tabs[2] = {1.5f, 3};
   static float nx[2] = {0, 10}, ny[2] = {0, 0}, nw[2] = {1, 1}, knots[4] = {0, 0, 1, 1};
   static float mx[2] = {-0.0f, -10}, my[2] = {-0.0f, -0.0f}, mw[2] = {-1, -1};
   static int codes[3] = {'A', 'B', 'C'};
   static CharacterLineGapInfo gaps[4];
   static float box[10];
-  static int* data = nullptr;
   const Call none = [](LoadedLibrary&) { return 0; };
   const Call vertical = CALL(F(SetModeVertical)());
   const Call sub = CALL(F(SetModeSubscript)()), super = CALL(F(SetModeSuperscript)());
@@ -117,33 +108,23 @@ std::vector<Row> Rows() {
     float points[6] = {0, 0, 5, 1, 10, 0};
     return F(SetNurbPathPolyline)(points, 6, 0.25f);
   };
-  const std::string no_count = "********************\nNo = *, Data = 0 \n";
   return {
       // ---- settings: refusals at each bound, NaN and infinities
       KEEPV(none, F(InitializeTTF)(kNaN), "InitializeTTF(nan);\n"),
-      KEEPV(none, F(InitializeTTF)(-kInf), "InitializeTTF(-inf);\n"),
       KEEP(none, F(SetTextHeight)(0.0f), 0, "SetTextHeight(0.000000);\n"),
-      KEEP(none, F(SetTextHeight)(-1.0f), 0, "SetTextHeight(-1.000000);\n"),
       KEEP(none, F(SetTextHeight)(kNaN), 0, "SetTextHeight(nan);\n"),
-      KEEP(none, F(SetTextHeight)(-kInf), 0, "SetTextHeight(-inf);\n"),
       KEEP(none, F(SetHorizontalCharGap)(kNaN), 0, "SetHorizontalCharGap(nan);\n"),
       KEEP(vertical, F(SetVerticalCharGap)(-kInf), 0, "SetVerticalCharGap(-inf);\n"),
       KEEP(none, F(SetCharacterAngle)(kNaN), 0, "SetCharacterAngle(nan);\n"),
       KEEP(none, F(SetObliqueAngle)(kNaN), 0, "SetObliqueAngle(nan);\n"),
       // The oblique bound is the single-precision 1.35: the next float above is refused.
-      KEEP(none, F(SetObliqueAngle)(-1.36f), 0, "SetObliqueAngle(-1.360000);\n"),
       KEEP(none, F(SetObliqueAngle)(std::nextafter(1.35f, 2.0f)), 0,
            "SetObliqueAngle(1.350000);\n"),
       TAKE(F(SetObliqueAngle)(-1.35f), 1, "SetObliqueAngle(-1.350000);\n"),
-      KEEP(none, F(SetCharacterScale)(0.5f, 0.0f), 0, "SetCharacterScale(0.500000,0.000000);\n"),
-      KEEP(none, F(SetCharacterScale)(-1.0f, 1.0f), 0, "SetCharacterScale(-1.000000,1.000000);\n"),
+      KEEP(none, F(SetCharacterScale)(0.0f, 1.0f), 0, "SetCharacterScale(0.000000,1.000000);\n"),
       KEEP(none, F(SetCharacterScale)(1.0f, kNaN), 0, "SetCharacterScale(1.000000,nan);\n"),
-      KEEP(sub, F(SetPropsSubscript)(0.0f, 10.0f), 0, "SetPropsSubscript(0.000000,10.000000);\n"),
       KEEP(sub, F(SetPropsSubscript)(10.0f, -0.1f), 0, "SetPropsSubscript(10.000000,-0.100000);\n"),
       KEEP(sub, F(SetPropsSubscript)(kNaN, 10.0f), 0, "SetPropsSubscript(nan,10.000000);\n"),
-      KEEP(super, F(SetPropsSuperscript)(50.0f, -1.0f), 0,
-           "SetPropsSuperscript(50.000000,-1.000000);\n"),
-      KEEP(super, F(SetPropsSuperscript)(50.0f, kInf), 0, "SetPropsSuperscript(50.000000,inf);\n"),
       // The size must be positive, the offset may be zero.
       KEEP(super, F(SetPropsSuperscript)(0.0f, 50.0f), 0,
            "SetPropsSuperscript(0.000000,50.000000);\n"),
@@ -186,31 +167,14 @@ std::vector<Row> Rows() {
       TAKE(F(SetDeformPathCharacters)(EN_TRUE), 1, "SetDeformPathCharacters(1);\n"),
       TAKE(F(SetIndentPositions)(tabs, 2), 0,
            "float indentList[2] = {1.500000f,3.000000f,};\nSetIndentPositions(indentList, 2);\n"),
-      TAKE(
-          F(SetDefaults)(), 1,
-          "SetDefaults();\nSetFontFace(Arial);\nSetTextHeight(1.000000);\n"
-          "SetFontStyle((EN_TTFFontStyle)0);\nSetHorizontalCharGap(0.000000);\n"
-          "SetVerticalCharGap(0.000000);\nSetCharacterAngle(0.000000);\nSetObliqueAngle(0.000000);"
-          "\n"
-          "SetCharacterScale(1.000000,1.000000);\nSetAutoKern((EN_Bool)0);\nSetModeHorizontal();\n"
-          "SetModeCharacterForward();\nSetModeCharacterUpside();\nSetModeNoscript();\n"
-          "SetPropsSubscript(100.000000,100.000000);\nSetPropsSuperscript(100.000000,100.000000);\n"
-          "ClearTTFHatchPatterns();\nIncludeBorder((EN_Bool)1);\nSetModeWordWrap((EN_Bool)0);\n"
-          "SetTextBoxWidth(0.000000);\nSetTextBoxHeight(0.000000);\n"
-          "float indentList[0] = {};\nSetIndentPositions(indentList, 0);\n"
-          "SetTextHorizontalAlign((EN_TextHorizontalAlignStyle)0);\n"
-          "SetTextVerticalAlign((EN_TextVerticalAlignStyle)0);\nSetLineSpacing(1.000000);\n"
-          "SetLineSpacingStyle((EN_LineSpaceStyle)0);\n"),
-      // Finite but absurd values are taken; the records saturate at the int range.
-      TAKE(F(SetTextHeight)(1e30f), 1, "SetTextHeight(*);\n"),
+      TAKE(F(SetDefaults)(), 1,
+           "SetDefaults();\nSetFontFace(Arial);\nSetTextHeight(1.000000);\n~"
+           "SetLineSpacingStyle((EN_LineSpaceStyle)0);\n"),
+      // Finite but absurd values are taken (one row per kind); the records saturate.
       TAKEV(F(InitializeTTF)(3e38f), "InitializeTTF(*);\n"),
       TAKE(F(SetHorizontalCharGap)(3e38f), 1, "SetHorizontalCharGap(*);\n"),
-      TAKE(F(SetCharacterScale)(1e30f, 1e30f), 1, "SetCharacterScale(*);\n"),
-      TAKE(F(SetLineSpacing)(-1e30f), 1, "SetLineSpacing(*);\n"),
       TAKE(F(SetTextBoxWidth)(-1e30f) + F(SetTextHorizontalAlign)(EN_HALIGN_RIGHT), 1,
            "SetTextBoxWidth(*);\nSetTextHorizontalAlign((EN_TextHorizontalAlignStyle)2);\n"),
-      TAKE(F(SetIndentPositions)(huge_stop, 1), 0,
-           "float indentList[1] = {*};\nSetIndentPositions(indentList, 1);\n"),
       TAKE(F(SetModePathText)() + F(SetNurbPathPolyline)(far, 4, -1e30f) +
                F(SetPathTextSpacing)(1e300),
            3, "SetModePathText();\nSetNurbPathPolyline();\nSetPathTextSpacing(*);\n"),
@@ -220,8 +184,6 @@ std::vector<Row> Rows() {
       // ---- text entry and fonts: guarded calls write nothing
       KEEP(none, F(SetFontFace)(nullptr), 0, ""),
       KEEP(none, F(AppendCharacters)(nullptr), 0, ""),
-      KEEP(none, F(AppendCharacters)(W(empty)), 0, ""),
-      KEEP(none, F(AppendCharactersEx)(nullptr), 0, ""),
       KEEP(none, F(AppendCharactersEx)(W(empty)), 0, ""),
       KEEP(none, F(AppendCharactersOVF)(nullptr), 0, ""),
       KEEPV(none, F(UnloadAllFonts)(), ""),
@@ -232,8 +194,6 @@ std::vector<Row> Rows() {
       TAKE(F(AppendCharactersOVF)(W(xyz)), 1, "AppendCharactersOVF(xyz);\n"),
       TAKE(F(FinishText)(), 1, "FinishText();\n"),
       KEEPV(none, F(LoadCharacterSet)(W(arial), EN_STYLE_REGULAR, nullptr, 5),
-            "LoadCharacterSet(Arial,0);\n"),
-      KEEPV(none, F(LoadCharacterSet)(W(arial), EN_STYLE_REGULAR, codes, -3),
             "LoadCharacterSet(Arial,0);\n"),
       TAKEV(F(LoadCharacterSet)(W(arial), EN_STYLE_ITALIC, codes, 2),
             "LoadCharacterSet(Arial,2);\n"),
@@ -260,22 +220,9 @@ std::vector<Row> Rows() {
       KEEP(none, F(GetOutLines)(-1, EN_RT_BORDER, nullptr, nullptr) > 0, 1,
            "GetOutLines(-1,0,...)\n********************\nPrepareArrayData()\nNo = *, Data = 0 \n"
            "Finishing GetOutLines\n********************\n"),
-      KEEP(none, F(GetOutLinesEx)(0, EN_RT_FILL, nullptr, nullptr) > 0, 1,
-           "GetOutLinesEx(0,1,...);\n" + no_count +
-               "Finishing GetOutLinesEx\n********************\n"),
       KEEP(none, F(GetMultilineOutLines)(-1, EN_RT_BORDER, nullptr, nullptr) > 0, 1,
-           "GetMultilineOutLines(-1,0,...);\n" + no_count +
-               "Finishing GetMultilineOutLines\n********************\n"),
-      {"GetOutLinesEx(-1, fill) on an empty text", none,
-       [](LoadedLibrary& lib) {
-         const int n = F(GetOutLinesEx)(-1, EN_RT_FILL, &data, nullptr);
-         F(DeleteTTFData)(data);
-         return n;
-       },
-       1,
-       "GetOutLinesEx(-1,1,...);\n********************\nNo = 1, Data = * \n"
-       "Finishing GetOutLinesEx\n********************\nDeleteTTFData();\n",
-       false},
+           "GetMultilineOutLines(-1,0,...);\n********************\nNo = *, Data = 0 \n"
+           "Finishing GetMultilineOutLines\n********************\n"),
       KEEP(none, F(GetCustomFontRange)(nullptr) > 0, 1, "GetCustomFont();\n"),
       KEEPV(none, F(DeleteTTFData)(nullptr), "DeleteTTFData();\n"),
       KEEPV(none, F(DeleteCaretData)(nullptr), "DeleteCaretData();\n"),
@@ -286,8 +233,6 @@ std::vector<Row> Rows() {
       // Refused before the caller's arrays are scaled.
       KEEP(path, F(SetNurbPathPoints)(1, 2, nx, ny, nw, 4, knots, kInf) + nx[1] - 10, 0,
            "SetNurbPathPoints();\n"),
-      KEEP(path, F(SetNurbPathPoints)(1, -2, nx, ny, nw, 1, knots, 0.0f), 0,
-           "SetNurbPathPoints();\n"),
       KEEP(path, F(SetNurbPathPoints)(1, 2, nullptr, ny, nw, 4, knots, 0.0f), 0,
            "SetNurbPathPoints();\n"),
       // All weights negative: the same curve as all positive, so it is taken.
@@ -297,19 +242,9 @@ std::vector<Row> Rows() {
            "SetNurbPathCircleCW(nan,0.000000,0.000000,0.000000);\nSetNurbPathPoints();\n"),
       KEEP(path, F(SetNurbPathCircleCCW)(5.0f, 0.0f, 0.0f, kInf), 0,
            "SetNurbPathCircleCCW(5.000000,0.000000,0.000000,inf);\nSetNurbPathPoints();\n"),
-      KEEP(path, F(SetNurbPathCircleCW)(5.0f, -kInf, 0.0f, 0.0f), 0,
-           "SetNurbPathCircleCW(5.000000,-inf,0.000000,0.000000);\nSetNurbPathPoints();\n"),
       TAKE(F(SetNurbPathCircleCCW)(1.0f, 2.0f, 3.0f, 0.5f), 1,
            "SetNurbPathCircleCCW(1.000000,2.000000,3.000000,0.500000);\nSetNurbPathPoints();\n"),
       // ---- hatch patterns
-      KEEP(none,
-           F(AddTTFHatchPatternLine)(0, BORDER_GAP_INWARD, kNaN, 0, 0, 0, HATCH_UNIDIRECTIONAL,
-                                     EN_FALSE),
-           0, "AddTTFHatchPatternLine(0.000000,0,nan,0.000000,0.000000)\n"),
-      KEEP(none,
-           F(AddTTFHatchPatternLine)(0, BORDER_GAP_INWARD, 0.05f, kInf, 0, 0, HATCH_UNIDIRECTIONAL,
-                                     EN_FALSE),
-           0, "AddTTFHatchPatternLine(0.000000,0,0.050000,inf,0.000000)\n"),
       // A line gap that is infinite once scaled by the unit.
       KEEP(none,
            F(AddTTFHatchPatternLine)(0, BORDER_GAP_INWARD, 1e36f, 0, 0, 0, HATCH_UNIDIRECTIONAL,
@@ -340,9 +275,6 @@ std::vector<Row> Rows() {
            F(AddTTFHatchPatternOffsetFillingEx)(kInf, EN_OFFSET_OUTSIDE_IN, EN_OFFSET_CLEANUP,
                                                 EN_CORNER_ROUND, 0, 0),
            0, "AddTTFHatchPatternOffsetFillingEx(inf,0,2,1);\n"),
-      SAME(none, F(AddTTFHatchPatternOffsetInOut)(0.02f, -1, 0.02f, 2), 1,
-           "AddTTFHatchPatternOffsetInOut(0.020000,-1,0.020000,2)\n",
-           F(AddTTFHatchPatternOffsetInOut)(0.02f, 0, 0.02f, 2)),
       KEEP(none,
            F(AddTTFHatchPatternOffsetInOutEx)(0.02f, 1, kNaN, 1, EN_OFFSET_DIRECT, EN_CORNER_BEVEL,
                                               0, 0),
@@ -389,8 +321,8 @@ std::vector<Row> Rows() {
 bool TraceMatches(const std::string& expected, const std::string& got) {
   std::string pattern;
   for (const char c : expected) {
-    if (c == '*') {
-      pattern += "[^\\n]*";
+    if (c == '*' || c == '~') {
+      pattern += c == '*' ? "[^\\n]*" : "[\\s\\S]*";
     } else if (std::strchr("\\^$.|?+()[]{}", c) != nullptr) {
       pattern += '\\', pattern += c;
     } else {
@@ -410,7 +342,7 @@ void Reset(LoadedLibrary& lib) {
 }  // namespace
 
 TEST(Misuse, EveryExportAtTheBoundaryGivesItsResultTraceAndDrawing) {
-  LoadedLibrary lib({.trace_log = true});
+  LoadedLibrary lib({"TTFLog.txt"});
   for (const Row& row : Rows()) {
     SCOPED_TRACE(row.name);
     Reset(lib);
@@ -420,9 +352,9 @@ TEST(Misuse, EveryExportAtTheBoundaryGivesItsResultTraceAndDrawing) {
       before = Draw(lib);
       EXPECT_GT(before.records.size(), 20u) << "the drawing is not empty";
     }
-    const std::size_t traced = lib.TraceText().size();
+    const std::size_t traced = lib.Read("TTFLog.txt").size();
     EXPECT_EQ(row.call(lib), row.expected);
-    const std::string trace = lib.TraceText().substr(traced);
+    const std::string trace = lib.Read("TTFLog.txt").substr(traced);
     EXPECT_TRUE(TraceMatches(row.trace, trace)) << "trace: " << trace;
     const Scene after = Draw(lib);
     ASSERT_FALSE(after.records.empty());
