@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <functional>
 #include <new>
-#include <string>
 #include <vector>
 
 #include "vuzodo/vuzodo.h"
@@ -15,31 +14,9 @@
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 
 namespace {
+
 long g_allocations_left = -1;  // < 0: no failure armed
 bool g_failed = false;
-}  // namespace
-
-#ifndef __SANITIZE_ADDRESS__  // AddressSanitizer keeps operator new to itself
-void* operator new(std::size_t size) {
-  if (g_allocations_left == 0) {
-    g_allocations_left = -1;
-    g_failed = true;
-    throw std::bad_alloc();
-  }
-  if (g_allocations_left > 0) --g_allocations_left;
-  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-  throw std::bad_alloc();
-}
-// The default array forms call these.
-void operator delete(void* p) noexcept {
-  std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-  std::free(p);
-}
-#endif
-
-namespace {
 
 // The whole text's records, or empty.
 std::vector<int> Records() {
@@ -62,6 +39,28 @@ void Start(bool with_text) {
   SetFontFace(kSans);
   if (with_text) AppendCharactersEx(kText);
 }
+
+}  // namespace
+
+#ifndef __SANITIZE_ADDRESS__  // AddressSanitizer keeps operator new to itself
+void* operator new(std::size_t size) {
+  if (g_allocations_left == 0) {
+    g_allocations_left = -1;
+    g_failed = true;
+    throw std::bad_alloc();
+  }
+  if (g_allocations_left > 0) --g_allocations_left;
+  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+  throw std::bad_alloc();
+}
+// The default array forms call these.
+void operator delete(void* p) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+  std::free(p);
+}
+#endif
 
 TEST(AllocationFailure, EveryAllocationOfAnExportFailsIntoItsRefusal) {
 #ifdef __SANITIZE_ADDRESS__
@@ -107,5 +106,3 @@ TEST(AllocationFailure, EveryAllocationOfAnExportFailsIntoItsRefusal) {
     EXPECT_GT(failures, 0) << c.name;
   }
 }
-
-}  // namespace

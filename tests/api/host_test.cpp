@@ -2,7 +2,6 @@
 // attach and detach, and a host's trace log replayed by `vuzodo replay`.
 #include <gtest/gtest.h>
 #include <malloc.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -11,15 +10,12 @@
 #include <set>
 #include <sstream>
 #include <string>
-#include <vector>
 
 #include "LoadedLibrary.h"
 #include "vuzodo/vuzodo.h"
 
-namespace {
-
 // The words of a command's output or of a file ("cat FILE"), without '#' comment lines.
-std::set<std::string> Words(const std::string& command) {
+static std::set<std::string> Words(const std::string& command) {
   std::set<std::string> names;
   FILE* pipe = popen((command + " | grep -v '^#'").c_str(), "r");
   char buffer[512];
@@ -27,8 +23,6 @@ std::set<std::string> Words(const std::string& command) {
   if (pipe != nullptr) pclose(pipe);
   return names;
 }
-
-}  // namespace
 
 // What header_c.c asserts as C (the record sizes the header asserts itself).
 static_assert(offsetof(CursorPosition, lineStart) == 20);
@@ -79,30 +73,23 @@ TEST(Attach, LogsAreAppendedAcrossLoads) {
   EXPECT_EQ(lib.Read("TTFCBNLog.txt"), "--------\ncount = 1\ncmd = -1\n");
 }
 
-// One host session: settings, a path, patterns, arrays fetched and released.
-void Exercise(LoadedLibrary& lib) {
-  std::u16string face = u"Liberation Sans";
-  VZ(lib, SetFontFace)(W(face));
-  VZ(lib, SetNurbPathCircleCW)(1.0f, 0.0f, 0.0f, 0.5f);
-  VZ(lib, AddTTFHatchPatternLine)
-  (0.1f, BORDER_GAP_INWARD, 0.05f, 0.0f, 0, 0, HATCH_SERPENTINE, EN_FALSE);
-  std::u16string text = u"AB";
-  VZ(lib, AppendCharactersEx)(W(text));
-  int* data = nullptr;
-  float box[10];
-  VZ(lib, GetOutLinesEx)(-1, EN_RT_BORDER, &data, box);
-  VZ(lib, DeleteTTFData)(data);
-  float* carets = nullptr;
-  VZ(lib, GetCaretPositionData)(&carets);
-  VZ(lib, DeleteCaretData)(carets);
-}
-
 TEST(Attach, ThousandLoadsAndUnloadsKeepTheHeapFlat) {
   [[maybe_unused]] size_t before = 0;
   for (int i = 0; i < 1005; ++i) {
     if (i == 5) before = mallinfo2().uordblks;  // after the loader's own caches are warm
-    LoadedLibrary lib;
-    Exercise(lib);
+    LoadedLibrary lib;  // one host session: a face, a path, a pattern, arrays fetched and released
+    std::u16string face = u"Liberation Sans", text = u"AB";
+    VZ(lib, SetFontFace)(W(face));
+    VZ(lib, SetNurbPathCircleCW)(1.0f, 0.0f, 0.0f, 0.5f);
+    VZ(lib, AddTTFHatchPatternLine)
+    (0.1f, BORDER_GAP_INWARD, 0.05f, 0.0f, 0, 0, HATCH_SERPENTINE, EN_FALSE);
+    VZ(lib, AppendCharactersEx)(W(text));
+    int* data = nullptr;
+    float box[10], *carets = nullptr;
+    VZ(lib, GetOutLinesEx)(-1, EN_RT_BORDER, &data, box);
+    VZ(lib, DeleteTTFData)(data);
+    VZ(lib, GetCaretPositionData)(&carets);
+    VZ(lib, DeleteCaretData)(carets);
   }
   // The sanitizer's allocator bypasses malloc's accounting; LeakSanitizer checks this instead.
 #ifndef __SANITIZE_ADDRESS__
