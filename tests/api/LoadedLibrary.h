@@ -1,22 +1,34 @@
-// Shared support of the interface tests: a private copy of the engine library loaded from a fresh
-// folder, as a host loads it, with or without log files beside it; and UTF-16 text arguments.
+// A private copy of the engine library loaded from a fresh folder, as a host loads it, with the
+// named log files (empty) beside it.
 #pragma once
 
 #include <dlfcn.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
+#include <fstream>
+#include <initializer_list>
+#include <iterator>
 #include <stdexcept>
 #include <string>
 
 class LoadedLibrary {
  public:
-  struct Options {
-    bool trace_log = false;  // place an empty "TTFLog.txt" beside the library
-    bool dump_log = false;   // place an empty "TTFCBNLog.txt" beside it
-  };
-  explicit LoadedLibrary(Options options);
-  LoadedLibrary() : LoadedLibrary(Options{}) {}
-  ~LoadedLibrary();
+  explicit LoadedLibrary(std::initializer_list<const char*> logs = {}) {
+    static std::atomic<int> counter{0};
+    folder_ /= "vuzodo-test-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
+    std::filesystem::remove_all(folder_);
+    std::filesystem::create_directories(folder_);
+    std::filesystem::copy_file(VUZODO_LIBRARY_FILE, folder_ / "libvuzodo.so");
+    for (const char* log : logs) std::ofstream(folder_ / log).close();
+    Load();
+  }
+  ~LoadedLibrary() {
+    Unload();
+    std::error_code ec;
+    std::filesystem::remove_all(folder_, ec);
+  }
   LoadedLibrary(const LoadedLibrary&) = delete;
   LoadedLibrary& operator=(const LoadedLibrary&) = delete;
 
@@ -27,24 +39,27 @@ class LoadedLibrary {
     if (symbol == nullptr) throw std::runtime_error(std::string("missing export ") + name);
     return reinterpret_cast<F*>(symbol);
   }
-  void Unload();  // process detach; later Get calls are invalid
-  void Load();    // process attach, from the same folder
-
+  void Unload() {  // process detach; later Get calls are invalid
+    if (handle_ != nullptr) dlclose(handle_);
+    handle_ = nullptr;
+  }
+  void Load() {  // process attach, from the same folder
+    if (handle_ == nullptr) handle_ = dlopen((folder_ / "libvuzodo.so").c_str(), RTLD_NOW);
+    if (handle_ == nullptr) throw std::runtime_error(std::string("dlopen: ") + dlerror());
+  }
   const std::filesystem::path& Folder() const { return folder_; }
-  std::string TraceText() const { return Read("TTFLog.txt"); }  // "" when absent
-  std::string DumpText() const { return Read("TTFCBNLog.txt"); }
+  std::string Read(const char* name) const {  // "" when absent
+    std::ifstream in(folder_ / name, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
 
  private:
-  std::string Read(const char* name) const;
-  std::filesystem::path folder_;
+  std::filesystem::path folder_ = std::filesystem::temp_directory_path();
   void* handle_ = nullptr;
 };
 
-// The export named like the declaration `fn`.
+// The export named like the declaration `fn`, and the pointer the interface takes for a text.
 #define VZ(lib, fn) (lib).Get<decltype(fn)>(#fn)
-
-// A UTF-16 copy of a UTF-8 text, and the pointer the interface takes for it.
-std::u16string Wide(const std::string& utf8);
 inline unsigned short* W(std::u16string& s) {
   return reinterpret_cast<unsigned short*>(s.data());
 }
