@@ -8,6 +8,7 @@
 #include <new>
 #include <vector>
 
+#include "QELPolyLine.h"
 #include "vuzodo/vuzodo.h"
 
 // GCC takes the replaced operators' free() for a mismatch with new.
@@ -16,6 +17,8 @@
 namespace {
 
 long g_allocations_left = -1;  // < 0: no failure armed
+std::size_t g_fail_size = 0;   // when not 0: the allocations of this size fail ...
+long g_size_hits_left = -1;    // ... once this many of them have passed
 bool g_failed = false;
 
 // The whole text's records, or empty.
@@ -44,6 +47,7 @@ void Start(bool with_text) {
 
 #ifndef __SANITIZE_ADDRESS__  // AddressSanitizer keeps operator new to itself
 void* operator new(std::size_t size) {
+  if (size == g_fail_size && g_size_hits_left-- == 0) g_allocations_left = 0;
   if (g_allocations_left == 0) {
     g_allocations_left = -1;
     g_failed = true;
@@ -105,4 +109,45 @@ TEST(AllocationFailure, EveryAllocationOfAnExportFailsIntoItsRefusal) {
     }
     EXPECT_GT(failures, 0) << c.name;
   }
+}
+
+// Out of memory at each polyline the append allocates (an object size Clipper, which is not safe
+// against a failure, never allocates): the glyph's contours refuse the append; a failure while
+// the hatching library hands out the rings leaves the character no ring rather than some, and
+// nothing freed is handed on to the layout.
+TEST(AllocationFailure, APolylineFailingGivesAllRingsOrNone) {
+#ifdef __SANITIZE_ADDRESS__
+  GTEST_SKIP() << "operator new is AddressSanitizer's";
+#endif
+  unsigned short o[] = {'O', 0};
+  const auto rings = [] {
+    int* data = nullptr;
+    const int count = GetMultilineOutLines(-1, EN_RT_HATCH_POLYLINES, &data, nullptr);
+    DeleteTTFData(data);
+    return count;
+  };
+  Start(false);
+  ASSERT_EQ(AppendCharactersEx(o), 1);
+  const int none = rings();  // the stream of a character without rings: its closing move
+  int absorbed = 0;
+  for (long n = 0;; ++n) {
+    Start(false);
+    ASSERT_EQ(AddTTFHatchPatternOffsetFilling(0.05f, EN_OFFSET_OUTSIDE_IN), 1);
+    g_failed = false;
+    g_fail_size = sizeof(CQELPolyLine);
+    g_size_hits_left = n;
+    const int result = AppendCharactersEx(o);
+    g_fail_size = 0;
+    const int count = result == 1 ? rings() : 0;
+    ClearTTFHatchPatterns();
+    if (!g_failed) {
+      EXPECT_GT(count, none + 50) << "the rings of the O, with no failure";
+      break;
+    }
+    if (result == 1) {
+      ++absorbed;
+      EXPECT_EQ(count, none) << "polyline " << n << ": some rings, or freed ones";
+    }
+  }
+  EXPECT_GT(absorbed, 1);
 }
