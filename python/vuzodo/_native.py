@@ -162,9 +162,13 @@ def load(path=None):
 
 
 def utf16(text):
-    """A zero-terminated UTF-16 buffer for the text arguments."""
-    data = text.encode("utf-16-le")
-    units = len(data) // 2
-    buffer = (ctypes.c_ushort * (units + 1))()
-    ctypes.memmove(buffer, data, len(data))
-    return buffer
+    """A zero-terminated UTF-16 buffer for the text arguments: a str, or a
+    sequence of 16-bit code units passed as they are (a lone surrogate among
+    them included)."""
+    if isinstance(text, str):
+        data = text.encode("utf-16-le", "surrogatepass")
+        units = len(data) // 2
+        buffer = (ctypes.c_ushort * (units + 1))()
+        ctypes.memmove(buffer, data, len(data))
+        return buffer
+    return (ctypes.c_ushort * (len(text) + 1))(*text, 0)
