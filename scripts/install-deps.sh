@@ -16,6 +16,8 @@ pkgs=(
   libdxflib-dev librsvg2-bin
   # SHX tests: a Hershey font converted to shape source and compiled
   hershey-fonts-data
+  # command line: LibreCAD single-line fonts (.lff), read in place by its tests
+  librecad-data
   # Windows DLL (scripts/windows.sh): the mingw-w64 cross compilers, objdump for
   # the export table, and Wine to run the 64-bit build's host (the 32-bit one,
   # wine32, is an i386 package: see below)

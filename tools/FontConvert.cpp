@@ -6,8 +6,10 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "Commands.h"
+#include "FontPath.h"
 #include "fontio/FntWriter.h"
 #include "fontio/InterfaceFont.h"
 #include "fontio/OvfWriter.h"
@@ -20,6 +22,7 @@ struct ConvertOptions {
   std::string output;
   std::string format;  // "ovf" or "fnt"; empty: from the output's extension
   std::string chars;
+  std::vector<std::string> font_dirs;
   int style = 0;
   int conversion_mode = 1;
   float unit = 1000.0f;
@@ -30,16 +33,45 @@ std::string Lower(std::string s) {
   return s;
 }
 
+// A LibreCAD font written as the unicode shape font the engine reads for it.
+int WriteLffAsShx(const std::string& source, const std::string& output) {
+  std::vector<unsigned char> shx;
+  std::string error;
+  int characters = 0;
+  if (!CompileLff(source, shx, error, &characters)) {
+    std::fprintf(stderr, "vuzodo: %s: %s\n", source.c_str(), error.c_str());
+    return 1;
+  }
+  std::ofstream out(output, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(shx.data()), static_cast<std::streamsize>(shx.size()));
+  out.close();
+  if (!out) {
+    std::fprintf(stderr, "vuzodo: cannot write %s\n", output.c_str());
+    return 1;
+  }
+  std::printf("%s: %d characters\n", output.c_str(), characters);
+  return 0;
+}
+
 int Convert(const ConvertOptions& o) {
   std::string format = Lower(o.format);
   if (format.empty()) format = Lower(std::filesystem::path(o.output).extension().string());
   if (!format.empty() && format[0] == '.') format.erase(0, 1);
+  const FontFile source = FindFont(o.source, o.font_dirs);
+  if (!source.error.empty()) {
+    std::fprintf(stderr, "vuzodo: %s: %s\n", o.source.c_str(), source.error.c_str());
+    return 1;
+  }
+  const bool lff = Lower(o.source).ends_with(".lff");
+  if (format == "shx" && lff) return WriteLffAsShx(source.found, o.output);
   if (format != "ovf" && format != "fnt") {
-    std::fprintf(stderr, "vuzodo: write .ovf or .fnt (or name it with --format)\n");
+    std::fprintf(stderr,
+                 "vuzodo: write .ovf or .fnt (or .shx from an .lff font; or name it with "
+                 "--format)\n");
     return 2;
   }
   vuzodo_fontio::ReadOptions read;
-  read.face = ToUtf16(o.source);
+  read.face = ToUtf16(source.path);
   read.style = o.style;
   read.unit = o.unit;
   read.fnt_mode = o.conversion_mode;
@@ -80,12 +112,15 @@ int Convert(const ConvertOptions& o) {
 void AddFontConvertCommand(CLI::App& app) {
   // The options live as long as the application: the callback runs after parsing.
   static ConvertOptions options;
-  auto* cmd = app.add_subcommand("font-convert", "write a font as an OVF or FNT font");
-  cmd->add_option("source", options.source, "face name, or an .ttf/.otf/.shx/.ovf/.fnt file")
+  auto* cmd = app.add_subcommand("font-convert",
+                                 "write a font as an OVF or FNT font, or an LFF font as SHX");
+  cmd->add_option("source", options.source, "face name, or an .ttf/.otf/.shx/.ovf/.fnt/.lff file")
       ->required();
-  cmd->add_option("-o,--output", options.output, "font to write (.ovf or .fnt)")->required();
-  cmd->add_option("--format", options.format, "ovf or fnt (default: the output's extension)")
-      ->check(CLI::IsMember({"ovf", "fnt", "OVF", "FNT"}));
+  cmd->add_option("-o,--output", options.output, "font to write (.ovf, .fnt; .shx from .lff)")
+      ->required();
+  cmd->add_option("--format", options.format, "ovf, fnt or shx (default: the output's extension)")
+      ->check(CLI::IsMember({"ovf", "fnt", "shx", "OVF", "FNT", "SHX"}));
+  AddFontDirOption(*cmd, options.font_dirs);
   cmd->add_option("--chars", options.chars,
                   "codes and ranges, e.g. 32-126,0xA0-0xFF,U+20AC (default: the font's own "
                   "characters, else printable Latin-1)");

@@ -3,6 +3,7 @@
 #include <fontconfig/fontconfig.h>
 // After fontconfig.h, whose types it uses.
 #include <fontconfig/fcfreetype.h>
+#include FT_OUTLINE_H
 
 #include <algorithm>
 #include <cmath>
@@ -10,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <set>
 #include <string>
@@ -18,6 +20,7 @@
 
 #include "Commands.h"
 #include "FaceCheck.h"
+#include "FontPath.h"
 #include "RenderLimits.h"
 #include "vuzodo/vuzodo.h"
 
@@ -86,7 +89,33 @@ FcPattern* Match(const std::string& family, int style = 0, bool* substituted = n
   return match;
 }
 
-int ListFonts(bool all_styles) {
+// The shape and stroke font files in the search folders, by kind; a name found in an earlier
+// folder hides the same name in a later one, as -f finds it.
+void ListFontFiles(const std::vector<std::string>& font_dirs) {
+  namespace fs = std::filesystem;
+  std::printf("\nFont files in the search folders (-f NAME finds them from any folder):\n");
+  std::set<std::string> seen;
+  int count = 0;
+  for (const std::string& dir : FontSearchDirs(font_dirs)) {
+    std::error_code error;
+    std::set<fs::path> files;
+    for (fs::directory_iterator it(dir, error), end; !error && it != end; it.increment(error)) {
+      const std::string kind = FontKind(it->path().string());
+      const bool lff = it->path().extension() == ".lff" || it->path().extension() == ".LFF";
+      if ((kind != "TrueType" || lff) && it->is_regular_file(error)) files.insert(it->path());
+    }
+    for (const fs::path& file : files) {
+      if (!seen.insert(file.filename().string()).second) continue;
+      const std::string kind = FontKind(file.string());
+      std::printf("  %-4s %s  (%s)\n", kind == "TrueType" ? "LFF" : kind.c_str(),
+                  file.filename().string().c_str(), dir.c_str());
+      ++count;
+    }
+  }
+  std::printf("%d font files\n", count);
+}
+
+int ListFonts(bool all_styles, const std::vector<std::string>& font_dirs) {
   FcPattern* pattern = FcPatternCreate();
   FcObjectSet* objects = FcObjectSetBuild(FC_FAMILY, FC_STYLE, FC_FILE, FC_FONTFORMAT, nullptr);
   FcFontSet* set = FcFontList(nullptr, pattern, objects);
@@ -112,6 +141,7 @@ int ListFonts(bool all_styles) {
                 Str(match, FC_FILE).c_str());
     FcPatternDestroy(match);
   }
+  ListFontFiles(font_dirs);
   return 0;
 }
 
@@ -183,25 +213,126 @@ int CountKernedAsciiPairs() {
   return pairs;
 }
 
-int Info(const std::string& face_name, int style) {
-  const std::string kind = FontKind(face_name);
-  if (kind != "TrueType" && !std::ifstream(face_name, std::ios::binary)) {
-    std::fprintf(stderr, "vuzodo: cannot read font file %s\n", face_name.c_str());
-    return 1;
+// The font information an SHX file carries in its header: the height of its capitals above the
+// baseline and the depth of its descenders below it, in shape units, and which kind it is.
+struct ShxHeights {
+  std::string kind;  // "shapes", "unifont", "bigfont", "extended bigfont"; "" when unreadable
+  int above = 0;
+  int below = 0;
+};
+
+ShxHeights ReadShxHeights(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<unsigned char> b(std::istreambuf_iterator<char>(in), {});
+  auto u16 = [&](std::size_t at) -> long {
+    return at + 2 <= b.size() ? b[at] | (b[at + 1] << 8) : -1;
+  };
+  auto u32 = [&](std::size_t at) -> long {
+    return u16(at) < 0 || u16(at + 2) < 0 ? -1 : u16(at) | (u16(at + 2) << 16);
+  };
+  // A record of font information: its name, a 0, then the bytes.
+  auto info = [&](std::size_t at, std::size_t length, ShxHeights h, bool extended_allowed) {
+    std::size_t k = at;
+    while (k < at + length && k < b.size() && b[k] != 0) ++k;
+    const std::size_t data = k + 1, count = at + length - data;
+    if (k >= b.size() || data + 2 > b.size() || count < 2 || at + length > b.size())
+      return ShxHeights{};
+    h.above = b[data];
+    h.below = b[data + 1];
+    if (extended_allowed && count == 5) {
+      h.kind = "extended bigfont";
+      h.below = 0;
+    }
+    return h;
+  };
+  const std::string head(b.begin(),
+                         b.begin() + static_cast<long>(std::min<std::size_t>(b.size(), 64)));
+  const std::size_t body = head.find('\x1a') + 1;
+  if (body == 0) return {};
+  if (head.starts_with("AutoCAD-86 shapes ")) {
+    const long count = u16(body + 4);
+    std::size_t offset = body + 6 + 4 * static_cast<std::size_t>(std::max(count, 0L));
+    for (long k = 0; k < count; ++k) {
+      const long number = u16(body + 6 + 4 * k), length = u16(body + 8 + 4 * k);
+      if (number < 0 || length < 0) return {};
+      if (number == 0) return info(offset, length, {"shapes"}, false);
+      offset += length;
+    }
+  } else if (head.starts_with("AutoCAD-86 unifont ")) {
+    const long length = u16(body + 4);
+    if (u32(body) >= 0 && length > 0) return info(body + 6, length, {"unifont"}, false);
+  } else if (head.starts_with("AutoCAD-86 bigfont ")) {
+    const long entries = u16(body + 2), ranges = u16(body + 4);
+    const std::size_t index = body + 6 + 4 * static_cast<std::size_t>(std::max(ranges, 0L));
+    for (long k = 0; k < entries && ranges >= 0; ++k) {
+      const std::size_t e = index + 8 * k;
+      if (u16(e) == 0 && u16(e + 2) > 0 && u32(e + 4) > 0) {
+        return info(u32(e + 4), u16(e + 2), {"bigfont"}, true);
+      }
+    }
   }
-  std::u16string face = ToUtf16(face_name);
-  InitializeTTF(1000.0f);
+  return {};
+}
+
+// The em square and the typographic ascent and descent of a TrueType or OpenType file, with
+// the height of its "A", all in font units; false when FreeType cannot read it.
+struct SfntMetrics {
+  int units_per_em = 0;
+  int ascender = 0, descender = 0;
+  long cap_height = 0;  // top of "A"
+};
+
+bool ReadSfntMetrics(const std::string& path, SfntMetrics& m) {
+  FT_Library library = nullptr;
+  if (FT_Init_FreeType(&library) != 0) return false;
+  FT_Face face = nullptr;
+  bool ok = FT_New_Face(library, path.c_str(), 0, &face) == 0;
+  if (ok) {
+    m.units_per_em = face->units_per_EM;
+    m.ascender = face->ascender;
+    m.descender = face->descender;
+    if (FT_Load_Char(face, 'A', FT_LOAD_NO_SCALE) == 0) {
+      FT_BBox box;
+      FT_Outline_Get_CBox(&face->glyph->outline, &box);
+      m.cap_height = box.yMax;
+    }
+    FT_Done_Face(face);
+  }
+  FT_Done_FreeType(library);
+  return ok;
+}
+
+int Info(const std::string& face_name, const std::vector<std::string>& font_dirs, int style) {
+  const FontFile file = FindFont(face_name, font_dirs);
+  if (!file.error.empty()) {
+    std::fprintf(stderr, "vuzodo: %s: %s\n", face_name.c_str(), file.error.c_str());
+    return 2;
+  }
+  const std::string kind = FontKind(file.path);
+  std::u16string face = ToUtf16(file.path);
+  const float unit = 1000.0f;
+  InitializeTTF(unit);
   SetDefaults();
   SetFontFace(U16(face));
   SetFontStyle(static_cast<EN_TTFFontStyle>(style));
+  const FaceCheck check = CheckFace(file.path, style);
+  if (!check.error.empty()) {
+    std::fprintf(stderr, "vuzodo: %s: %s\n", face_name.c_str(), check.error.c_str());
+    return 2;
+  }
   FontInformation info{};
   GetFontInformation(U16(face), static_cast<EN_TTFFontStyle>(style), &info);
-  std::printf("face: %s\nkind: %s\nstyle: %d\n", face_name.c_str(), kind.c_str(), style);
+  std::printf("face: %s\n", face_name.c_str());
+  if (file.found != face_name) std::printf("file: %s\n", file.found.c_str());
+  if (file.found != file.path) std::printf("read as: a unicode shape font converted from it\n");
+  std::printf("kind: %s\nstyle: %d\n", kind.c_str(), style);
+  std::string font_file = file.path;
   if (kind == "TrueType") {
-    if (FcPattern* match = Match(face_name, style)) {
+    FcPattern* match = IsFontFile(face_name) ? nullptr : Match(face_name, style);
+    if (match != nullptr) {
       FcCharSet* chars = nullptr;
-      std::printf("resolves to: %s (%s)\n", Str(match, FC_FAMILY).c_str(),
-                  Str(match, FC_FILE).c_str());
+      font_file = Str(match, FC_FILE);
+      std::printf("resolves to: %s (%s)\n", Str(match, FC_FAMILY).c_str(), font_file.c_str());
       if (FcPatternGetCharSet(match, FC_CHARSET, 0, &chars) == FcResultMatch) {
         std::printf("characters: %u\n", FcCharSetCount(chars));
       }
@@ -214,13 +345,35 @@ int Info(const std::string& face_name, int style) {
     std::printf("characters: %d\n", count);
     DeleteTTFData(codes);
   }
+  // Text of height 1 has a capital "A" one user unit tall: the font's metrics in those units.
+  if (SfntMetrics m; kind == "TrueType" && ReadSfntMetrics(font_file, m)) {
+    std::printf("units per em: %d\n", m.units_per_em);
+    if (m.cap_height > 0) {
+      std::printf("height of \"A\": %ld font units\n", m.cap_height);
+      std::printf("ascent: %.4g user units\ndescent: %.4g user units\nem: %.4g user units\n",
+                  m.ascender / double(m.cap_height), m.descender / double(m.cap_height),
+                  m.units_per_em / double(m.cap_height));
+    }
+  }
+  if (kind == "SHX") {
+    if (const ShxHeights h = ReadShxHeights(file.path); !h.kind.empty()) {
+      std::printf("SHX %s: above %d, below %d (shape units)\n", h.kind.c_str(), h.above, h.below);
+      if (h.above > 0) {
+        std::printf("ascent: 1 user unit (above)\ndescent: %.4g user units (below)\n",
+                    -h.below / double(h.above));
+      }
+    }
+  }
   if (kind == "TrueType" || kind == "OVF") {
     std::printf("kerned pairs among printable ASCII: %d\n", CountKernedAsciiPairs());
   }
+  std::printf("box top: %.4g user units\nbox bottom: %.4g user units\n", info.boxTop / unit,
+              info.boxBottom / unit);
   std::printf(
-      "metrics (output units at unit size 1000):\n  ratio %g\n  ascent %d\n  descent %d\n"
-      "  line gap %d\n  em square %d\n  box top %d\n  box bottom %d\n  design height %d\n",
-      info.ratio, info.ascent, info.descent, info.lineGap, info.emSquare, info.boxTop,
+      "engine record (GetFontInformation, output units at unit size %g):\n  ratio %g\n"
+      "  ascent %d\n  descent %d\n  line gap %d\n  em square %d\n  box top %d\n"
+      "  box bottom %d\n  design height %d\n",
+      unit, info.ratio, info.ascent, info.descent, info.lineGap, info.emSquare, info.boxTop,
       info.boxBottom, info.designHeight);
   UnloadAllFonts();
   return 0;
@@ -286,17 +439,32 @@ FaceCheck CheckFace(const std::string& face, int style) {
 
 void AddFontCommands(CLI::App& app) {
   static bool all_styles = false;
-  auto* fonts = app.add_subcommand("fonts", "list the installed outline fonts and name matches");
+  static std::vector<std::string> list_dirs;
+  auto* fonts = app.add_subcommand(
+      "fonts",
+      "list the installed outline fonts, name matches and the font files in the search folders");
   fonts->add_flag("-a,--all", all_styles, "every style with its file");
-  fonts->callback([] { std::exit(ListFonts(all_styles)); });
+  AddFontDirOption(*fonts, list_dirs);
+  fonts->callback([] { std::exit(ListFonts(all_styles, list_dirs)); });
 
   static std::string face;
   static int style = 0;
+  static std::vector<std::string> font_dirs;
   auto* info = app.add_subcommand("info", "what the engine makes of one face or font file");
-  info->add_option("face", face, "face name, or an .shx/.ovf/.fnt/.ttf file")->required();
+  // The face as render takes it (-f), or as the one argument.
+  auto* given =
+      info->add_option("face", face, "face name, or an .ttf/.otf/.shx/.ovf/.fnt/.lff file");
+  info->add_option("-f,--font", face, "the face, as render takes it")->excludes(given);
+  AddFontDirOption(*info, font_dirs);
   info->add_option("-s,--style", style, "0 regular, 1 bold, 2 italic, 3 bold italic")
       ->check(CLI::Range(0, limits::kMaxStyle));
-  info->callback([] { std::exit(Info(face, style)); });
+  info->callback([] {
+    if (face.empty()) {
+      std::fprintf(stderr, "vuzodo: info: name a face or a font file (-f FACE)\n");
+      std::exit(2);
+    }
+    std::exit(Info(face, font_dirs, style));
+  });
 }
 
 }  // namespace vuzodo_cli

@@ -17,6 +17,7 @@
 
 #include "Commands.h"
 #include "FaceCheck.h"
+#include "FontPath.h"
 #include "HatchOptions.h"
 #include "Output.h"
 #include "RenderLimits.h"
@@ -28,6 +29,8 @@ namespace {
 struct RenderOptions {
   std::string text = "VUZODO";
   std::string font = "Arial";
+  std::vector<std::string> font_dirs;  // --font-dir folders
+  std::string font_file;               // what the engine loads for `font` (found, converted)
   std::string output = "out.svg";
   float height = 1.0f;
   int style = 0;
@@ -390,7 +393,7 @@ std::vector<char32_t> MissingCharacters(const std::u16string& laid, const FaceCh
 // to see how tall it comes out. Returns 2, having said why, when nothing
 // would be drawn; otherwise 0, after a warning when "A" is 1% or more short.
 int CheckUnitSize(const RenderOptions& o, std::u16string& face) {
-  if (FontKind(o.font) != "TrueType") return 0;
+  if (FontKind(o.font_file) != "TrueType") return 0;
   std::u16string a = u"A";
   AppendCharactersEx(U16(a));
   int* data = nullptr;
@@ -425,7 +428,7 @@ int CheckUnitSize(const RenderOptions& o, std::u16string& face) {
 // closes nothing. Names the characters of the text that got no hatching,
 // each laid out on its own with the same settings.
 void ReportUnhatchedStrokes(const RenderOptions& o, const std::u16string& text) {
-  const std::string kind = FontKind(o.font);
+  const std::string kind = FontKind(o.font_file);
   if ((kind != "SHX" && kind != "FNT") || o.hatches.empty() || o.type == EN_RT_BORDER) return;
   auto draws = [](EN_ReturnType type) {
     int* data = nullptr;
@@ -469,19 +472,26 @@ void ReportUnhatchedStrokes(const RenderOptions& o, const std::u16string& text) 
                o.font.c_str(), list.c_str());
 }
 
-int Render(const RenderOptions& o) {
+int Render(const RenderOptions& given) {
+  RenderOptions o = given;
+  const FontFile font = FindFont(o.font, o.font_dirs);
+  if (!font.error.empty()) {
+    std::fprintf(stderr, "vuzodo: -f %s: %s\n", o.font.c_str(), font.error.c_str());
+    return 2;
+  }
+  o.font_file = font.path;
   if (const std::string problem = HeightProblem(o.height, o.unit); !problem.empty()) {
     std::fprintf(stderr, "vuzodo: %s\n", problem.c_str());
     return 2;
   }
   InitializeTTF(o.unit);
   SetDefaults();
-  std::u16string face = ToUtf16(o.font), text = ToUtf16(o.text);
+  std::u16string face = ToUtf16(o.font_file), text = ToUtf16(o.text);
   SetFontFace(U16(face));
   SetFontStyle(static_cast<EN_TTFFontStyle>(o.style));
   if (o.fnt_mode != 0) SetFNTConversionMode(static_cast<EN_FNT_ConvertionStyle>(o.fnt_mode));
   // After the FNT mode: checking a shape font loads it, and it is built under the mode then.
-  const FaceCheck check = CheckFace(o.font, o.style);
+  const FaceCheck check = CheckFace(o.font_file, o.style);
   if (!check.error.empty()) {
     std::fprintf(stderr, "vuzodo: -f %s: %s\n", o.font.c_str(), check.error.c_str());
     return 2;
@@ -611,7 +621,10 @@ void AddRenderCommand(CLI::App& app) {
   static RenderOptions options;
   auto* render = app.add_subcommand("render", "lay out a text and write its outlines as SVG");
   render->add_option("text", options.text, "text to render (\\n starts a new line, \\t is a tab)");
-  render->add_option("-f,--font", options.font, "face name, or an .ttf/.otf/.shx/.ovf/.fnt file");
+  render->add_option("-f,--font", options.font,
+                     "face name, or an .ttf/.otf/.shx/.ovf/.fnt/.lff file (searched in --font-dir "
+                     "and VUZODO_FONT_PATH)");
+  AddFontDirOption(*render, options.font_dirs);
   render->add_option("-H,--height", options.height, "text height factor");
   render->add_option("-s,--style", options.style, "0 regular, 1 bold, 2 italic, 3 bold italic")
       ->check(CLI::Range(0, limits::kMaxStyle));

@@ -8,8 +8,8 @@ import unittest
 
 CLI = os.environ.get("VUZODO_CLI", "vuzodo")
 
-# (arguments after "render", text stderr must hold). {d} is a scratch folder
-# holding bad.shx and bad.ttf (garbage) and somedir.shx (a folder); the
+# (arguments after "render", or an "info" command; text stderr must hold). {d} is a scratch
+# folder holding bad.shx, bad.ttf and bad.lff (garbage) and somedir.shx (a folder); the
 # drawing goes to {d}/out/x.svg, which must stay empty.
 ROWS = [
     (["Hi", "-o", "/nonexistent/dir/x.svg"], "cannot write /nonexistent/dir/x.svg"),
@@ -17,6 +17,9 @@ ROWS = [
     (["Hi", "-f", "{d}/bad.shx"], "bad.shx: holds no characters"),
     (["Hi", "-f", "{d}/bad.ttf"], "bad.ttf: is not a font file"),
     (["Hi", "-f", "{d}/somedir.shx"], "somedir.shx: is a directory"),
+    (["Hi", "-f", "nosuch.shx", "--font-dir", "{d}"], "nosuch.shx: no such file here or in the font folders {d}:"),
+    (["Hi", "-f", "{d}/bad.lff"], "bad.lff: is not an LFF font: line 2: \"x\" is not a coordinate"),
+    (["info", "-f", "bad.shx", "--font-dir", "{d}"], "bad.shx: holds no characters"),
     (["Hi", "-f", "No Such Font", "--strict"], "-f No Such Font: not installed"),
     (["Hi", "--hatch", "line:gap=0"], "gap=0 must be greater than 0"),
     (["Hi", "-s", "7"], "--style: Value 7 not in range 0 to 3"),
@@ -40,15 +43,17 @@ class Failures(unittest.TestCase):
         with tempfile.TemporaryDirectory() as d:
             open(os.path.join(d, "bad.shx"), "wb").write(b"not a shape font\x1a" + bytes(64))
             open(os.path.join(d, "bad.ttf"), "wb").write(b"\x00\x01\x00\x00garbage" * 8)
+            open(os.path.join(d, "bad.lff"), "w").write("[0041] A\n0,0;0,x\n")
             os.mkdir(os.path.join(d, "somedir.shx"))
             out = os.path.join(d, "out")
             os.mkdir(out)
             for args, expected in ROWS:
                 args = [a.replace("{d}", d) for a in args]
+                expected = expected.replace("{d}", d)
                 with self.subTest(args=args):
-                    r = subprocess.run([CLI, "render", *args, "-o", out + "/x.svg"]
-                                       if "-o" not in args else [CLI, "render", *args],
-                                       capture_output=True, text=True)
+                    command = args if args[0] == "info" else ["render", *args] + (
+                        [] if "-o" in args else ["-o", out + "/x.svg"])
+                    r = subprocess.run([CLI, *command], capture_output=True, text=True)
                     self.assertNotEqual(r.returncode, 0)
                     self.assertIn(expected, r.stderr)
                     self.assertEqual(len(r.stderr.strip().splitlines()), 1, r.stderr)

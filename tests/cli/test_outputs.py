@@ -1,5 +1,6 @@
 """The render command's JSON and SVG read by independent parsers."""
 import json
+import math
 import os
 import re
 import shutil
@@ -11,8 +12,66 @@ import xml.etree.ElementTree as ET
 CLI = os.environ.get("VUZODO_CLI", "vuzodo")
 
 
-def render(*args):
-    return subprocess.run([CLI, "render", *args], check=True, capture_output=True, text=True)
+def render(*args, **kw):
+    return subprocess.run([CLI, "render", *args], check=True, capture_output=True, text=True, **kw)
+
+
+LFF = "/usr/share/librecad/fonts/romans.lff"
+
+
+def arc_points(x0, y0, x1, y1, cx, cy, ccw, n=64):
+    a0, a1 = math.atan2(y0 - cy, x0 - cx), math.atan2(y1 - cy, x1 - cx)
+    sweep = (a1 - a0) % (2 * math.pi) if ccw else -((a0 - a1) % (2 * math.pi))
+    r = math.hypot(x0 - cx, y0 - cy)
+    return [(cx + r * math.cos(a0 + sweep * k / n), cy + r * math.sin(a0 + sweep * k / n))
+            for k in range(n + 1)]
+
+
+def lff_glyph_points(path, char):
+    """The glyph's vertices and points along its bulge arcs, font units, y up."""
+    lines = open(path, encoding="utf-8").read().split("\n")
+    start = lines.index(next(l for l in lines if l.lower().startswith("[%04x]" % ord(char))))
+    pts = []
+    for line in lines[start + 1:]:
+        if not line.strip():
+            break
+        if line.startswith("C"):
+            pts += lff_glyph_points(path, chr(int(line[1:], 16)))
+            continue
+        prev = None
+        for v in line.split(";"):
+            f = v.split(",")
+            x, y = float(f[0]), float(f[1])
+            b = float(f[2][1:]) if len(f) > 2 else 0.0
+            if prev and b:
+                # Centre on the chord's bisector: sagitta = bulge * half chord.
+                (px, py), dx, dy = prev, x - prev[0], y - prev[1]
+                c = math.hypot(dx, dy) / 2
+                r = c * (1 + b * b) / (2 * abs(b))
+                d = (r - abs(b) * c) * (1 if b > 0 else -1) / (2 * c)
+                pts += arc_points(px, py, x, y, (px + x) / 2 - dy * d, (py + y) / 2 + dx * d, b > 0)
+            pts.append((x, y))
+            prev = (x, y)
+    return pts
+
+
+def svg_ink(path):
+    """Ink box of an SVG path of M, L and circular A commands (absolute), y down."""
+    d = ET.parse(path).getroot().find("{http://www.w3.org/2000/svg}path").get("d")
+    pts, pen = [], None
+    for cmd, args in re.findall(r"([MLA])([^MLA]*)", d):
+        v = [float(t) for t in args.split()]
+        if cmd == "A":
+            r, large, sweep, x, y = v[0], v[3], v[4], v[5], v[6]
+            mx, my, dx, dy = (pen[0] + x) / 2, (pen[1] + y) / 2, x - pen[0], y - pen[1]
+            c = math.hypot(dx, dy) / 2
+            h = math.sqrt(max(r * r - c * c, 0)) * (1 if large != sweep else -1) / (2 * c)
+            pts += arc_points(*pen, x, y, mx - dy * h, my + dx * h, sweep == 1)
+        elif cmd == "L" or cmd == "M" and args.strip() != "0 0":
+            pts.append((v[0], v[1]))
+        pen = (v[-2], v[-1])
+    xs, ys = [p[0] for p in pts], [p[1] for p in pts]
+    return min(xs), min(ys), max(xs), max(ys)
 
 
 class Outputs(unittest.TestCase):
@@ -41,6 +100,33 @@ class Outputs(unittest.TestCase):
             png = os.path.join(self.dir, "t.png")
             subprocess.run(["rsvg-convert", path, "-o", png], check=True)
             self.assertEqual(open(png, "rb").read(8), b"\x89PNG\r\n\x1a\n")
+
+    @unittest.skipUnless(os.path.exists(LFF), "librecad-data is not installed")
+    def test_lff_font_draws_its_glyphs_at_the_height_of_every_font(self):
+        # Read directly, and converted to SHX then found by name through VUZODO_FONT_PATH from
+        # another folder. "A" is one unit tall at -H 1; the others keep their place and size,
+        # arcs (the ring, the ogonek) included, against the LFF file read here.
+        shx = os.path.join(self.dir, "romans-converted.shx")
+        subprocess.run([CLI, "font-convert", "romans.lff", "-o", shx], check=True,
+                       capture_output=True)
+        env = dict(os.environ, VUZODO_FONT_PATH="/nonexistent:" + self.dir)
+        a_pts = lff_glyph_points(LFF, "A")
+        s = 1000 / max(y for _, y in a_pts)  # output units per font unit
+        for font in ["romans.lff", "romans-converted.shx"]:
+            base = None
+            for char in "A°\u0104":
+                with self.subTest(font=font, char=char):
+                    out = os.path.join(self.dir, "g.svg")
+                    render(char, "-f", font, "-o", out, env=env, cwd="/")
+                    box = svg_ink(out)
+                    pts = lff_glyph_points(LFF, char)
+                    if base is None:
+                        base = box[3]  # the feet of "A" are on the baseline
+                        self.assertAlmostEqual(box[3] - box[1], 1000, delta=5)
+                    want = (min(p[0] for p in pts) * s, base - max(p[1] for p in pts) * s,
+                            max(p[0] for p in pts) * s, base - min(p[1] for p in pts) * s)
+                    for got, exp in zip(box, want):
+                        self.assertAlmostEqual(got, exp, delta=6)
 
 
 if __name__ == "__main__":
