@@ -32,6 +32,13 @@ ROWS = [
     # not all of them fit.
     (["x" * 42, "--circle", "1,0,0,0", "--strict"], "42 in, "),
     (["a\ue000b\ue000", "--strict"], "has no U+E000"),
+    ([], "render: no text"),
+    (["-i", "{d}/bad.txt"], "bad.txt: invalid UTF-8 at byte 2 (0xFF)"),
+    (["x\udcc0\udcafy"], "text: invalid UTF-8 at byte 1 (0xC0)"),  # overlong "/"
+    (["a\U0001F600", "--strict"], "text: U+1F600 is past U+FFFF"),
+    (["\u4e2d\U0001F600", "--encoding", "gb2312"], "(U+1F600) at byte 3 has no code in gb2312"),
+    (["A\\nB", "--vertical", "--strict"], "a line feed does not start a new column"),
+    (["Hi", "--circle", "0,0,0,0"], "the radius must be greater than 0"),
 ]
 
 
@@ -41,6 +48,7 @@ class Failures(unittest.TestCase):
             open(os.path.join(d, "bad.shx"), "wb").write(b"not a shape font\x1a" + bytes(64))
             open(os.path.join(d, "bad.ttf"), "wb").write(b"\x00\x01\x00\x00garbage" * 8)
             os.mkdir(os.path.join(d, "somedir.shx"))
+            open(os.path.join(d, "bad.txt"), "wb").write(b"AB\xffCD")
             out = os.path.join(d, "out")
             os.mkdir(out)
             for args, expected in ROWS:
