@@ -569,7 +569,10 @@ int Render(const RenderOptions& o) {
   };
   // A column is one append: each append adds the row gap once more, and a line feed there is a
   // character of the column, not a break between pieces.
-  const int taken = o.vertical ? append(text) : AppendWithProgress(text, append);
+  // Hatching makes each character costly (the finer the gap, the more): hatched texts get the
+  // bar from a tenth of the length.
+  const size_t long_text = o.hatches.empty() ? 20000 : 2000;
+  const int taken = o.vertical ? append(text) : AppendWithProgress(text, long_text, append);
   if (taken == 0) {
     std::fprintf(stderr, "vuzodo: nothing to render\n");
     return 2;

@@ -177,11 +177,10 @@ std::optional<std::string> ReadTextInput(const std::string& path) {
   return text;
 }
 
-int AppendWithProgress(const std::u16string& text,
+int AppendWithProgress(const std::u16string& text, size_t long_text,
                        const std::function<int(std::u16string&)>& append) {
   // Short texts, and output that is not a terminal, get no bar.
-  constexpr size_t kLongText = 20000;
-  const bool bar = text.size() >= kLongText && isatty(STDERR_FILENO) != 0;
+  const bool bar = text.size() >= long_text && isatty(STDERR_FILENO) != 0;
   int taken = 0;
   int shown = -1;
   for (size_t at = 0; at < text.size();) {

@@ -39,8 +39,10 @@ std::optional<std::u16string> ToCodeUnits(const std::string& utf8, const std::st
 // Appends `text` through `append` one line at a time (each piece ends with
 // its line feed, so the layout is the same as one append), drawing a
 // progress bar on standard error when that is a terminal and the text is
-// long. Returns the sum of what `append` returned.
-int AppendWithProgress(const std::u16string& text,
+// long: `long_text` units or more (hatching makes each character costly, so
+// hatched texts count as long sooner). Returns the sum of what `append`
+// returned.
+int AppendWithProgress(const std::u16string& text, size_t long_text,
                        const std::function<int(std::u16string&)>& append);
 
 }  // namespace vuzodo_cli
