@@ -27,7 +27,9 @@
 namespace vuzodo_cli {
 namespace {
 struct RenderOptions {
-  std::string text = "VUZODO";
+  std::string text;            // UTF-8, line feeds and tabs as they are
+  std::string source = "text";  // where the text came from, for messages
+  std::string encoding;         // a big font's encoding; empty: UTF-16
   std::string font = "Arial";
   std::vector<std::string> font_dirs;  // --font-dir folders
   std::string font_file;               // what the engine loads for `font` (found, converted)
@@ -238,6 +240,15 @@ int SetPathOptions(const RenderOptions& o, Guide& guide) {
       return 2;
     }
     const bool ccw = std::string(dir) == "ccw";
+    if (!(r > 0)) {
+      std::fprintf(stderr, "vuzodo: --circle %s: the radius must be greater than 0\n",
+                   o.circle.c_str());
+      return 2;
+    }
+    // The circle always starts at its own start point; --path-start turns that point along
+    // the running direction (the angle turns it the same way), so the whole circle stays
+    // free for the text.
+    a += o.path_start / r;
     ok = ccw ? SetNurbPathCircleCCW(r, cx, cy, a) : SetNurbPathCircleCW(r, cx, cy, a);
     // The path starts left of the centre, turned by the angle (clockwise for CW).
     for (int i = 0; i <= 180; ++i) {
@@ -369,18 +380,15 @@ bool Warn(bool strict, const std::string& message) {
   return !strict;
 }
 
-// The characters the face lacks (the engine draws its stand-in box or a blank for them), each
-// once, as code points; control characters (line feeds, tabs) are not drawn.
-std::vector<char32_t> MissingCharacters(const std::u16string& laid, const FaceCheck& face) {
-  std::vector<char32_t> missing;
-  std::set<char32_t> seen;
-  for (size_t i = 0; i < laid.size(); ++i) {
-    char32_t c = laid[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < laid.size() && laid[i + 1] >= 0xDC00 &&
-        laid[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (laid[++i] - 0xDC00);
-    }
-    if (c < 0x20 || c == 0x7F || face.covers(c) || !seen.insert(c).second) continue;
+// The codes the face lacks (the engine draws its stand-in box or a blank for them), each once;
+// control characters (line feeds, tabs) are not drawn, and U+FFFF stands in for characters
+// past U+FFFF, which have their own warning. The text holds no surrogate pairs: each unit is
+// one character, or one big-font code.
+std::vector<char16_t> MissingCharacters(const std::u16string& laid, const FaceCheck& face) {
+  std::vector<char16_t> missing;
+  std::set<char16_t> seen;
+  for (const char16_t c : laid) {
+    if (c < 0x20 || c == 0x7F || c == 0xFFFF || face.covers(c) || !seen.insert(c).second) continue;
     missing.push_back(c);
   }
   return missing;
@@ -486,7 +494,10 @@ int Render(const RenderOptions& given) {
   }
   InitializeTTF(o.unit);
   SetDefaults();
-  std::u16string face = ToUtf16(o.font_file), text = ToUtf16(o.text);
+  std::vector<char32_t> outside;
+  const auto units = ToCodeUnits(o.text, o.encoding, o.source, outside);
+  if (!units) return 2;
+  std::u16string face = ToUtf16(o.font_file), text = *units;
   SetFontFace(U16(face));
   SetFontStyle(static_cast<EN_TTFFontStyle>(o.style));
   if (o.fnt_mode != 0) SetFNTConversionMode(static_cast<EN_FNT_ConvertionStyle>(o.fnt_mode));
@@ -498,6 +509,21 @@ int Render(const RenderOptions& given) {
   }
   if (!check.substitute.empty() &&
       !Warn(o.strict, "-f " + o.font + ": not installed; fontconfig gives " + check.substitute)) {
+    return 2;
+  }
+  for (const char32_t c : outside) {
+    char code[16];
+    std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(c));
+    if (!Warn(o.strict, o.source + ": " + code +
+                            " is past U+FFFF, beyond the engine's 16-bit characters: drawn as one "
+                            "missing-character box")) {
+      return 2;
+    }
+  }
+  if (o.vertical && text.find(u'\n') != std::u16string::npos &&
+      !Warn(o.strict, "--vertical: a line feed does not start a new column; each takes a cell "
+                      "of the column, drawn as the font's U+000A (often its missing-character "
+                      "box)")) {
     return 2;
   }
   if (CheckUnitSize(o, face) != 0) return 2;
@@ -548,15 +574,23 @@ int Render(const RenderOptions& given) {
   }
   if (!ApplyHatches(o.hatches)) return 2;
   std::u16string laid;
-  const int taken = AppendWithProgress(
-      text, [&o, &laid](std::u16string& piece) { return AppendText(piece, o.markup, laid); });
+  const auto append = [&o, &laid](std::u16string& piece) {
+    return AppendText(piece, o.markup, laid);
+  };
+  // A column is one append: each append adds the row gap once more, and a line feed there is a
+  // character of the column, not a break between pieces.
+  // Hatching makes each character costly (the finer the gap, the more): hatched texts get the
+  // bar from a tenth of the length.
+  const size_t long_text = o.hatches.empty() ? 20000 : 2000;
+  const int taken = o.vertical ? append(text) : AppendWithProgress(text, long_text, append);
   if (taken == 0) {
     std::fprintf(stderr, "vuzodo: nothing to render\n");
     return 2;
   }
-  for (const char32_t c : MissingCharacters(laid, check)) {
+  for (const char16_t c : MissingCharacters(laid, check)) {
     char code[16];
-    std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(c));
+    std::snprintf(code, sizeof code, o.encoding.empty() ? "U+%04X" : "code %04X",
+                  static_cast<unsigned>(c));
     if (!Warn(o.strict,
               "-f " + o.font + " has no " + code + ": drawn as its missing-character box")) {
       return 2;
@@ -620,7 +654,9 @@ void AddRenderCommand(CLI::App& app) {
   // The options live as long as the application: the callback runs after parsing.
   static RenderOptions options;
   auto* render = app.add_subcommand("render", "lay out a text and write its outlines as SVG");
-  render->add_option("text", options.text, "text to render (\\n starts a new line, \\t is a tab)");
+  render->option_defaults()->always_capture_default();
+  render->add_option("text", options.text,
+                     "text to render, UTF-8 (\\n starts a new line, \\t is a tab); or -i");
   render->add_option("-f,--font", options.font,
                      "face name, or an .ttf/.otf/.shx/.ovf/.fnt/.lff file (searched in --font-dir "
                      "and VUZODO_FONT_PATH)");
@@ -659,6 +695,10 @@ void AddRenderCommand(CLI::App& app) {
       ->check(CLI::Range(0, limits::kMaxSpacingStyle));
   static std::string input;
   render->add_option("-i,--input", input, "read the text from a file (- for standard input)");
+  render
+      ->add_option("--encoding", options.encoding,
+                   "big font: turn the text into the font's double-byte codes")
+      ->check(CLI::IsMember(BigFontEncodings()));
   render->add_option("--tabs", options.tabs, "tab stops x,x,... user units")
       ->delimiter(',')
       ->check(AtLeast(0));
@@ -674,12 +714,17 @@ void AddRenderCommand(CLI::App& app) {
   render->add_flag("--vertical", options.vertical, "stack the characters in a column");
   render->add_option("--vgap", options.vertical_gap, "extra gap between rows, user units");
   render->add_option("--circle", options.circle,
-                     "text on a circle R,CX,CY,ANGLE[,ccw] (clockwise unless ccw)");
+                     "text on a circle R,CX,CY,ANGLE[,ccw]: at ANGLE 0 the text starts left of "
+                     "the centre and runs clockwise (up first), or counter-clockwise (down "
+                     "first) with ccw; ANGLE (radians) turns the start point the way the text "
+                     "runs");
   render->add_option("--polyline", options.polyline, "text on a polyline x,y,x,y,...")
       ->delimiter(',');
   render->add_option("--nurbs", options.nurbs,
                      "text on a NURBS curve file: 'degree P', 'point X Y [W]'..., ['knots ...']");
-  render->add_option("--path-start", options.path_start, "arc length where the text starts");
+  render->add_option("--path-start", options.path_start,
+                     "arc length where the text starts, user units (on a circle: turns its "
+                     "start point that far along)");
   render
       ->add_option("--path-align", options.path_align,
                    "line on the path: 0 baseline, 1 ascent, 2 descent, 3 strike-out")
@@ -692,11 +737,19 @@ void AddRenderCommand(CLI::App& app) {
                    "a substituted family, characters the font lacks and characters past the "
                    "path's end are errors, not warnings; nothing is written");
   AddHatchOptions(*render, options.hatches, options.type);
-  render->callback([] {
+  render->callback([render] {
     std::string& t = options.text;
     if (!input.empty()) {
       const auto text = ReadTextInput(input);
       if (!text) std::exit(1);
+      t = *text;
+      options.source = input == "-" ? "standard input" : "-i " + input;
+    } else if (render->get_option("text")->count() == 0) {
+      std::fprintf(stderr, "vuzodo: render: no text; give it as an argument or with -i FILE\n");
+      std::exit(2);
+    } else {
+      const auto text = NormaliseText(t, "text");
+      if (!text) std::exit(2);
       t = *text;
     }
     // On the command line "\n" starts a line and "\t" is a tab. One pass into

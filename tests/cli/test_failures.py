@@ -35,15 +35,24 @@ ROWS = [
     # not all of them fit.
     (["x" * 42, "--circle", "1,0,0,0", "--strict"], "42 in, "),
     (["a\ue000b\ue000", "--strict"], "has no U+E000"),
+    ([], "render: no text"),
+    (["-i", "{d}/bad.txt"], "bad.txt: invalid UTF-8 at byte 2 (0xFF)"),
+    (["x\udcc0\udcafy"], "text: invalid UTF-8 at byte 1 (0xC0)"),  # overlong "/"
+    (["a\U0001F600", "--strict"], "text: U+1F600 is past U+FFFF"),
+    (["\u4e2d\U0001F600", "--encoding", "gb2312"], "(U+1F600) at byte 3 has no code in gb2312"),
+    (["A\\nB", "--vertical", "--strict"], "a line feed does not start a new column"),
+    (["Hi", "--circle", "0,0,0,0"], "the radius must be greater than 0"),
 ]
 
 
 class Failures(unittest.TestCase):
     def test_each_failure_is_reported_and_writes_nothing(self):
         with tempfile.TemporaryDirectory() as d:
-            open(os.path.join(d, "bad.shx"), "wb").write(b"not a shape font\x1a" + bytes(64))
-            open(os.path.join(d, "bad.ttf"), "wb").write(b"\x00\x01\x00\x00garbage" * 8)
-            open(os.path.join(d, "bad.lff"), "w").write("[0041] A\n0,0;0,x\n")
+            for name, data in [("bad.shx", b"not a shape font\x1a" + bytes(64)),
+                               ("bad.ttf", b"\x00\x01\x00\x00garbage" * 8),
+                               ("bad.lff", b"[0041] A\n0,0;0,x\n"), ("bad.txt", b"AB\xffCD")]:
+                with open(os.path.join(d, name), "wb") as f:
+                    f.write(data)
             os.mkdir(os.path.join(d, "somedir.shx"))
             out = os.path.join(d, "out")
             os.mkdir(out)
@@ -51,7 +60,7 @@ class Failures(unittest.TestCase):
                 args = [a.replace("{d}", d) for a in args]
                 expected = expected.replace("{d}", d)
                 with self.subTest(args=args):
-                    command = args if args[0] == "info" else ["render", *args] + (
+                    command = args if args[:1] == ["info"] else ["render", *args] + (
                         [] if "-o" in args else ["-o", out + "/x.svg"])
                     r = subprocess.run([CLI, *command], capture_output=True, text=True)
                     self.assertNotEqual(r.returncode, 0)

@@ -10,6 +10,7 @@ import unittest
 import xml.etree.ElementTree as ET
 
 CLI = os.environ.get("VUZODO_CLI", "vuzodo")
+DATA = os.path.join(os.path.dirname(os.path.abspath(__file__)), "data")
 
 
 def render(*args, **kw):
@@ -127,6 +128,64 @@ class Outputs(unittest.TestCase):
                             max(p[0] for p in pts) * s, base - min(p[1] for p in pts) * s)
                     for got, exp in zip(box, want):
                         self.assertAlmostEqual(got, exp, delta=6)
+
+    def layout(self, *args, stdin=None):
+        path = os.path.join(self.dir, "o.json")
+        r = subprocess.run([CLI, "render", *args, "-o", path], input=stdin, capture_output=True,
+                           check=True)
+        return json.load(open(path)), r.stderr.decode()
+
+    def test_text_as_files_hold_it(self):
+        # (arguments, standard input, text the layout sees, lines)
+        crlf = os.path.join(self.dir, "crlf.txt")
+        open(crlf, "wb").write(b"\xef\xbb\xbfAB\r\nCD\rEF\r\n")
+        for args, stdin, text, lines in [
+                (["-i", crlf], None, "AB\nCD\nEF", 3),
+                (["-i", "-"], b"\xef\xbb\xbfAB\r\nCD\r\n", "AB\nCD", 2),
+                (["\ufeffAB\r\nCD"], None, "AB\nCD", 2)]:
+            with self.subTest(args=args):
+                d, _ = self.layout(*args, stdin=stdin)
+                self.assertEqual((d["text"], d["lines"]), (text, lines))
+
+    def test_past_u_ffff_is_one_character(self):
+        d, err = self.layout("a\U0001F600b")
+        self.assertEqual(d["characters"], 3)
+        self.assertEqual(err.count("U+1F600"), 1, err)
+
+    def test_big_font_from_gb2312_text(self):
+        font = os.path.join(self.dir, "gb.shx")
+        subprocess.run([CLI, "shx-compile", os.path.join(DATA, "gb.shp"), "-o", font], check=True)
+        d, err = self.layout("\u4e2d\u6587\u4e8d", "--encoding", "gb2312", "-f", font)
+        self.assertEqual(err, "")
+        strokes = [r[1:] for r in d["records"]["outline"] if r[0] == 41]
+        # The shapes' own strokes, in vector-code units: 2 east, 3 north, 2 west.
+        k = strokes[1][1] / 3
+        for got, want in zip(strokes, [(2, 0), (0, 3), (-2, 0)], strict=True):
+            self.assertAlmostEqual(got[0], want[0] * k, delta=1)
+            self.assertAlmostEqual(got[1], want[1] * k, delta=1)
+
+    def test_column_takes_a_line_feed_as_a_cell(self):
+        # As a space would, a line feed takes one cell; the row gap is added once per column.
+        feed, _ = self.layout("A\\nB", "--vertical", "--vgap", "1")
+        space, _ = self.layout("A B", "--vertical", "--vgap", "1")
+        for a, b in zip(feed["carets"], space["carets"], strict=True):
+            self.assertAlmostEqual(a["top"][1], b["top"][1], delta=1)
+
+    def test_circle_start_as_on_the_same_nurbs_circle(self):
+        # The circle written out as its rational quadratic NURBS (clockwise from the left):
+        # --path-start there moves the text as it must on --circle, up to the engine measuring
+        # the curve's length on its samples (0.5% of the radius; no turn is 3000 units off).
+        w = 1 / math.sqrt(2)
+        pts = [(-5, 0, 1), (-5, 5, w), (0, 5, 1), (5, 5, w), (5, 0, 1), (5, -5, w), (0, -5, 1),
+               (-5, -5, w), (-5, 0, 1)]
+        curve = os.path.join(self.dir, "c.nurbs")
+        open(curve, "w").write("degree 2\n" + "".join(f"point {x} {y} {v!r}\n" for x, y, v in pts)
+                               + "knots 0 0 0 .25 .25 .5 .5 .75 .75 1 1 1\n")
+        circle, _ = self.layout("ABC", "--circle", "5,0,0,0", "--path-start", "4")
+        nurbs, _ = self.layout("ABC", "--nurbs", curve, "--path-start", "4")
+        for a, b in zip(circle["carets"], nurbs["carets"], strict=True):
+            for p, q in zip(a["top"] + a["bottom"], b["top"] + b["bottom"]):
+                self.assertAlmostEqual(p, q, delta=25)
 
 
 if __name__ == "__main__":
