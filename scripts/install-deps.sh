@@ -14,6 +14,8 @@ pkgs=(
   fonts-freefont-ttf
   # command line: DXF writing and reading, SVG rasterising in its tests
   libdxflib-dev librsvg2-bin
+  # command-line tests: DXF files audited by an independent reader
+  python3-ezdxf
   # SHX tests: a Hershey font converted to shape source and compiled
   hershey-fonts-data
   # command line: LibreCAD single-line fonts (.lff), read in place by its tests

@@ -147,13 +147,13 @@ void AddHatchOptions(CLI::App& render, std::vector<std::string>& hatches, int& t
       "--return",
       [&type](const std::string& name) {
         static const std::map<std::string, int> kTypes = {
-            {"outline", 0},      {"fill", 1},         {"polylines", 2},
-            {"outline+fill", 3}, {"fill+outline", 4}, {"outline+polylines+fill", 5}};
+            {"outline", 0},      {"fill", 1},         {"hatch", 2},
+            {"outline+fill", 3}, {"fill+outline", 4}, {"outline+hatch+fill", 5}};
         const auto it = kTypes.find(name);
         if (it == kTypes.end()) throw CLI::ValidationError("--return", "unknown streams " + name);
         type = it->second;
       },
-      "streams: outline, fill, polylines, outline+fill, fill+outline, outline+polylines+fill");
+      "streams: outline, fill, hatch, outline+fill, fill+outline, outline+hatch+fill");
 }
 
 bool ApplyHatches(const std::vector<std::string>& hatches) {

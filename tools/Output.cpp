@@ -1,4 +1,4 @@
-// DXF, PNG and JSON writers of the render command.
+// SVG, DXF, PNG and JSON writers of the render and replay commands.
 #include "Output.h"
 
 #include <cairo.h>
@@ -12,15 +12,19 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <numbers>
 #include <sstream>
+#include <tuple>
 
 #include "vuzodo/vuzodo.h"
 
 namespace vuzodo_cli {
 namespace {
+
+namespace fs = std::filesystem;
 
 std::vector<int> Fetch(EN_ReturnType type, float* box) {
   int* data = nullptr;
@@ -41,10 +45,52 @@ Layers FetchLayers() {
   return layers;
 }
 
+void Guide::Widen(double x, double y) {
+  min_x = std::min(min_x, x);
+  max_x = std::max(max_x, x);
+  min_y = std::min(min_y, y);
+  max_y = std::max(max_y, y);
+}
+
+void Guide::Polyline(const std::vector<std::pair<double, double>>& points) {
+  std::ostringstream out;
+  out << "<polyline fill=\"none\" stroke=\"#aaa\" stroke-width=\"12\" points=\"";
+  for (auto [x, y] : points) {
+    out << x << "," << -y << " ";
+    Widen(x, y);
+  }
+  out << "\"/>\n";
+  // A dot at the start shows where the path begins.
+  if (!points.empty()) {
+    out << "<circle fill=\"#e44\" cx=\"" << points[0].first << "\" cy=\"" << -points[0].second
+        << "\" r=\"60\"/>\n";
+  }
+  svg += out.str();
+}
+
+std::string ParseUserUnit(const std::string& text, double& length, std::string& name) {
+  char* end = nullptr;
+  const double v = std::strtod(text.c_str(), &end);
+  const std::string suffix = end == text.c_str() ? "" : end;
+  if (end == text.c_str() || !std::isfinite(v) || !(v > 0)) {
+    return "'" + text + "' is not a length greater than 0 (e.g. 1mm, 0.1in)";
+  }
+  const std::string unit = suffix.empty() ? "mm" : suffix;
+  if (unit != "mm" && unit != "cm" && unit != "m" && unit != "in") {
+    return "'" + suffix + "' is not a unit: mm, cm, m or in";
+  }
+  length = v;
+  name = unit;
+  return "";
+}
+
 int WriteAtomically(const std::string& path,
                     const std::function<std::string(const std::string& temp)>& write) {
+  // Standard output: the drawing is written whole first, so a failure sends nothing.
+  const bool to_stdout = path == "-";
   // The temporary lives beside the target so that the rename stays on one file system.
-  std::string temp = path + ".XXXXXX";
+  std::string temp = to_stdout ? (fs::temp_directory_path() / "vuzodo-XXXXXX").string()
+                               : path + ".XXXXXX";
   const int fd = mkstemp(temp.data());
   if (fd < 0) {
     std::fprintf(stderr, "vuzodo: cannot write %s: %s\n", path.c_str(), std::strerror(errno));
@@ -56,71 +102,96 @@ int WriteAtomically(const std::string& path,
   fchmod(fd, 0666 & ~mask);
   close(fd);
   std::string error = write(temp);
-  if (error.empty() && std::rename(temp.c_str(), path.c_str()) != 0) error = std::strerror(errno);
+  if (error.empty() && to_stdout) {
+    std::ifstream in(temp, std::ios::binary);
+    std::fflush(stdout);
+    char buffer[1 << 16];
+    while (error.empty() && in.read(buffer, sizeof buffer).gcount() > 0) {
+      const auto n = static_cast<size_t>(in.gcount());
+      if (std::fwrite(buffer, 1, n, stdout) != n) error = std::strerror(errno);
+    }
+    if (error.empty() && std::fflush(stdout) != 0) error = std::strerror(errno);
+    std::remove(temp.c_str());
+  } else if (error.empty() && std::rename(temp.c_str(), path.c_str()) != 0) {
+    error = std::strerror(errno);
+  }
   if (!error.empty()) {
     std::remove(temp.c_str());
-    std::fprintf(stderr, "vuzodo: cannot write %s: %s\n", path.c_str(), error.c_str());
+    std::fprintf(stderr, "vuzodo: cannot write %s: %s\n",
+                 to_stdout ? "standard output" : path.c_str(), error.c_str());
     return 1;
   }
   return 0;
 }
 
-bool WriteLayerFile(const std::string& path, const std::string& text, float unit, double png_scale,
-                    double margin, int& result) {
-  if (path.ends_with(".dxf")) {
-    result = WriteDxf(FetchLayers(), unit, path);
-  } else if (path.ends_with(".png")) {
-    result = WritePng(FetchLayers(), unit, png_scale, margin, path);
-  } else if (path.ends_with(".json")) {
-    result = WriteJson(FetchLayers(), text, unit, path);
-  } else {
-    return false;
+std::string OutputFormat(const std::string& path, const OutputOptions& o) {
+  if (!o.format.empty()) return o.format;
+  for (const char* f : {"dxf", "png", "json"}) {
+    if (path.ends_with(std::string(".") + f)) return f;
   }
-  return true;
+  return "svg";
+}
+
+int WriteOutput(const std::string& path, const OutputOptions& o) {
+  const Layers layers = FetchLayers();
+  const std::string format = OutputFormat(path, o);
+  return WriteAtomically(path, [&](const std::string& temp) {
+    if (format == "dxf") return WriteDxfFile(layers, o, temp);
+    if (format == "png") return WritePngFile(layers, o, temp);
+    if (format == "json") return WriteJsonFile(layers, o, temp);
+    return WriteSvgFile(layers, o, temp);
+  });
 }
 
 Geometry ToGeometry(const std::vector<int>& a) {
   Geometry g;
   double x = 0, y = 0;
-  Stroke* open = nullptr;  // the chain the next straight segment extends
+  Stroke* open = nullptr;  // the chain the next segment extends
   auto finish = [&] {
     if (open != nullptr && open->x.size() > 2 && open->x.front() == open->x.back() &&
         open->y.front() == open->y.back()) {
       open->closed = true;
       open->x.pop_back();
       open->y.pop_back();
+    } else if (open != nullptr) {
+      open->bulge.back() = 0;  // no segment leaves the last point
     }
     open = nullptr;
   };
   for (size_t p = 0; p + 2 < a.size() && a[p] != -1;) {
     const int code = a[p];
     const double nx = x + a[p + 1], ny = y + a[p + 2];
-    if (code == 41) {
+    double bulge = 0;
+    bool segment = code == 41;
+    if (code == 42 && p + 4 < a.size() && (nx != x || ny != y)) {
+      // The centre is relative to the arc's start; the turn is the shorter one in the
+      // direction the cross product gives.
+      const double cx = x + a[p + 3], cy = y + a[p + 4];
+      const double cross = (x - cx) * (ny - cy) - (y - cy) * (nx - cx);
+      double turn = std::atan2(ny - cy, nx - cx) - std::atan2(y - cy, x - cx);
+      if (cross >= 0) {
+        while (turn <= 0) turn += 2 * std::numbers::pi;
+      } else {
+        while (turn >= 0) turn -= 2 * std::numbers::pi;
+      }
+      bulge = std::tan(turn / 4);
+      segment = true;
+    }
+    if (segment) {
       if (open == nullptr) {
         g.strokes.emplace_back();
         open = &g.strokes.back();
         open->x.push_back(x);
         open->y.push_back(y);
+        open->bulge.push_back(0);
       }
+      open->bulge.back() = bulge;
       open->x.push_back(nx);
       open->y.push_back(ny);
-    } else {
+      open->bulge.push_back(0);
+    } else if (code != 42) {
       finish();
-      if (code == 42 && p + 4 < a.size()) {
-        // The centre is relative to the arc's start; the turn is the shorter
-        // one in the direction the cross product gives.
-        const double cx = x + a[p + 3], cy = y + a[p + 4];
-        const double a0 = std::atan2(y - cy, x - cx), a1 = std::atan2(ny - cy, nx - cx);
-        const double cross = (x - cx) * (ny - cy) - (y - cy) * (nx - cx);
-        const double r = std::hypot(x - cx, y - cy);
-        if (cross >= 0) {
-          g.arcs.push_back({cx, cy, r, a0, a1});
-        } else {
-          g.arcs.push_back({cx, cy, r, a1, a0});  // clockwise: the same arc reversed
-        }
-      } else if (code == 466) {
-        g.dots.emplace_back(nx, ny);
-      }
+      if (code == 466) g.dots.emplace_back(nx, ny);
     }
     x = nx;
     y = ny;
@@ -130,18 +201,251 @@ Geometry ToGeometry(const std::vector<int>& a) {
   return g;
 }
 
-int WriteDxf(const Layers& layers, float unit, const std::string& path) {
-  return WriteAtomically(path,
-                         [&](const std::string& temp) { return WriteDxfFile(layers, unit, temp); });
+namespace {
+
+// The circle a bulged segment runs on: centre, radius and the angles it starts and ends at.
+struct ArcOf {
+  double cx, cy, radius, start, end;
+};
+ArcOf BulgeArc(double x0, double y0, double x1, double y1, double bulge) {
+  const double turn = 4 * std::atan(bulge);
+  const double dx = x1 - x0, dy = y1 - y0, chord = std::hypot(dx, dy);
+  // The centre lies left of the chord for a counter-clockwise turn, right for a clockwise one.
+  const double d = 0.5 / std::tan(turn / 2);
+  const double cx = (x0 + x1) / 2 - dy * d, cy = (y0 + y1) / 2 + dx * d;
+  return {cx, cy, chord / (2 * std::abs(std::sin(turn / 2))), std::atan2(y0 - cy, x0 - cx),
+          std::atan2(y1 - cy, x1 - cx)};
 }
 
-std::string WriteDxfFile(const Layers& layers, float unit, const std::string& path) {
+// Calls segment(x0, y0, x1, y1, bulge) for each segment of a stroke, the closing one included.
+template <typename F>
+void Segments(const Stroke& s, F segment) {
+  const size_t n = s.x.size();
+  for (size_t i = 0; i + 1 < n + (s.closed ? 1 : 0); ++i) {
+    const size_t j = (i + 1) % n;
+    segment(s.x[i], s.y[i], s.x[j], s.y[j], s.bulge[i]);
+  }
+}
+
+struct Bounds {
+  double x0 = 1e300, y0 = 1e300, x1 = -1e300, y1 = -1e300;
+  void Widen(double x, double y, double r = 0) {
+    x0 = std::min(x0, x - r), x1 = std::max(x1, x + r);
+    y0 = std::min(y0, y - r), y1 = std::max(y1, y + r);
+  }
+  bool Empty() const { return x0 > x1; }
+};
+
+// Everything drawn, output units; arcs by their whole circle (a margin, not a tight fit).
+Bounds BoundsOf(const Geometry (&g)[3]) {
+  Bounds b;
+  for (const Geometry& one : g) {
+    for (const Stroke& s : one.strokes) {
+      Segments(s, [&](double x0, double y0, double x1, double y1, double bulge) {
+        b.Widen(x0, y0);
+        b.Widen(x1, y1);
+        if (bulge != 0) {
+          const ArcOf a = BulgeArc(x0, y0, x1, y1, bulge);
+          b.Widen(a.cx, a.cy, a.radius);
+        }
+      });
+      if (s.x.size() == 1) b.Widen(s.x[0], s.y[0]);
+    }
+    for (const auto& [x, y] : one.dots) b.Widen(x, y);
+  }
+  return b;
+}
+
+void GeometryOf(const Layers& layers, Geometry (&g)[3]) {
+  g[0] = ToGeometry(layers.outline);
+  g[1] = ToGeometry(layers.fill);
+  g[2] = ToGeometry(layers.hatch);
+}
+
+// What the anchor adds to every coordinate, output units.
+std::pair<double, double> AnchorShift(const OutputOptions& o, const Bounds& b) {
+  if (o.anchor == Anchor::kBaseline) {
+    if (o.on_path) return {0, 0};
+    CursorPosition* carets = nullptr;
+    int count = 0;
+    float top = 0;
+    GetMultilineCaretPositionData(&carets, &count, &top);
+    const double baseline = count > 0 ? carets[0].baselineY : 0;
+    DeleteCaretData(reinterpret_cast<float*>(carets));
+    return {0, -baseline};
+  }
+  if (b.Empty()) return {0, 0};
+  if (o.anchor == Anchor::kTopLeft) return {-b.x0, -b.y1};
+  return {-(b.x0 + b.x1) / 2, -(b.y0 + b.y1) / 2};
+}
+
+// SVG's y runs down; 0 stays 0 rather than -0.
+double Down(double y) { return 0.0 - y; }
+
+const char* const kColours[3] = {"#000000", "#d91a1a", "#1a33e6"};  // outline, fill, hatch
+
+}  // namespace
+
+std::string WriteSvgFile(const Layers& layers, const OutputOptions& o, const std::string& path) {
+  Geometry g[3];
+  GeometryOf(layers, g);
+  Bounds b = BoundsOf(g);
+  // The view holds the text box, the path and everything drawn.
+  b.Widen(std::min(layers.box[0], layers.box[4]), std::min(layers.box[1], layers.box[5]));
+  b.Widen(std::max(layers.box[0], layers.box[4]), std::max(layers.box[1], layers.box[5]));
+  if (!o.guide.svg.empty()) {
+    b.Widen(o.guide.min_x, o.guide.min_y);
+    b.Widen(o.guide.max_x, o.guide.max_y);
+  }
+  const auto [sx, sy] = AnchorShift(o, BoundsOf(g));
+  // Margin and stroke grow with the drawing, so large paths stay legible.
+  const double span = std::max(b.x1 - b.x0, b.y1 - b.y0);
+  const double margin = std::max(100.0, span * 0.02);
+  const double stroke = std::max(6.0, span / 1000.0);
+  const double minx = b.x0 + sx - margin, maxx = b.x1 + sx + margin;
+  const double miny = b.y0 + sy - margin, maxy = b.y1 + sy + margin;
+  // The view box is in output units; one user unit is o.unit of them. SVG has no metres.
+  const double per_unit = o.unit_name == "m" ? o.unit_length * 1000 : o.unit_length;
+  const char* suffix = o.unit_name == "m" ? "mm" : o.unit_name.c_str();
+  std::ofstream out(path);
+  if (!out) return std::strerror(errno);
+  out << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << (maxx - minx) / o.unit * per_unit
+      << suffix << "\" height=\"" << (maxy - miny) / o.unit * per_unit << suffix
+      << "\" viewBox=\"" << minx << " " << -maxy << " " << (maxx - minx) << " " << (maxy - miny)
+      << "\">\n";
+  if (!o.guide.svg.empty()) {
+    out << "<g id=\"path\" transform=\"translate(" << sx << " " << -sy << ")\">\n"
+        << o.guide.svg << "</g>\n";
+  }
+  for (int k = 0; k < 3; ++k) {
+    if (g[k].strokes.empty() && g[k].dots.empty()) continue;
+    out << "<g id=\"" << kStreamNames[k] << "\" fill=\"none\" stroke=\"" << kColours[k]
+        << "\" stroke-width=\"" << stroke << "\">\n";
+    if (!g[k].strokes.empty()) {
+      out << "<path d=\"";
+      for (const Stroke& s : g[k].strokes) {
+        out << "M" << s.x[0] + sx << " " << Down(s.y[0] + sy);
+        Segments(s, [&](double x0, double y0, double x1, double y1, double bulge) {
+          if (bulge == 0) {
+            out << " L" << x1 + sx << " " << Down(y1 + sy);
+            return;
+          }
+          const ArcOf a = BulgeArc(x0, y0, x1, y1, bulge);
+          // y turns down: a counter-clockwise turn becomes sweep flag 0.
+          out << " A" << a.radius << " " << a.radius << " 0 " << (std::abs(bulge) > 1 ? 1 : 0)
+              << " " << (bulge > 0 ? 0 : 1) << " " << x1 + sx << " " << Down(y1 + sy);
+        });
+        out << (s.closed ? " Z " : " ");
+      }
+      out << "\"/>\n";
+    }
+    for (const auto& [x, y] : g[k].dots) {
+      out << "<circle fill=\"" << kColours[k] << "\" stroke=\"none\" cx=\"" << x + sx
+          << "\" cy=\"" << Down(y + sy) << "\" r=\"" << 1.5 * stroke << "\"/>\n";
+    }
+    out << "</g>\n";
+  }
+  out << "</svg>\n";
+  out.close();
+  return out ? "" : "write failed";
+}
+
+namespace {
+
+// ezdxf and CAD programs check that every object names its owner; dxflib's own objects do not,
+// so the section is written here with the owners filled in.
+void WriteObjects(DL_WriterA& dw) {
+  auto object = [&](const char* type, int handle, int owner) {
+    dw.dxfString(0, type);
+    dw.dxfHex(5, handle);
+    dw.dxfHex(330, owner);
+  };
+  auto entry = [&](const char* name, int handle) {
+    dw.dxfString(3, name);
+    dw.dxfHex(350, handle);
+  };
+  dw.dxfString(0, "SECTION");
+  dw.dxfString(2, "OBJECTS");
+  object("DICTIONARY", 0xC, 0);
+  dw.dxfString(100, "AcDbDictionary");
+  dw.dxfInt(281, 1);
+  entry("ACAD_GROUP", 0xD);
+  entry("ACAD_LAYOUT", 0x1A);
+  entry("ACAD_MLINESTYLE", 0x17);
+  entry("ACAD_PLOTSETTINGS", 0x19);
+  entry("ACAD_PLOTSTYLENAME", 0xE);
+  for (const int handle : {0xD, 0x19}) {  // groups and plot settings: empty
+    object("DICTIONARY", handle, 0xC);
+    dw.dxfString(100, "AcDbDictionary");
+    dw.dxfInt(281, 1);
+  }
+  object("ACDBDICTIONARYWDFLT", 0xE, 0xC);
+  dw.dxfString(100, "AcDbDictionary");
+  dw.dxfInt(281, 1);
+  entry("Normal", 0xF);
+  dw.dxfString(100, "AcDbDictionaryWithDefault");
+  dw.dxfHex(340, 0xF);
+  object("ACDBPLACEHOLDER", 0xF, 0xE);
+  object("DICTIONARY", 0x17, 0xC);
+  dw.dxfString(100, "AcDbDictionary");
+  dw.dxfInt(281, 1);
+  entry("Standard", 0x18);
+  object("MLINESTYLE", 0x18, 0x17);
+  dw.dxfString(100, "AcDbMlineStyle");
+  dw.dxfString(2, "Standard");
+  dw.dxfInt(70, 0);
+  dw.dxfString(3, "");
+  dw.dxfInt(62, 256);
+  dw.dxfReal(51, 90.0);
+  dw.dxfReal(52, 90.0);
+  dw.dxfInt(71, 2);
+  for (const double offset : {0.5, -0.5}) {
+    dw.dxfReal(49, offset);
+    dw.dxfInt(62, 256);
+    dw.dxfString(6, "BYLAYER");
+  }
+  object("DICTIONARY", 0x1A, 0xC);
+  dw.dxfString(100, "AcDbDictionary");
+  dw.dxfInt(281, 1);
+  entry("Layout1", 0x1E);
+  entry("Layout2", 0x26);
+  entry("Model", 0x22);
+  // Each layout with the block record of its space, as dxflib's block records number them.
+  for (const auto& [name, handle, order, record] :
+       {std::tuple{"Layout1", 0x1E, 1, 0x1B}, std::tuple{"Model", 0x22, 0, 0x1F},
+        std::tuple{"Layout2", 0x26, 2, 0x23}}) {
+    object("LAYOUT", handle, 0x1A);
+    dw.dxfString(100, "AcDbPlotSettings");
+    dw.dxfString(1, "");
+    dw.dxfString(2, "none_device");
+    dw.dxfInt(70, order == 0 ? 1712 : 688);
+    dw.dxfString(100, "AcDbLayout");
+    dw.dxfString(1, name);
+    dw.dxfInt(70, 1);
+    dw.dxfInt(71, order);
+    dw.dxfHex(330, record);
+  }
+  dw.dxfString(0, "ENDSEC");
+}
+
+// $INSUNITS codes of the lengths a user unit can be.
+int InsUnits(const std::string& name) {
+  return name == "in" ? 1 : name == "cm" ? 5 : name == "m" ? 6 : 4;
+}
+
+}  // namespace
+
+std::string WriteDxfFile(const Layers& layers, const OutputOptions& o, const std::string& path) {
   DL_Dxf dxf;
   std::unique_ptr<DL_WriterA> dw(dxf.out(path.c_str(), DL_Codes::AC1015));
   if (dw == nullptr) return std::strerror(errno);
-  const char* names[3] = {"outline", "fill", "hatch"};
   const int colours[3] = {7, 1, 5};  // white/black, red, blue
   dxf.writeHeader(*dw);
+  // Drawing units: a CAD program inserts and measures the text at its real size.
+  dw->dxfString(9, "$INSUNITS");
+  dw->dxfInt(70, InsUnits(o.unit_name));
+  dw->dxfString(9, "$MEASUREMENT");
+  dw->dxfInt(70, o.unit_name == "in" ? 0 : 1);
   dw->sectionEnd();
   dw->sectionTables();
   dxf.writeVPort(*dw);
@@ -153,7 +457,7 @@ std::string WriteDxfFile(const Layers& layers, float unit, const std::string& pa
   dw->tableLayers(4);
   dxf.writeLayer(*dw, DL_LayerData("0", 0), DL_Attributes("", 7, 0x00ffffff, -1, "CONTINUOUS"));
   for (int k = 0; k < 3; ++k) {
-    dxf.writeLayer(*dw, DL_LayerData(names[k], 0),
+    dxf.writeLayer(*dw, DL_LayerData(kStreamNames[k], 0),
                    DL_Attributes("", colours[k], 0x00ffffff, -1, "CONTINUOUS"));
   }
   dw->tableEnd();
@@ -177,90 +481,86 @@ std::string WriteDxfFile(const Layers& layers, float unit, const std::string& pa
   dw->sectionEnd();
 
   dw->sectionEntities();
-  const double s = 1.0 / unit;  // output units to user units
-  const std::vector<int>* lists[3] = {&layers.outline, &layers.fill, &layers.hatch};
+  Geometry g[3];
+  GeometryOf(layers, g);
+  const auto [sx, sy] = AnchorShift(o, BoundsOf(g));
+  const double s = o.unit_length / o.unit;  // output units to drawing units
   for (int k = 0; k < 3; ++k) {
-    const DL_Attributes attributes(names[k], 256, -1, "BYLAYER", 1.0);
-    const Geometry g = ToGeometry(*lists[k]);
-    for (const Stroke& stroke : g.strokes) {
+    const DL_Attributes attributes(kStreamNames[k], 256, -1, "BYLAYER", 1.0);
+    // Each stroke one polyline, its arcs as bulges: a plotter or laser follows it unbroken.
+    for (const Stroke& stroke : g[k].strokes) {
       const size_t n = stroke.x.size();
-      if (n == 2) {
-        dxf.writeLine(
-            *dw,
-            DL_LineData(stroke.x[0] * s, stroke.y[0] * s, 0, stroke.x[1] * s, stroke.y[1] * s, 0),
-            attributes);
-        continue;
-      }
       dxf.writePolyline(*dw, DL_PolylineData(static_cast<int>(n), 0, 0, stroke.closed ? 1 : 0),
                         attributes);
       for (size_t i = 0; i < n; ++i) {
-        dxf.writeVertex(*dw, DL_VertexData(stroke.x[i] * s, stroke.y[i] * s, 0, 0));
+        dxf.writeVertex(*dw, DL_VertexData((stroke.x[i] + sx) * s, (stroke.y[i] + sy) * s, 0,
+                                           stroke.bulge[i]));
       }
       dxf.writePolylineEnd(*dw);
     }
-    for (const Arc& arc : g.arcs) {
-      const double deg = 180.0 / std::numbers::pi;
-      dxf.writeArc(
-          *dw,
-          DL_ArcData(arc.cx * s, arc.cy * s, 0, arc.radius * s, arc.start * deg, arc.end * deg),
-          attributes);
-    }
-    for (const auto& [x, y] : g.dots)
-      dxf.writePoint(*dw, DL_PointData(x * s, y * s, 0), attributes);
+    for (const auto& [x, y] : g[k].dots)
+      dxf.writePoint(*dw, DL_PointData((x + sx) * s, (y + sy) * s, 0), attributes);
   }
   dw->sectionEnd();
-  dxf.writeObjects(*dw);
-  dxf.writeObjectsEnd(*dw);
+  WriteObjects(*dw);
   dw->dxfEOF();
   dw->close();
   return "";
 }
 
-int WritePng(const Layers& layers, float unit, double scale, double margin,
-             const std::string& path) {
-  return WriteAtomically(path, [&](const std::string& temp) {
-    return WritePngFile(layers, unit, scale, margin, temp);
-  });
-}
-
-std::string WritePngFile(const Layers& layers, float unit, double scale, double margin,
-                         const std::string& path) {
-  const std::vector<int>* lists[3] = {&layers.outline, &layers.fill, &layers.hatch};
+std::string WritePngFile(const Layers& layers, const OutputOptions& o, const std::string& path) {
   Geometry g[3];
-  double x0 = 1e300, y0 = 1e300, x1 = -1e300, y1 = -1e300;
-  auto widen = [&](double x, double y, double r) {
-    x0 = std::min(x0, x - r), x1 = std::max(x1, x + r);
-    y0 = std::min(y0, y - r), y1 = std::max(y1, y + r);
-  };
-  for (int k = 0; k < 3; ++k) {
-    g[k] = ToGeometry(*lists[k]);
-    for (const Stroke& s : g[k].strokes) {
-      for (size_t i = 0; i < s.x.size(); ++i) widen(s.x[i], s.y[i], 0);
-    }
-    for (const Arc& a : g[k].arcs) widen(a.cx, a.cy, a.radius);
-    for (const auto& [x, y] : g[k].dots) widen(x, y, 0);
+  GeometryOf(layers, g);
+  Bounds b = BoundsOf(g);
+  if (b.Empty()) b = Bounds{0, 0, 0, 0};  // nothing drawn: an empty picture
+  double px = o.png_scale / o.unit;  // pixels per output unit
+  const double margin = o.margin;
+  auto side = [&](double span) { return std::ceil(span * px + 2 * margin); };
+  const double asked_w = side(b.x1 - b.x0), asked_h = side(b.y1 - b.y0);
+  // Past the cap the drawing is scaled down to fit; the margin stays as asked.
+  const double ink_w = (b.x1 - b.x0) * px, ink_h = (b.y1 - b.y0) * px;
+  double fit = 1.0;
+  for (int step = 0; step < 64; ++step) {
+    const double w = std::ceil(ink_w * fit + 2 * margin), h = std::ceil(ink_h * fit + 2 * margin);
+    if (w <= kMaxPngSide && h <= kMaxPngSide && w * h <= static_cast<double>(kMaxPngPixels)) break;
+    fit *= std::min({0.99 * kMaxPngSide / w, 0.99 * kMaxPngSide / h,
+                     0.99 * std::sqrt(static_cast<double>(kMaxPngPixels) / (w * h)), 0.99});
   }
-  if (x0 > x1) x0 = y0 = x1 = y1 = 0;  // nothing drawn: an empty picture
-  const double px = scale / unit;      // pixels per output unit
-  const int width = std::clamp(static_cast<int>(std::ceil((x1 - x0) * px + 2 * margin)), 1, 16384);
-  const int height = std::clamp(static_cast<int>(std::ceil((y1 - y0) * px + 2 * margin)), 1, 16384);
+  px *= fit;
+  const int width = std::max(1, static_cast<int>(side(b.x1 - b.x0)));
+  const int height = std::max(1, static_cast<int>(side(b.y1 - b.y0)));
+  if (width > kMaxPngSide || height > kMaxPngSide ||
+      static_cast<long>(width) * height > kMaxPngPixels) {
+    return "the margin alone passes the PNG cap of " + std::to_string(kMaxPngSide) +
+           " pixels a side and " + std::to_string(kMaxPngPixels) + " pixels";
+  }
+  if (fit < 1.0) {
+    std::fprintf(stderr,
+                 "vuzodo: warning: %.0f x %.0f pixels at --png-scale %g pass the PNG cap (%d a "
+                 "side, %ld pixels); drawn at --png-scale %.4g, %d x %d\n",
+                 asked_w, asked_h, o.png_scale, kMaxPngSide, kMaxPngPixels, o.png_scale * fit,
+                 width, height);
+  }
   cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
   cairo_t* cr = cairo_create(surface);
   cairo_set_source_rgb(cr, 1, 1, 1);
   cairo_paint(cr);
   // Text space is y up; the picture is y down.
-  cairo_translate(cr, margin - x0 * px, margin + y1 * px);
+  cairo_translate(cr, margin - b.x0 * px, margin + b.y1 * px);
   cairo_scale(cr, px, -px);
   const double colours[3][3] = {{0, 0, 0}, {0.85, 0.1, 0.1}, {0.1, 0.2, 0.9}};
   for (int k = 0; k < 3; ++k) {
     for (const Stroke& s : g[k].strokes) {
       cairo_move_to(cr, s.x[0], s.y[0]);
-      for (size_t i = 1; i < s.x.size(); ++i) cairo_line_to(cr, s.x[i], s.y[i]);
+      Segments(s, [&](double x0, double y0, double x1, double y1, double bulge) {
+        if (bulge == 0) {
+          cairo_line_to(cr, x1, y1);
+          return;
+        }
+        const ArcOf a = BulgeArc(x0, y0, x1, y1, bulge);
+        (bulge > 0 ? cairo_arc : cairo_arc_negative)(cr, a.cx, a.cy, a.radius, a.start, a.end);
+      });
       if (s.closed) cairo_close_path(cr);
-    }
-    for (const Arc& a : g[k].arcs) {
-      cairo_new_sub_path(cr);
-      cairo_arc(cr, a.cx, a.cy, a.radius, a.start, a.end);
     }
     cairo_set_source_rgb(cr, colours[k][0], colours[k][1], colours[k][2]);
     cairo_save(cr);
@@ -318,16 +618,19 @@ void JsonRecords(std::ostream& out, const std::vector<int>& a) {
 
 }  // namespace
 
-int WriteJson(const Layers& layers, const std::string& text, float unit, const std::string& path) {
-  return WriteAtomically(
-      path, [&](const std::string& temp) { return WriteJsonFile(layers, text, unit, temp); });
-}
-
-std::string WriteJsonFile(const Layers& layers, const std::string& text, float unit,
-                          const std::string& path) {
+std::string WriteJsonFile(const Layers& layers, const OutputOptions& o, const std::string& path) {
   std::ofstream out(path);
   if (!out) return std::strerror(errno);
-  out << "{\n  \"text\": " << JsonString(text) << ",\n  \"unit\": " << unit
+  Geometry g[3];
+  GeometryOf(layers, g);
+  const auto [sx, sy] = AnchorShift(o, BoundsOf(g));
+  out << "{\n  \"text\": " << JsonString(o.text) << ",\n  \"unit\": " << o.unit
+      << ",\n  \"userUnit\": {\"length\": " << o.unit_length << ", \"name\": \"" << o.unit_name
+      << "\"},\n  \"anchor\": {\"name\": \""
+      << (o.anchor == Anchor::kBaseline ? "baseline"
+          : o.anchor == Anchor::kTopLeft ? "top-left"
+                                         : "centre")
+      << "\", \"offset\": [" << sx << "," << sy << "]}"
       << ",\n  \"lines\": " << GetTextLineCount()
       << ",\n  \"characters\": " << GetCharacterCount(-1) << ",\n  \"box\": [";
   for (int i = 0; i < 8; ++i) out << (i ? "," : "") << layers.box[i];

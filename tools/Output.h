@@ -1,9 +1,10 @@
-// Drawing files from the engine's records: DXF, PNG and JSON beside the SVG
-// of the render command. Every writer takes the same layers, fetched once.
+// Drawing files from the engine's records: SVG, DXF, PNG and JSON. Every writer takes the same
+// streams, fetched once, under the same names: outline, fill and hatch.
 #pragma once
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vuzodo_cli {
@@ -11,63 +12,90 @@ namespace vuzodo_cli {
 // The three streams of the current text, each as the host's int records
 // (whole text, lines placed in the box), and the text's box.
 struct Layers {
-  std::vector<int> outline;  // return type 0
+  std::vector<int> outline;  // return type 0: the characters' outlines
   std::vector<int> fill;     // return type 1: hatch segments
   std::vector<int> hatch;    // return type 2: hatch polylines
   float box[8] = {0, 0, 0, 0, 0, 0, 0, 0};
 };
 
+// The names of the streams, in the order of Layers; the files, --return and -t use them.
+inline constexpr const char* kStreamNames[3] = {"outline", "fill", "hatch"};
+
 // Fetches the layers of the text laid out now.
 Layers FetchLayers();
 
-// One record list cut into geometry with absolute coordinates (output units).
+// One record list cut into chains with absolute coordinates (output units).
 struct Stroke {
-  std::vector<double> x, y;  // a chain of straight segments
-  bool closed = false;       // the last point came back to the first
-};
-struct Arc {
-  double cx, cy, radius;
-  double start, end;  // radians, counter-clockwise from start to end
+  std::vector<double> x, y;
+  // bulge[i]: the segment from point i to the next (for a closed stroke the last one runs back
+  // to the first) is an arc turning by 4 atan(bulge), counter-clockwise when positive; 0 is a
+  // straight segment.
+  std::vector<double> bulge;
+  bool closed = false;  // the last point came back to the first
 };
 struct Geometry {
   std::vector<Stroke> strokes;
-  std::vector<Arc> arcs;
   std::vector<std::pair<double, double>> dots;
 };
 Geometry ToGeometry(const std::vector<int>& records);
 
+// The path a text is laid on, drawn thin and grey under it in SVG.
+struct Guide {
+  std::string svg;  // output units, y already turned down
+  double min_x = 1e300, min_y = 1e300, max_x = -1e300, max_y = -1e300;
+  void Widen(double x, double y);
+  // Points in output units, y up.
+  void Polyline(const std::vector<std::pair<double, double>>& points);
+};
+
+// Where (0, 0) of the SVG and DXF drawing lies.
+enum class Anchor {
+  kBaseline,  // the first line's baseline at y = 0, x as laid out (paths keep their coordinates)
+  kTopLeft,   // the top-left corner of everything drawn
+  kCentre,    // the centre of everything drawn
+};
+
+// What a writer needs beside the streams.
+struct OutputOptions {
+  std::string text;           // as given, for JSON
+  float unit = 1000.0f;       // output units per user unit
+  double png_scale = 100.0;   // PNG pixels per user unit
+  double margin = 10.0;       // PNG margin, pixels
+  Anchor anchor = Anchor::kBaseline;
+  bool on_path = false;       // the text lies on a path given in absolute coordinates
+  double unit_length = 1.0;   // one user unit is unit_length unit_name (SVG size, DXF units)
+  std::string unit_name = "mm";
+  std::string format;         // svg, dxf, png or json; "" takes it from the file's name
+  Guide guide;
+};
+
+// "1mm", "0.1in", "2.5", ...: one user unit as a length (mm when no unit is named). Returns ""
+// or why the text is not one.
+std::string ParseUserUnit(const std::string& text, double& length, std::string& name);
+
+// The longest side and the pixel count a PNG may have; larger drawings are scaled to fit.
+inline constexpr int kMaxPngSide = 16384;
+inline constexpr long kMaxPngPixels = 16L * 1024 * 1024;
+
 // Writes `path` through a temporary file beside it, renamed over the target only once `write`
 // (given the temporary's path) returns "": a failed write leaves neither a partial drawing nor
 // the temporary. Otherwise prints "vuzodo: cannot write PATH: REASON" with what `write` or the
-// system returned, and returns 1; else 0.
+// system returned, and returns 1; else 0. A path of "-" copies the written file to standard
+// output.
 int WriteAtomically(const std::string& path,
                     const std::function<std::string(const std::string& temp)>& write);
 
-// Writers of one file each, returning "" or why the file could not be written. Callers go
-// through WriteAtomically (the writers below do).
-std::string WriteDxfFile(const Layers& layers, float unit, const std::string& path);
-std::string WritePngFile(const Layers& layers, float unit, double scale, double margin,
-                         const std::string& path);
-std::string WriteJsonFile(const Layers& layers, const std::string& text, float unit,
-                          const std::string& path);
+// Writers of one file each, returning "" or why the file could not be written.
+std::string WriteSvgFile(const Layers& layers, const OutputOptions& o, const std::string& path);
+std::string WriteDxfFile(const Layers& layers, const OutputOptions& o, const std::string& path);
+std::string WritePngFile(const Layers& layers, const OutputOptions& o, const std::string& path);
+std::string WriteJsonFile(const Layers& layers, const OutputOptions& o, const std::string& path);
 
-// Writers; each returns 0, or prints a one-line error and returns 1.
-// DXF (R2000, through dxflib): LWPOLYLINE for chains of two or more
-// segments, LINE for single segments, ARC and POINT, on the layers
-// "outline", "fill" and "hatch"; coordinates in user units (output / unit).
-int WriteDxf(const Layers& layers, float unit, const std::string& path);
-// PNG (cairo): `scale` pixels per user unit, `margin` pixels around the
-// drawing; outline black, fill red, hatch polylines blue.
-int WritePng(const Layers& layers, float unit, double scale, double margin,
-             const std::string& path);
-// JSON: the integer records of each layer, the box, the carets, the line
-// and character counts and the vertical metrics.
-int WriteJson(const Layers& layers, const std::string& text, float unit, const std::string& path);
+// The format a path asks for: o.format, else its ending (.dxf, .png, .json; anything else SVG).
+std::string OutputFormat(const std::string& path, const OutputOptions& o);
 
-// Writes the layers of the text laid out now as the file's name asks: .dxf,
-// .png (`png_scale` pixels per user unit, `margin` pixels) or .json. Returns
-// false for any other name (nothing written); else `result` is the writer's.
-bool WriteLayerFile(const std::string& path, const std::string& text, float unit, double png_scale,
-                    double margin, int& result);
+// Writes the streams of the text laid out now to `path` ("-": standard output) in its format.
+// Returns 0, or 1 after a one-line error.
+int WriteOutput(const std::string& path, const OutputOptions& o);
 
 }  // namespace vuzodo_cli

@@ -74,6 +74,10 @@ struct RenderOptions {
   int fnt_mode = 0;                  // 0: the engine's default
   bool no_border = false;            // leave the outlines out (fill only)
   bool strict = false;               // warnings are errors: nothing is written
+  Anchor anchor = Anchor::kBaseline;  // where (0, 0) of the SVG and DXF drawing lies
+  double unit_length = 1.0;          // one user unit, as a length: SVG size, DXF units
+  std::string unit_name = "mm";
+  std::string format;  // "" from the output's name
 };
 
 // A NURBS curve as the interface takes it: control points in weighted form.
@@ -142,82 +146,6 @@ void CurvePoint(const NurbsCurve& c, double u, double& x, double& y) {
   }
   x = hx[p] / hw[p];
   y = hy[p] / hw[p];
-}
-
-// The path drawn thin and grey under the text, and the extent it adds.
-struct Guide {
-  std::string svg;
-  double min_x = 1e300, min_y = 1e300, max_x = -1e300, max_y = -1e300;
-
-  void Widen(double x, double y) {
-    min_x = std::min(min_x, x);
-    max_x = std::max(max_x, x);
-    min_y = std::min(min_y, y);
-    max_y = std::max(max_y, y);
-  }
-  // Points in output units, y up.
-  void Polyline(const std::vector<std::pair<double, double>>& points) {
-    std::ostringstream out;
-    out << "<polyline fill=\"none\" stroke=\"#aaa\" stroke-width=\"12\" points=\"";
-    for (auto [x, y] : points) {
-      out << x << "," << -y << " ";
-      Widen(x, y);
-    }
-    out << "\"/>\n";
-    // A dot at the start shows where the path begins.
-    if (!points.empty()) {
-      out << "<circle fill=\"#e44\" cx=\"" << points[0].first << "\" cy=\"" << -points[0].second
-          << "\" r=\"60\"/>\n";
-    }
-    svg += out.str();
-  }
-};
-
-// Writes the record array as an SVG path: y flipped, arcs as arcs, dots as
-// small circles.
-std::string WriteSvg(const int* data, int count, const float* box, const std::string& path,
-                     const Guide& guide) {
-  std::ostringstream d, dots;
-  // The view holds the text box, the path and every pen position.
-  Guide view = guide;
-  view.Widen(std::min(box[0], box[4]), std::min(box[1], box[5]));
-  view.Widen(std::max(box[0], box[4]), std::max(box[1], box[5]));
-  long x = 0, y = 0;
-  for (int p = 0; p + 2 < count;) {
-    const int code = data[p];
-    const long nx = x + data[p + 1], ny = y + data[p + 2];
-    if (code != 40) view.Widen(nx, ny);
-    if (code == 40) {
-      d << "M" << nx << " " << -ny << " ";
-    } else if (code == 41) {
-      d << "L" << nx << " " << -ny << " ";
-    } else if (code == 42 && p + 4 < count) {
-      const double cx = data[p + 3], cy = data[p + 4];
-      const double r = std::hypot(cx, cy);
-      const double cross = (-cx) * (data[p + 2] - cy) - (-cy) * (data[p + 1] - cx);
-      d << "A" << r << " " << r << " 0 0 " << (cross > 0 ? 0 : 1) << " " << nx << " " << -ny << " ";
-    } else if (code == 466) {
-      dots << "<circle cx=\"" << nx << "\" cy=\"" << -ny << "\" r=\"8\"/>\n";
-    }
-    x = nx;
-    y = ny;
-    p += code == 42 ? 5 : 3;
-  }
-  // Margin and stroke grow with the drawing, so large paths stay legible.
-  const double span = std::max(view.max_x - view.min_x, view.max_y - view.min_y);
-  const double margin = std::max(100.0, span * 0.02);
-  const double stroke = std::max(6.0, span / 1000.0);
-  const double minx = view.min_x - margin, maxx = view.max_x + margin;
-  const double miny = view.min_y - margin, maxy = view.max_y + margin;
-  std::ofstream out(path);
-  if (!out) return std::strerror(errno);
-  out << "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"" << minx << " " << -maxy << " "
-      << (maxx - minx) << " " << (maxy - miny) << "\">\n"
-      << guide.svg << "<path fill=\"none\" stroke=\"black\" stroke-width=\"" << stroke << "\" d=\""
-      << d.str() << "\"/>\n"
-      << dots.str() << "</svg>\n";
-  out.close();
-  return out ? "" : "write failed";
 }
 
 // Path mode: the path settings, then the path itself (a circle, a polyline or
@@ -325,16 +253,6 @@ int AppendText(std::u16string& text, bool markup, std::u16string& laid) {
     at = close + 1;
   }
   return taken;
-}
-
-// The file's kind from its name: .dxf, .png and .json; anything else is SVG
-// of the chosen return type.
-int WriteDrawing(const RenderOptions& o, const int* data, int count, const float* box,
-                 const Guide& guide) {
-  int result = 0;
-  if (WriteLayerFile(o.output, o.text, o.unit, o.png_scale, o.margin, result)) return result;
-  return WriteAtomically(
-      o.output, [&](const std::string& temp) { return WriteSvg(data, count, box, temp, guide); });
 }
 
 // A height the engine can lay out at the unit size, or a message saying why not.
@@ -621,11 +539,24 @@ int Render(const RenderOptions& given) {
     DeleteTTFData(data);
     return 2;
   }
-  const int written = WriteDrawing(o, data, count, box, guide);
   DeleteTTFData(data);
+  OutputOptions out;
+  out.text = o.text;
+  out.unit = o.unit;
+  out.png_scale = o.png_scale;
+  out.margin = o.margin;
+  out.anchor = o.anchor;
+  out.on_path = !o.vertical && (!o.circle.empty() || !o.polyline.empty() || !o.nurbs.empty());
+  out.unit_length = o.unit_length;
+  out.unit_name = o.unit_name;
+  out.format = o.format;
+  out.guide = guide;
+  const int written = WriteOutput(o.output, out);
   if (written != 0) return written;
-  std::printf("%s: %d characters on %d lines, %d ints\n", o.output.c_str(), GetCharacterCount(-1),
-              GetTextLineCount(), count);
+  // On standard output the drawing is the output; the summary goes beside it.
+  std::fprintf(o.output == "-" ? stderr : stdout, "%s: %d characters on %d lines, %d ints\n",
+               o.output == "-" ? "standard output" : o.output.c_str(), GetCharacterCount(-1),
+               GetTextLineCount(), count);
   if (!o.vertical && (!o.circle.empty() || !o.polyline.empty() || !o.nurbs.empty())) {
     std::printf("path position %g\n", GetPathLengthOfCharacters() / o.unit);
   }
@@ -664,9 +595,31 @@ void AddRenderCommand(CLI::App& app) {
   render->add_option("-H,--height", options.height, "text height factor");
   render->add_option("-s,--style", options.style, "0 regular, 1 bold, 2 italic, 3 bold italic")
       ->check(CLI::Range(0, limits::kMaxStyle));
-  render->add_option("-t,--return-type", options.type, "0 outlines, 1 fill, 2 hatch, 3-5 mixed")
+  render->add_option("-t,--return-type", options.type, "0 outline, 1 fill, 2 hatch, 3 outline+fill, 4 fill+outline, 5 outline+hatch+fill")
       ->check(CLI::Range(0, limits::kMaxReturnType));
-  render->add_option("-o,--output", options.output, "file to write: .svg, .dxf, .png or .json");
+  render->add_option("-o,--output", options.output,
+                     "file to write: .svg, .dxf, .png or .json; - for standard output");
+  render->add_option("--format", options.format, "svg, dxf, png or json (default: from -o's name)")
+      ->check(CLI::IsMember({"svg", "dxf", "png", "json"}));
+  render
+      ->add_option_function<std::string>(
+          "--anchor",
+          [](const std::string& name) {
+            options.anchor = name == "top-left" ? Anchor::kTopLeft
+                             : name == "centre" ? Anchor::kCentre
+                                                : Anchor::kBaseline;
+          },
+          "where (0,0) of SVG and DXF lies: baseline (of the first line; default), top-left or "
+          "centre (of the drawing)")
+      ->check(CLI::IsMember({"baseline", "top-left", "centre"}));
+  render
+      ->add_option_function<std::string>(
+          "--user-unit",
+          [](const std::string& text) {
+            const std::string error = ParseUserUnit(text, options.unit_length, options.unit_name);
+            if (!error.empty()) throw CLI::ValidationError("--user-unit", error);
+          },
+          "one user unit as a length: mm, cm, m or in (default 1mm): SVG size, DXF $INSUNITS");
   render->add_option("--unit", options.unit, "output units per user unit")
       ->check(AtLeast(0, false));
   render->add_option("--gap", options.gap, "extra gap between characters, user units");

@@ -253,10 +253,11 @@ int Replay(const std::string& log_path, const std::string& output) {
   int result = problems.empty() && replayer.errors == 0 ? 0 : 1;
   if (!output.empty()) {
     // Any name that is not .dxf or .png gets JSON.
-    int written = 0;
-    if (!WriteLayerFile(output, log_path, replayer.unit, 100.0, 10.0, written)) {
-      written = WriteJson(FetchLayers(), log_path, replayer.unit, output);
-    }
+    OutputOptions o;
+    o.text = log_path;
+    o.unit = replayer.unit;
+    if (!output.ends_with(".svg") && OutputFormat(output, o) == "svg") o.format = "json";
+    const int written = WriteOutput(output, o);
     if (written != 0) result = written;
   }
   return result;
@@ -268,7 +269,7 @@ void AddReplayCommand(CLI::App& app) {
   static std::string log, output;
   auto* replay = app.add_subcommand("replay", "replay a trace log's calls and write the drawing");
   replay->add_option("log", log, "the trace log (TTFLog.txt)")->required();
-  replay->add_option("-o,--output", output, "drawing to write: .json (default), .dxf or .png");
+  replay->add_option("-o,--output", output, "drawing to write: .json (default), .svg, .dxf or .png");
   replay->callback([] { std::exit(Replay(log, output)); });
 }
 

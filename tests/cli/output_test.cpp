@@ -28,7 +28,7 @@ int RunCli(const std::string& arguments) {
 using Chain = std::vector<std::pair<double, double>>;
 
 // What a host gets for the same settings: the chains of draws of the whole text, lines placed,
-// in user units.
+// in user units, moved so that the first line's baseline (the host's first caret) is y = 0.
 std::vector<Chain> HostChains(const std::u16string& text) {
   InitializeTTF(1000.0f);
   SetDefaults();
@@ -38,11 +38,17 @@ std::vector<Chain> HostChains(const std::u16string& text) {
   int* data = nullptr;
   float box[8];
   const int n = GetMultilineOutLines(-1, EN_RT_BORDER, &data, box);
+  CursorPosition* carets = nullptr;
+  int caret_count = 0;
+  float top = 0;
+  GetMultilineCaretPositionData(&carets, &caret_count, &top);
+  const double baseline = caret_count > 0 ? carets[0].baselineY : 0;
+  DeleteCaretData(reinterpret_cast<float*>(carets));
   std::vector<Chain> chains;
-  long x = 0, y = 0;
+  double x = 0, y = -baseline;
   bool open = false;
   for (int p = 0; p + 2 < n && data[p] != -1; p += data[p] == 42 ? 5 : 3) {
-    const long nx = x + data[p + 1], ny = y + data[p + 2];
+    const double nx = x + data[p + 1], ny = y + data[p + 2];
     if (data[p] == 41) {
       if (!open) chains.push_back({{x / 1000.0, y / 1000.0}});
       chains.back().emplace_back(nx / 1000.0, ny / 1000.0);
@@ -68,11 +74,9 @@ struct DxfContents : DL_CreationAdapter {
     closed.push_back((d.flags & 1) != 0);
   }
   void addVertex(const DL_VertexData& v) override { polylines.back().emplace_back(v.x, v.y); }
-  void addLine(const DL_LineData& d) override {
-    ++per_layer[getAttributes().getLayer()];
-    polylines.push_back({{d.x1, d.y1}, {d.x2, d.y2}});
-    closed.push_back(false);
-  }
+  // Every stroke is one polyline: a loose line or arc is a stroke cut apart.
+  void addLine(const DL_LineData&) override { ++per_layer["LINE"]; }
+  void addArc(const DL_ArcData&) override { ++per_layer["ARC"]; }
 };
 
 TEST(RenderOutput, DxfHoldsTheHostsChainsInUserUnits) {
@@ -84,6 +88,7 @@ TEST(RenderOutput, DxfHoldsTheHostsChainsInUserUnits) {
   const auto chains = HostChains(u"Hatch\nme");
   ASSERT_EQ(dxf.polylines.size(), chains.size());
   EXPECT_EQ(dxf.per_layer["outline"], static_cast<int>(chains.size()));
+  EXPECT_EQ(dxf.per_layer["LINE"] + dxf.per_layer["ARC"], 0);
   for (size_t k = 0; k < chains.size(); ++k) {
     // A closed polyline leaves out the repeated first point.
     const size_t points = chains[k].size() - (dxf.closed[k] ? 1 : 0);
