@@ -34,7 +34,7 @@ class TextLayout(unittest.TestCase):
         self.assertAlmostEqual(max(ys), 1030, delta=60)
 
 
-def points(t, kind="border"):
+def points(t, kind="outline"):
     return [p for s in t.polylines(kind) for p in s]
 
 
@@ -56,7 +56,7 @@ class Settings(unittest.TestCase):
             # Patterns set with the Text survive the engine's reset of the settings.
             ({"hatch": ["line:gap=0.05"]}, "H", False, lambda t: len(t.records("fill")) > 20),
             ({"hatch": [("offset", {"gap": 0.05})]}, "H", False,
-             lambda t: len(t.records("polylines")) > 5),
+             lambda t: len(t.records("hatch")) > 5),
         ]
         for settings, text, markup, holds in rows:
             with self.subTest(settings=settings, text=text):
@@ -89,7 +89,7 @@ class Settings(unittest.TestCase):
             with open(t.save(name("json"), "fill")) as f:
                 saved = json.load(f)
             self.assertEqual(saved["characters"], 4)
-            for stream, kind in (("outline", "border"), ("fill", "fill")):
+            for stream, kind in (("outline", "outline"), ("fill", "fill")):
                 self.assertEqual([tuple(r) for r in saved["records"][stream]], t.records(kind))
             with open(t.save(name("png")), "rb") as f:
                 width, height = struct.unpack(">II", f.read(24)[16:24])

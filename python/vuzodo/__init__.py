@@ -9,7 +9,7 @@ Two layers:
       import vuzodo
       t = vuzodo.Text(font="Arial", height=2.5, unit=1000)
       t.append("Serial 0042")
-      for record in t.records("border"):   # (code, dx, dy[, cx, cy])
+      for record in t.records("outline"):   # (code, dx, dy[, cx, cy])
           ...
       open("out.svg", "w").write(t.svg())
 
@@ -37,14 +37,15 @@ from ._native import CharacterLineGapInfo, CursorPosition, FontInformation, load
 __all__ = ["Text", "native", "font_information", "RETURN_TYPES", "ENCODINGS", "CursorPosition",
            "CharacterLineGapInfo", "FontInformation"]
 
-# Names of the return types (EN_ReturnType): which streams, in which order.
+# Names of the return types (EN_ReturnType): which streams, in which order. The words are the
+# command line's (--return, the JSON keys, the DXF layers and SVG groups).
 RETURN_TYPES = {
-    "border": 0,
+    "outline": 0,
     "fill": 1,
-    "polylines": 2,
-    "border+fill": 3,
-    "fill+border": 4,
-    "border+polylines+fill": 5,
+    "hatch": 2,
+    "outline+fill": 3,
+    "fill+outline": 4,
+    "outline+hatch+fill": 5,
 }
 
 # Big fonts' double-byte character sets, by the names the command line takes.
@@ -553,12 +554,12 @@ class Text:
         self._appended.append(("markup" if markup else script, units))
         return self
 
-    def records(self, kind="border", index=-1, aligned=True):
+    def records(self, kind="outline", index=-1, aligned=True):
         """The drawing records of the whole text (index -1) or one character:
         tuples (code, dx, dy) and (42, dx, dy, cx, cy) for arcs."""
         return self._fetch(kind, index, aligned)[0]
 
-    def box(self, kind="border", aligned=True):
+    def box(self, kind="outline", aligned=True):
         """The eight corner values of the whole text's box."""
         return self._fetch(kind, -1, aligned)[1]
 
@@ -573,7 +574,7 @@ class Text:
         finally:
             lib.DeleteTTFData(data)
 
-    def polylines(self, kind="border", arc_step=math.pi / 18, aligned=True):
+    def polylines(self, kind="outline", arc_step=math.pi / 18, aligned=True):
         """Absolute point lists, one per stroke: a move starts a new one;
         arcs are flattened in steps of at most ``arc_step`` radians; a dot
         is a one-point list. ``aligned`` places the lines in the text box
@@ -639,7 +640,7 @@ class Text:
         self._lib().FinishText()
         self._appended = []
 
-    def svg(self, kind="border", stroke_width=None, margin=None):
+    def svg(self, kind="outline", stroke_width=None, margin=None):
         """An SVG picture of the outlines (y up in the text, down in SVG)."""
         strokes = self.polylines(kind)
         points = [p for s in strokes for p in s] or [(0, 0)]
@@ -661,7 +662,7 @@ class Text:
                 f'{x1 - x0:g} {y1 - y0:g}">\n<g fill="none" stroke="black" '
                 f'stroke-width="{width:g}">\n' + "\n".join(paths) + "\n</g>\n</svg>\n")
 
-    def save(self, path, kind="border", png_scale=100.0, margin=10.0):
+    def save(self, path, kind="outline", png_scale=100.0, margin=10.0):
         """Writes the text to ``path`` with the command line's writers, chosen
         by the name's ending: .svg, .dxf, .png (``png_scale`` pixels per user
         unit, ``margin`` pixels) or .json. The ``vuzodo`` command lays the text
