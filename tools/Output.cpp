@@ -89,8 +89,8 @@ int WriteAtomically(const std::string& path,
   // Standard output: the drawing is written whole first, so a failure sends nothing.
   const bool to_stdout = path == "-";
   // The temporary lives beside the target so that the rename stays on one file system.
-  std::string temp = to_stdout ? (fs::temp_directory_path() / "vuzodo-XXXXXX").string()
-                               : path + ".XXXXXX";
+  std::string temp =
+      to_stdout ? (fs::temp_directory_path() / "vuzodo-XXXXXX").string() : path + ".XXXXXX";
   const int fd = mkstemp(temp.data());
   if (fd < 0) {
     std::fprintf(stderr, "vuzodo: cannot write %s: %s\n", path.c_str(), std::strerror(errno));
@@ -280,7 +280,9 @@ std::pair<double, double> AnchorShift(const OutputOptions& o, const Bounds& b) {
 }
 
 // SVG's y runs down; 0 stays 0 rather than -0.
-double Down(double y) { return 0.0 - y; }
+double Down(double y) {
+  return 0.0 - y;
+}
 
 const char* const kColours[3] = {"#000000", "#d91a1a", "#1a33e6"};  // outline, fill, hatch
 
@@ -310,9 +312,8 @@ std::string WriteSvgFile(const Layers& layers, const OutputOptions& o, const std
   std::ofstream out(path);
   if (!out) return std::strerror(errno);
   out << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << (maxx - minx) / o.unit * per_unit
-      << suffix << "\" height=\"" << (maxy - miny) / o.unit * per_unit << suffix
-      << "\" viewBox=\"" << minx << " " << -maxy << " " << (maxx - minx) << " " << (maxy - miny)
-      << "\">\n";
+      << suffix << "\" height=\"" << (maxy - miny) / o.unit * per_unit << suffix << "\" viewBox=\""
+      << minx << " " << -maxy << " " << (maxx - minx) << " " << (maxy - miny) << "\">\n";
   if (!o.guide.svg.empty()) {
     out << "<g id=\"path\" transform=\"translate(" << sx << " " << -sy << ")\">\n"
         << o.guide.svg << "</g>\n";
@@ -340,8 +341,8 @@ std::string WriteSvgFile(const Layers& layers, const OutputOptions& o, const std
       out << "\"/>\n";
     }
     for (const auto& [x, y] : g[k].dots) {
-      out << "<circle fill=\"" << kColours[k] << "\" stroke=\"none\" cx=\"" << x + sx
-          << "\" cy=\"" << Down(y + sy) << "\" r=\"" << 1.5 * stroke << "\"/>\n";
+      out << "<circle fill=\"" << kColours[k] << "\" stroke=\"none\" cx=\"" << x + sx << "\" cy=\""
+          << Down(y + sy) << "\" r=\"" << 1.5 * stroke << "\"/>\n";
     }
     out << "</g>\n";
   }
@@ -364,31 +365,28 @@ void WriteObjects(DL_WriterA& dw) {
     dw.dxfString(3, name);
     dw.dxfHex(350, handle);
   };
+  auto dictionary = [&](int handle, int owner, const char* type = "DICTIONARY") {
+    object(type, handle, owner);
+    dw.dxfString(100, "AcDbDictionary");
+    dw.dxfInt(281, 1);
+  };
   dw.dxfString(0, "SECTION");
   dw.dxfString(2, "OBJECTS");
-  object("DICTIONARY", 0xC, 0);
-  dw.dxfString(100, "AcDbDictionary");
-  dw.dxfInt(281, 1);
+  dictionary(0xC, 0);
   entry("ACAD_GROUP", 0xD);
   entry("ACAD_LAYOUT", 0x1A);
   entry("ACAD_MLINESTYLE", 0x17);
   entry("ACAD_PLOTSETTINGS", 0x19);
   entry("ACAD_PLOTSTYLENAME", 0xE);
   for (const int handle : {0xD, 0x19}) {  // groups and plot settings: empty
-    object("DICTIONARY", handle, 0xC);
-    dw.dxfString(100, "AcDbDictionary");
-    dw.dxfInt(281, 1);
+    dictionary(handle, 0xC);
   }
-  object("ACDBDICTIONARYWDFLT", 0xE, 0xC);
-  dw.dxfString(100, "AcDbDictionary");
-  dw.dxfInt(281, 1);
+  dictionary(0xE, 0xC, "ACDBDICTIONARYWDFLT");
   entry("Normal", 0xF);
   dw.dxfString(100, "AcDbDictionaryWithDefault");
   dw.dxfHex(340, 0xF);
   object("ACDBPLACEHOLDER", 0xF, 0xE);
-  object("DICTIONARY", 0x17, 0xC);
-  dw.dxfString(100, "AcDbDictionary");
-  dw.dxfInt(281, 1);
+  dictionary(0x17, 0xC);
   entry("Standard", 0x18);
   object("MLINESTYLE", 0x18, 0x17);
   dw.dxfString(100, "AcDbMlineStyle");
@@ -404,9 +402,7 @@ void WriteObjects(DL_WriterA& dw) {
     dw.dxfInt(62, 256);
     dw.dxfString(6, "BYLAYER");
   }
-  object("DICTIONARY", 0x1A, 0xC);
-  dw.dxfString(100, "AcDbDictionary");
-  dw.dxfInt(281, 1);
+  dictionary(0x1A, 0xC);
   entry("Layout1", 0x1E);
   entry("Layout2", 0x26);
   entry("Model", 0x22);
@@ -493,8 +489,8 @@ std::string WriteDxfFile(const Layers& layers, const OutputOptions& o, const std
       dxf.writePolyline(*dw, DL_PolylineData(static_cast<int>(n), 0, 0, stroke.closed ? 1 : 0),
                         attributes);
       for (size_t i = 0; i < n; ++i) {
-        dxf.writeVertex(*dw, DL_VertexData((stroke.x[i] + sx) * s, (stroke.y[i] + sy) * s, 0,
-                                           stroke.bulge[i]));
+        dxf.writeVertex(
+            *dw, DL_VertexData((stroke.x[i] + sx) * s, (stroke.y[i] + sy) * s, 0, stroke.bulge[i]));
       }
       dxf.writePolylineEnd(*dw);
     }
@@ -513,7 +509,7 @@ std::string WritePngFile(const Layers& layers, const OutputOptions& o, const std
   GeometryOf(layers, g);
   Bounds b = BoundsOf(g);
   if (b.Empty()) b = Bounds{0, 0, 0, 0};  // nothing drawn: an empty picture
-  double px = o.png_scale / o.unit;  // pixels per output unit
+  double px = o.png_scale / o.unit;       // pixels per output unit
   const double margin = o.margin;
   auto side = [&](double span) { return std::ceil(span * px + 2 * margin); };
   const double asked_w = side(b.x1 - b.x0), asked_h = side(b.y1 - b.y0);
@@ -627,7 +623,7 @@ std::string WriteJsonFile(const Layers& layers, const OutputOptions& o, const st
   out << "{\n  \"text\": " << JsonString(o.text) << ",\n  \"unit\": " << o.unit
       << ",\n  \"userUnit\": {\"length\": " << o.unit_length << ", \"name\": \"" << o.unit_name
       << "\"},\n  \"anchor\": {\"name\": \""
-      << (o.anchor == Anchor::kBaseline ? "baseline"
+      << (o.anchor == Anchor::kBaseline  ? "baseline"
           : o.anchor == Anchor::kTopLeft ? "top-left"
                                          : "centre")
       << "\", \"offset\": [" << sx << "," << sy << "]}"
