@@ -78,8 +78,7 @@ class HbKerning {
                                                                        hb_buffer_destroy);
     const uint16_t text[2] = {a, b};
     hb_buffer_add_utf16(buffer.get(), text, 2, 0, 2);
-    // A fixed language: the default one comes from the locale, and a font's language systems
-    // may kern differently.
+    // A fixed language: the locale's may pick a language system that kerns differently.
     hb_buffer_set_language(buffer.get(), hb_language_from_string("en", -1));
     hb_buffer_guess_segment_properties(buffer.get());
     const hb_feature_t features[] = {{HB_TAG('k', 'e', 'r', 'n'), kern, 0, ~0u},
