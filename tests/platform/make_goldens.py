@@ -1,7 +1,6 @@
 #!/usr/bin/python3
-"""Writes the golden data of the platform and font tests from the fonts with fontTools (independent
-of the code under test), and builds their fixture fonts. Run here: /usr/bin/python3 make_goldens.py
-"""
+"""Writes the outline goldens with fontTools (independent of the code under test) and builds the
+fixture fonts of the platform and font tests. Run here: /usr/bin/python3 make_goldens.py"""
 from fontTools.feaLib.builder import addOpenTypeFeaturesFromString
 from fontTools.fontBuilder import FontBuilder
 from fontTools.pens.recordingPen import RecordingPen
@@ -135,19 +134,6 @@ def cff_records(font, name):
     return out
 
 
-def kern_table(font):
-    """Legacy kern pairs by character codes (the first code of each glyph)."""
-    cmap, char_of, pairs = font.getBestCmap(), {}, {}
-    for code in sorted(c for c in cmap if c <= 0xFFFF):
-        char_of.setdefault(cmap[code], code)
-    for st in font["kern"].kernTables if "kern" in font else []:
-        if st.format == 0 and (st.coverage & 0x7) == 0x1:
-            for (l, r), v in st.kernTable.items():
-                if l in char_of and r in char_of:
-                    pairs[(char_of[l], char_of[r])] = v
-    return pairs
-
-
 def write_goldens():
     with open("golden/outlines.txt", "w") as f:
         f.write("# Native outline records in font units; written by make_goldens.py\n")
@@ -160,15 +146,6 @@ def write_goldens():
                     f.write("contour %g %g\n" % tuple(start))
                     f.write("".join(kind + "".join(" %g %g" % tuple(p) for p in pts) + "\n"
                                     for kind, pts in rs))
-                f.write("end\n")
-    with open("golden/kerning.txt", "w") as f:
-        f.write("# Legacy kern table pairs (font units) read with fontTools; written by make_goldens.py\n")
-        for path in (LIB, FREESANS):
-            table = kern_table(TTFont(path))
-            f.write("font %s\ncount %d\n" % (path, len(table)))
-            for a, b in ("AV", "To", "Ta", "AT", "Yo", "LT"):
-                f.write("pair %d %d %d\n" % (ord(a), ord(b), table.get((ord(a), ord(b)), 0)))
-            f.write("endfont\n")
 
 
 if __name__ == "__main__":
