@@ -1,10 +1,8 @@
 #!/usr/bin/python3
-"""Writes the golden data of the platform and font tests from the fonts with fontTools (independent
-of the code under test), and builds their fixture fonts. Run here: /usr/bin/python3 make_goldens.py
-"""
+"""Writes the outline goldens with fontTools (independent of the code under test) and builds the
+fixture fonts of the platform and font tests. Run here: /usr/bin/python3 make_goldens.py"""
 from fontTools.feaLib.builder import addOpenTypeFeaturesFromString
 from fontTools.fontBuilder import FontBuilder
-from fontTools.pens.boundsPen import ControlBoundsPen
 from fontTools.pens.recordingPen import RecordingPen
 from fontTools.ttLib import TTFont
 from fontTools.ttLib.tables import ttProgram
@@ -12,12 +10,8 @@ from fontTools.ttLib.tables._c_m_a_p import cmap_classes
 from fontTools.ttLib.tables._g_l_y_f import Glyph, GlyphCoordinates
 
 LIB = "/usr/share/fonts/truetype/liberation2/LiberationSans-Regular.ttf"
-LIB_BOLD = "/usr/share/fonts/truetype/liberation2/LiberationSans-Bold.ttf"
-CARLITO = "/usr/share/fonts/truetype/crosextra/Carlito-Regular.ttf"
 FREESANS = "/usr/share/fonts/opentype/freefont/FreeSans.otf"
 FIXTURE = "data/odd-contours.ttf"
-# Key of golden/metrics.txt, table, field.
-METRICS = "upem:head:unitsPerEm winAscent:OS/2:usWinAscent winDescent:OS/2:usWinDescent"
 
 
 def raw(contours):
@@ -140,23 +134,6 @@ def cff_records(font, name):
     return out
 
 
-def kern_table(font):
-    """Legacy kern pairs by character codes (the first code of each glyph)."""
-    cmap, char_of, pairs = font.getBestCmap(), {}, {}
-    for code in sorted(c for c in cmap if c <= 0xFFFF):
-        char_of.setdefault(cmap[code], code)
-    for st in font["kern"].kernTables if "kern" in font else []:
-        if st.format == 0 and (st.coverage & 0x7) == 0x1:
-            for (l, r), v in st.kernTable.items():
-                if l in char_of and r in char_of:
-                    pairs[(char_of[l], char_of[r])] = v
-    return pairs
-
-
-def fmt(*values):
-    return " ".join("%g" % v for v in values)
-
-
 def write_goldens():
     with open("golden/outlines.txt", "w") as f:
         f.write("# Native outline records in font units; written by make_goldens.py\n")
@@ -166,32 +143,9 @@ def write_goldens():
                 name = font.getBestCmap()[ord(ch)]
                 f.write("glyph %s %d\n" % (path, ord(ch)))
                 for start, rs in (cff_records if "CFF " in font else tt_records)(font, name):
-                    f.write("contour %s\n" % fmt(*start))
-                    f.write("".join(kind + " " + fmt(*[v for p in pts for v in p]) + "\n"
+                    f.write("contour %g %g\n" % tuple(start))
+                    f.write("".join(kind + "".join(" %g %g" % tuple(p) for p in pts) + "\n"
                                     for kind, pts in rs))
-                f.write("end\n")
-    with open("golden/metrics.txt", "w") as f:
-        f.write("# Font table values (font units) read with fontTools; written by make_goldens.py\n")
-        for path in (LIB, LIB_BOLD, CARLITO, FREESANS):
-            font = TTFont(path)
-            gs, cmap = font.getGlyphSet(), font.getBestCmap()
-            values = {key: getattr(font[table], field, 0) for key, table, field in
-                      (item.split(":") for item in METRICS.split())}
-            f.write("font %s\n" % path + "".join("%s %d\n" % kv for kv in values.items()))
-            for ch in "AOg.":
-                pen = ControlBoundsPen(gs)
-                gs[cmap[ord(ch)]].draw(pen)
-                f.write("glyph %d %d %s\n" % (ord(ch), font["hmtx"][cmap[ord(ch)]][0],
-                                              fmt(*pen.bounds)))
-            f.write("glyph 32 %d empty\nendfont\n" % font["hmtx"][cmap[0x20]][0])
-    with open("golden/kerning.txt", "w") as f:
-        f.write("# Legacy kern table pairs (font units) read with fontTools; written by make_goldens.py\n")
-        for path in (LIB, FREESANS):
-            table = kern_table(TTFont(path))
-            f.write("font %s\ncount %d\n" % (path, len(table)))
-            for a, b in ("AV", "To", "Ta", "AT", "Yo", "LT"):
-                f.write("pair %d %d %d\n" % (ord(a), ord(b), table.get((ord(a), ord(b)), 0)))
-            f.write("endfont\n")
 
 
 if __name__ == "__main__":
