@@ -66,8 +66,8 @@ def check(font, style, letter, gap_user, arc, add):
     t = vuzodo.Text(font=font, height=HEIGHT, unit=UNIT, style=style)
     add(vuzodo.native(), gap_user)
     t.append(letter)
-    region = glyph_region(t.polylines("border", arc_step=ARC_STEP, aligned=False))
-    paths = [[tuple(q) for q in s] for s in t.polylines("polylines", aligned=False) if len(s) >= 2]
+    region = glyph_region(t.polylines("outline", arc_step=ARC_STEP, aligned=False))
+    paths = [[tuple(q) for q in s] for s in t.polylines("hatch", aligned=False) if len(s) >= 2]
     if region is None or region.area <= 0:
         return None
     gap = gap_user * UNIT
