@@ -22,7 +22,7 @@ declare -A views=(
 )
 for name in "${!views[@]}"; do
   # shellcheck disable=SC2086  # the options are words on purpose
-  "$vuzodo" render Hatch ${views[$name]} --return outline+polylines+fill \
+  "$vuzodo" render Hatch ${views[$name]} --return outline+hatch+fill \
     -o "$out/$name.svg" >/dev/null
   rsvg-convert -w 900 -b white "$out/$name.svg" -o "$out/$name.png"
   rm "$out/$name.svg"
