@@ -2,7 +2,9 @@
 """Ring hatches (offset fill, helix) of real glyphs, measured with shapely.
 
 The border and hatch polylines come as a host gets them (python/vuzodo, VUZODO_LIBRARY); the
-limits are those of docs/hatching.md. Usage: check_hatch.py [--fail] (exit 1 on a defect)
+limits are those of docs/hatching.md. Usage: check_hatch.py [--full] [--fail]
+  --full  six fonts x "AgOR8%" at gap 100 x every ring pattern (docs/hatching.md's matrix)
+  --fail  exit 1 on a defect
 """
 import math
 import os
@@ -34,6 +36,16 @@ PATTERNS.append(("offset a0 round tol3", 3,
 PATTERNS += [(f"helix s{s} a{a} c{c}", None,
               lambda lib, g, s=s, a=a, c=c: lib.AddTTFHatchPatternHelixFillingEx(g, s, a, c, 0, 0))
              for s, a, c in ((0, 0, 2), (0, 1, 1), (1, 0, 0))]
+# --full: the matrix of docs/hatching.md.
+FULL_GLYPHS = [(f, s, ch, 0.1) for f, s in [("Liberation Serif", 0), ("DejaVu Sans", 0),
+                                            ("FreeSerif", 0), ("Nimbus Sans", 0), ("Z003", 0),
+                                            ("Carlito", 3)] for ch in "AgOR8%"]
+FULL_PATTERNS = [(f"offset a{a} c{c}", None,
+                  lambda lib, g, a=a, c=c: lib.AddTTFHatchPatternOffsetFillingEx(g, 0, a, c, 0, 0))
+                 for a in (0, 1) for c in (0, 1, 2)] + PATTERNS[3:4] + [
+    (f"helix s{s} a{a} c{c}", None,
+     lambda lib, g, s=s, a=a, c=c: lib.AddTTFHatchPatternHelixFillingEx(g, s, a, c, 0, 0))
+    for s in (0, 1) for a in (0, 1) for c in (0, 1, 2)]
 
 
 def glyph_region(strokes):
@@ -97,10 +109,13 @@ def check(font, style, letter, gap_user, arc, add):
 
 def main():
     bad_cases = 0
-    for name, arc, add in PATTERNS:
-        for font, style, letter, gap in GLYPHS:
+    full = "--full" in sys.argv
+    for name, arc, add in FULL_PATTERNS if full else PATTERNS:
+        for font, style, letter, gap in FULL_GLYPHS if full else GLYPHS:
             r, bad = check(font, style, letter, gap, arc, add) or ({}, ["no closed outline"])
             bad_cases += bool(bad)
+            if full and not bad:
+                continue
             print(f"{name:20} {font} s{style} '{letter}' gap {gap * UNIT:.0f}: clear/gap "
                   f"{r.get('clear/gap', 0):.3f} unmarked {100 * r.get('unmarked', 1):.2f} % (thin "
                   f"{100 * r.get('thin', 1):.2f} %)  {'; '.join(bad)}")
