@@ -1,5 +1,6 @@
-// Reads a compiled SHX font (shape file, unicode font or big font) and turns its shapes into
-// outline geometry: open or closed polylines for the pen strokes, circular arcs for the arc codes.
+// Turns the shapes of a compiled SHX font (shape file, unicode font or big font; read by
+// SHXFontLoader) into outline geometry: open or closed polylines for the pen strokes, circular arcs
+// for the arc codes.
 //
 // Typical use, once per font file:
 //
@@ -58,7 +59,6 @@ class SHXFontHandler {
   static constexpr int kMaxSubshapeDepth = limits::kShxMaxSubshapeDepth;  // nested code 7 calls
   static constexpr std::int64_t kMaxSteps = limits::kShxMaxSteps;         // steps per shape
   static constexpr std::size_t kMaxEntities = limits::kShxMaxEntities;    // entities per shape
-  static constexpr std::size_t kMaxHeaderLength = limits::kShxMaxHeaderLength;  // header chars
 
   SHXFontHandler() = default;
   SHXFontHandler(const SHXFontHandler&) = delete;
@@ -103,12 +103,6 @@ class SHXFontHandler {
   double GetBaseScale() const { return base_scale_; }
 
  private:
-  class Reader;
-
-  void Load(Reader& reader);
-  void LoadShapes(Reader& reader);
-  void LoadUnifont(Reader& reader);
-  void LoadBigfont(Reader& reader);
   static std::vector<SHXBuiltShape> BuildAll(SHXFontHandler& handler);
 
   void Interpret(const SHXShapeInfo& shape, double start_x, double start_y, double sx, double sy,
