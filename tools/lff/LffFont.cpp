@@ -254,7 +254,13 @@ class ShapeWriter {
 
  private:
   static std::string Pair(long dx, long dy) {
-    return "(" + std::to_string(dx) + "," + std::to_string(dy) + ")";
+    // Appended piece by piece: GCC 12 at -O3 takes "(" + std::string&& for an overlapping copy.
+    std::string pair = "(";
+    pair += std::to_string(dx);
+    pair += ',';
+    pair += std::to_string(dy);
+    pair += ')';
+    return pair;
   }
 
   void EndRun() {
