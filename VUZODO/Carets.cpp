@@ -11,11 +11,10 @@ float* CaretArray(const ProcessSettings& settings,
   for (const auto& line : lines) total += line->carets.size();
   if (total == 0) return AllocateHostArray<float>(0);
   float* out = AllocateHostArray<float>(4 * (total - 1));
-  double y = 0.0, run = 0.0;
+  const std::vector<double> baselines = LineBaselines(settings, lines, 0.0);
   for (size_t j = 0; j < lines.size(); ++j) {
     const TTFState& line = *lines[j];
-    run += line.maximum_ascent;
-    if (j > 0) y -= LineAdvance(settings, run);
+    const double y = baselines[j];
     for (size_t k = 1; k < line.carets.size(); ++k) {
       const CursorPosition& c = line.carets[k];
       out[written++] = static_cast<float>(c.topX);
@@ -23,7 +22,6 @@ float* CaretArray(const ProcessSettings& settings,
       out[written++] = static_cast<float>(c.bottomX);
       out[written++] = static_cast<float>(y + c.bottomY);
     }
-    run = -line.maximum_descent;
   }
   return out;
 }
@@ -41,19 +39,16 @@ CursorPosition* MultilineCaretArray(const ProcessSettings& settings,
   size_t total = 0;
   for (const auto& line : lines) total += line->carets.size();
   CursorPosition* out = AllocateHostArray<CursorPosition>(total);
-  double y = block_y, run = 0.0;
+  const std::vector<double> baselines = LineBaselines(settings, lines, block_y);
   for (size_t j = 0; j < lines.size(); ++j) {
     const TTFState& line = *lines[j];
-    run += line.maximum_ascent;
-    const double x = place.offsets[j];
-    if (j > 0) y -= LineAdvance(settings, run);
+    const double x = place.offsets[j], y = baselines[j];
     for (const CursorPosition& c : line.carets) {
       out[count++] =
           CursorPosition{static_cast<float>(x + c.topX),      static_cast<float>(y + c.topY),
                          static_cast<float>(x + c.bottomX),   static_cast<float>(y + c.bottomY),
                          static_cast<float>(y + c.baselineY), c.lineStart};
     }
-    run = -line.maximum_descent;
   }
   return out;
 }

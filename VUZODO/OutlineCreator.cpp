@@ -18,6 +18,21 @@ double LineAdvance(const ProcessSettings& s, double run) {
   return (s.line_spacing_style != 0 ? s.unit_size : run) * s.line_spacing;
 }
 
+std::vector<double> LineBaselines(const ProcessSettings& s,
+                                  const std::vector<std::unique_ptr<TTFState>>& lines,
+                                  double first) {
+  std::vector<double> baselines;
+  baselines.reserve(lines.size());
+  double y = first, run = 0.0;
+  for (size_t j = 0; j < lines.size(); ++j) {
+    run += lines[j]->maximum_ascent;
+    if (j > 0) y -= LineAdvance(s, run);
+    baselines.push_back(y);
+    run = -lines[j]->maximum_descent;
+  }
+  return baselines;
+}
+
 void MeasureLines(const std::vector<std::unique_ptr<TTFState>>& lines, LinePlacement& out) {
   out.widths.assign(lines.size(), 0.0);
   out.heights.assign(lines.size(), 0.0);

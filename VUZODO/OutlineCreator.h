@@ -99,4 +99,9 @@ inline void ReleaseHostArray(void* data) {
 // descent (made positive) plus this line's ascent.
 double LineAdvance(const ProcessSettings& settings, double run);
 
+// The baseline y of every line, the first at `first`, each next one LineAdvance below the last.
+std::vector<double> LineBaselines(const ProcessSettings& settings,
+                                  const std::vector<std::unique_ptr<TTFState>>& lines,
+                                  double first);
+
 }  // namespace vuzodo
