@@ -262,8 +262,9 @@ void GeometryOf(const Layers& layers, Geometry (&g)[3]) {
   g[2] = ToGeometry(layers.hatch);
 }
 
-// What the anchor adds to every coordinate, output units.
-std::pair<double, double> AnchorShift(const OutputOptions& o, const Bounds& b) {
+// What the anchor adds to every coordinate, output units. Only the anchors other than the
+// baseline measure the drawing.
+std::pair<double, double> AnchorShift(const OutputOptions& o, const Geometry (&g)[3]) {
   if (o.anchor == Anchor::kBaseline) {
     if (o.on_path) return {0, 0};
     CursorPosition* carets = nullptr;
@@ -274,6 +275,7 @@ std::pair<double, double> AnchorShift(const OutputOptions& o, const Bounds& b) {
     DeleteCaretData(reinterpret_cast<float*>(carets));
     return {0, -baseline};
   }
+  const Bounds b = BoundsOf(g);
   if (b.Empty()) return {0, 0};
   if (o.anchor == Anchor::kTopLeft) return {-b.x0, -b.y1};
   return {-(b.x0 + b.x1) / 2, -(b.y0 + b.y1) / 2};
@@ -299,7 +301,7 @@ std::string WriteSvgFile(const Layers& layers, const OutputOptions& o, const std
     b.Widen(o.guide.min_x, o.guide.min_y);
     b.Widen(o.guide.max_x, o.guide.max_y);
   }
-  const auto [sx, sy] = AnchorShift(o, BoundsOf(g));
+  const auto [sx, sy] = AnchorShift(o, g);
   // Margin and stroke grow with the drawing, so large paths stay legible.
   const double span = std::max(b.x1 - b.x0, b.y1 - b.y0);
   const double margin = std::max(100.0, span * 0.02);
@@ -479,7 +481,7 @@ std::string WriteDxfFile(const Layers& layers, const OutputOptions& o, const std
   dw->sectionEntities();
   Geometry g[3];
   GeometryOf(layers, g);
-  const auto [sx, sy] = AnchorShift(o, BoundsOf(g));
+  const auto [sx, sy] = AnchorShift(o, g);
   const double s = o.unit_length / o.unit;  // output units to drawing units
   for (int k = 0; k < 3; ++k) {
     const DL_Attributes attributes(kStreamNames[k], 256, -1, "BYLAYER", 1.0);
@@ -617,9 +619,9 @@ void JsonRecords(std::ostream& out, const std::vector<int>& a) {
 std::string WriteJsonFile(const Layers& layers, const OutputOptions& o, const std::string& path) {
   std::ofstream out(path);
   if (!out) return std::strerror(errno);
-  Geometry g[3];
-  GeometryOf(layers, g);
-  const auto [sx, sy] = AnchorShift(o, BoundsOf(g));
+  Geometry g[3];  // the records go out as they are: geometry only for an anchor that measures
+  if (o.anchor != Anchor::kBaseline) GeometryOf(layers, g);
+  const auto [sx, sy] = AnchorShift(o, g);
   out << "{\n  \"text\": " << JsonString(o.text) << ",\n  \"unit\": " << o.unit
       << ",\n  \"userUnit\": {\"length\": " << o.unit_length << ", \"name\": \"" << o.unit_name
       << "\"},\n  \"anchor\": {\"name\": \""
