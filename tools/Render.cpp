@@ -500,7 +500,12 @@ int Render(const RenderOptions& given) {
   // Hatching makes each character costly (the finer the gap, the more): hatched texts get the
   // bar from a tenth of the length.
   const size_t long_text = o.hatches.empty() ? 20000 : 2000;
-  const int taken = o.vertical ? append(text) : AppendWithProgress(text, long_text, append);
+  // Wrapping and markup look ahead, and a path lays out the whole run at once (fitting,
+  // alignment): those lines go in whole.
+  const bool on_path = !o.circle.empty() || !o.polyline.empty() || !o.nurbs.empty();
+  const size_t max_piece = o.wrap || o.markup || on_path ? 0 : long_text / 20;
+  const int taken =
+      o.vertical ? append(text) : AppendWithProgress(text, long_text, max_piece, append);
   if (taken == 0) {
     std::fprintf(stderr, "vuzodo: nothing to render\n");
     return 2;

@@ -177,7 +177,7 @@ std::optional<std::string> ReadTextInput(const std::string& path) {
   return text;
 }
 
-int AppendWithProgress(const std::u16string& text, size_t long_text,
+int AppendWithProgress(const std::u16string& text, size_t long_text, size_t max_piece,
                        const std::function<int(std::u16string&)>& append) {
   // Short texts, and output that is not a terminal, get no bar.
   const bool bar = text.size() >= long_text && isatty(STDERR_FILENO) != 0;
@@ -185,7 +185,8 @@ int AppendWithProgress(const std::u16string& text, size_t long_text,
   int shown = -1;
   for (size_t at = 0; at < text.size();) {
     const size_t feed = text.find(u'\n', at);
-    const size_t end = feed == std::u16string::npos ? text.size() : feed + 1;
+    size_t end = feed == std::u16string::npos ? text.size() : feed + 1;
+    if (bar && max_piece > 0 && end - at > max_piece) end = at + max_piece;
     std::u16string piece = text.substr(at, end - at);
     taken += append(piece);
     at = end;

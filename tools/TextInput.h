@@ -40,9 +40,12 @@ std::optional<std::u16string> ToCodeUnits(const std::string& utf8, const std::st
 // its line feed, so the layout is the same as one append), drawing a
 // progress bar on standard error when that is a terminal and the text is
 // long: `long_text` units or more (hatching makes each character costly, so
-// hatched texts count as long sooner). Returns the sum of what `append`
-// returned.
-int AppendWithProgress(const std::u16string& text, size_t long_text,
+// hatched texts count as long sooner). A line longer than `max_piece` units
+// (0: no limit) is appended in pieces of that length, so that one long line
+// moves the bar too; only layouts that place each character without looking
+// ahead (no wrapping, markup or path) give the same result that way. Returns
+// the sum of what `append` returned.
+int AppendWithProgress(const std::u16string& text, size_t long_text, size_t max_piece,
                        const std::function<int(std::u16string&)>& append);
 
 }  // namespace vuzodo_cli
