@@ -100,6 +100,9 @@ struct OffsetSetup {
   double arc_tolerance = 1;  // Clipper units
   bool cleanup = false;      // remove self-intersections and slivers afterwards
   double resolution = 10;    // Clipper units per output unit (the host's rounding step)
+  // Clipper coordinates of a point the host's rounding keeps as it is (a whole output unit);
+  // the host's grid runs from there in steps of `resolution`.
+  double grid_x = 0, grid_y = 0;
 };
 OffsetSetup ResolveOffset(const OffsetOptions& options, const Region& region);
 
@@ -109,6 +112,14 @@ Paths OffsetPaths(const Paths& paths, double delta, const OffsetSetup& setup);
 // Removes the tips of a closed path that turn back within `width` of the
 // line through their neighbours (narrower than the host's rounding).
 void RemoveSpikes(Path& path, double width);
+
+// Rings whose sides pass within a fraction of an output unit of each other (a
+// neck exactly two offsets wide, a ring a few units across) can cross once the
+// host rounds them to whole output units, though Clipper keeps them apart in
+// its finer units. Such a ring is replaced by its rounded form made simple
+// again: it may split where it pinched, and a part with no area goes. Rings
+// that round without a crossing are left exactly as they are.
+void KeepApartWhenRounded(Paths& rings, const OffsetSetup& setup);
 
 // True when `p` lies inside the region or on its border.
 bool InsideRegion(const Paths& region, const IntPoint& p);

@@ -201,6 +201,8 @@ OffsetSetup ResolveOffset(const OffsetOptions& options, const Region& region) {
   setup.arc_tolerance = std::max(0.25, region.frame.Units(tolerance));
   setup.cleanup = options.algorithm == 1;
   setup.resolution = region.frame.Units(1.0);
+  setup.grid_x = region.frame.Units(std::round(region.frame.origin_x) - region.frame.origin_x);
+  setup.grid_y = region.frame.Units(std::round(region.frame.origin_y) - region.frame.origin_y);
   return setup;
 }
 
@@ -262,6 +264,104 @@ Paths OffsetPaths(const Paths& paths, double delta, const OffsetSetup& setup) {
               out.end());
   }
   return out;
+}
+
+namespace {
+
+// A ring's corners on the host's grid, in whole output units; repeated
+// corners (the host drops a draw that rounds to nothing) are left out.
+std::vector<IntPoint> OnGrid(const Path& ring, const OffsetSetup& setup) {
+  std::vector<IntPoint> grid;
+  grid.reserve(ring.size());
+  for (const IntPoint& p : ring) {
+    const IntPoint q(std::llround((static_cast<double>(p.X) - setup.grid_x) / setup.resolution),
+                     std::llround((static_cast<double>(p.Y) - setup.grid_y) / setup.resolution));
+    if (grid.empty() || !(grid.back() == q)) grid.push_back(q);
+  }
+  while (grid.size() > 1 && grid.back() == grid.front()) grid.pop_back();
+  return grid;
+}
+
+// Sign of the turn a -> b -> c (exact: the grid's coordinates stay below 2^30).
+int Turn(const IntPoint& a, const IntPoint& b, const IntPoint& c) {
+  const cInt cross = (b.X - a.X) * (c.Y - a.Y) - (b.Y - a.Y) * (c.X - a.X);
+  return (cross > 0) - (cross < 0);
+}
+
+// Past this many edge pairs compared, a ring is left as it is.
+constexpr std::size_t kMaxCrossingWork = 4000000;
+
+// True when two edges of the closed ring that do not follow each other cross
+// properly (each passes strictly between the other's ends): a sweep over the
+// edges sorted by their left end, comparing only those whose x ranges overlap.
+bool CrossesItself(const std::vector<IntPoint>& ring) {
+  const std::size_t n = ring.size();
+  if (n < 4) return false;
+  std::vector<std::size_t> order(n);
+  for (std::size_t i = 0; i < n; ++i) order[i] = i;
+  const auto left = [&](std::size_t i) { return std::min(ring[i].X, ring[(i + 1) % n].X); };
+  const auto right = [&](std::size_t i) { return std::max(ring[i].X, ring[(i + 1) % n].X); };
+  std::sort(order.begin(), order.end(),
+            [&](std::size_t a, std::size_t b) { return left(a) < left(b); });
+  std::vector<std::size_t> active;
+  std::size_t work = 0;
+  for (const std::size_t i : order) {
+    const IntPoint& a = ring[i];
+    const IntPoint& b = ring[(i + 1) % n];
+    std::erase_if(active, [&](std::size_t j) { return right(j) < left(i); });
+    for (const std::size_t j : active) {
+      if (++work > kMaxCrossingWork) return false;
+      if (j == (i + 1) % n || i == (j + 1) % n) continue;
+      const IntPoint& c = ring[j];
+      const IntPoint& d = ring[(j + 1) % n];
+      if (Turn(a, b, c) * Turn(a, b, d) < 0 && Turn(c, d, a) * Turn(c, d, b) < 0) return true;
+    }
+    active.push_back(i);
+  }
+  return false;
+}
+
+}  // namespace
+
+void KeepApartWhenRounded(Paths& rings, const OffsetSetup& setup) {
+  // Only where Clipper's grid is finer than the host's (the usual tenth of a unit) do its
+  // points round back onto the host's grid; the grid's coordinates must also stay small
+  // enough for exact turns.
+  if (!(setup.resolution >= 2)) return;
+  Paths kept;
+  for (Path& ring : rings) {
+    constexpr double kMaxGrid = 1 << 30;
+    const bool small = std::all_of(ring.begin(), ring.end(), [&](const IntPoint& p) {
+      return std::fabs(static_cast<double>(p.X) - setup.grid_x) < kMaxGrid * setup.resolution &&
+             std::fabs(static_cast<double>(p.Y) - setup.grid_y) < kMaxGrid * setup.resolution;
+    });
+    const std::vector<IntPoint> grid = small ? OnGrid(ring, setup) : std::vector<IntPoint>{};
+    if (!small || !CrossesItself(grid)) {
+      kept.push_back(std::move(ring));
+      continue;
+    }
+    // The rounded ring made simple with its own winding kept: a pinched ring
+    // becomes its lobes, and a sliver that the rounding turned over goes.
+    const bool positive = ClipperLib::Orientation(ring);
+    Clipper clipper;
+    clipper.StrictlySimple(true);
+    clipper.PreserveCollinear(true);
+    clipper.AddPath(grid, ClipperLib::ptSubject, true);
+    Paths simple;
+    const ClipperLib::PolyFillType fill =
+        positive ? ClipperLib::pftPositive : ClipperLib::pftNegative;
+    clipper.Execute(ClipperLib::ctUnion, simple, fill, fill);
+    for (Path& part : simple) {
+      if (part.size() < 3) continue;
+      if (!positive) std::reverse(part.begin(), part.end());  // Clipper hands back outers positive
+      for (IntPoint& p : part) {
+        p = IntPoint(std::llround(setup.grid_x + static_cast<double>(p.X) * setup.resolution),
+                     std::llround(setup.grid_y + static_cast<double>(p.Y) * setup.resolution));
+      }
+      kept.push_back(std::move(part));
+    }
+  }
+  rings = std::move(kept);
 }
 
 bool InsideRegion(const Paths& region, const IntPoint& p) {

@@ -32,6 +32,7 @@ bool Rings(const Paths& region, double gap, int sign, long long count, const Off
   std::size_t vertices = 0;
   for (long long level = 1; count < 0 || level <= count; ++level) {
     current = OffsetPaths(current, sign * gap, setup);
+    KeepApartWhenRounded(current, setup);
     if (current.empty()) break;
     std::size_t ring = 0;
     for (const Path& p : current) ring += p.size();

@@ -25,7 +25,8 @@ UNMARKED_LIMIT = 0.01
 GLYPHS = [("DejaVu Sans", 0, "g", 0.2), ("Liberation Serif", 0, "A", 0.1),
           ("Liberation Serif", 0, "O", 0.2), ("Nimbus Sans", 0, "R", 0.1), ("Z003", 0, "8", 0.1),
           ("FreeSerif", 0, "%", 0.1), ("Carlito", 3, "O", 0.2), ("Liberation Sans", 0, "A", 0.1),
-          ("Liberation Serif", 0, "8", 0.1)]
+          ("Liberation Serif", 0, "8", 0.1), ("Liberation Serif", 0, "R", 0.1),
+          ("Nimbus Sans", 0, "8", 0.1)]
 # Each algorithm (direct 0, cleaned 1), corner (miter, bevel, round) and helix style once:
 # (name, arc tolerance in thousandths of U or None, add(lib, gap in user units)).
 PATTERNS = [(f"offset a{a} c{c}", None,
