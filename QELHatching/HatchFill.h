@@ -121,6 +121,10 @@ void RemoveSpikes(Path& path, double width);
 // that round without a crossing are left exactly as they are.
 void KeepApartWhenRounded(Paths& rings, const OffsetSetup& setup);
 
+// True when two of the open lines, or two parts of one, cross once the host
+// rounds them to whole output units.
+bool CrossWhenRounded(const std::vector<Path>& lines, const OffsetSetup& setup);
+
 // True when `p` lies inside the region or on its border.
 bool InsideRegion(const Paths& region, const IntPoint& p);
 
@@ -194,6 +198,13 @@ void HatchLines(const Paths& region, const Family& family, int style, double max
 bool Rings(const Paths& region, double gap, int sign, long long count, const OffsetSetup& setup,
            std::vector<Paths>& levels);
 
+// The medial axis of a piece (its outer contour, then its holes): the lines
+// that run down the middle of every arm of it, as open lines between its ends
+// and forks, and closed ones round holes. Edges that come within `clearance`
+// of the border (those running out to its corners) are left out, and so are
+// arms from a fork shorter than twice the clearance there.
+std::vector<Path> Skeleton(const Paths& piece, double clearance);
+
 // Where the rings collapse (two walls less than two gaps apart inside
 // `outer`, one level, with `inner` the next level or empty), the centre lines
 // of what both leave unmarked: the strip deeper than half a gap inside `outer`
@@ -201,7 +212,7 @@ bool Rings(const Paths& region, double gap, int sign, long long count, const Off
 // a hole starts and ends at the same point). They keep half a gap from both;
 // their points stay two output units (`resolution` Clipper units each) apart.
 std::vector<Path> CentreLines(const Paths& outer, const Paths& inner, double gap,
-                              double arc_tolerance, double resolution);
+                              const OffsetSetup& setup);
 
 // The rings of `levels` joined into spirals (one per unbranched run of nested
 // rings), in travel order from `pen`; a step from one ring to the next stays

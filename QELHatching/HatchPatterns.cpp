@@ -76,11 +76,11 @@ void AddLevels(const std::vector<Paths>& levels, bool reverse, IntPoint& pen, Pa
 std::vector<std::vector<Path>> CollapseLines(const Region& region, const std::vector<Paths>& levels,
                                              float gap, const OffsetOptions& offset) {
   const double units = region.frame.Units(gap);
-  const double tolerance = ResolveOffset(offset, region).arc_tolerance;
+  const OffsetSetup setup = ResolveOffset(offset, region);
   std::vector<std::vector<Path>> lines(levels.size());
   for (std::size_t k = 0; k < levels.size(); ++k) {
-    lines[k] = CentreLines(levels[k], k + 1 < levels.size() ? levels[k + 1] : Paths{}, units,
-                           tolerance, region.frame.Units(1.0));
+    lines[k] =
+        CentreLines(levels[k], k + 1 < levels.size() ? levels[k + 1] : Paths{}, units, setup);
   }
   return lines;
 }

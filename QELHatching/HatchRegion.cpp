@@ -268,9 +268,9 @@ Paths OffsetPaths(const Paths& paths, double delta, const OffsetSetup& setup) {
 
 namespace {
 
-// A ring's corners on the host's grid, in whole output units; repeated
+// A path's corners on the host's grid, in whole output units; repeated
 // corners (the host drops a draw that rounds to nothing) are left out.
-std::vector<IntPoint> OnGrid(const Path& ring, const OffsetSetup& setup) {
+std::vector<IntPoint> OnGrid(const Path& ring, const OffsetSetup& setup, bool closed = true) {
   std::vector<IntPoint> grid;
   grid.reserve(ring.size());
   for (const IntPoint& p : ring) {
@@ -278,7 +278,7 @@ std::vector<IntPoint> OnGrid(const Path& ring, const OffsetSetup& setup) {
                      std::llround((static_cast<double>(p.Y) - setup.grid_y) / setup.resolution));
     if (grid.empty() || !(grid.back() == q)) grid.push_back(q);
   }
-  while (grid.size() > 1 && grid.back() == grid.front()) grid.pop_back();
+  while (closed && grid.size() > 1 && grid.back() == grid.front()) grid.pop_back();
   return grid;
 }
 
@@ -288,40 +288,63 @@ int Turn(const IntPoint& a, const IntPoint& b, const IntPoint& c) {
   return (cross > 0) - (cross < 0);
 }
 
-// Past this many edge pairs compared, a ring is left as it is.
+// Past this many segment pairs compared, the answer is "no crossing".
 constexpr std::size_t kMaxCrossingWork = 4000000;
 
-// True when two edges of the closed ring that do not follow each other cross
-// properly (each passes strictly between the other's ends): a sweep over the
-// edges sorted by their left end, comparing only those whose x ranges overlap.
-bool CrossesItself(const std::vector<IntPoint>& ring) {
-  const std::size_t n = ring.size();
-  if (n < 4) return false;
-  std::vector<std::size_t> order(n);
-  for (std::size_t i = 0; i < n; ++i) order[i] = i;
-  const auto left = [&](std::size_t i) { return std::min(ring[i].X, ring[(i + 1) % n].X); };
-  const auto right = [&](std::size_t i) { return std::max(ring[i].X, ring[(i + 1) % n].X); };
-  std::sort(order.begin(), order.end(),
-            [&](std::size_t a, std::size_t b) { return left(a) < left(b); });
-  std::vector<std::size_t> active;
+using GridSegment = std::pair<IntPoint, IntPoint>;
+
+// True when two of the segments cross properly (each passes strictly between
+// the other's ends; segments that only share an end, as the edges of one path
+// do, never count): a sweep over the segments sorted by their left end,
+// comparing only those whose x ranges overlap.
+bool AnyCross(std::vector<GridSegment> segments) {
+  const auto left = [](const GridSegment& s) { return std::min(s.first.X, s.second.X); };
+  const auto right = [](const GridSegment& s) { return std::max(s.first.X, s.second.X); };
+  std::sort(segments.begin(), segments.end(),
+            [&](const GridSegment& a, const GridSegment& b) { return left(a) < left(b); });
+  std::vector<const GridSegment*> active;
   std::size_t work = 0;
-  for (const std::size_t i : order) {
-    const IntPoint& a = ring[i];
-    const IntPoint& b = ring[(i + 1) % n];
-    std::erase_if(active, [&](std::size_t j) { return right(j) < left(i); });
-    for (const std::size_t j : active) {
+  for (const GridSegment& s : segments) {
+    std::erase_if(active, [&](const GridSegment* t) { return right(*t) < left(s); });
+    for (const GridSegment* t : active) {
       if (++work > kMaxCrossingWork) return false;
-      if (j == (i + 1) % n || i == (j + 1) % n) continue;
-      const IntPoint& c = ring[j];
-      const IntPoint& d = ring[(j + 1) % n];
+      const IntPoint &a = s.first, &b = s.second, &c = t->first, &d = t->second;
       if (Turn(a, b, c) * Turn(a, b, d) < 0 && Turn(c, d, a) * Turn(c, d, b) < 0) return true;
     }
-    active.push_back(i);
+    active.push_back(&s);
   }
   return false;
 }
 
+bool CrossesItself(const std::vector<IntPoint>& ring) {
+  std::vector<GridSegment> segments;
+  for (std::size_t i = 0; i < ring.size(); ++i) {
+    segments.emplace_back(ring[i], ring[(i + 1) % ring.size()]);
+  }
+  return ring.size() >= 4 && AnyCross(std::move(segments));
+}
+
+// True when the points of `path` lie where the host's grid can be reached with exact turns.
+bool OnSmallGrid(const Path& path, const OffsetSetup& setup) {
+  constexpr double kMaxGrid = 1 << 30;
+  return setup.resolution >= 2 && std::all_of(path.begin(), path.end(), [&](const IntPoint& p) {
+           return std::fabs(static_cast<double>(p.X) - setup.grid_x) <
+                      kMaxGrid * setup.resolution &&
+                  std::fabs(static_cast<double>(p.Y) - setup.grid_y) < kMaxGrid * setup.resolution;
+         });
+}
+
 }  // namespace
+
+bool CrossWhenRounded(const std::vector<Path>& lines, const OffsetSetup& setup) {
+  std::vector<GridSegment> segments;
+  for (const Path& line : lines) {
+    if (!OnSmallGrid(line, setup)) return false;
+    const std::vector<IntPoint> grid = OnGrid(line, setup, false);
+    for (std::size_t i = 0; i + 1 < grid.size(); ++i) segments.emplace_back(grid[i], grid[i + 1]);
+  }
+  return AnyCross(std::move(segments));
+}
 
 void KeepApartWhenRounded(Paths& rings, const OffsetSetup& setup) {
   // Only where Clipper's grid is finer than the host's (the usual tenth of a unit) do its
@@ -330,11 +353,7 @@ void KeepApartWhenRounded(Paths& rings, const OffsetSetup& setup) {
   if (!(setup.resolution >= 2)) return;
   Paths kept;
   for (Path& ring : rings) {
-    constexpr double kMaxGrid = 1 << 30;
-    const bool small = std::all_of(ring.begin(), ring.end(), [&](const IntPoint& p) {
-      return std::fabs(static_cast<double>(p.X) - setup.grid_x) < kMaxGrid * setup.resolution &&
-             std::fabs(static_cast<double>(p.Y) - setup.grid_y) < kMaxGrid * setup.resolution;
-    });
+    const bool small = OnSmallGrid(ring, setup);
     const std::vector<IntPoint> grid = small ? OnGrid(ring, setup) : std::vector<IntPoint>{};
     if (!small || !CrossesItself(grid)) {
       kept.push_back(std::move(ring));

@@ -486,10 +486,11 @@ Path PieceCentre(const ClipperLib::PolyNode& piece, double spacing, double min_s
 }  // namespace
 
 std::vector<Path> CentreLines(const Paths& outer, const Paths& inner, double gap,
-                              double arc_tolerance, double resolution) {
+                              const OffsetSetup& setup) {
+  const double resolution = setup.resolution;
   OffsetSetup round;
   round.join = ClipperLib::jtRound;
-  round.arc_tolerance = arc_tolerance;
+  round.arc_tolerance = setup.arc_tolerance;
   round.cleanup = true;
   // What rings `outer` and `inner` leave unmarked: deeper than half a gap
   // inside the one and farther than half a gap from the other.
@@ -510,14 +511,20 @@ std::vector<Path> CentreLines(const Paths& outer, const Paths& inner, double gap
       continue;
     }
     if (Branched(*node)) {
-      // No one line runs down a strip that forks (the bar and the arm of an
-      // "A"): its own outline marks it, a closed ring less than a gap wide,
-      // drawn one output unit inside so that its sides stay apart where the
-      // strip is narrowest. Where they still come within a unit of each
-      // other, the host's rounding would cross them, and the averaged line
-      // serves instead.
+      // No averaged pair of sides runs down a strip that forks (the bar and
+      // the arm of an "A"): its medial axis does, one line per arm.
       Paths piece{node->Contour};
       for (const ClipperLib::PolyNode* hole : node->Childs) piece.push_back(hole->Contour);
+      std::vector<Path> axis = Skeleton(piece, 2 * resolution);
+      if (!axis.empty() && !CrossWhenRounded(axis, setup)) {
+        for (Path& line : axis) lines.push_back(std::move(line));
+        continue;
+      }
+      // Where the axis's short edges would cross once rounded, the piece's own
+      // outline marks it instead: a closed ring less than a gap wide, drawn one
+      // output unit inside so that its sides stay apart where the strip is
+      // narrowest. Where they still come within a unit of each other, the
+      // averaged line serves.
       Paths loops = OffsetPaths(piece, -resolution, round);
       bool pinched = loops.empty();
       for (Path& loop : loops) {

@@ -27,6 +27,18 @@ add_library(vuzodo_clipper STATIC ${VUZODO_CLIPPER_SOURCE_DIR}/cpp/clipper.cpp)
 target_include_directories(vuzodo_clipper SYSTEM PUBLIC ${PROJECT_BINARY_DIR}/clipper/include)
 target_include_directories(vuzodo_clipper PRIVATE ${VUZODO_CLIPPER_SOURCE_DIR}/cpp)
 
+# Boost.Polygon is header-only, so Debian's Linux headers serve the DLL too. Only the boost
+# folder is put on the path (through a link in the build tree): the rest of /usr/include
+# belongs to the Linux C library.
+set(VUZODO_BOOST_INCLUDE "/usr/include" CACHE PATH "Folder holding Debian's boost/ headers")
+if(NOT EXISTS "${VUZODO_BOOST_INCLUDE}/boost/polygon/voronoi.hpp")
+  message(FATAL_ERROR "Windows build: Boost.Polygon is missing (apt-get install libboost-dev)")
+endif()
+file(MAKE_DIRECTORY ${PROJECT_BINARY_DIR}/boost/include)
+file(CREATE_LINK ${VUZODO_BOOST_INCLUDE}/boost ${PROJECT_BINARY_DIR}/boost/include/boost SYMBOLIC)
+add_library(vuzodo_boost INTERFACE)
+target_include_directories(vuzodo_boost SYSTEM INTERFACE ${PROJECT_BINARY_DIR}/boost/include)
+
 # Only the library and its Windows test host are built for Windows.
 set(VUZODO_BUILD_TESTS OFF CACHE BOOL "" FORCE)
 set(VUZODO_BUILD_BENCH OFF CACHE BOOL "" FORCE)

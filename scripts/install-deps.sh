@@ -5,6 +5,8 @@ pkgs=(
   build-essential cmake ninja-build pkg-config git python3
   libfreetype-dev libfontconfig-dev libharfbuzz-dev fontconfig
   libpolyclipping-dev libcli11-dev libcairo2-dev
+  # hatching: Boost.Polygon's Voronoi diagram (header-only)
+  libboost-dev
   fonts-liberation2
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   valgrind binutils clang libclang-rt-14-dev
