@@ -626,7 +626,7 @@ static void AddLayoutCommand(CLI::App& app, bool estimate) {
                              : name == "centre" ? Anchor::kCentre
                                                 : Anchor::kBaseline;
           },
-          "where (0,0) of SVG and DXF lies: baseline (of the first line; default), top-left or "
+          "where (0,0) of SVG, DXF, G-code and HPGL lies: baseline (of the first line; default), top-left or "
           "centre (of the drawing)")
       ->check(CLI::IsMember({"baseline", "top-left", "centre"}));
   render
