@@ -329,9 +329,10 @@ std::string WriteHpglFile(const Job& job, const Machine& m, const std::string& p
         double best = 1e300;
         for (const double ux : {std::floor(cx), std::ceil(cx)}) {
           for (const double uy : {std::floor(cy), std::ceil(cy)}) {
-            const double miss =
-                std::abs(std::hypot(px - ux, py - uy) - std::hypot(ex - ux, ey - uy));
-            if (miss < best) {
+            const double from = std::hypot(px - ux, py - uy), to = std::hypot(ex - ux, ey - uy);
+            const double miss = std::abs(from - to);
+            // A centre on the pen or the end would draw nothing.
+            if (from > 0 && to > 0 && miss < best) {
               best = miss;
               bx = static_cast<long long>(ux);
               by = static_cast<long long>(uy);

@@ -11,6 +11,7 @@ import xml.etree.ElementTree as ET
 CLI = os.environ.get("VUZODO_CLI", "vuzodo")
 HERE = os.path.dirname(os.path.abspath(__file__))
 ARCS = os.path.join(HERE, "..", "ovf", "data", "strokes.fnt")  # "C": two quarter arcs
+DOTS = os.path.join(HERE, "..", "ovf", "data", "commands.ovf")  # "L" a line, "." two dots
 SVG = "{http://www.w3.org/2000/svg}"
 
 
@@ -25,10 +26,13 @@ def arc(x0, y0, x1, y1, cx, cy, ccw):
 
 
 def svg_strokes(path, mm):
-    """Each subpath of every group as points in mm, y up (M, L, A and Z, absolute)."""
+    """Each subpath of every group as points in mm, y up (M, L, A and Z, absolute); a dot (a
+    circle) as one point."""
     strokes = []
-    for p in ET.parse(path).getroot().iter(SVG + "path"):
-        for cmd, args in re.findall(r"([MLAZ])([^MLAZ]*)", p.get("d")):
+    for p in ET.parse(path).getroot().iter():
+        if p.tag == SVG + "circle":
+            strokes.append([(float(p.get("cx")) * mm, -float(p.get("cy")) * mm)])
+        for cmd, args in re.findall(r"([MLAZ])([^MLAZ]*)", p.get("d", "")):
             v = [float(t) * mm for t in args.split()]
             if cmd == "M":
                 strokes.append([(v[0], -v[1])])
@@ -48,7 +52,8 @@ def svg_strokes(path, mm):
 
 
 def gcode_strokes(text):
-    """The marked paths of G-code: G1/G2/G3 while a laser (M3/M4) has S > 0, or while Z <= 0."""
+    """The marked paths of G-code: G1/G2/G3 while a laser (M3/M4) has S > 0, or while Z <= 0;
+    a dwell (G4) there is a dot."""
     strokes, x, y, z, s, on, down = [], 0.0, 0.0, None, 0.0, False, False
     for line in text.splitlines():
         line = line.split(";")[0].strip()
@@ -58,7 +63,9 @@ def gcode_strokes(text):
         s, z = words.get("S", s), words.get("Z", z)
         marking = (z is not None and z <= 0) or (z is None and on and s > 0)
         nx, ny = words.get("X", x), words.get("Y", y)
-        motion = next((c for c in codes if c in ("G0", "G1", "G2", "G3")), None)
+        motion = next((c for c in codes if c in ("G0", "G1", "G2", "G3", "G4")), None)
+        if motion == "G4" and marking and not down:
+            strokes.append([(x, y)])
         if motion in ("G1", "G2", "G3") and marking and (nx, ny) != (x, y):
             if not down:
                 strokes.append([(x, y)])
@@ -74,13 +81,17 @@ def gcode_strokes(text):
 
 
 def hpgl_strokes(text):
-    """The pen-down paths of HPGL (IN, SP, VS, PU, PD, AA), in mm."""
+    """The pen-down paths of HPGL (IN, SP, VS, PU, PD, AA), in mm; PD where the pen stays
+    starts a path, a dot unless it goes on."""
     strokes, x, y, down, drawing = [], 0, 0, False, False
     for cmd in filter(None, (c.strip() for c in text.split(";"))):
         op, v = cmd[:2], [float(t) for t in cmd[2:].split(",") if t]
         if op in ("PU", "PD"):
             down = op == "PD"
             drawing = drawing and down
+            if down and not v and not drawing:
+                strokes.append([(x / 40, y / 40)])
+                drawing = True
             for nx, ny in zip(v[::2], v[1::2]):
                 if down and not drawing:
                     strokes.append([(x / 40, y / 40)])
@@ -121,7 +132,8 @@ class Machines(unittest.TestCase):
         rows = [
             (hatched, [], "gcode", 1e-3, 1e-3, r"^; .*\nG21\nG90\nM4 S0\n(.|\n)*\nM5\nM2\n$",
              r"G[23] "),
-            (hatched, ["--machine", "grbl-plotter"], "gcode", 1e-3, 1e-3, r"\nG0 Z1\n", r"M4"),
+            (hatched, ["--machine", "grbl-plotter", "--machine-header", "G92 X0 Y0\\nM8"], "gcode",
+             1e-3, 1e-3, r"\nG90\nG92 X0 Y0\nM8\nG0 Z1\n", r"M4"),
             (["Hi", "--user-unit", "0.1in"], [], "gcode", 2.54e-3, 1e-3, r"G1 X", None),
             (arcs, [], "gcode", 1e-3, 1e-3, r"\nG3 X5 Y10 I-5 J0 F1000\n", None),
             (arcs, ["--no-arcs", "--laser", "M3", "--power", "250"], "gcode", 1e-3, 0.011,
@@ -131,6 +143,9 @@ class Machines(unittest.TestCase):
             (hatched, [], "hpgl", 1e-3, 0.025, r"^IN;\nSP1;\nVS10;\n(.|\n)*SP0;\n$", r"AA"),
             (arcs, ["--pen", "3"], "hpgl", 1e-3, 0.025, r"SP3;(.|\n)*PD;AA200,200,90,", None),
             (arcs, ["--no-arcs"], "hpgl", 1e-3, 0.035, r"PD", r"AA"),
+            (["L.", "-f", DOTS], ["--laser", "M3"], "gcode", 1e-3, 1e-3,
+             r"\nG0 X0.8 Y0.1\nS1000\nG4 P0.05\nS0\n", None),
+            (["L.", "-f", DOTS], [], "hpgl", 1e-3, 0.025, r"\nPU32,4;\nPD;\nPU48,0;\nPD;\n", None),
         ]
         with tempfile.TemporaryDirectory() as d:
             for args, machine, fmt, mm, tol, holds, lacks in rows:
