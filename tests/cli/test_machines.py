@@ -3,6 +3,7 @@ same job; the estimate against a hand computation."""
 import math
 import os
 import re
+import shutil
 import subprocess
 import tempfile
 import unittest
@@ -165,6 +166,42 @@ class Machines(unittest.TestCase):
                     self.assertEqual(len(got), len(want))
                     for g, w in zip(got, want):
                         self.assertLessEqual(max(farthest(g, w), farthest(w, g)), tol)
+
+    @unittest.skipUnless(shutil.which("hp2xx"), "hp2xx is not installed")
+    def test_hpgl_as_a_plotter_interpreter_draws_it(self):
+        # hp2xx (true size, gnuplot points in mm) draws the pen-down paths moved to the
+        # drawing's lower-left corner; its arcs are chords at the angle the file asks for, so
+        # the tolerance is one plotter unit and the chord tolerance.
+        for args in (["Hi", "-H", "5", "--hatch", "line:gap=0.2"],
+                     ["C", "-f", ARCS, "--fnt-mode", "1", "-H", "10"]):
+            with self.subTest(args=args), tempfile.TemporaryDirectory() as d:
+                svg, job, gpt = (os.path.join(d, "j." + e) for e in ("svg", "hpgl", "gpt"))
+                for out in (svg, job):
+                    subprocess.run([CLI, "render", *args, "-o", out], check=True,
+                                   capture_output=True)
+                r = subprocess.run(["hp2xx", "-t", "-m", "gpt", "-f", gpt, job],
+                                   capture_output=True, text=True)
+                self.assertIn("HPGL command(s) ignored: 0", r.stdout + r.stderr)
+                got, pen = [], None
+                for line in open(gpt):
+                    if line.startswith("#P"):
+                        pen = line[1:3]
+                    elif line.strip() and pen:
+                        point = tuple(map(float, line.split()))
+                        if pen == "PD":
+                            got[-1].append(point)
+                        # It starts each arc with a pen-up move to where the pen is.
+                        elif not (got and math.dist(got[-1][-1], point) < 1e-6):
+                            got.append([point])
+                        pen = None
+                got = [s for s in got if len(s) > 1]
+                want = svg_strokes(svg, 1e-3)
+                x0 = min(x for s in want for x, _ in s)
+                y0 = min(y for s in want for _, y in s)
+                want = [[(x - x0, y - y0) for x, y in s] for s in want]
+                self.assertEqual(len(got), len(want))
+                for g, w in zip(got, want):
+                    self.assertLessEqual(max(farthest(g, w), farthest(w, g)), 0.035)
 
     def test_estimate_by_hand(self):
         # A shape font whose "A" is a 2 x 2 square drawn from its origin, then 3 east pen up.
