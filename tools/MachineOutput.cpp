@@ -180,8 +180,9 @@ std::string ResolveMachine(const MachineOptions& o, const std::string& format, M
     m.pen_down = *o.pen_down;
   }
   if ((o.laser || o.power) && !hpgl && m.laser.empty()) {
-    return std::string(o.laser ? "--laser" : "--power") + ": the " + name +
-           " machine drives a pen (--pen-up/--pen-down), not a laser";
+    return std::string(o.laser ? "--laser" : "--power") + ": " +
+           (o.pen_up ? "--pen-up and --pen-down drive" : "the " + name + " machine drives") +
+           " a pen, not a laser";
   }
   if (o.laser) m.laser = *o.laser;
   if (o.power) m.power = *o.power;

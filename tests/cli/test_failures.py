@@ -48,7 +48,7 @@ ROWS = [
     (["Hi", "-o", "{d}/out/x.hpgl", "--power", "3"], "--power: a G-code option"),
     (["Hi", "-o", "{d}/out/x.gcode", "--pen-up", "G0 Z1"], "--pen-up without --pen-down"),
     (["Hi", "-o", "{d}/out/x.gcode", "--machine", "grbl-plotter", "--laser", "M3"],
-     "--laser: the grbl-plotter machine drives a pen"),
+     "--laser: the grbl-plotter machine drives a pen, not a laser"),
     (["Hi", "-o", "{d}/out/x.gcode", "--feed", "inf"], "--feed: inf is out of range: must be > 0"),
 ]
 
