@@ -226,7 +226,7 @@ std::string WriteGcodeFile(const Job& job, const Machine& m, const std::string& 
   auto lines = [&out](const std::vector<std::string>& list) {
     for (const std::string& line : list) out << line << '\n';
   };
-  out << "; vuzodo " << m.name << ": " << job.strokes.size() << " strokes, mm\nG21\nG90\n";
+  out << "; vuzodo, " << m.name << ", mm; strokes: " << job.strokes.size() << "\nG21\nG90\n";
   lines(Lines(m.header));
   // A laser waits armed at zero power; a pen starts lifted.
   if (laser) {
@@ -382,6 +382,7 @@ int WriteMachineOutput(const std::string& path, const std::string& format, const
     std::fprintf(stderr, "vuzodo: %s\n", error.c_str());
     return 1;
   }
+  // A step reordering the strokes takes the job here: the writers and the estimate follow it.
   const Job job = MakeJob(layers, o);
   const int written = WriteAtomically(path, [&](const std::string& temp) {
     return format == "hpgl" ? WriteHpglFile(job, m, temp) : WriteGcodeFile(job, m, temp);
