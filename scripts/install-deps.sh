@@ -31,6 +31,8 @@ pkgs=(
   dpkg-dev
   # the hatch geometry check (tests/hatching/check_hatch.py): an independent geometry oracle
   python3-shapely
+  # machine-output tests: HPGL drawn by an independent plotter interpreter
+  hp2xx
 )
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO=sudo

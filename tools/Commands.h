@@ -8,7 +8,7 @@
 namespace vuzodo_cli {
 
 void AddVersionCommand(CLI::App& app);
-void AddRenderCommand(CLI::App& app);
+void AddRenderCommand(CLI::App& app);  // render and estimate
 void AddFontCommands(CLI::App& app);  // fonts, info
 void AddReplayCommand(CLI::App& app);
 void AddShxCompileCommand(CLI::App& app);

@@ -126,15 +126,18 @@ int WriteAtomically(const std::string& path,
 
 std::string OutputFormat(const std::string& path, const OutputOptions& o) {
   if (!o.format.empty()) return o.format;
-  for (const char* f : {"dxf", "png", "json"}) {
+  for (const char* f : {"dxf", "png", "json", "gcode", "hpgl"}) {
     if (path.ends_with(std::string(".") + f)) return f;
   }
+  if (path.ends_with(".nc")) return "gcode";
+  if (path.ends_with(".plt")) return "hpgl";
   return "svg";
 }
 
 int WriteOutput(const std::string& path, const OutputOptions& o) {
   const Layers layers = FetchLayers();
   const std::string format = OutputFormat(path, o);
+  if (const int r = WriteMachineOutput(path, format, layers, o); r >= 0) return r;
   return WriteAtomically(path, [&](const std::string& temp) {
     if (format == "dxf") return WriteDxfFile(layers, o, temp);
     if (format == "png") return WritePngFile(layers, o, temp);
@@ -655,6 +658,10 @@ std::string WriteJsonFile(const Layers& layers, const OutputOptions& o, const st
   out << "\n  ]\n}\n";
   out.close();
   return out ? "" : "write failed";
+}
+
+std::pair<double, double> DrawingShift(const OutputOptions& o, const Geometry (&g)[3]) {
+  return AnchorShift(o, g);
 }
 
 }  // namespace vuzodo_cli

@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "Machine.h"
+
 namespace vuzodo_cli {
 
 // The three streams of the current text, each as the host's int records
@@ -65,8 +67,9 @@ struct OutputOptions {
   bool on_path = false;       // the text lies on a path given in absolute coordinates
   double unit_length = 1.0;   // one user unit is unit_length unit_name (SVG size, DXF units)
   std::string unit_name = "mm";
-  std::string format;         // svg, dxf, png or json; "" takes it from the file's name
+  std::string format;         // svg, dxf, png, json, gcode or hpgl; "" from the file's name
   Guide guide;
+  MachineOptions machine;     // G-code, HPGL and the estimate
 };
 
 // "1mm", "0.1in", "2.5", ...: one user unit as a length (mm when no unit is named). Returns ""
@@ -91,7 +94,11 @@ std::string WriteDxfFile(const Layers& layers, const OutputOptions& o, const std
 std::string WritePngFile(const Layers& layers, const OutputOptions& o, const std::string& path);
 std::string WriteJsonFile(const Layers& layers, const OutputOptions& o, const std::string& path);
 
-// The format a path asks for: o.format, else its ending (.dxf, .png, .json; anything else SVG).
+// What the anchor adds to every coordinate of the drawing, output units.
+std::pair<double, double> DrawingShift(const OutputOptions& o, const Geometry (&g)[3]);
+
+// The format a path asks for: o.format, else its ending (.dxf, .png, .json, .gcode, .nc,
+// .hpgl, .plt; anything else SVG).
 std::string OutputFormat(const std::string& path, const OutputOptions& o);
 
 // Writes the streams of the text laid out now to `path` ("-": standard output) in its format.

@@ -19,6 +19,7 @@
 #include "FaceCheck.h"
 #include "FontPath.h"
 #include "HatchOptions.h"
+#include "Machine.h"
 #include "Output.h"
 #include "RenderLimits.h"
 #include "TextInput.h"
@@ -78,6 +79,8 @@ struct RenderOptions {
   double unit_length = 1.0;          // one user unit, as a length: SVG size, DXF units
   std::string unit_name = "mm";
   std::string format;  // "" from the output's name
+  MachineOptions machine;  // G-code, HPGL and the estimate
+  bool estimate = false;   // print the estimate instead of writing a file
 };
 
 // A NURBS curve as the interface takes it: control points in weighted form.
@@ -556,6 +559,8 @@ int Render(const RenderOptions& given) {
   out.unit_name = o.unit_name;
   out.format = o.format;
   out.guide = guide;
+  out.machine = o.machine;
+  if (o.estimate) return PrintEstimate(out);
   const int written = WriteOutput(o.output, out);
   if (written != 0) return written;
   // On standard output the drawing is the output; the summary goes beside it.
@@ -586,10 +591,16 @@ CLI::Validator AtLeast(double low, bool inclusive = true) {
 
 }  // namespace
 
-void AddRenderCommand(CLI::App& app) {
-  // The options live as long as the application: the callback runs after parsing.
+// render, or estimate: the same layout, then its estimate instead of a file.
+static void AddLayoutCommand(CLI::App& app, bool estimate) {
+  // The options live as long as the application: the callback runs after parsing. Only one
+  // command runs, so both share them.
   static RenderOptions options;
-  auto* render = app.add_subcommand("render", "lay out a text and write its outlines as SVG");
+  auto* render =
+      estimate ? app.add_subcommand("estimate",
+                                    "lay out a text as render does and print how long a machine "
+                                    "takes to mark it")
+               : app.add_subcommand("render", "lay out a text and write its outlines as SVG");
   render->option_defaults()->always_capture_default();
   render->add_option("text", options.text,
                      "text to render, UTF-8 (\\n starts a new line, \\t is a tab); or -i");
@@ -602,10 +613,16 @@ void AddRenderCommand(CLI::App& app) {
       ->check(CLI::Range(0, limits::kMaxStyle));
   render->add_option("-t,--return-type", options.type, "0 outline, 1 fill, 2 hatch, 3 outline+fill, 4 fill+outline, 5 outline+hatch+fill")
       ->check(CLI::Range(0, limits::kMaxReturnType));
-  render->add_option("-o,--output", options.output,
-                     "file to write: .svg, .dxf, .png or .json; - for standard output");
-  render->add_option("--format", options.format, "svg, dxf, png or json (default: from -o's name)")
-      ->check(CLI::IsMember({"svg", "dxf", "png", "json"}));
+  if (!estimate) {
+    render->add_option("-o,--output", options.output,
+                       "file to write: .svg, .dxf, .png, .json, .gcode or .hpgl; - for standard "
+                       "output");
+    render
+        ->add_option("--format", options.format,
+                     "svg, dxf, png, json, gcode or hpgl (default: from -o's name)")
+        ->check(CLI::IsMember({"svg", "dxf", "png", "json", "gcode", "hpgl"}));
+  }
+  AddMachineOptions(*render, options.machine);
   render
       ->add_option_function<std::string>(
           "--anchor",
@@ -614,7 +631,7 @@ void AddRenderCommand(CLI::App& app) {
                              : name == "centre" ? Anchor::kCentre
                                                 : Anchor::kBaseline;
           },
-          "where (0,0) of SVG and DXF lies: baseline (of the first line; default), top-left or "
+          "where (0,0) of SVG, DXF, G-code and HPGL lies: baseline (of the first line; default), top-left or "
           "centre (of the drawing)")
       ->check(CLI::IsMember({"baseline", "top-left", "centre"}));
   render
@@ -695,7 +712,8 @@ void AddRenderCommand(CLI::App& app) {
                    "a substituted family, characters the font lacks and characters past the "
                    "path's end are errors, not warnings; nothing is written");
   AddHatchOptions(*render, options.hatches, options.type);
-  render->callback([render] {
+  render->callback([render, estimate] {
+    options.estimate = estimate;
     std::string& t = options.text;
     if (!input.empty()) {
       const auto text = ReadTextInput(input);
@@ -703,7 +721,8 @@ void AddRenderCommand(CLI::App& app) {
       t = *text;
       options.source = input == "-" ? "standard input" : "-i " + input;
     } else if (render->get_option("text")->count() == 0) {
-      std::fprintf(stderr, "vuzodo: render: no text; give it as an argument or with -i FILE\n");
+      std::fprintf(stderr, "vuzodo: %s: no text; give it as an argument or with -i FILE\n",
+                   render->get_name().c_str());
       std::exit(2);
     } else {
       const auto text = NormaliseText(t, "text");
@@ -727,6 +746,11 @@ void AddRenderCommand(CLI::App& app) {
     }
     std::exit(Render(options));
   });
+}
+
+void AddRenderCommand(CLI::App& app) {
+  AddLayoutCommand(app, false);
+  AddLayoutCommand(app, true);
 }
 
 }  // namespace vuzodo_cli

@@ -100,6 +100,20 @@ class Settings(unittest.TestCase):
             self.assertIn("fill", dxf)
             with self.assertRaisesRegex(RuntimeError, "cannot write"):
                 t.save(os.path.join(folder, "missing", "t.svg"))
+            # Machine files and the estimate take the command line's path too: the same file,
+            # the same figures as the line the command prints after it.
+            binary = os.environ["VUZODO_BINARY"]
+            done = subprocess.run([binary, "render", "-i", "-", "-o", name("gcode"), "--markup",
+                                   "--kern", "--tabs", "3", "--hatch", "line:gap=0.05",
+                                   "--feed", "500"], input="H\tO_{2}\n", text=True,
+                                  capture_output=True, check=True)
+            with open(name("gcode")) as f:
+                self.assertEqual(t.gcode(feed=500), f.read())
+            e = t.estimate(feed=500)
+            self.assertIn(f"marking {e['marking']:.3f} mm, travel {e['travel']:.3f} mm, "
+                          f"{e['lifts']} pen lifts, {e['seconds']:.3f} s", done.stderr)
+            with open(t.hpgl(name("plt"), arcs=False, pen=2)) as f:
+                self.assertTrue(f.read().startswith("IN;\nSP2;"))
 
 
 class Misuse(unittest.TestCase):
@@ -129,6 +143,9 @@ class Misuse(unittest.TestCase):
             (lambda: vuzodo.Text("No Such Font", strict=True), ValueError,
              "not installed; fontconfig gives"),
             (lambda: vuzodo.font_information("Arial", style=-1), ValueError, "style=-1"),
+            (lambda: t().append("A").gcode(speed=3), TypeError, "'speed' is not a machine option"),
+            (lambda: t().append("A").hpgl(feed=0), ValueError, "feed=0 is out of range"),
+            (lambda: t().append("A").gcode(machine="hpgl"), RuntimeError, "it takes HPGL"),
         ]
         for call, error, message in rows:
             with self.subTest(message=message):

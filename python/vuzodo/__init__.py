@@ -360,6 +360,40 @@ _OPTIONS = {
 }
 
 
+# The machine options of gcode(), hpgl() and estimate(): their command line option and check.
+MACHINE_OPTIONS = {
+    "feed": ("--feed", (float, 0, None, True)),  # marking speed, mm/min
+    "travel_feed": ("--travel-feed", (float, 0, None, True)),  # mm/min
+    "accel": ("--accel", (float, 0, None, True)),  # mm/s^2
+    "lift_time": ("--lift-time", (float, 0)),  # s per pen lift
+    "power": ("--power", (float, 0)),  # G-code laser S value
+    "laser": ("--laser", (str,)),  # M3 or M4
+    "pen_up": ("--pen-up", (str,)),  # G-code lines
+    "pen_down": ("--pen-down", (str,)),
+    "header": ("--machine-header", (str,)),
+    "footer": ("--machine-footer", (str,)),
+    "pen": ("--pen", (int, 1, 99)),  # HPGL pen number
+    "chord_tolerance": ("--chord-tolerance", (float, 0, None, True)),  # mm
+    "arcs": ("--no-arcs", (bool,)),  # False: arcs as chords
+}
+
+
+def _machine_args(machine, options):
+    """The command line's options for a machine preset and its overrides."""
+    args = [] if machine is None else [f"--machine={_check('machine', machine, str)}"]
+    for name, value in options.items():
+        if name not in MACHINE_OPTIONS:
+            raise TypeError(f"{name!r} is not a machine option: {', '.join(MACHINE_OPTIONS)}")
+        option, check = MACHINE_OPTIONS[name]
+        value = _check(name, value, *check)
+        if name == "arcs":
+            args += [] if value else [option]
+        else:
+            args.append(f"{option}={value!r}" if not isinstance(value, str) else
+                        f"{option}={value}")
+    return args
+
+
 class Text:
     """A text laid out by the engine, with its settings.
 
@@ -665,17 +699,55 @@ class Text:
     def save(self, path, kind="outline", png_scale=100.0, margin=10.0):
         """Writes the text to ``path`` with the command line's writers, chosen
         by the name's ending: .svg, .dxf, .png (``png_scale`` pixels per user
-        unit, ``margin`` pixels) or .json. The ``vuzodo`` command lays the text
-        out again with these settings and this text (see ``_binary`` for where
-        it is found); its warnings come back as Python warnings, its errors as
-        RuntimeError. Returns the path."""
-        self._lib()
+        unit, ``margin`` pixels), .json, .gcode or .hpgl. The ``vuzodo`` command
+        lays the text out again with these settings and this text (see
+        ``_binary`` for where it is found); its warnings come back as Python
+        warnings, its errors as RuntimeError. Returns the path."""
         path = os.fspath(path)
         _check("path", path, str)
-        args = [_binary(), "render", "-i", "-", "-o", path, "-f", self.font,
-                f"--height={self.height!r}", f"--unit={self.unit!r}", f"--return-type={_return_type(kind)}",
-                f"--png-scale={_check('png_scale', png_scale, float, 0, above=True)!r}",
-                f"--margin={_check('margin', margin, float, 0)!r}"]
+        self._command("render", ["-o", path, f"--return-type={_return_type(kind)}",
+                                 f"--png-scale={_check('png_scale', png_scale, float, 0, above=True)!r}",
+                                 f"--margin={_check('margin', margin, float, 0)!r}"])
+        return path
+
+    def gcode(self, path=None, machine=None, **options):
+        """G-code of the outline, fill and hatch drawn, as the command line's
+        ``-o job.gcode`` writes it: ``machine`` names a preset (``grbl-laser``,
+        the default, or ``grbl-plotter``) and ``options`` override its values
+        (see ``MACHINE_OPTIONS`` and docs/machines.md). Returns the text, or
+        writes ``path`` and returns it."""
+        return self._machine_file("gcode", path, machine, options)
+
+    def hpgl(self, path=None, machine=None, **options):
+        """HPGL of the text for a pen plotter, as ``gcode`` (preset ``hpgl``)."""
+        return self._machine_file("hpgl", path, machine, options)
+
+    def estimate(self, machine=None, **options):
+        """How long ``machine`` takes to mark the text, as ``vuzodo estimate``
+        gives it: a dict of ``marking`` and ``travel`` (mm), ``lifts``,
+        ``seconds`` and ``machine``."""
+        done = self._command("estimate", _machine_args(machine, options))
+        line = done.stdout.decode("utf-8")
+        found = re.match(r"marking (\S+) mm, travel (\S+) mm, (\d+) pen lifts, (\S+) s "
+                         r"\([^)]*\) at (\S+)", line)
+        if not found:
+            raise RuntimeError(f"vuzodo estimate printed {line!r}")
+        return {"marking": float(found[1]), "travel": float(found[2]), "lifts": int(found[3]),
+                "seconds": float(found[4]), "machine": found[5]}
+
+    def _machine_file(self, format, path, machine, options):
+        target = "-" if path is None else os.fspath(path)
+        _check("path", target, str)
+        done = self._command("render", ["-o", target, f"--format={format}",
+                                        *_machine_args(machine, options)])
+        return done.stdout.decode("utf-8") if path is None else target
+
+    def _command(self, command, extra):
+        """Runs ``vuzodo COMMAND`` on this text and settings with ``extra``
+        arguments; returns the finished process."""
+        self._lib()
+        args = [_binary(), command, "-i", "-", *extra, "-f", self.font,
+                f"--height={self.height!r}", f"--unit={self.unit!r}"]
         s = self.settings
         for name, value in s.items():
             option = _OPTIONS.get(name)
@@ -716,8 +788,8 @@ class Text:
                 warnings.warn(line, stacklevel=2)
         if done.returncode != 0:
             raise RuntimeError("; ".join(l for l in lines if "warning:" not in l) or
-                               f"vuzodo render exited with {done.returncode}")
-        return path
+                               f"vuzodo {command} exited with {done.returncode}")
+        return done
 
     def _command_text(self):
         """The appended text as one input of the command line, with --markup

@@ -42,6 +42,14 @@ ROWS = [
     (["\u4e2d\U0001F600", "--encoding", "gb2312"], "(U+1F600) at byte 3 has no code in gb2312"),
     (["A\\nB", "--vertical", "--strict"], "a line feed does not start a new column"),
     (["Hi", "--circle", "0,0,0,0"], "the radius must be greater than 0"),
+    (["Hi", "--machine", "grbl-laser"], "x.svg is svg, not a machine file"),
+    (["Hi", "-o", "{d}/out/x.gcode", "--machine", "hpgl"], "it takes HPGL, but the output is G-code"),
+    (["Hi", "-o", "{d}/out/x.gcode", "--pen", "2"], "--pen 2: an HPGL option"),
+    (["Hi", "-o", "{d}/out/x.hpgl", "--power", "3"], "--power: a G-code option"),
+    (["Hi", "-o", "{d}/out/x.gcode", "--pen-up", "G0 Z1"], "--pen-up without --pen-down"),
+    (["Hi", "-o", "{d}/out/x.gcode", "--machine", "grbl-plotter", "--laser", "M3"],
+     "--laser: the grbl-plotter machine drives a pen, not a laser"),
+    (["Hi", "-o", "{d}/out/x.gcode", "--feed", "inf"], "--feed: inf is out of range: must be > 0"),
 ]
 
 
