@@ -20,8 +20,8 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <limits>
 #include <iterator>
+#include <limits>
 #include <string>
 #include <tuple>
 #include <type_traits>

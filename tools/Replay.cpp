@@ -49,16 +49,17 @@ using Printed = std::initializer_list<int>;
 template <typename T>
 struct Argument {
   T value{};
-  bool lossy = false;  // a value the line does not hold
   Argument(const std::string* field, int) {
-    if (field == nullptr) {
-      lossy = true;
-    } else if constexpr (std::is_floating_point_v<T>) {
-      value = static_cast<T>(std::strtod(field->c_str(), nullptr));
+    if (field == nullptr) return;
+    const char* text = field->c_str();
+    if constexpr (std::is_same_v<T, float>) {
+      value = std::strtof(text, nullptr);
+    } else if constexpr (std::is_same_v<T, double>) {
+      value = std::strtod(text, nullptr);
     } else if constexpr (std::is_same_v<T, bool>) {
-      value = std::strtol(field->c_str(), nullptr, 10) != 0;
-    } else {
-      value = static_cast<T>(std::strtol(field->c_str(), nullptr, 10));
+      value = std::strtol(text, nullptr, 10) != 0;
+    } else {  // int and the enumerations (32-bit ints)
+      value = static_cast<T>(static_cast<int>(std::strtol(text, nullptr, 10)));
     }
   }
   T Get() { return value; }
@@ -68,8 +69,8 @@ struct Argument {
 template <>
 struct Argument<unsigned short*> {
   std::u16string text;
-  bool lossy = false;
-  Argument(const std::string* field, int) : text(field == nullptr ? std::u16string() : ToUtf16(*field)) {}
+  Argument(const std::string* field, int)
+      : text(field == nullptr ? std::u16string() : ToUtf16(*field)) {}
   unsigned short* Get() { return U16(text); }
   void Release() {}
 };
@@ -79,7 +80,6 @@ struct Argument<unsigned short*> {
 template <typename T>
 struct Argument<T*> {
   std::vector<T> buffer;
-  bool lossy = false;
   Argument(const std::string*, int lines) : buffer(static_cast<size_t>(std::max(lines, 0)) + 16) {}
   T* Get() { return buffer.data(); }
   void Release() {}
@@ -88,7 +88,6 @@ struct Argument<T*> {
 template <typename T>
 struct Argument<T**> {
   T* array = nullptr;
-  bool lossy = false;
   Argument(const std::string*, int) {}
   T** Get() { return &array; }
   void Release() {
@@ -119,7 +118,7 @@ std::vector<std::string> Fields(const TraceCall& c, bool text_first, size_t prin
 }
 
 // Calls `fn` with the line's arguments, decoded by the parameter types; returns
-// whether the line lacked one of its values.
+// whether the line does not print one of its values (an array is not a value).
 template <typename R, typename... P>
 bool Invoke(R (*fn)(P...), Printed printed, const TraceCall& c) {
   constexpr size_t kCount = sizeof...(P);
@@ -128,11 +127,10 @@ bool Invoke(R (*fn)(P...), Printed printed, const TraceCall& c) {
   int k = 0;
   for (int index : printed) position[static_cast<size_t>(index)] = k++;
   constexpr std::array<bool, kCount + 1> kText = {std::is_same_v<P, unsigned short*>..., false};
-  const std::vector<std::string> fields =
-      Fields(c, printed.size() != 0 && kText[static_cast<size_t>(*printed.begin())],
-             printed.size());
+  const bool text_first = printed.size() != 0 && kText[static_cast<size_t>(*printed.begin())];
+  const std::vector<std::string> fields = Fields(c, text_first, printed.size());
   const int lines = GetTextLineCount();
-  return [&]<size_t... I>(std::index_sequence<I...>) {
+  auto call = [&]<size_t... I>(std::index_sequence<I...>) {
     auto field = [&](size_t i) -> const std::string* {
       const int at = position[i];
       return at >= 0 && static_cast<size_t>(at) < fields.size() ? &fields[at] : nullptr;
@@ -141,8 +139,9 @@ bool Invoke(R (*fn)(P...), Printed printed, const TraceCall& c) {
     std::tuple<Argument<P>...> args{Argument<P>(field(I), lines)...};
     fn(std::get<I>(args).Get()...);
     (std::get<I>(args).Release(), ...);
-    return (std::get<I>(args).lossy || ...);
-  }(std::make_index_sequence<kCount>{});
+    return ((position[I] < 0 && !std::is_pointer_v<P>) || ...);
+  };
+  return call(std::make_index_sequence<kCount>{});
 }
 
 struct Replayer {
@@ -155,11 +154,11 @@ struct Replayer {
     static const std::map<std::string, Dispatch> kCalls = [] {
       std::map<std::string, Dispatch> table;
 #define VUZODO_UNPAREN(...) __VA_ARGS__
-#define VUZODO_REPLAY(fn, trace, printed)                             \
-  if (*(trace) != 0) {                                               \
-    table[trace] = [](const TraceCall& call) {                       \
-      return Invoke(&(fn), {VUZODO_UNPAREN printed}, call);          \
-    };                                                               \
+#define VUZODO_REPLAY(fn, trace, printed)                   \
+  if (*(trace) != 0) {                                      \
+    table[trace] = [](const TraceCall& call) {              \
+      return Invoke(&(fn), {VUZODO_UNPAREN printed}, call); \
+    };                                                      \
   }
       VUZODO_INTERFACE(VUZODO_REPLAY)
 #undef VUZODO_REPLAY
@@ -182,7 +181,9 @@ struct Replayer {
       return;
     }
     if (call->second(c)) lossy.insert(c.name);
-    if (c.name == "InitializeTTF" && !c.args.empty()) unit = std::strtof(c.args[0].c_str(), nullptr);
+    if (c.name == "InitializeTTF" && !c.args.empty()) {
+      unit = std::strtof(c.args[0].c_str(), nullptr);
+    }
   }
 };
 

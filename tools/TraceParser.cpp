@@ -162,11 +162,11 @@ constexpr std::array<bool, sizeof...(P)> TextParameters(R (*)(P...)) {
 const std::map<std::string, bool>& TraceNames() {
   static const std::map<std::string, bool> names = [] {
     std::map<std::string, bool> table;
-#define VUZODO_TRACE_NAME(fn, trace, printed)                                \
-  if (*(trace) != 0) {                                                       \
-    const std::initializer_list<int> kPrinted = {VUZODO_UNPAREN printed};     \
-    constexpr auto kText = TextParameters(decltype (&(fn)){});                \
-    table[trace] = kPrinted.size() != 0 && kText[*kPrinted.begin()];         \
+#define VUZODO_TRACE_NAME(fn, trace, printed)                             \
+  if (*(trace) != 0) {                                                    \
+    const std::initializer_list<int> kPrinted = {VUZODO_UNPAREN printed}; \
+    constexpr auto kText = TextParameters(decltype(&(fn)){});             \
+    table[trace] = kPrinted.size() != 0 && kText[*kPrinted.begin()];      \
   }
 #define VUZODO_UNPAREN(...) __VA_ARGS__
     VUZODO_INTERFACE(VUZODO_TRACE_NAME)
