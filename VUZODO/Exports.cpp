@@ -1,6 +1,7 @@
 // The exported interface. Every export follows one frame: the argument guard
 // that precedes tracing (only the face of SetFontFace and the text of the
-// appends), the trace line, the guard of misuse at the C boundary (floats that
+// appends), the trace line (VUZODO_TRACE: the format the header gives each
+// export, generated with the parameter names), the guard of misuse at the C boundary (floats that
 // are NaN or infinite, negative counts, null arrays with positive counts:
 // refused with the export's refusal result, see docs/decisions.md), then the
 // state access and the result rule.
@@ -22,6 +23,7 @@
 #include "VUZODO.h"
 #include "qelhatching/qelhatching.h"
 #include "vuzodo/vuzodo.h"
+#include "vuzodo_interface.h"
 
 using namespace vuzodo;
 
@@ -66,7 +68,7 @@ bool FiniteLengths(T... values) {
 // ---------------------------------------------------------------------------
 
 void InitializeTTF(float unitSize) try {
-  Trace("InitializeTTF(%f);\n", unitSize);
+  Trace(VUZODO_TRACE(InitializeTTF));
   if (!Finite(unitSize)) return;  // refused: nothing is released, U stays
   TTFLoader& loader = TTFLoader::Instance();
   loader.ReleaseAll();
@@ -76,7 +78,7 @@ void InitializeTTF(float unitSize) try {
 }
 
 int SetDefaults() try {
-  Trace("SetDefaults();\n");
+  Trace(VUZODO_TRACE(SetDefaults));
   static const unsigned short kArial[] = {'A', 'r', 'i', 'a', 'l', 0};
   SetFontFace(const_cast<unsigned short*>(kArial));
   SetTextHeight(1.0f);
@@ -110,7 +112,7 @@ int SetDefaults() try {
 
 int SetFontFace(unsigned short* face) try {
   if (face == nullptr) return 0;
-  Trace("SetFontFace(%s);\n", TraceText(face).c_str());
+  Trace(VUZODO_TRACE(SetFontFace));
   Line()->SetFaceName(face);
   return 1;
 } catch (...) {
@@ -118,7 +120,7 @@ int SetFontFace(unsigned short* face) try {
 }
 
 int SetFontStyle(EN_TTFFontStyle style) try {
-  Trace("SetFontStyle((EN_TTFFontStyle)%i);\n", static_cast<int>(style));
+  Trace(VUZODO_TRACE(SetFontStyle));
   Line()->font_style = style;
   return 1;
 } catch (...) {
@@ -126,7 +128,7 @@ int SetFontStyle(EN_TTFFontStyle style) try {
 }
 
 int SetTextHeight(float height) try {
-  Trace("SetTextHeight(%f);\n", height);
+  Trace(VUZODO_TRACE(SetTextHeight));
   if (!Finite(height)) return 0;
   return Line()->SetTextHeight(height) ? 1 : 0;
 } catch (...) {
@@ -134,7 +136,7 @@ int SetTextHeight(float height) try {
 }
 
 int SetHorizontalCharGap(float gap) try {
-  Trace("SetHorizontalCharGap(%f);\n", gap);
+  Trace(VUZODO_TRACE(SetHorizontalCharGap));
   if (!Finite(gap)) return 0;
   Line()->SetHorizontalGap(gap, UnitSize());
   return 1;
@@ -143,7 +145,7 @@ int SetHorizontalCharGap(float gap) try {
 }
 
 int SetVerticalCharGap(float gap) try {
-  Trace("SetVerticalCharGap(%f);\n", gap);
+  Trace(VUZODO_TRACE(SetVerticalCharGap));
   if (!Finite(gap)) return 0;
   Line()->SetVerticalGap(gap, UnitSize());
   return 1;
@@ -152,7 +154,7 @@ int SetVerticalCharGap(float gap) try {
 }
 
 int SetCharacterAngle(float angle) try {
-  Trace("SetCharacterAngle(%f);\n", angle);
+  Trace(VUZODO_TRACE(SetCharacterAngle));
   if (!Finite(angle)) return 0;
   Line()->character_angle = angle;
   return 1;
@@ -161,7 +163,7 @@ int SetCharacterAngle(float angle) try {
 }
 
 int SetObliqueAngle(float angle) try {
-  Trace("SetObliqueAngle(%f);\n", angle);
+  Trace(VUZODO_TRACE(SetObliqueAngle));
   if (!Finite(angle)) return 0;
   return Line()->SetObliqueAngle(angle) ? 1 : 0;
 } catch (...) {
@@ -169,7 +171,7 @@ int SetObliqueAngle(float angle) try {
 }
 
 int SetCharacterScale(float scaleX, float scaleY) try {
-  Trace("SetCharacterScale(%f,%f);\n", scaleX, scaleY);
+  Trace(VUZODO_TRACE(SetCharacterScale));
   if (!Finite(scaleX, scaleY)) return 0;
   return Line()->SetCharacterScale(scaleX, scaleY) ? 1 : 0;
 } catch (...) {
@@ -177,7 +179,7 @@ int SetCharacterScale(float scaleX, float scaleY) try {
 }
 
 int SetAutoKern(EN_Bool on) try {
-  Trace("SetAutoKern((EN_Bool)%i);\n", static_cast<int>(on));
+  Trace(VUZODO_TRACE(SetAutoKern));
   Line()->auto_kern = Flag(on);
   return 1;
 } catch (...) {
@@ -193,28 +195,28 @@ int SetTextMode(TextMode mode) {
 }  // namespace
 
 int SetModeHorizontal() try {
-  Trace("SetModeHorizontal();\n");
+  Trace(VUZODO_TRACE(SetModeHorizontal));
   return SetTextMode(TextMode::kHorizontal);
 } catch (...) {
   return 0;
 }
 
 int SetModeVertical() try {
-  Trace("SetModeVertical();\n");
+  Trace(VUZODO_TRACE(SetModeVertical));
   return SetTextMode(TextMode::kVertical);
 } catch (...) {
   return 0;
 }
 
 int SetModePathText() try {
-  Trace("SetModePathText();\n");
+  Trace(VUZODO_TRACE(SetModePathText));
   return SetTextMode(TextMode::kPath);
 } catch (...) {
   return 0;
 }
 
 int SetModeCharacterForward() try {
-  Trace("SetModeCharacterForward();\n");
+  Trace(VUZODO_TRACE(SetModeCharacterForward));
   Line()->backward = false;
   return 1;
 } catch (...) {
@@ -222,7 +224,7 @@ int SetModeCharacterForward() try {
 }
 
 int SetModeCharacterBackward() try {
-  Trace("SetModeCharacterBackward();\n");
+  Trace(VUZODO_TRACE(SetModeCharacterBackward));
   Line()->backward = true;
   return 1;
 } catch (...) {
@@ -230,7 +232,7 @@ int SetModeCharacterBackward() try {
 }
 
 int SetModeCharacterUpside() try {
-  Trace("SetModeCharacterUpside();\n");
+  Trace(VUZODO_TRACE(SetModeCharacterUpside));
   Line()->upside_down = false;
   return 1;
 } catch (...) {
@@ -238,7 +240,7 @@ int SetModeCharacterUpside() try {
 }
 
 int SetModeCharacterUpsideDown() try {
-  Trace("SetModeCharacterUpsideDown();\n");
+  Trace(VUZODO_TRACE(SetModeCharacterUpsideDown));
   Line()->upside_down = true;
   return 1;
 } catch (...) {
@@ -246,7 +248,7 @@ int SetModeCharacterUpsideDown() try {
 }
 
 int SetModeNoscript() try {
-  Trace("SetModeNoscript();\n");
+  Trace(VUZODO_TRACE(SetModeNoscript));
   Line()->script_mode = 0;
   return 1;
 } catch (...) {
@@ -254,7 +256,7 @@ int SetModeNoscript() try {
 }
 
 int SetModeSubscript() try {
-  Trace("SetModeSubscript();\n");
+  Trace(VUZODO_TRACE(SetModeSubscript));
   Line()->script_mode = 1;
   return 1;
 } catch (...) {
@@ -262,7 +264,7 @@ int SetModeSubscript() try {
 }
 
 int SetModeSuperscript() try {
-  Trace("SetModeSuperscript();\n");
+  Trace(VUZODO_TRACE(SetModeSuperscript));
   Line()->script_mode = 2;
   return 1;
 } catch (...) {
@@ -270,7 +272,7 @@ int SetModeSuperscript() try {
 }
 
 int SetPropsSubscript(float size, float offset) try {
-  Trace("SetPropsSubscript(%f,%f);\n", size, offset);
+  Trace(VUZODO_TRACE(SetPropsSubscript));
   if (!Finite(size, offset)) return 0;
   return Line()->SetPropsSubscript(size, offset) ? 1 : 0;
 } catch (...) {
@@ -278,7 +280,7 @@ int SetPropsSubscript(float size, float offset) try {
 }
 
 int SetPropsSuperscript(float size, float offset) try {
-  Trace("SetPropsSuperscript(%f,%f);\n", size, offset);
+  Trace(VUZODO_TRACE(SetPropsSuperscript));
   if (!Finite(size, offset)) return 0;
   return Line()->SetPropsSuperscript(size, offset) ? 1 : 0;
 } catch (...) {
@@ -286,7 +288,7 @@ int SetPropsSuperscript(float size, float offset) try {
 }
 
 int SetModeWordWrap(EN_Bool on) try {
-  Trace("SetModeWordWrap((EN_Bool)%i);\n", static_cast<int>(on));
+  Trace(VUZODO_TRACE(SetModeWordWrap));
   Line()->word_wrap = Flag(on);
   return 1;
 } catch (...) {
@@ -294,7 +296,7 @@ int SetModeWordWrap(EN_Bool on) try {
 }
 
 int SetTextBoxWidth(float width) try {
-  Trace("SetTextBoxWidth(%f);\n", width);
+  Trace(VUZODO_TRACE(SetTextBoxWidth));
   if (!Finite(width)) return 0;
   Line();
   Process().text_box_width = width;
@@ -304,7 +306,7 @@ int SetTextBoxWidth(float width) try {
 }
 
 int SetTextBoxHeight(float height) try {
-  Trace("SetTextBoxHeight(%f);\n", height);
+  Trace(VUZODO_TRACE(SetTextBoxHeight));
   if (!Finite(height)) return 0;
   Line();
   Process().text_box_height = height;
@@ -318,8 +320,8 @@ int SetIndentPositions(float* list, int count) try {
   if (TraceLog() != nullptr) {
     std::fprintf(TraceLog(), "float indentList[%i] = {", count);
     for (int i = 0; list != nullptr && i < count; ++i) std::fprintf(TraceLog(), "%ff,", list[i]);
-    std::fprintf(TraceLog(), "};\nSetIndentPositions(indentList, %i);\n", count);
-    std::fflush(TraceLog());
+    std::fprintf(TraceLog(), "};\n");
+    Trace(VUZODO_TRACE(SetIndentPositions));
   }
   // A stop that is NaN or infinite refuses the list as a null list does: no
   // tab stops are stored.
@@ -334,7 +336,7 @@ int SetIndentPositions(float* list, int count) try {
 }
 
 int SetTextHorizontalAlign(EN_TextHorizontalAlignStyle align) try {
-  Trace("SetTextHorizontalAlign((EN_TextHorizontalAlignStyle)%i);\n", static_cast<int>(align));
+  Trace(VUZODO_TRACE(SetTextHorizontalAlign));
   Line()->horizontal_alignment = align;
   return 0;  // stored all the same
 } catch (...) {
@@ -342,7 +344,7 @@ int SetTextHorizontalAlign(EN_TextHorizontalAlignStyle align) try {
 }
 
 int SetTextVerticalAlign(EN_TextVerticalAlignStyle align) try {
-  Trace("SetTextVerticalAlign((EN_TextVerticalAlignStyle)%i);\n", static_cast<int>(align));
+  Trace(VUZODO_TRACE(SetTextVerticalAlign));
   Line();
   Process().vertical_align = align;
   return 0;  // stored all the same
@@ -351,7 +353,7 @@ int SetTextVerticalAlign(EN_TextVerticalAlignStyle align) try {
 }
 
 int SetLineSpacing(float spacing) try {
-  Trace("SetLineSpacing(%f);\n", spacing);
+  Trace(VUZODO_TRACE(SetLineSpacing));
   if (!Finite(spacing)) return 0;
   Line();
   Process().line_spacing = spacing;
@@ -361,7 +363,7 @@ int SetLineSpacing(float spacing) try {
 }
 
 int SetLineSpacingStyle(EN_LineSpaceStyle style) try {
-  Trace("SetLineSpacingStyle((EN_LineSpaceStyle)%i);\n", static_cast<int>(style));
+  Trace(VUZODO_TRACE(SetLineSpacingStyle));
   Line();
   Process().line_spacing_style = style;
   return 1;
@@ -370,7 +372,7 @@ int SetLineSpacingStyle(EN_LineSpaceStyle style) try {
 }
 
 int SetFNTConversionMode(EN_FNT_ConvertionStyle mode) try {
-  Trace("SetFNTConversionMode((EN_FNT_ConvertionStyle)%i);\n", static_cast<int>(mode));
+  Trace(VUZODO_TRACE(SetFNTConversionMode));
   Line();
   Process().fnt_conversion_mode = mode;
   return 1;
@@ -379,7 +381,7 @@ int SetFNTConversionMode(EN_FNT_ConvertionStyle mode) try {
 }
 
 int SetPathTextAlign(EN_PathTextAlign align) try {
-  Trace("SetPathTextAlign(%i);\n", static_cast<int>(align));
+  Trace(VUZODO_TRACE(SetPathTextAlign));
   Line()->path_text_alignment = align;
   return 1;
 } catch (...) {
@@ -387,7 +389,7 @@ int SetPathTextAlign(EN_PathTextAlign align) try {
 }
 
 int SetPathTextFlip(EN_Bool flip) try {
-  Trace("SetPathTextFlip(%i);\n", static_cast<int>(flip));
+  Trace(VUZODO_TRACE(SetPathTextFlip));
   Line()->SetPathTextFlip(flip == EN_TRUE);
   return 1;
 } catch (...) {
@@ -395,7 +397,7 @@ int SetPathTextFlip(EN_Bool flip) try {
 }
 
 int SetPathTextSpacing(double spacing) try {
-  Trace("SetPathTextSpacing(%f);\n", spacing);
+  Trace(VUZODO_TRACE(SetPathTextSpacing));
   if (!Finite(spacing)) return 0;
   Line()->path_spacing = spacing;
   return 1;
@@ -404,7 +406,7 @@ int SetPathTextSpacing(double spacing) try {
 }
 
 int SetDeformPathCharacters(EN_Bool on) try {
-  Trace("SetDeformPathCharacters(%i);\n", static_cast<int>(on));
+  Trace(VUZODO_TRACE(SetDeformPathCharacters));
   Line()->deform_path_characters = Flag(on);
   return 1;
 } catch (...) {
@@ -428,7 +430,7 @@ void AppendText(unsigned short* text, bool ex) {
 
 int AppendCharacters(unsigned short* text) try {
   if (IsEmpty(text) || !TTFLoader::Instance().WithinTextLimits(text, false)) return 0;
-  Trace("AppendCharacters(%s)\n", TraceText(text).c_str());
+  Trace(VUZODO_TRACE(AppendCharacters));
   AppendText(text, false);
   return 1;
 } catch (...) {
@@ -437,7 +439,7 @@ int AppendCharacters(unsigned short* text) try {
 
 int AppendCharactersEx(unsigned short* text) try {
   if (IsEmpty(text) || !TTFLoader::Instance().WithinTextLimits(text, true)) return 0;
-  Trace("AppendCharactersEx(%s);\n", TraceText(text).c_str());
+  Trace(VUZODO_TRACE(AppendCharactersEx));
   AppendText(text, true);
   return 1;
 } catch (...) {
@@ -447,14 +449,14 @@ int AppendCharactersEx(unsigned short* text) try {
 int AppendCharactersOVF(unsigned short* text) try {
   // Lays nothing out, so only the units per call count.
   if (IsEmpty(text) || !TTFLoader::WithinAppendUnits(text)) return 0;
-  Trace("AppendCharactersOVF(%s);\n", TraceText(text).c_str());
+  Trace(VUZODO_TRACE(AppendCharactersOVF));
   return 1;
 } catch (...) {
   return 0;
 }
 
 int FinishText() try {
-  Trace("FinishText();\n");
+  Trace(VUZODO_TRACE(FinishText));
   auto& lines = TTFLoader::Instance().Lines();
   if (lines.size() > 1) lines.erase(lines.begin(), lines.end() - 1);
   Line()->ClearText();
@@ -498,7 +500,8 @@ int RetrieveText(int index, EN_ReturnType type, int** data, float* box, bool ali
 }  // namespace
 
 int GetOutLines(int index, EN_ReturnType type, int** data, float* box) try {
-  Trace("GetOutLines(%i,%i,...)\n********************\n", index, static_cast<int>(type));
+  Trace(VUZODO_TRACE(GetOutLines));
+  Trace("********************\n");
   int count = 0;
   int* array = LineArray(*Line(), index, type, box, count, TraceLog());
   Deliver(array, data);
@@ -508,14 +511,16 @@ int GetOutLines(int index, EN_ReturnType type, int** data, float* box) try {
 }
 
 int GetOutLinesEx(int index, EN_ReturnType type, int** data, float* box) try {
-  Trace("GetOutLinesEx(%i,%i,...);\n********************\n", index, static_cast<int>(type));
+  Trace(VUZODO_TRACE(GetOutLinesEx));
+  Trace("********************\n");
   return RetrievalEpilogue("GetOutLinesEx", RetrieveText(index, type, data, box, false), data);
 } catch (...) {
   return 0;
 }
 
 int GetMultilineOutLines(int index, EN_ReturnType type, int** data, float* box) try {
-  Trace("GetMultilineOutLines(%i,%i,...);\n********************\n", index, static_cast<int>(type));
+  Trace(VUZODO_TRACE(GetMultilineOutLines));
+  Trace("********************\n");
   const bool align = Process().text_mode == TextMode::kHorizontal;
   return RetrievalEpilogue("GetMultilineOutLines", RetrieveText(index, type, data, box, align),
                            data);
@@ -524,14 +529,14 @@ int GetMultilineOutLines(int index, EN_ReturnType type, int** data, float* box) 
 }
 
 void GetTotalBoundingBox(float* box) try {
-  Trace("GetTotalBoundingBox();\n");
+  Trace(VUZODO_TRACE(GetTotalBoundingBox));
   TTFState* line = Line();
   if (box != nullptr) TotalBoundingBox(*line, box);
 } catch (...) {
 }
 
 void DeleteTTFData(int* data) try {
-  Trace("DeleteTTFData();\n");
+  Trace(VUZODO_TRACE(DeleteTTFData));
   if (data != nullptr) ReleaseHostArray(data);
 } catch (...) {
 }
@@ -541,7 +546,7 @@ void DeleteTTFData(int* data) try {
 // ---------------------------------------------------------------------------
 
 int GetCaretPositionData(float** data) try {
-  Trace("GetCaretPositionData();\n");
+  Trace(VUZODO_TRACE(GetCaretPositionData));
   int written = 0;
   float* out = CaretArray(Process(), TTFLoader::Instance().Lines(), written);
   Deliver(out, data);
@@ -551,7 +556,7 @@ int GetCaretPositionData(float** data) try {
 }
 
 int GetMultilineCaretPositionData(CursorPosition** data, int* count, float* top) try {
-  Trace("GetMultilineCaretPositionData();\n");
+  Trace(VUZODO_TRACE(GetMultilineCaretPositionData));
   const auto& lines = TTFLoader::Instance().Lines();
   int carets = 0;
   CursorPosition* out = MultilineCaretArray(
@@ -564,13 +569,13 @@ int GetMultilineCaretPositionData(CursorPosition** data, int* count, float* top)
 }
 
 void DeleteCaretData(float* data) try {
-  Trace("DeleteCaretData();\n");
+  Trace(VUZODO_TRACE(DeleteCaretData));
   if (data != nullptr) ReleaseHostArray(data);
 } catch (...) {
 }
 
 int GetCharacterCount(int line) try {
-  Trace("GetCharacterCount(%i);\n", line);
+  Trace(VUZODO_TRACE(GetCharacterCount));
   const auto& lines = TTFLoader::Instance().Lines();
   if (line < 0) {
     int sum = 0;
@@ -584,14 +589,14 @@ int GetCharacterCount(int line) try {
 }
 
 int GetTextLineCount() try {
-  Trace("GetTextLineCount();\n");
+  Trace(VUZODO_TRACE(GetTextLineCount));
   return static_cast<int>(TTFLoader::Instance().Lines().size());
 } catch (...) {
   return 0;
 }
 
 int GetCharacterLineGapInfo(CharacterLineGapInfo* out) try {
-  Trace("GetCharacterLineGapInfo();\n");
+  Trace(VUZODO_TRACE(GetCharacterLineGapInfo));
   const auto& lines = TTFLoader::Instance().Lines();
   if (out == nullptr) return 0;
   for (size_t j = 0; j < lines.size(); ++j) {
@@ -605,28 +610,28 @@ int GetCharacterLineGapInfo(CharacterLineGapInfo* out) try {
 }
 
 float GetMaximumAscent() try {
-  Trace("GetMaximumAscent();\n");
+  Trace(VUZODO_TRACE(GetMaximumAscent));
   return static_cast<float>(Line()->maximum_ascent);
 } catch (...) {
   return 0.0f;
 }
 
 float GetMaximumDecent() try {
-  Trace("GetMaximumDecent();\n");
+  Trace(VUZODO_TRACE(GetMaximumDecent));
   return static_cast<float>(Line()->maximum_descent);
 } catch (...) {
   return 0.0f;
 }
 
 float GetMaximumLineGap() try {
-  Trace("GetMaximumLineGap();\n");
+  Trace(VUZODO_TRACE(GetMaximumLineGap));
   return static_cast<float>(Line()->maximum_line_gap);
 } catch (...) {
   return 0.0f;
 }
 
 float GetPathLengthOfCharacters() try {
-  Trace("GetPathLengthOfCharacters();\n");
+  Trace(VUZODO_TRACE(GetPathLengthOfCharacters));
   return static_cast<float>(Line()->path_length_of_characters);
 } catch (...) {
   return 0.0f;
@@ -651,7 +656,7 @@ FontDataHolder* LoadFaceFont(const unsigned short* face, EN_TTFFontStyle style) 
 }  // namespace
 
 void LoadCharacterSet(unsigned short* face, EN_TTFFontStyle style, int* codes, int count) try {
-  Trace("LoadCharacterSet(%s,%i);\n", TraceText(face).c_str(), static_cast<int>(style));
+  Trace(VUZODO_TRACE(LoadCharacterSet));
   FontDataHolder* font = LoadFaceFont(face, style);
   if (font == nullptr || codes == nullptr) return;
   TTFLoader& loader = TTFLoader::Instance();
@@ -664,8 +669,7 @@ void LoadCharacterSet(unsigned short* face, EN_TTFFontStyle style, int* codes, i
 }
 
 void LoadCharacterRange(unsigned short* face, EN_TTFFontStyle style, int first, int last) try {
-  Trace("LoadCharacterRange(%s,%i,%i,%i);\n", TraceText(face).c_str(), static_cast<int>(style),
-        first, last);
+  Trace(VUZODO_TRACE(LoadCharacterRange));
   FontDataHolder* font = LoadFaceFont(face, style);
   if (font == nullptr) return;
   first = std::max(first, 0);
@@ -678,7 +682,7 @@ void LoadCharacterRange(unsigned short* face, EN_TTFFontStyle style, int first, 
 }
 
 void UnloadFont(unsigned short* face, EN_TTFFontStyle style) try {
-  Trace("UnloadFont(%s,%i);\n", TraceText(face).c_str(), static_cast<int>(style));
+  Trace(VUZODO_TRACE(UnloadFont));
   if (face == nullptr) return;
   TTFLoader::Instance().UnloadFont(CopyWide(face), static_cast<std::int32_t>(style));
 } catch (...) {
@@ -688,7 +692,7 @@ void UnloadAllFonts() try { TTFLoader::Instance().UnloadAllFonts(); } catch (...
 }
 
 void GetFontInformation(unsigned short* face, EN_TTFFontStyle style, FontInformation* out) try {
-  Trace("GetFontInformation(%s,%i);\n", TraceText(face).c_str(), static_cast<int>(style));
+  Trace(VUZODO_TRACE(GetFontInformation));
   FontDataHolder* font = LoadFaceFont(face, style);
   if (font == nullptr || out == nullptr) return;
   *out = TTFLoader::Instance().GetFontInformation(font);
@@ -696,7 +700,7 @@ void GetFontInformation(unsigned short* face, EN_TTFFontStyle style, FontInforma
 }
 
 int GetCustomFontRange(int** codes) try {
-  Trace("GetCustomFont();\n");
+  Trace(VUZODO_TRACE(GetCustomFontRange));
   const TTFState* line = Line();
   FontDataHolder* font =
       TTFLoader::Instance().LoadFont(line->face_name, static_cast<std::int32_t>(line->font_style));
@@ -720,7 +724,7 @@ int GetCustomFontRange(int** codes) try {
 
 int SetNurbPathPoints(int degree, int count, float* x, float* y, float* w, int knotCount,
                       float* knots, float start) try {
-  Trace("SetNurbPathPoints();\n");
+  Trace(VUZODO_TRACE(SetNurbPathPoints));
   if (x == nullptr || y == nullptr || w == nullptr || knots == nullptr || !Finite(start)) return 0;
   return Line()->SetNurbsPath(degree, count, x, y, w, knotCount, knots, start, UnitSize()) ? 1 : 0;
 } catch (...) {
@@ -736,21 +740,21 @@ int SetCirclePath(float r, float cx, float cy, float a, bool clockwise) {
 }  // namespace
 
 int SetNurbPathCircleCW(float r, float cx, float cy, float startAngle) try {
-  Trace("SetNurbPathCircleCW(%f,%f,%f,%f);\n", r, cx, cy, startAngle);
+  Trace(VUZODO_TRACE(SetNurbPathCircleCW));
   return SetCirclePath(r, cx, cy, startAngle, true);
 } catch (...) {
   return 0;
 }
 
 int SetNurbPathCircleCCW(float r, float cx, float cy, float startAngle) try {
-  Trace("SetNurbPathCircleCCW(%f,%f,%f,%f);\n", r, cx, cy, startAngle);
+  Trace(VUZODO_TRACE(SetNurbPathCircleCCW));
   return SetCirclePath(r, cx, cy, startAngle, false);
 } catch (...) {
   return 0;
 }
 
 int SetNurbPathPolyline(float* points, int n, float start) try {
-  Trace("SetNurbPathPolyline();\n");
+  Trace(VUZODO_TRACE(SetNurbPathPolyline));
   if (!Finite(start)) return 0;
   return Line()->SetPolylinePath(points, n, start, UnitSize()) ? 1 : 0;
 } catch (...) {
@@ -768,8 +772,7 @@ int SetNurbPathPolyline(float* points, int n, float start) try {
 int AddTTFHatchPatternLine(float borderGap, borderGapDirection direction, float lineGap,
                            float angle, float baseX, float baseY, hatchStyle style,
                            EN_Bool withOffset) try {
-  Trace("AddTTFHatchPatternLine(%f,%i,%f,%f,%f)\n", borderGap, static_cast<int>(direction), lineGap,
-        angle, baseX);
+  Trace(VUZODO_TRACE(AddTTFHatchPatternLine));
   if (!FiniteLengths(borderGap, lineGap, baseX, baseY) || !Finite(angle)) return 0;
   AddHatchPatternLine(ToOutput(borderGap), direction, ToOutput(lineGap), angle, ToOutput(baseX),
                       ToOutput(baseY), style, withOffset);
@@ -782,9 +785,7 @@ int AddTTFHatchPatternLineEx(float borderGap, borderGapDirection direction, floa
                              float angle, float baseX, float baseY, hatchStyle style,
                              EN_Bool withOffset, EN_OffsetAlgorithm algorithm,
                              EN_OffsetCornerStyle corner, int miterLimit, int arcTolerance) try {
-  Trace("AddTTFHatchPatternLineEx(%f,%i,%f,%f,%f,%f,%i,%i,%i);\n", borderGap,
-        static_cast<int>(direction), lineGap, angle, baseX, baseY, static_cast<int>(style),
-        static_cast<int>(withOffset), static_cast<int>(algorithm));
+  Trace(VUZODO_TRACE(AddTTFHatchPatternLineEx));
   if (!FiniteLengths(borderGap, lineGap, baseX, baseY) || !Finite(angle)) return 0;
   AddHatchPatternLineEx(ToOutput(borderGap), direction, ToOutput(lineGap), angle, ToOutput(baseX),
                         ToOutput(baseY), style, withOffset, algorithm, corner, miterLimit,
@@ -796,8 +797,7 @@ int AddTTFHatchPatternLineEx(float borderGap, borderGapDirection direction, floa
 
 int AddTTFHatchPatternOptimized(float borderGap, borderGapDirection direction, float lineGap,
                                 float angle, float maxLink, hatchStyle style) try {
-  Trace("AddTTFHatchPatternOptimized(%f, %i, %f, %f, %f, %i);\n", borderGap,
-        static_cast<int>(direction), lineGap, angle, maxLink, static_cast<int>(style));
+  Trace(VUZODO_TRACE(AddTTFHatchPatternOptimized));
   if (!FiniteLengths(borderGap, lineGap, maxLink) || !Finite(angle)) return 0;
   AddHatchPatternOptimized(ToOutput(borderGap), direction, ToOutput(lineGap), angle,
                            ToOutput(maxLink), style);
@@ -809,9 +809,7 @@ int AddTTFHatchPatternOptimized(float borderGap, borderGapDirection direction, f
 int AddTTFHatchPatternIncremental(float borderGap, borderGapDirection direction, float lineGap,
                                   float startAngle, float angleStep, int passes,
                                   hatchStyle style) try {
-  Trace("AddTTFHatchPatternIncremental(%f, %i, %f, %f, %f, %i, %i);\n", borderGap,
-        static_cast<int>(direction), lineGap, startAngle, angleStep, passes,
-        static_cast<int>(style));
+  Trace(VUZODO_TRACE(AddTTFHatchPatternIncremental));
   if (!FiniteLengths(borderGap, lineGap) || !Finite(startAngle, angleStep)) return 0;
   AddHatchPatternIncremental(ToOutput(borderGap), direction, ToOutput(lineGap), startAngle,
                              angleStep, passes, style);
@@ -821,7 +819,7 @@ int AddTTFHatchPatternIncremental(float borderGap, borderGapDirection direction,
 }
 
 int AddTTFHatchPatternOffsetFilling(float gap, EN_OffsetStyle style) try {
-  Trace("AddTTFHatchPatternOffsetFilling(%f,%i)\n", gap, static_cast<int>(style));
+  Trace(VUZODO_TRACE(AddTTFHatchPatternOffsetFilling));
   if (!FiniteLengths(gap)) return 0;
   AddHatchPatternOffsetFilling(ToOutput(gap), style);
   return 1;
@@ -833,8 +831,7 @@ int AddTTFHatchPatternOffsetFillingEx(float gap, EN_OffsetStyle style, EN_Offset
                                       EN_OffsetCornerStyle corner, int miterLimit,
                                       int arcTolerance) try {
   // The corner style is printed before the algorithm.
-  Trace("AddTTFHatchPatternOffsetFillingEx(%f,%i,%i,%i);\n", gap, static_cast<int>(style),
-        static_cast<int>(corner), static_cast<int>(algorithm));
+  Trace(VUZODO_TRACE(AddTTFHatchPatternOffsetFillingEx));
   if (!FiniteLengths(gap)) return 0;
   AddHatchPatternOffsetFillingEx(ToOutput(gap), style, algorithm, corner, miterLimit, arcTolerance);
   return 1;
@@ -844,8 +841,7 @@ int AddTTFHatchPatternOffsetFillingEx(float gap, EN_OffsetStyle style, EN_Offset
 
 int AddTTFHatchPatternOffsetInOut(float insideGap, int insideCount, float outsideGap,
                                   int outsideCount) try {
-  Trace("AddTTFHatchPatternOffsetInOut(%f,%i,%f,%i)\n", insideGap, insideCount, outsideGap,
-        outsideCount);
+  Trace(VUZODO_TRACE(AddTTFHatchPatternOffsetInOut));
   if (!FiniteLengths(insideGap, outsideGap)) return 0;
   AddHatchPatternOffsetInOut(ToOutput(insideGap), insideCount, ToOutput(outsideGap), outsideCount);
   return 1;
@@ -857,8 +853,7 @@ int AddTTFHatchPatternOffsetInOutEx(float insideGap, int insideCount, float outs
                                     int outsideCount, EN_OffsetAlgorithm algorithm,
                                     EN_OffsetCornerStyle corner, int miterLimit,
                                     int arcTolerance) try {
-  Trace("AddTTFHatchPatternOffsetInOutEx(%f,%i,%f,%i,%i);\n", insideGap, insideCount, outsideGap,
-        outsideCount, static_cast<int>(corner));
+  Trace(VUZODO_TRACE(AddTTFHatchPatternOffsetInOutEx));
   if (!FiniteLengths(insideGap, outsideGap)) return 0;
   AddHatchPatternOffsetInOutEx(ToOutput(insideGap), insideCount, ToOutput(outsideGap), outsideCount,
                                algorithm, corner, miterLimit, arcTolerance);
@@ -870,7 +865,7 @@ int AddTTFHatchPatternOffsetInOutEx(float insideGap, int insideCount, float outs
 int AddTTFHatchPatternHelixFillingEx(float gap, EN_HelixStyle style, EN_OffsetAlgorithm algorithm,
                                      EN_OffsetCornerStyle corner, int miterLimit,
                                      int arcTolerance) try {
-  Trace("AddTTFHatchPatternHelixFillingEx(%f,%i,%i);\n", gap, miterLimit, arcTolerance);
+  Trace(VUZODO_TRACE(AddTTFHatchPatternHelixFillingEx));
   if (!FiniteLengths(gap)) return 0;
   AddHatchPatternHelixFillingEx(ToOutput(gap), style, algorithm, corner, false, miterLimit,
                                 arcTolerance);
@@ -882,8 +877,7 @@ int AddTTFHatchPatternHelixFillingEx(float gap, EN_HelixStyle style, EN_OffsetAl
 int AddTTFHatchPatternLattice(float gapU, float gapV, float angle, float baseX, float baseY,
                               vuzodo_bool serpentine) try {
   // The trace name is the one hosts have always seen for this request.
-  Trace("AddHatchPatternLattice2(%f, %f, %f, %f, %f, %i);\n", gapU, gapV, angle, baseX, baseY,
-        static_cast<int>(serpentine));
+  Trace(VUZODO_TRACE(AddTTFHatchPatternLattice));
   if (!FiniteLengths(gapU, gapV, baseX, baseY) || !Finite(angle)) return 0;
   AddHatchPatternLattice(ToOutput(gapU), ToOutput(gapV), angle, ToOutput(baseX), ToOutput(baseY),
                          serpentine);
@@ -893,7 +887,7 @@ int AddTTFHatchPatternLattice(float gapU, float gapV, float angle, float baseX, 
 }
 
 int ClearTTFHatchPatterns() try {
-  Trace("ClearTTFHatchPatterns();\n");
+  Trace(VUZODO_TRACE(ClearTTFHatchPatterns));
   ClearListOfHatchPatterns();
   return 1;
 } catch (...) {
@@ -901,7 +895,7 @@ int ClearTTFHatchPatterns() try {
 }
 
 int IncludeBorder(EN_Bool include) try {
-  Trace("IncludeBorder((EN_Bool)%i);\n", static_cast<int>(include));
+  Trace(VUZODO_TRACE(IncludeBorder));
   Line()->include_border = Flag(include);
   return 1;
 } catch (...) {

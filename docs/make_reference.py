@@ -13,6 +13,9 @@ import re
 import sys
 
 ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..")
+sys.path.insert(0, os.path.join(ROOT, "cmake"))
+from make_def import Header  # noqa: E402  (the one reader of the declarations)
+
 HEADER = os.path.join(ROOT, "include", "vuzodo", "vuzodo.h")
 OUT = os.path.join(ROOT, "docs", "reference.md")
 
@@ -73,8 +76,10 @@ def build():
 
 def main():
     text, count = build()
-    if count != 77:
-        print(f"make_reference: found {count} documented exports, expected 77", file=sys.stderr)
+    declared = len(Header(HEADER).functions)
+    if count != declared:
+        print(f"make_reference: found {count} documented exports, the header declares {declared}",
+              file=sys.stderr)
         return 1
     if "--check" in sys.argv:
         current = open(OUT, encoding="utf-8").read() if os.path.exists(OUT) else ""

@@ -1,5 +1,7 @@
 // The exported interface driven the way a careless host might drive it: the input is decoded
-// into a program of up to kMaxCalls calls of the 77 exports with arbitrary arguments (floats
+// into a program of up to kMaxCalls calls of the exports (the interface's table, generated from
+// the header, gives each an opcode; arguments are decoded by parameter type) with arbitrary
+// arguments (floats
 // that are NaN, infinite or huge, negative counts, null pointers where the interface allows
 // them, UTF-16 text with unpaired surrogates and control characters, out-of-range indices and
 // enumeration values), loading the project's fixture fonts of every kind. Every array handed
@@ -18,12 +20,16 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <iterator>
 #include <limits>
 #include <string>
+#include <tuple>
+#include <type_traits>
 #include <vector>
 
 #include "VUZODO.h"
 #include "vuzodo/vuzodo.h"
+#include "vuzodo_interface.h"
 
 namespace {
 
@@ -62,6 +68,12 @@ std::vector<std::u16string>& Faces() {
   }();
   return faces;
 }
+
+// Whether two constants are the same function (of any types).
+template <auto A, auto B>
+constexpr bool kIs = false;
+template <auto A>
+constexpr bool kIs<A, A> = true;
 
 class Program {
  public:
@@ -199,410 +211,175 @@ class Program {
     }
   }
 
-  void Retrieve(int (*get)(int, EN_ReturnType, int**, float*)) {
-    const int index = in_.ConsumeBool() ? in_.ConsumeIntegralInRange(-2, 40) : Int();
-    const auto type = Enum<EN_ReturnType>();
-    int* data = nullptr;
-    const bool want = in_.ConsumeIntegralInRange(0, 7) != 0;
-    const int count = get(index, type, want ? &data : nullptr, Box());
-    if (!want) return;
-    if (data == nullptr || count < 0) std::abort();  // an array is always handed out
-    ReleaseInts(data);
+  // One argument, decoded by its type. Values come from the generators above; a text is a face
+  // or a made-up text; an array the export fills is a buffer (or null); an array the export
+  // hands out is received (or not) and released once the call is done.
+  template <typename T>
+  struct Argument {
+    T value;
+    explicit Argument(Program& p) {
+      if constexpr (std::is_same_v<T, float>) {
+        value = p.Float();
+      } else if constexpr (std::is_same_v<T, double>) {
+        value = static_cast<double>(p.Float());
+      } else if constexpr (std::is_same_v<T, bool>) {
+        value = p.in_.ConsumeBool();
+      } else if constexpr (std::is_enum_v<T>) {
+        value = p.Enum<T>();
+      } else {
+        value = p.Int();
+      }
+    }
+    T Get() { return value; }
+    void Release(Program&) {}
+  };
+  template <typename T>
+  struct Argument<T*> {
+    std::vector<T> buffer;  // a text, or room for a box (10 floats) or one record per line
+    bool null;
+    explicit Argument(Program& p) {
+      if constexpr (std::is_same_v<T, unsigned short>) {
+        buffer = p.AnyText();
+        null = buffer.empty();
+      } else {
+        buffer.resize(static_cast<std::size_t>(std::max(GetTextLineCount(), 0)) + 16);
+        null = p.in_.ConsumeIntegralInRange(0, 7) == 0;
+      }
+    }
+    T* Get() { return null ? nullptr : buffer.data(); }
+    void Release(Program&) {}
+  };
+  template <typename T>
+  struct Argument<T**> {
+    T* array = nullptr;
+    bool want;
+    explicit Argument(Program& p) : want(p.in_.ConsumeIntegralInRange(0, 7) != 0) {}
+    T** Get() { return want ? &array : nullptr; }
+    void Release(Program& p) {
+      if constexpr (std::is_same_v<T, int>) {
+        if (want) p.ReleaseInts(array);
+      } else if (want) {
+        DeleteCaretData(reinterpret_cast<float*>(array));
+      }
+    }
+  };
+
+  std::vector<unsigned short> AnyText() {
+    if (in_.ConsumeBool()) return Face();
+    std::vector<unsigned short> text;
+    if (in_.ConsumeIntegralInRange(0, 15) != 0) text = Text();
+    return text;
+  }
+
+  // Calls the export with arguments decoded by its parameter types, in order.
+  template <typename R, typename... P>
+  R CallDecoded(R (*fn)(P...)) {
+    std::tuple<Argument<P>...> args{Argument<P>(*this)...};
+    return std::apply(
+        [&](auto&... a) {
+          if constexpr (std::is_void_v<R>) {
+            fn(a.Get()...);
+            (a.Release(*this), ...);
+          } else {
+            const R result = fn(a.Get()...);
+            (a.Release(*this), ...);
+            return result;
+          }
+        },
+        args);
+  }
+
+  // Every export has an opcode (the header's order); those that take an array with its length,
+  // release an array, or would spend seconds on a full range have their own generators.
+  template <auto Fn>
+  void Call() {
+    if constexpr (kIs<Fn, &DeleteTTFData> || kIs<Fn, &DeleteCaretData>) {
+      Fn(nullptr);  // arrays handed out are released where they are received
+    } else if constexpr (kIs<Fn, &SetIndentPositions>) {
+      const int count = Count(16);
+      std::vector<float> stops = Floats(count);
+      SetIndentPositions(in_.ConsumeIntegralInRange(0, 7) == 0 ? nullptr : stops.data(), count);
+    } else if constexpr (kIs<Fn, &LoadCharacterSet>) {
+      auto face = Face();
+      const auto style = Enum<EN_TTFFontStyle>();
+      const int count = Count(24);
+      std::vector<int> codes(static_cast<std::size_t>(count > 0 ? count : 0) + 1);
+      for (int& c : codes) c = in_.ConsumeBool() ? in_.ConsumeIntegralInRange(0, 0x7F) : Int();
+      LoadCharacterSet(Ptr(face), style,
+                       in_.ConsumeIntegralInRange(0, 7) == 0 ? nullptr : codes.data(), count);
+    } else if constexpr (kIs<Fn, &LoadCharacterRange>) {
+      auto face = Face();
+      const auto style = Enum<EN_TTFFontStyle>();
+      const int first = in_.ConsumeBool() ? in_.ConsumeIntegralInRange(-4, 0x3000) : Int();
+      const std::int64_t end =
+          static_cast<std::int64_t>(first) + in_.ConsumeIntegralInRange(-4, kMaxRange);
+      const int last = static_cast<int>(std::clamp<std::int64_t>(
+          end, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+      LoadCharacterRange(Ptr(face), style, first, last);
+    } else if constexpr (kIs<Fn, &SetNurbPathPoints>) {
+      const int degree = in_.ConsumeBool() ? in_.ConsumeIntegralInRange(0, 4) : Int();
+      const int count = Count(12);
+      std::vector<float> x = Floats(count), y = Floats(count), w = Floats(count);
+      if (in_.ConsumeBool()) {
+        for (float& v : w) v = 1.0f;
+      }
+      int knot_count = count;
+      if (degree >= 0 && degree < 64 && count >= 0) knot_count = count + degree + 1;
+      if (in_.ConsumeIntegralInRange(0, 7) == 0) knot_count = Count(24);
+      std::vector<float> knots = Floats(knot_count);
+      if (in_.ConsumeBool()) {
+        // Clamped uniform knots: the common, valid case.
+        for (int i = 0; i < knot_count; ++i) {
+          // In 64 bits: the degree may be any int, and i - degree would overflow an int.
+          const long long d = degree;
+          knots[i] = static_cast<float>(std::min(std::max(i - d, 0LL), count - d));
+        }
+      }
+      float* xs = in_.ConsumeIntegralInRange(0, 15) == 0 ? nullptr : x.data();
+      SetNurbPathPoints(degree, count, xs, y.data(), w.data(), knot_count, knots.data(), Float());
+    } else if constexpr (kIs<Fn, &SetNurbPathPolyline>) {
+      const int n = Count(24);
+      std::vector<float> points = Floats(n);
+      SetNurbPathPolyline(in_.ConsumeIntegralInRange(0, 15) == 0 ? nullptr : points.data(), n,
+                          Float());
+    } else if constexpr (std::is_same_v<decltype(Fn), decltype(&GetOutLines)>) {
+      const int index = in_.ConsumeBool() ? in_.ConsumeIntegralInRange(-2, 40) : Int();
+      const auto type = Enum<EN_ReturnType>();
+      int* data = nullptr;
+      const bool want = in_.ConsumeIntegralInRange(0, 7) != 0;
+      const int count = Fn(index, type, want ? &data : nullptr, Box());
+      if (!want) return;
+      if (data == nullptr || count < 0) std::abort();  // an array is always handed out
+      ReleaseInts(data);
+    } else if constexpr (kIs<Fn, &GetCharacterLineGapInfo>) {
+      if (CallDecoded(Fn) > GetTextLineCount()) std::abort();  // one record per line, no more
+    } else {
+      CallDecoded(Fn);
+    }
   }
 
   void Step() {
-    switch (in_.ConsumeIntegralInRange(0, 78)) {
-      case 0:
-        InitializeTTF(Float());
-        break;
-      case 1:
-        SetDefaults();
-        break;
-      case 2: {
-        auto face = Face();
-        SetFontFace(Ptr(face));
-        break;
-      }
-      case 3:
-        SetFontStyle(Enum<EN_TTFFontStyle>());
-        break;
-      case 4:
-        SetTextHeight(Float());
-        break;
-      case 5:
-        SetHorizontalCharGap(Float());
-        break;
-      case 6:
-        SetVerticalCharGap(Float());
-        break;
-      case 7:
-        SetCharacterAngle(Float());
-        break;
-      case 8:
-        SetObliqueAngle(Float());
-        break;
-      case 9: {
-        const float sx = Float();
-        SetCharacterScale(sx, Float());
-        break;
-      }
-      case 10:
-        SetAutoKern(Enum<EN_Bool>());
-        break;
-      case 11:
-        SetModeHorizontal();
-        break;
-      case 12:
-        SetModeVertical();
-        break;
-      case 13:
-        SetModePathText();
-        break;
-      case 14:
-        SetModeCharacterForward();
-        break;
-      case 15:
-        SetModeCharacterBackward();
-        break;
-      case 16:
-        SetModeCharacterUpside();
-        break;
-      case 17:
-        SetModeCharacterUpsideDown();
-        break;
-      case 18:
-        SetModeNoscript();
-        break;
-      case 19:
-        SetModeSubscript();
-        break;
-      case 20:
-        SetModeSuperscript();
-        break;
-      case 21: {
-        const float size = Float();
-        SetPropsSubscript(size, Float());
-        break;
-      }
-      case 22: {
-        const float size = Float();
-        SetPropsSuperscript(size, Float());
-        break;
-      }
-      case 23:
-        SetModeWordWrap(Enum<EN_Bool>());
-        break;
-      case 24:
-        SetTextBoxWidth(Float());
-        break;
-      case 25:
-        SetTextBoxHeight(Float());
-        break;
-      case 26: {
-        const int count = Count(16);
-        std::vector<float> stops = Floats(count);
-        SetIndentPositions(in_.ConsumeIntegralInRange(0, 7) == 0 ? nullptr : stops.data(), count);
-        break;
-      }
-      case 27:
-        SetTextHorizontalAlign(Enum<EN_TextHorizontalAlignStyle>());
-        break;
-      case 28:
-        SetTextVerticalAlign(Enum<EN_TextVerticalAlignStyle>());
-        break;
-      case 29:
-        SetLineSpacing(Float());
-        break;
-      case 30:
-        SetLineSpacingStyle(Enum<EN_LineSpaceStyle>());
-        break;
-      case 31:
-        SetFNTConversionMode(Enum<EN_FNT_ConvertionStyle>());
-        break;
-      case 32:
-        SetPathTextAlign(Enum<EN_PathTextAlign>());
-        break;
-      case 33:
-        SetPathTextFlip(Enum<EN_Bool>());
-        break;
-      case 34:
-        SetPathTextSpacing(static_cast<double>(Float()));
-        break;
-      case 35:
-        SetDeformPathCharacters(Enum<EN_Bool>());
-        break;
-      case 36:
-      case 37:
-      case 38: {
-        // Appends are the heart of a program: three opcodes, and null or empty texts too.
-        std::vector<unsigned short> text;
-        if (in_.ConsumeIntegralInRange(0, 15) != 0) text = Text();
-        unsigned short* p = Ptr(text);
-        switch (in_.ConsumeIntegralInRange(0, 4)) {
-          case 0:
-            AppendCharacters(p);
-            break;
-          case 1:
-            AppendCharactersOVF(p);
-            break;
-          default:
-            AppendCharactersEx(p);
-            break;
-        }
-        break;
-      }
-      case 39:
-        FinishText();
-        break;
-      case 40:
-        Retrieve(GetOutLines);
-        break;
-      case 41:
-        Retrieve(GetOutLinesEx);
-        break;
-      case 42:
-        Retrieve(GetMultilineOutLines);
-        break;
-      case 43:
-        GetTotalBoundingBox(Box());
-        break;
-      case 44:
-        DeleteTTFData(nullptr);
-        DeleteCaretData(nullptr);
-        break;
-      case 45: {
-        float* data = nullptr;
-        const bool want = in_.ConsumeIntegralInRange(0, 7) != 0;
-        const int count = GetCaretPositionData(want ? &data : nullptr);
-        if (count < 0) std::abort();
-        if (want) DeleteCaretData(data);
-        break;
-      }
-      case 46: {
-        CursorPosition* data = nullptr;
-        int count = 0;
-        float top = 0.0f;
-        const bool want = in_.ConsumeIntegralInRange(0, 7) != 0;
-        GetMultilineCaretPositionData(want ? &data : nullptr, in_.ConsumeBool() ? &count : nullptr,
-                                      in_.ConsumeBool() ? &top : nullptr);
-        if (want) DeleteCaretData(reinterpret_cast<float*>(data));
-        break;
-      }
-      case 47:
-        GetCharacterCount(in_.ConsumeBool() ? in_.ConsumeIntegralInRange(-2, 8) : Int());
-        break;
-      case 48:
-        GetTextLineCount();
-        break;
-      case 49: {
-        const int lines = GetTextLineCount();
-        std::vector<CharacterLineGapInfo> info(static_cast<std::size_t>(lines) + 1);
-        if (GetCharacterLineGapInfo(in_.ConsumeIntegralInRange(0, 7) == 0 ? nullptr : info.data()) >
-            lines) {
-          std::abort();
-        }
-        break;
-      }
-      case 50:
-        GetMaximumAscent();
-        break;
-      case 51:
-        GetMaximumDecent();
-        break;
-      case 52:
-        GetMaximumLineGap();
-        break;
-      case 53:
-        GetPathLengthOfCharacters();
-        break;
-      case 54: {
-        auto face = Face();
-        const auto style = Enum<EN_TTFFontStyle>();
-        const int count = Count(24);
-        std::vector<int> codes(static_cast<std::size_t>(count > 0 ? count : 0) + 1);
-        for (int& c : codes) c = in_.ConsumeBool() ? in_.ConsumeIntegralInRange(0, 0x7F) : Int();
-        LoadCharacterSet(Ptr(face), style,
-                         in_.ConsumeIntegralInRange(0, 7) == 0 ? nullptr : codes.data(), count);
-        break;
-      }
-      case 55: {
-        auto face = Face();
-        const auto style = Enum<EN_TTFFontStyle>();
-        const int first = in_.ConsumeBool() ? in_.ConsumeIntegralInRange(-4, 0x3000) : Int();
-        const std::int64_t end =
-            static_cast<std::int64_t>(first) + in_.ConsumeIntegralInRange(-4, kMaxRange);
-        const int last = static_cast<int>(std::clamp<std::int64_t>(
-            end, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
-        LoadCharacterRange(Ptr(face), style, first, last);
-        break;
-      }
-      case 56: {
-        auto face = Face();
-        UnloadFont(Ptr(face), Enum<EN_TTFFontStyle>());
-        break;
-      }
-      case 57:
-        UnloadAllFonts();
-        break;
-      case 58: {
-        auto face = Face();
-        FontInformation info{};
-        const auto style = Enum<EN_TTFFontStyle>();
-        GetFontInformation(Ptr(face), style,
-                           in_.ConsumeIntegralInRange(0, 7) == 0 ? nullptr : &info);
-        break;
-      }
-      case 59: {
-        int* codes = nullptr;
-        const bool want = in_.ConsumeIntegralInRange(0, 7) != 0;
-        GetCustomFontRange(want ? &codes : nullptr);
-        if (want) ReleaseInts(codes);
-        break;
-      }
-      case 60: {
-        const int degree = in_.ConsumeBool() ? in_.ConsumeIntegralInRange(0, 4) : Int();
-        const int count = Count(12);
-        std::vector<float> x = Floats(count), y = Floats(count), w = Floats(count);
-        if (in_.ConsumeBool()) {
-          for (float& v : w) v = 1.0f;
-        }
-        int knot_count = count;
-        if (degree >= 0 && degree < 64 && count >= 0) knot_count = count + degree + 1;
-        if (in_.ConsumeIntegralInRange(0, 7) == 0) knot_count = Count(24);
-        std::vector<float> knots = Floats(knot_count);
-        if (in_.ConsumeBool()) {
-          // Clamped uniform knots: the common, valid case.
-          for (int i = 0; i < knot_count; ++i) {
-            // In 64 bits: the degree may be any int, and i - degree would overflow an int.
-            const long long d = degree;
-            knots[i] = static_cast<float>(std::min(std::max(i - d, 0LL), count - d));
-          }
-        }
-        float* xs = in_.ConsumeIntegralInRange(0, 15) == 0 ? nullptr : x.data();
-        SetNurbPathPoints(degree, count, xs, y.data(), w.data(), knot_count, knots.data(), Float());
-        break;
-      }
-      case 61:
-      case 62: {
-        const float r = Float(), cx = Float(), cy = Float(), a = Float();
-        if (in_.ConsumeBool()) {
-          SetNurbPathCircleCW(r, cx, cy, a);
-        } else {
-          SetNurbPathCircleCCW(r, cx, cy, a);
-        }
-        break;
-      }
-      case 63: {
-        const int n = Count(24);
-        std::vector<float> points = Floats(n);
-        SetNurbPathPolyline(in_.ConsumeIntegralInRange(0, 15) == 0 ? nullptr : points.data(), n,
-                            Float());
-        break;
-      }
-      case 64: {
-        const float border = Float();
-        const auto direction = Enum<borderGapDirection>();
-        const float gap = Float(), angle = Float(), bx = Float(), by = Float();
-        AddTTFHatchPatternLine(border, direction, gap, angle, bx, by, Enum<hatchStyle>(),
-                               Enum<EN_Bool>());
-        break;
-      }
-      case 65: {
-        const float border = Float();
-        const auto direction = Enum<borderGapDirection>();
-        const float gap = Float(), angle = Float(), bx = Float(), by = Float();
-        const auto style = Enum<hatchStyle>();
-        const auto with_offset = Enum<EN_Bool>();
-        const auto algorithm = Enum<EN_OffsetAlgorithm>();
-        const auto corner = Enum<EN_OffsetCornerStyle>();
-        const int miter = Int();
-        AddTTFHatchPatternLineEx(border, direction, gap, angle, bx, by, style, with_offset,
-                                 algorithm, corner, miter, Int());
-        break;
-      }
-      case 66: {
-        const float border = Float();
-        const auto direction = Enum<borderGapDirection>();
-        const float gap = Float(), angle = Float(), link = Float();
-        AddTTFHatchPatternOptimized(border, direction, gap, angle, link, Enum<hatchStyle>());
-        break;
-      }
-      case 67: {
-        const float border = Float();
-        const auto direction = Enum<borderGapDirection>();
-        const float gap = Float(), start = Float(), step = Float();
-        const int passes = Int();
-        AddTTFHatchPatternIncremental(border, direction, gap, start, step, passes,
-                                      Enum<hatchStyle>());
-        break;
-      }
-      case 68: {
-        const float gap = Float();
-        AddTTFHatchPatternOffsetFilling(gap, Enum<EN_OffsetStyle>());
-        break;
-      }
-      case 69: {
-        const float gap = Float();
-        const auto style = Enum<EN_OffsetStyle>();
-        const auto algorithm = Enum<EN_OffsetAlgorithm>();
-        const auto corner = Enum<EN_OffsetCornerStyle>();
-        const int miter = Int();
-        AddTTFHatchPatternOffsetFillingEx(gap, style, algorithm, corner, miter, Int());
-        break;
-      }
-      case 70: {
-        const float inside = Float();
-        const int inside_count = Int();
-        const float outside = Float();
-        AddTTFHatchPatternOffsetInOut(inside, inside_count, outside, Int());
-        break;
-      }
-      case 71: {
-        const float inside = Float();
-        const int inside_count = Int();
-        const float outside = Float();
-        const int outside_count = Int();
-        const auto algorithm = Enum<EN_OffsetAlgorithm>();
-        const auto corner = Enum<EN_OffsetCornerStyle>();
-        const int miter = Int();
-        AddTTFHatchPatternOffsetInOutEx(inside, inside_count, outside, outside_count, algorithm,
-                                        corner, miter, Int());
-        break;
-      }
-      case 72: {
-        const float gap = Float();
-        const auto style = Enum<EN_HelixStyle>();
-        const auto algorithm = Enum<EN_OffsetAlgorithm>();
-        const auto corner = Enum<EN_OffsetCornerStyle>();
-        const int miter = Int();
-        AddTTFHatchPatternHelixFillingEx(gap, style, algorithm, corner, miter, Int());
-        break;
-      }
-      case 73: {
-        const float gu = Float(), gv = Float(), angle = Float(), bx = Float(), by = Float();
-        AddTTFHatchPatternLattice(gu, gv, angle, bx, by, in_.ConsumeBool());
-        break;
-      }
-      case 74:
-        ClearTTFHatchPatterns();
-        break;
-      case 75:
-        IncludeBorder(Enum<EN_Bool>());
-        break;
-      case 76:
-        // A whole host cycle in one step: finish, then start over at a new unit size.
-        FinishText();
-        InitializeTTF(in_.ConsumeBool() ? 1000.0f : Float());
-        break;
-      default: {
-        // The common host rhythm, compressed: a face, a text, one retrieval of everything.
-        auto face = Face();
-        SetFontFace(Ptr(face));
-        auto text = Text();
-        AppendCharactersEx(text.data());
-        Retrieve(GetMultilineOutLines);
-        break;
-      }
+    using Op = void (Program::*)();
+#define VUZODO_FUZZ_OP(fn, trace, printed) &Program::Call<&(fn)>,
+    static constexpr Op kExports[] = {VUZODO_INTERFACE(VUZODO_FUZZ_OP)};
+#undef VUZODO_FUZZ_OP
+    constexpr int kCount = static_cast<int>(std::size(kExports));
+    const int op = in_.ConsumeIntegralInRange(0, kCount + 3);
+    if (op < kCount) {
+      (this->*kExports[op])();
+    } else if (op == kCount) {
+      // A whole host cycle in one step: finish, then start over at a new unit size.
+      FinishText();
+      InitializeTTF(in_.ConsumeBool() ? 1000.0f : Float());
+    } else if (op == kCount + 1) {
+      // The common host rhythm, compressed: a face, a text, one retrieval of everything.
+      auto face = Face();
+      SetFontFace(Ptr(face));
+      auto text = Text();
+      AppendCharactersEx(text.data());
+      Call<&GetMultilineOutLines>();
+    } else {
+      Call<&AppendCharactersEx>();  // appends are the heart of a program: more of them
     }
   }
 

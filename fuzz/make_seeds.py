@@ -14,6 +14,7 @@ out/truetype  the small TrueType fixtures, plus two generated fonts that kern th
 """
 import argparse
 import pathlib
+import re
 import shutil
 import subprocess
 import sys
@@ -112,18 +113,29 @@ def main():
          sorted((root / "tests/platform/data").glob("*.ttf")), dirs["truetype"])
     kerning_fonts(dirs["truetype"])
     copy(sorted((root / "tests/shx/data").glob("*.shp")), dirs["shp"])
-    # A host session as the trace log records it, every kind of line once.
-    (dirs["replay"] / "session.txt").write_text(
-        "InitializeTTF(1000.000000);\nSetDefaults();\nSetFontFace(Arial);\n"
-        "SetAutoKern((EN_Bool)1);\nfloat indentList[2] = {1.500000f,3.000000f,};\n"
-        "SetIndentPositions(indentList, 2);\nAppendCharactersEx(a (b), c;\nd);\n"
-        "AppendCharacters(x)\nGetMultilineOutLines(-1,0,...);\n********************\n"
-        "PrepareArrayData()\nNo = 7, Data = 1 \nFinishing GetMultilineOutLines\n"
-        "********************\nLoadCharacterRange(Arial,0,65,90);\n"
-        "AddTTFHatchPatternLine(0.100000,0,0.200000,0.300000,0.400000)\n"
-        "AddHatchPatternLattice2(1.000000, 2.000000, 0.500000, 0.000000, 0.000000, 1);\n"
-        "No return typeFinishText();\n")
+    # A host session as the trace log records it, every kind of line once; the calls' lines
+    # are made from the header's trace lines, the frame lines as the engine writes them.
+    sys.path.insert(0, str(root / "cmake"))
+    from make_def import Header
+    traces = Header(root / "include/vuzodo/vuzodo.h").traces
 
+    def line(name, **printed):
+        return re.sub(r"\{(\w+)\}", lambda m: printed[m.group(1)], traces[name]) + "\n"
+
+    (dirs["replay"] / "session.txt").write_text(
+        line("InitializeTTF", unitSize="1000.000000") + line("SetDefaults") +
+        line("SetFontFace", face="Arial") + line("SetAutoKern", on="1") +
+        "float indentList[2] = {1.500000f,3.000000f,};\n" +
+        line("SetIndentPositions", count="2") + line("AppendCharactersEx", text="a (b), c;\nd") +
+        line("AppendCharacters", text="x") + line("GetMultilineOutLines", index="-1", type="0") +
+        "********************\nPrepareArrayData()\nNo = 7, Data = 1 \n"
+        "Finishing GetMultilineOutLines\n********************\n" +
+        line("LoadCharacterRange", face="Arial", style="0", first="65", last="90") +
+        line("AddTTFHatchPatternLine", borderGap="0.100000", direction="0", lineGap="0.200000",
+             angle="0.300000", baseX="0.400000") +
+        line("AddTTFHatchPatternLattice", gapU="1.000000", gapV="2.000000", angle="0.500000",
+             baseX="0.000000", baseY="0.000000", serpentine="1") +
+        "No return type" + line("FinishText"))
 
 if __name__ == "__main__":
     main()

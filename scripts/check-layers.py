@@ -6,7 +6,9 @@ QELObjectLibrary/, QELHatching/ and include/ to its unit and layer, and fails on
   - a file that no row of the table names;
   - an #include of a unit of a higher layer;
   - a loop of includes between units (a unit is a header and its source);
-  - a use of the engine's process-wide state in VUZODO/ outside the exports layer.
+  - a use of the engine's process-wide state in VUZODO/ outside the exports layer;
+  - an export of the header whose definition in VUZODO/Exports.cpp is not a function-try-block
+    with a catch (...) handler: no C++ exception may cross the C boundary.
 Prints the units of each layer, then every failure on a line of its own.
 
   scripts/check-layers.py
@@ -56,6 +58,30 @@ def strip_comments(text):
     return re.sub(r'"(?:\\.|[^"\\\n])*"', '""', text)
 
 
+def export_failures():
+    """Every export of the header catches everything: its definition's body is a
+    function-try-block whose handlers include catch (...)."""
+    sys.path.insert(0, str(ROOT / "cmake"))
+    from make_def import Header  # the one reader of the header
+    source = strip_comments((ROOT / "VUZODO" / "Exports.cpp").read_text(encoding="utf-8"))
+    source = re.sub(r'"(?:[^"\\\n]|\\.)*"|\'(?:[^\'\\\n]|\\.)*\'', '""', source)
+    failures = []
+    for name, _, _ in Header(ROOT / "include" / "vuzodo" / "vuzodo.h").functions:
+        m = re.search(rf"^\w[\w \t*]*\b{name}\([^)]*\)\s*(try\s*)?\{{", source, re.M)
+        if m is None:
+            failures.append(f"{name}: no definition in VUZODO/Exports.cpp")
+            continue
+        depth, at = 1, m.end()
+        while depth > 0 and at < len(source):
+            depth += {"{": 1, "}": -1}.get(source[at], 0)
+            at += 1
+        handlers = re.match(r"(\s*catch\s*\([^)]*\)\s*\{[^{}]*\})*", source[at:]).group(0)
+        if m.group(1) is None or not re.search(r"catch\s*\(\s*\.\.\.\s*\)", handlers):
+            failures.append(f"{name}: an exception could cross the C boundary (VUZODO/Exports.cpp "
+                            "defines it without try ... catch (...))")
+    return failures
+
+
 def main():
     layers = read_layers()
     rank = {name: i for i, (name, _) in enumerate(layers)}
@@ -100,6 +126,8 @@ def main():
                 failures.append(f"{f.relative_to(ROOT)}: {layer} unit reaches the process-wide "
                                 f"state ({m.group(0)}); only the exports may")
 
+    failures += export_failures()
+
     # Loops between units: Tarjan's strongly connected components.
     index, low, stack, on, count, loops = {}, {}, [], set(), [0], []
 
@@ -141,7 +169,8 @@ def main():
             print(f"check-layers: {line}", file=sys.stderr)
         return 1
     print(f"layers: {len(unit_of)} files, {len(set(unit_of.values()))} units, {n_edges} include "
-          "edges between units; none goes up, no loop, the process-wide state only in the exports")
+          "edges between units; none goes up, no loop, the process-wide state only in the exports; "
+          "every export catches all exceptions")
     return 0
 
 

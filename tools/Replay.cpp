@@ -8,224 +8,181 @@
 // ends at the first closing mark after which the log goes on with something
 // the engine writes (another call, a retrieval frame line) or ends.
 //
-// Some calls do not print every argument (path point arrays, the codes of
-// LoadCharacterSet, the last arguments of some hatch requests). Those are
-// replayed with what the line has and reported once each on standard error.
-#include <cctype>
-#include <cmath>
+// Each line is decoded by the interface's table, generated from the header:
+// the export a line names, which of its parameters the line prints and in
+// which order, and their types. Some calls do not print every argument (path
+// point arrays, the codes of LoadCharacterSet, the last arguments of some hatch
+// requests). Those are replayed with what the line has, the rest 0, and
+// reported once each on standard error.
+#include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <set>
 #include <sstream>
 #include <string>
+#include <tuple>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "Commands.h"
 #include "Output.h"
 #include "Replay.h"
 #include "vuzodo/vuzodo.h"
+#include "vuzodo_interface.h"
 
 namespace vuzodo_cli {
 namespace {
+
+// Which of the export's parameters the trace line prints, in the line's order.
+using Printed = std::initializer_list<int>;
+
+// One argument of a replayed call, made from the line's field or, when the line
+// does not print it, from nothing: 0 for a value, a zeroed buffer for an array
+// the export fills, an empty slot for an array the export hands out (released
+// once the call is done, as the host released it).
+template <typename T>
+struct Argument {
+  T value{};
+  Argument(const std::string* field, int) {
+    if (field == nullptr) return;
+    const char* text = field->c_str();
+    if constexpr (std::is_same_v<T, float>) {
+      value = std::strtof(text, nullptr);
+    } else if constexpr (std::is_same_v<T, double>) {
+      value = std::strtod(text, nullptr);
+    } else if constexpr (std::is_same_v<T, bool>) {
+      value = std::strtol(text, nullptr, 10) != 0;
+    } else {  // int and the enumerations (32-bit ints)
+      value = static_cast<T>(static_cast<int>(std::strtol(text, nullptr, 10)));
+    }
+  }
+  T Get() { return value; }
+  void Release() {}
+};
+
+template <>
+struct Argument<unsigned short*> {
+  std::u16string text;
+  Argument(const std::string* field, int)
+      : text(field == nullptr ? std::u16string() : ToUtf16(*field)) {}
+  unsigned short* Get() { return U16(text); }
+  void Release() {}
+};
+
+// A buffer the export writes into: a box (10 floats at most), a line's metrics
+// per line, a font's facts, or the count and top of the carets.
+template <typename T>
+struct Argument<T*> {
+  std::vector<T> buffer;
+  Argument(const std::string*, int lines) : buffer(static_cast<size_t>(std::max(lines, 0)) + 16) {}
+  T* Get() { return buffer.data(); }
+  void Release() {}
+};
+
+template <typename T>
+struct Argument<T**> {
+  T* array = nullptr;
+  Argument(const std::string*, int) {}
+  T** Get() { return &array; }
+  void Release() {
+    if constexpr (std::is_same_v<T, int>) {
+      DeleteTTFData(array);
+    } else {
+      DeleteCaretData(reinterpret_cast<float*>(array));
+    }
+  }
+};
+
+// The line's fields in print order. A text prints bare, so the numbers printed
+// after it are split off the text's end at commas.
+std::vector<std::string> Fields(const TraceCall& c, bool text_first, size_t printed) {
+  std::vector<std::string> fields = c.args;
+  if (!text_first || fields.empty()) return fields;
+  std::string text = fields[0];
+  std::vector<std::string> numbers(printed - 1, "0");
+  for (size_t k = numbers.size(); k-- > 0;) {
+    const size_t comma = text.rfind(',');
+    if (comma == std::string::npos) break;
+    numbers[k] = text.substr(comma + 1);
+    text.resize(comma);
+  }
+  fields.assign(1, text);
+  fields.insert(fields.end(), numbers.begin(), numbers.end());
+  return fields;
+}
+
+// Calls `fn` with the line's arguments, decoded by the parameter types; returns
+// whether the line does not print one of its values (an array is not a value).
+template <typename R, typename... P>
+bool Invoke(R (*fn)(P...), Printed printed, const TraceCall& c) {
+  constexpr size_t kCount = sizeof...(P);
+  std::array<int, kCount + 1> position{};  // parameter -> field, or -1
+  position.fill(-1);
+  int k = 0;
+  for (int index : printed) position[static_cast<size_t>(index)] = k++;
+  constexpr std::array<bool, kCount + 1> kText = {std::is_same_v<P, unsigned short*>..., false};
+  const bool text_first = printed.size() != 0 && kText[static_cast<size_t>(*printed.begin())];
+  const std::vector<std::string> fields = Fields(c, text_first, printed.size());
+  const int lines = GetTextLineCount();
+  auto call = [&]<size_t... I>(std::index_sequence<I...>) {
+    auto field = [&](size_t i) -> const std::string* {
+      const int at = position[i];
+      return at >= 0 && static_cast<size_t>(at) < fields.size() ? &fields[at] : nullptr;
+    };
+    static_cast<void>(field);  // unused by exports without parameters
+    std::tuple<Argument<P>...> args{Argument<P>(field(I), lines)...};
+    fn(std::get<I>(args).Get()...);
+    (std::get<I>(args).Release(), ...);
+    return ((position[I] < 0 && !std::is_pointer_v<P>) || ...);
+  };
+  return call(std::make_index_sequence<kCount>{});
+}
 
 struct Replayer {
   std::set<std::string> lossy;  // calls whose lines lack some arguments
   int errors = 0;
   float unit = 1000.0f;  // the unit size the replayed calls set
 
-  static float F(const std::vector<std::string>& a, size_t i) {
-    return i < a.size() ? std::strtof(a[i].c_str(), nullptr) : 0.0f;
-  }
-  static int I(const std::vector<std::string>& a, size_t i) {
-    return i < a.size() ? static_cast<int>(std::strtol(a[i].c_str(), nullptr, 10)) : 0;
-  }
-
-  // A text argument with `ints` trailing integers after commas: "face,1,2".
-  static std::u16string Text(const std::string& arg, size_t ints, std::vector<int>& numbers) {
-    std::string text = arg;
-    numbers.assign(ints, 0);
-    for (size_t k = ints; k-- > 0;) {
-      const size_t comma = text.rfind(',');
-      if (comma == std::string::npos) break;
-      numbers[k] = static_cast<int>(std::strtol(text.c_str() + comma + 1, nullptr, 10));
-      text.resize(comma);
-    }
-    return ToUtf16(text);
-  }
-
-  void Lossy(const std::string& name) { lossy.insert(name); }
-
   void Call(const TraceCall& c) {
-    const auto& a = c.args;
-    const std::string& n = c.name;
-    std::vector<int> num;
-    static const std::map<std::string, int (*)()> kNoArguments = {
-        {"SetDefaults", SetDefaults},
-        {"SetModeHorizontal", SetModeHorizontal},
-        {"SetModeVertical", SetModeVertical},
-        {"SetModePathText", SetModePathText},
-        {"SetModeCharacterForward", SetModeCharacterForward},
-        {"SetModeCharacterBackward", SetModeCharacterBackward},
-        {"SetModeCharacterUpside", SetModeCharacterUpside},
-        {"SetModeCharacterUpsideDown", SetModeCharacterUpsideDown},
-        {"SetModeNoscript", SetModeNoscript},
-        {"SetModeSubscript", SetModeSubscript},
-        {"SetModeSuperscript", SetModeSuperscript},
-        {"FinishText", FinishText},
-        {"GetTextLineCount", GetTextLineCount},
-        {"ClearTTFHatchPatterns", ClearTTFHatchPatterns},
-    };
-    static const std::map<std::string, int (*)(float)> kOneFloat = {
-        {"SetTextHeight", SetTextHeight},           {"SetHorizontalCharGap", SetHorizontalCharGap},
-        {"SetVerticalCharGap", SetVerticalCharGap}, {"SetCharacterAngle", SetCharacterAngle},
-        {"SetObliqueAngle", SetObliqueAngle},       {"SetTextBoxWidth", SetTextBoxWidth},
-        {"SetTextBoxHeight", SetTextBoxHeight},     {"SetLineSpacing", SetLineSpacing},
-    };
-    if (auto f = kNoArguments.find(n); f != kNoArguments.end()) {
-      f->second();
-    } else if (auto g = kOneFloat.find(n); g != kOneFloat.end()) {
-      g->second(F(a, 0));
-    } else if (n == "InitializeTTF") {
-      unit = F(a, 0);
-      InitializeTTF(unit);
-    } else if (n == "SetFontFace" && !a.empty()) {
-      std::u16string face = ToUtf16(a[0]);
-      SetFontFace(U16(face));
-    } else if (n == "SetFontStyle") {
-      SetFontStyle(static_cast<EN_TTFFontStyle>(I(a, 0)));
-    } else if (n == "SetCharacterScale") {
-      SetCharacterScale(F(a, 0), F(a, 1));
-    } else if (n == "SetAutoKern") {
-      SetAutoKern(static_cast<EN_Bool>(I(a, 0)));
-    } else if (n == "SetPropsSubscript") {
-      SetPropsSubscript(F(a, 0), F(a, 1));
-    } else if (n == "SetPropsSuperscript") {
-      SetPropsSuperscript(F(a, 0), F(a, 1));
-    } else if (n == "SetModeWordWrap") {
-      SetModeWordWrap(static_cast<EN_Bool>(I(a, 0)));
-    } else if (n == "SetIndentPositions") {
+    using Dispatch = std::function<bool(const TraceCall&)>;
+    static const std::map<std::string, Dispatch> kCalls = [] {
+      std::map<std::string, Dispatch> table;
+#define VUZODO_UNPAREN(...) __VA_ARGS__
+#define VUZODO_REPLAY(fn, trace, printed)                   \
+  if (*(trace) != 0) {                                      \
+    table[trace] = [](const TraceCall& call) {              \
+      return Invoke(&(fn), {VUZODO_UNPAREN printed}, call); \
+    };                                                      \
+  }
+      VUZODO_INTERFACE(VUZODO_REPLAY)
+#undef VUZODO_REPLAY
+#undef VUZODO_UNPAREN
+      return table;
+    }();
+    if (c.name == "DeleteTTFData" || c.name == "DeleteCaretData") {
+      return;  // each array was released as soon as it was fetched
+    }
+    if (c.name == "SetIndentPositions") {  // the stops are on the line before
       std::vector<float> stops;
-      for (const std::string& v : a) stops.push_back(std::strtof(v.c_str(), nullptr));
+      for (const std::string& v : c.args) stops.push_back(std::strtof(v.c_str(), nullptr));
       SetIndentPositions(stops.data(), static_cast<int>(stops.size()));
-    } else if (n == "SetTextHorizontalAlign") {
-      SetTextHorizontalAlign(static_cast<EN_TextHorizontalAlignStyle>(I(a, 0)));
-    } else if (n == "SetTextVerticalAlign") {
-      SetTextVerticalAlign(static_cast<EN_TextVerticalAlignStyle>(I(a, 0)));
-    } else if (n == "SetLineSpacingStyle") {
-      SetLineSpacingStyle(static_cast<EN_LineSpaceStyle>(I(a, 0)));
-    } else if (n == "SetFNTConversionMode") {
-      SetFNTConversionMode(static_cast<EN_FNT_ConvertionStyle>(I(a, 0)));
-    } else if (n == "SetPathTextAlign") {
-      SetPathTextAlign(static_cast<EN_PathTextAlign>(I(a, 0)));
-    } else if (n == "SetPathTextFlip") {
-      SetPathTextFlip(static_cast<EN_Bool>(I(a, 0)));
-    } else if (n == "SetPathTextSpacing") {
-      SetPathTextSpacing(a.empty() ? 0.0 : std::strtod(a[0].c_str(), nullptr));
-    } else if (n == "SetDeformPathCharacters") {
-      SetDeformPathCharacters(static_cast<EN_Bool>(I(a, 0)));
-    } else if (n == "AppendCharacters" || n == "AppendCharactersEx" || n == "AppendCharactersOVF") {
-      std::u16string text = a.empty() ? std::u16string() : ToUtf16(a[0]);
-      if (n == "AppendCharacters") AppendCharacters(U16(text));
-      if (n == "AppendCharactersEx") AppendCharactersEx(U16(text));
-      if (n == "AppendCharactersOVF") AppendCharactersOVF(U16(text));
-    } else if (n == "GetOutLines" || n == "GetOutLinesEx" || n == "GetMultilineOutLines") {
-      int* data = nullptr;
-      float box[10];
-      auto fn = n == "GetOutLines" ? GetOutLines
-                                   : (n == "GetOutLinesEx" ? GetOutLinesEx : GetMultilineOutLines);
-      fn(I(a, 0), static_cast<EN_ReturnType>(I(a, 1)), &data, box);
-      DeleteTTFData(data);
-    } else if (n == "GetTotalBoundingBox") {
-      float box[4];
-      GetTotalBoundingBox(box);
-    } else if (n == "GetCaretPositionData") {
-      float* data = nullptr;
-      GetCaretPositionData(&data);
-      DeleteCaretData(data);
-    } else if (n == "GetMultilineCaretPositionData") {
-      CursorPosition* data = nullptr;
-      int count = 0;
-      float top = 0;
-      GetMultilineCaretPositionData(&data, &count, &top);
-      DeleteCaretData(reinterpret_cast<float*>(data));
-    } else if (n == "DeleteTTFData" || n == "DeleteCaretData") {
-      // Each array was released as soon as it was fetched.
-    } else if (n == "GetCharacterCount") {
-      GetCharacterCount(I(a, 0));
-    } else if (n == "GetCharacterLineGapInfo") {
-      CharacterLineGapInfo info;
-      GetCharacterLineGapInfo(&info);
-    } else if (n == "GetMaximumAscent" || n == "GetMaximumDecent" || n == "GetMaximumLineGap" ||
-               n == "GetPathLengthOfCharacters") {
-      // Queries without effect on the text.
-    } else if (n == "LoadCharacterSet" && !a.empty()) {
-      Lossy(n);  // the codes are not in the log: the font is loaded, nothing built
-      std::u16string face = Text(a[0], 1, num);
-      LoadCharacterSet(U16(face), static_cast<EN_TTFFontStyle>(num[0]), nullptr, 0);
-    } else if (n == "LoadCharacterRange" && !a.empty()) {
-      std::u16string face = Text(a[0], 3, num);
-      LoadCharacterRange(U16(face), static_cast<EN_TTFFontStyle>(num[0]), num[1], num[2]);
-    } else if (n == "UnloadFont" && !a.empty()) {
-      std::u16string face = Text(a[0], 1, num);
-      UnloadFont(U16(face), static_cast<EN_TTFFontStyle>(num[0]));
-    } else if (n == "GetFontInformation" && !a.empty()) {
-      std::u16string face = Text(a[0], 1, num);
-      FontInformation info;
-      GetFontInformation(U16(face), static_cast<EN_TTFFontStyle>(num[0]), &info);
-    } else if (n == "GetCustomFont") {
-      int* codes = nullptr;
-      GetCustomFontRange(&codes);
-      DeleteTTFData(codes);
-    } else if (n == "SetNurbPathPoints" || n == "SetNurbPathPolyline") {
-      Lossy(n);  // the point arrays are not in the log: the path stays as it was
-    } else if (n == "SetNurbPathCircleCW") {
-      SetNurbPathCircleCW(F(a, 0), F(a, 1), F(a, 2), F(a, 3));
-    } else if (n == "SetNurbPathCircleCCW") {
-      SetNurbPathCircleCCW(F(a, 0), F(a, 1), F(a, 2), F(a, 3));
-    } else if (n == "AddTTFHatchPatternLine") {
-      Lossy(n);  // base y, style and the offset flag are not printed
-      AddTTFHatchPatternLine(F(a, 0), static_cast<borderGapDirection>(I(a, 1)), F(a, 2), F(a, 3),
-                             F(a, 4), 0.0f, HATCH_UNIDIRECTIONAL, EN_FALSE);
-    } else if (n == "AddTTFHatchPatternLineEx") {
-      Lossy(n);  // corner style, miter limit and arc tolerance are not printed
-      AddTTFHatchPatternLineEx(F(a, 0), static_cast<borderGapDirection>(I(a, 1)), F(a, 2), F(a, 3),
-                               F(a, 4), F(a, 5), static_cast<hatchStyle>(I(a, 6)),
-                               static_cast<EN_Bool>(I(a, 7)),
-                               static_cast<EN_OffsetAlgorithm>(I(a, 8)), EN_CORNER_MITER, 0, 0);
-    } else if (n == "AddTTFHatchPatternOptimized") {
-      AddTTFHatchPatternOptimized(F(a, 0), static_cast<borderGapDirection>(I(a, 1)), F(a, 2),
-                                  F(a, 3), F(a, 4), static_cast<hatchStyle>(I(a, 5)));
-    } else if (n == "AddTTFHatchPatternIncremental") {
-      AddTTFHatchPatternIncremental(F(a, 0), static_cast<borderGapDirection>(I(a, 1)), F(a, 2),
-                                    F(a, 3), F(a, 4), I(a, 5), static_cast<hatchStyle>(I(a, 6)));
-    } else if (n == "AddTTFHatchPatternOffsetFilling") {
-      AddTTFHatchPatternOffsetFilling(F(a, 0), static_cast<EN_OffsetStyle>(I(a, 1)));
-    } else if (n == "AddTTFHatchPatternOffsetFillingEx") {
-      Lossy(n);  // miter limit and arc tolerance are not printed
-      // The line prints the corner style before the algorithm.
-      AddTTFHatchPatternOffsetFillingEx(F(a, 0), static_cast<EN_OffsetStyle>(I(a, 1)),
-                                        static_cast<EN_OffsetAlgorithm>(I(a, 3)),
-                                        static_cast<EN_OffsetCornerStyle>(I(a, 2)), 0, 0);
-    } else if (n == "AddTTFHatchPatternOffsetInOut") {
-      AddTTFHatchPatternOffsetInOut(F(a, 0), I(a, 1), F(a, 2), I(a, 3));
-    } else if (n == "AddTTFHatchPatternOffsetInOutEx") {
-      Lossy(n);  // the algorithm, miter limit and arc tolerance are not printed
-      AddTTFHatchPatternOffsetInOutEx(F(a, 0), I(a, 1), F(a, 2), I(a, 3), EN_OFFSET_DIRECT,
-                                      static_cast<EN_OffsetCornerStyle>(I(a, 4)), 0, 0);
-    } else if (n == "AddTTFHatchPatternHelixFillingEx") {
-      Lossy(n);  // the style, algorithm and corner style are not printed
-      AddTTFHatchPatternHelixFillingEx(F(a, 0), EN_HELIX_OUTSIDE_IN, EN_OFFSET_DIRECT,
-                                       EN_CORNER_MITER, I(a, 1), I(a, 2));
-    } else if (n == "AddHatchPatternLattice2") {
-      AddTTFHatchPatternLattice(F(a, 0), F(a, 1), F(a, 2), F(a, 3), F(a, 4), I(a, 5) != 0);
-    } else if (n == "IncludeBorder") {
-      IncludeBorder(static_cast<EN_Bool>(I(a, 0)));
-    } else {
-      std::fprintf(stderr, "vuzodo: line %d: %s cannot be replayed\n", c.line, n.c_str());
+      return;
+    }
+    const auto call = kCalls.find(c.name);
+    if (call == kCalls.end()) {
+      std::fprintf(stderr, "vuzodo: line %d: %s cannot be replayed\n", c.line, c.name.c_str());
       ++errors;
+      return;
+    }
+    if (call->second(c)) lossy.insert(c.name);
+    if (c.name == "InitializeTTF" && !c.args.empty()) {
+      unit = std::strtof(c.args[0].c_str(), nullptr);
     }
   }
 };

@@ -1,11 +1,17 @@
 // The trace log reader of `vuzodo replay`: splits a log into calls.
+#include <array>
 #include <cctype>
+#include <initializer_list>
+#include <map>
 #include <set>
 #include <sstream>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "Replay.h"
+#include "vuzodo/vuzodo.h"
+#include "vuzodo_interface.h"
 
 namespace vuzodo_cli {
 namespace {
@@ -144,90 +150,52 @@ std::vector<TraceCall> ParseTrace(const std::string& log, const std::set<std::st
   return calls;
 }
 
+namespace {
+
+// Whether each parameter of an export is a text (from its type alone: nothing is called).
+template <typename R, typename... P>
+constexpr std::array<bool, sizeof...(P)> TextParameters(R (*)(P...)) {
+  return {std::is_same_v<P, unsigned short*>...};
+}
+
+// The trace names of the interface, with whether the line's first argument is a text.
+const std::map<std::string, bool>& TraceNames() {
+  static const std::map<std::string, bool> names = [] {
+    std::map<std::string, bool> table;
+#define VUZODO_TRACE_NAME(fn, trace, printed)                             \
+  if (*(trace) != 0) {                                                    \
+    const std::initializer_list<int> kPrinted = {VUZODO_UNPAREN printed}; \
+    constexpr auto kText = TextParameters(decltype(&(fn)){});             \
+    table[trace] = kPrinted.size() != 0 && kText[*kPrinted.begin()];      \
+  }
+#define VUZODO_UNPAREN(...) __VA_ARGS__
+    VUZODO_INTERFACE(VUZODO_TRACE_NAME)
+#undef VUZODO_TRACE_NAME
+#undef VUZODO_UNPAREN
+    return table;
+  }();
+  return names;
+}
+
+}  // namespace
+
 const std::set<std::string>& KnownCalls() {
-  static const std::set<std::string> known = {"InitializeTTF",
-                                              "SetDefaults",
-                                              "SetFontFace",
-                                              "SetFontStyle",
-                                              "SetTextHeight",
-                                              "SetHorizontalCharGap",
-                                              "SetVerticalCharGap",
-                                              "SetCharacterAngle",
-                                              "SetObliqueAngle",
-                                              "SetCharacterScale",
-                                              "SetAutoKern",
-                                              "SetModeHorizontal",
-                                              "SetModeVertical",
-                                              "SetModePathText",
-                                              "SetModeCharacterForward",
-                                              "SetModeCharacterBackward",
-                                              "SetModeCharacterUpside",
-                                              "SetModeCharacterUpsideDown",
-                                              "SetModeNoscript",
-                                              "SetModeSubscript",
-                                              "SetModeSuperscript",
-                                              "SetPropsSubscript",
-                                              "SetPropsSuperscript",
-                                              "SetModeWordWrap",
-                                              "SetTextBoxWidth",
-                                              "SetTextBoxHeight",
-                                              "SetIndentPositions",
-                                              "SetTextHorizontalAlign",
-                                              "SetTextVerticalAlign",
-                                              "SetLineSpacing",
-                                              "SetLineSpacingStyle",
-                                              "SetFNTConversionMode",
-                                              "SetPathTextAlign",
-                                              "SetPathTextFlip",
-                                              "SetPathTextSpacing",
-                                              "SetDeformPathCharacters",
-                                              "AppendCharacters",
-                                              "AppendCharactersEx",
-                                              "AppendCharactersOVF",
-                                              "FinishText",
-                                              "GetOutLines",
-                                              "GetOutLinesEx",
-                                              "GetMultilineOutLines",
-                                              "GetTotalBoundingBox",
-                                              "DeleteTTFData",
-                                              "GetCaretPositionData",
-                                              "GetMultilineCaretPositionData",
-                                              "DeleteCaretData",
-                                              "GetCharacterCount",
-                                              "GetTextLineCount",
-                                              "GetCharacterLineGapInfo",
-                                              "GetMaximumAscent",
-                                              "GetMaximumDecent",
-                                              "GetMaximumLineGap",
-                                              "GetPathLengthOfCharacters",
-                                              "LoadCharacterSet",
-                                              "LoadCharacterRange",
-                                              "UnloadFont",
-                                              "GetFontInformation",
-                                              "GetCustomFont",
-                                              "SetNurbPathPoints",
-                                              "SetNurbPathCircleCW",
-                                              "SetNurbPathCircleCCW",
-                                              "SetNurbPathPolyline",
-                                              "AddTTFHatchPatternLine",
-                                              "AddTTFHatchPatternLineEx",
-                                              "AddTTFHatchPatternOptimized",
-                                              "AddTTFHatchPatternIncremental",
-                                              "AddTTFHatchPatternOffsetFilling",
-                                              "AddTTFHatchPatternOffsetFillingEx",
-                                              "AddTTFHatchPatternOffsetInOut",
-                                              "AddTTFHatchPatternOffsetInOutEx",
-                                              "AddTTFHatchPatternHelixFillingEx",
-                                              "AddHatchPatternLattice2",
-                                              "ClearTTFHatchPatterns",
-                                              "IncludeBorder"};
+  static const std::set<std::string> known = [] {
+    std::set<std::string> names;
+    for (const auto& [name, text] : TraceNames()) names.insert(name);
+    return names;
+  }();
   return known;
 }
 
 const std::set<std::string>& TextCalls() {
-  static const std::set<std::string> text = {
-      "SetFontFace",      "AppendCharacters",   "AppendCharactersEx", "AppendCharactersOVF",
-      "LoadCharacterSet", "LoadCharacterRange", "UnloadFont",         "GetFontInformation"};
+  static const std::set<std::string> text = [] {
+    std::set<std::string> names;
+    for (const auto& [name, is_text] : TraceNames()) {
+      if (is_text) names.insert(name);
+    }
+    return names;
+  }();
   return text;
 }
 

@@ -30,7 +30,14 @@
  *   - The library is single-threaded: call it from one thread at a time.
  *   - Tracing: when a file named "TTFLog.txt" exists beside the library when it
  *     is loaded, every call appends a call-shaped line to it; "TTFCBNLog.txt"
- *     beside it likewise receives dumps of returned outline arrays.
+ *     beside it likewise receives dumps of returned outline arrays. Each
+ *     function's comment ends with its line ("Trace:"), written without the
+ *     backquotes and followed by a line feed; `{name}` stands for the
+ *     parameter: a float or double as "%f", an integer, enumeration or
+ *     vuzodo_bool as "%i", a text as UTF-8 (null: "(null)"). The outline
+ *     retrievals follow their line with a line of 20 asterisks;
+ *     SetIndentPositions precedes its line with `float indentList[N] = {...};`
+ *     holding each stop as "%ff,".
  */
 #ifndef VUZODO_VUZODO_H
 #define VUZODO_VUZODO_H
@@ -238,122 +245,158 @@ VUZODO_STATIC_ASSERT(sizeof(hatchStyle) == 4, "enumerations are 32-bit");
 
 /** Releases every line and every loaded font, then sets the unit size U, the
  *  output length of one user unit (default 1000.0). Hatch patterns stay. A
- *  unit size that is NaN or infinite is refused: nothing is released. */
+ *  unit size that is NaN or infinite is refused: nothing is released.
+ *  Trace: `InitializeTTF({unitSize});` */
 VUZODO_API void VUZODO_CALL InitializeTTF(float unitSize);
 
 /** Applies the default settings: face "Arial", height 1, regular, no gaps,
  *  no angles, scale 1, no kerning, horizontal, forward, upright, no script,
  *  script sizes and offsets 100 %, no hatch patterns, border included, no
  *  word wrap, no text box, no indents, left and top alignment, spacing 1,
- *  proportional. Leaves U, the FNT mode and the path settings. Returns 1. */
+ *  proportional. Leaves U, the FNT mode and the path settings. Returns 1.
+ *  Trace: `SetDefaults();` */
 VUZODO_API int VUZODO_CALL SetDefaults(void);
 
 /** Face name of an installed font, or the path of an .shx, .ovf or .fnt file
  *  (or of a .ttf/.otf/.ttc file). The string is copied. Returns 0 for null.
  *  Font files are read only when they are regular files of at most 256 MiB;
  *  another path gives an SHX, OVF or FNT font no characters and a TrueType
- *  path the default face. */
+ *  path the default face.
+ *  Trace: `SetFontFace({face});` */
 VUZODO_API int VUZODO_CALL SetFontFace(unsigned short* face);
 
-/** Font style (regular, bold, italic, bold italic). Returns 1. */
+/** Font style (regular, bold, italic, bold italic). Returns 1.
+ *  Trace: `SetFontStyle((EN_TTFFontStyle){style});` */
 VUZODO_API int VUZODO_CALL SetFontStyle(EN_TTFFontStyle style);
 
-/** Character height factor. Returns 0 unless height > 0 and finite. */
+/** Character height factor. Returns 0 unless height > 0 and finite.
+ *  Trace: `SetTextHeight({height});` */
 VUZODO_API int VUZODO_CALL SetTextHeight(float height);
 
 /** Extra gap between characters, user units (stored times U). Returns 1; 0
- *  for a gap that is not finite. */
+ *  for a gap that is not finite.
+ *  Trace: `SetHorizontalCharGap({gap});` */
 VUZODO_API int VUZODO_CALL SetHorizontalCharGap(float gap);
 
 /** Extra gap between characters of a column, user units (times U). Returns 1;
- *  0 for a gap that is not finite. */
+ *  0 for a gap that is not finite.
+ *  Trace: `SetVerticalCharGap({gap});` */
 VUZODO_API int VUZODO_CALL SetVerticalCharGap(float gap);
 
 /** Rotation of each character, radians. Returns 1; 0 for an angle that is not
- *  finite. */
+ *  finite.
+ *  Trace: `SetCharacterAngle({angle});` */
 VUZODO_API int VUZODO_CALL SetCharacterAngle(float angle);
 
 /** Slant of each character, radians. Returns 0 unless -1.35 <= angle <= 1.35
- *  (so 0 for NaN). */
+ *  (so 0 for NaN).
+ *  Trace: `SetObliqueAngle({angle});` */
 VUZODO_API int VUZODO_CALL SetObliqueAngle(float angle);
 
 /** Character width and height factors. Returns 0 unless both are finite and
- *  > 0. */
+ *  > 0.
+ *  Trace: `SetCharacterScale({scaleX},{scaleY});` */
 VUZODO_API int VUZODO_CALL SetCharacterScale(float scaleX, float scaleY);
 
-/** Automatic kerning from the font's kerning pairs. Returns 1. */
+/** Automatic kerning from the font's kerning pairs. Returns 1.
+ *  Trace: `SetAutoKern((EN_Bool){on});` */
 VUZODO_API int VUZODO_CALL SetAutoKern(EN_Bool on);
 
-/** Process-wide text mode: horizontal lines (the default). Returns 1. */
+/** Process-wide text mode: horizontal lines (the default). Returns 1.
+ *  Trace: `SetModeHorizontal();` */
 VUZODO_API int VUZODO_CALL SetModeHorizontal(void);
-/** Process-wide text mode: vertical column. Returns 1. */
+/** Process-wide text mode: vertical column. Returns 1.
+ *  Trace: `SetModeVertical();` */
 VUZODO_API int VUZODO_CALL SetModeVertical(void);
-/** Process-wide text mode: along the line's path. Returns 1. */
+/** Process-wide text mode: along the line's path. Returns 1.
+ *  Trace: `SetModePathText();` */
 VUZODO_API int VUZODO_CALL SetModePathText(void);
 
-/** Characters run forward (the default). Returns 1. */
+/** Characters run forward (the default). Returns 1.
+ *  Trace: `SetModeCharacterForward();` */
 VUZODO_API int VUZODO_CALL SetModeCharacterForward(void);
-/** Characters run backward (mirrored order). Returns 1. */
+/** Characters run backward (mirrored order). Returns 1.
+ *  Trace: `SetModeCharacterBackward();` */
 VUZODO_API int VUZODO_CALL SetModeCharacterBackward(void);
-/** Characters stand upright (the default). Returns 1. */
+/** Characters stand upright (the default). Returns 1.
+ *  Trace: `SetModeCharacterUpside();` */
 VUZODO_API int VUZODO_CALL SetModeCharacterUpside(void);
-/** Characters stand upside down. Returns 1. */
+/** Characters stand upside down. Returns 1.
+ *  Trace: `SetModeCharacterUpsideDown();` */
 VUZODO_API int VUZODO_CALL SetModeCharacterUpsideDown(void);
 
-/** No super- or subscript (the default). Returns 1. */
+/** No super- or subscript (the default). Returns 1.
+ *  Trace: `SetModeNoscript();` */
 VUZODO_API int VUZODO_CALL SetModeNoscript(void);
-/** Following characters are subscript. Returns 1. */
+/** Following characters are subscript. Returns 1.
+ *  Trace: `SetModeSubscript();` */
 VUZODO_API int VUZODO_CALL SetModeSubscript(void);
-/** Following characters are superscript. Returns 1. */
+/** Following characters are superscript. Returns 1.
+ *  Trace: `SetModeSuperscript();` */
 VUZODO_API int VUZODO_CALL SetModeSuperscript(void);
 
 /** Subscript size and offset in percent of the height. Returns 0 unless both
- *  are finite, size > 0 and offset >= 0. */
+ *  are finite, size > 0 and offset >= 0.
+ *  Trace: `SetPropsSubscript({size},{offset});` */
 VUZODO_API int VUZODO_CALL SetPropsSubscript(float size, float offset);
 /** Superscript size and offset in percent of the height. Returns 0 unless
- *  both are finite, size > 0 and offset >= 0. */
+ *  both are finite, size > 0 and offset >= 0.
+ *  Trace: `SetPropsSuperscript({size},{offset});` */
 VUZODO_API int VUZODO_CALL SetPropsSuperscript(float size, float offset);
 
-/** Word wrap at the text box width (AppendCharactersEx). Returns 1. */
+/** Word wrap at the text box width (AppendCharactersEx). Returns 1.
+ *  Trace: `SetModeWordWrap((EN_Bool){on});` */
 VUZODO_API int VUZODO_CALL SetModeWordWrap(EN_Bool on);
 
 /** Process-wide text box width, user units. Returns 1; 0 for a width that is
- *  not finite. */
+ *  not finite.
+ *  Trace: `SetTextBoxWidth({width});` */
 VUZODO_API int VUZODO_CALL SetTextBoxWidth(float width);
 /** Process-wide text box height, user units. Returns 1; 0 for a height that
- *  is not finite. */
+ *  is not finite.
+ *  Trace: `SetTextBoxHeight({height});` */
 VUZODO_API int VUZODO_CALL SetTextBoxHeight(float height);
 
 /** Tab stops, user units, in search order: `count` floats are copied from
  *  `list`. Stores them and returns 0 (not a refusal). A null list with a
  *  positive count, a negative count, or a list with a value that is not
- *  finite stores no tab stops. */
+ *  finite stores no tab stops.
+ *  Trace: `SetIndentPositions(indentList, {count});` */
 VUZODO_API int VUZODO_CALL SetIndentPositions(float* list, int count);
 
-/** Horizontal alignment of the current line. Stores it and returns 0. */
+/** Horizontal alignment of the current line. Stores it and returns 0.
+ *  Trace: `SetTextHorizontalAlign((EN_TextHorizontalAlignStyle){align});` */
 VUZODO_API int VUZODO_CALL SetTextHorizontalAlign(EN_TextHorizontalAlignStyle align);
-/** Process-wide vertical alignment. Stores it and returns 0. */
+/** Process-wide vertical alignment. Stores it and returns 0.
+ *  Trace: `SetTextVerticalAlign((EN_TextVerticalAlignStyle){align});` */
 VUZODO_API int VUZODO_CALL SetTextVerticalAlign(EN_TextVerticalAlignStyle align);
 
 /** Process-wide line spacing factor. Returns 1; 0 for a factor that is not
- *  finite. */
+ *  finite.
+ *  Trace: `SetLineSpacing({spacing});` */
 VUZODO_API int VUZODO_CALL SetLineSpacing(float spacing);
-/** Process-wide line spacing rule. Returns 1. */
+/** Process-wide line spacing rule. Returns 1.
+ *  Trace: `SetLineSpacingStyle((EN_LineSpaceStyle){style});` */
 VUZODO_API int VUZODO_CALL SetLineSpacingStyle(EN_LineSpaceStyle style);
 
 /** Process-wide treatment of FNT arc lines for fonts loaded afterwards.
- *  Returns 1. */
+ *  Returns 1.
+ *  Trace: `SetFNTConversionMode((EN_FNT_ConvertionStyle){mode});` */
 VUZODO_API int VUZODO_CALL SetFNTConversionMode(EN_FNT_ConvertionStyle mode);
 
-/** Which line of the characters lies on the path. Returns 1. */
+/** Which line of the characters lies on the path. Returns 1.
+ *  Trace: `SetPathTextAlign({align});` */
 VUZODO_API int VUZODO_CALL SetPathTextAlign(EN_PathTextAlign align);
 /** Flip text to the other side of the path; reverses an existing path.
- *  Returns 1. */
+ *  Returns 1.
+ *  Trace: `SetPathTextFlip({flip});` */
 VUZODO_API int VUZODO_CALL SetPathTextFlip(EN_Bool flip);
 /** Distance of the characters from the path along its normal. Returns 1; 0
- *  for a distance that is not finite. */
+ *  for a distance that is not finite.
+ *  Trace: `SetPathTextSpacing({spacing});` */
 VUZODO_API int VUZODO_CALL SetPathTextSpacing(double spacing);
-/** Bend the characters with the path. Returns 1. */
+/** Bend the characters with the path. Returns 1.
+ *  Trace: `SetDeformPathCharacters({on});` */
 VUZODO_API int VUZODO_CALL SetDeformPathCharacters(EN_Bool on);
 
 /* ------------------------------------------------------------------------- */
@@ -364,22 +407,26 @@ VUZODO_API int VUZODO_CALL SetDeformPathCharacters(EN_Bool on);
  *  Returns 0 for a null or empty string, else 1. Returns 0 and lays nothing
  *  out when the text passes a hard limit: 131,072 UTF-16 units per call,
  *  131,072 characters per line, 262,144 characters per text (until
- *  FinishText), 4,096 lines per text (docs/decisions.md, "Hard limits"). */
+ *  FinishText), 4,096 lines per text (docs/decisions.md, "Hard limits").
+ *  Trace: `AppendCharacters({text})` */
 VUZODO_API int VUZODO_CALL AppendCharacters(unsigned short* text);
 
 /** Lays out `text`, starting new lines at line feeds and by word wrap.
  *  Returns 0 for a null or empty string, else 1. Refuses (returns 0, lays
  *  nothing out) as AppendCharacters does; line feeds then count as lines,
- *  not characters. Word wrap starts no line past the 4,096th. */
+ *  not characters. Word wrap starts no line past the 4,096th.
+ *  Trace: `AppendCharactersEx({text});` */
 VUZODO_API int VUZODO_CALL AppendCharactersEx(unsigned short* text);
 
 /** Accepted for compatibility: traces the call and lays nothing out.
  *  Returns 0 for a null or empty string or one of more than 131,072 units,
- *  else 1. */
+ *  else 1.
+ *  Trace: `AppendCharactersOVF({text});` */
 VUZODO_API int VUZODO_CALL AppendCharactersOVF(unsigned short* text);
 
 /** Ends the text: deletes every line but the last and clears its text,
- *  keeping its settings. Returns 1. */
+ *  keeping its settings. Returns 1.
+ *  Trace: `FinishText();` */
 VUZODO_API int VUZODO_CALL FinishText(void);
 
 /* ------------------------------------------------------------------------- */
@@ -396,7 +443,8 @@ VUZODO_API int VUZODO_CALL FinishText(void);
  *  its ink and cell rectangles and its advance (10 floats). Returns the
  *  number of ints allocated: the records, the -1, and zeros after the -1
  *  where records were merged or dropped. An array that would hold more than
- *  2^26 ints (67,108,864) is refused: `*data` gets the -1 alone, count 1. */
+ *  2^26 ints (67,108,864) is refused: `*data` gets the -1 alone, count 1.
+ *  Trace: `GetOutLines({index},{type},...)` */
 VUZODO_API int VUZODO_CALL GetOutLines(int index, EN_ReturnType type, int** data, float* box);
 
 /** All lines. index < 0: whole text, box gets the text's box as 8 floats
@@ -404,22 +452,26 @@ VUZODO_API int VUZODO_CALL GetOutLines(int index, EN_ReturnType type, int** data
  *  gets its 4 corners and the pen after it (10 floats; a character of
  *  AppendCharacters has no box: only the pen is written). Returns the number
  *  of ints including the closing -1. An array that would hold more than
- *  2^26 ints (67,108,864) is refused: `*data` gets the -1 alone, count 1. */
+ *  2^26 ints (67,108,864) is refused: `*data` gets the -1 alone, count 1.
+ *  Trace: `GetOutLinesEx({index},{type},...);` */
 VUZODO_API int VUZODO_CALL GetOutLinesEx(int index, EN_ReturnType type, int** data, float* box);
 
 /** As GetOutLinesEx, with the lines placed in the text box by the
  *  horizontal and vertical alignment (horizontal mode; the other modes
- *  place nothing). The same 2^26-int limit applies. */
+ *  place nothing). The same 2^26-int limit applies.
+ *  Trace: `GetMultilineOutLines({index},{type},...);` */
 VUZODO_API int VUZODO_CALL GetMultilineOutLines(int index, EN_ReturnType type, int** data,
                                                 float* box);
 
 /** Box of the current line's streams (outlines, hatch polylines and fill),
  *  measured from the line's start: 4 floats, minX, minY, maxX, maxY, into
- *  `box` (output units). */
+ *  `box` (output units).
+ *  Trace: `GetTotalBoundingBox();` */
 VUZODO_API void VUZODO_CALL GetTotalBoundingBox(float* box);
 
 /** Frees an array returned by GetOutLines, GetOutLinesEx,
- *  GetMultilineOutLines or GetCustomFontRange. Null is allowed. */
+ *  GetMultilineOutLines or GetCustomFontRange. Null is allowed.
+ *  Trace: `DeleteTTFData();` */
 VUZODO_API void VUZODO_CALL DeleteTTFData(int* data);
 
 /* ------------------------------------------------------------------------- */
@@ -428,40 +480,50 @@ VUZODO_API void VUZODO_CALL DeleteTTFData(int* data);
 
 /** Carets after characters of all lines, four floats each (top x, top y,
  *  bottom x, bottom y). `*data` receives the array (free with
- *  DeleteCaretData). Returns the number of floats written. */
+ *  DeleteCaretData). Returns the number of floats written.
+ *  Trace: `GetCaretPositionData();` */
 VUZODO_API int VUZODO_CALL GetCaretPositionData(float** data);
 
 /** All carets of all lines, placed. `*data` receives `*count` records (free
  *  with DeleteCaretData); `*top` the top of the first line. Returns the number
  *  of lines. `count` and `top` are references in the decorated name (int&,
  *  float&); the calling convention passes references as pointers, so C sees
- *  pointers with the same ABI. */
+ *  pointers with the same ABI.
+ *  Trace: `GetMultilineCaretPositionData();` */
 VUZODO_API int VUZODO_CALL GetMultilineCaretPositionData(CursorPosition** data,
                                                          int VUZODO_REF count,
                                                          float VUZODO_REF top);
 
-/** Frees a caret array (float or CursorPosition). Null is allowed. */
+/** Frees a caret array (float or CursorPosition). Null is allowed.
+ *  Trace: `DeleteCaretData();` */
 VUZODO_API void VUZODO_CALL DeleteCaretData(float* data);
 
 /** Characters on line `line`, or on all lines when line < 0; 0 for a line
- *  that does not exist. */
+ *  that does not exist.
+ *  Trace: `GetCharacterCount({line});` */
 VUZODO_API int VUZODO_CALL GetCharacterCount(int line);
 
-/** Number of text lines (0 before the first line exists). */
+/** Number of text lines (0 before the first line exists).
+ *  Trace: `GetTextLineCount();` */
 VUZODO_API int VUZODO_CALL GetTextLineCount(void);
 
 /** Writes one record per line into `out`, which the host sizes from
- *  GetTextLineCount. Returns the number of lines; 0 for a null `out`. */
+ *  GetTextLineCount. Returns the number of lines; 0 for a null `out`.
+ *  Trace: `GetCharacterLineGapInfo();` */
 VUZODO_API int VUZODO_CALL GetCharacterLineGapInfo(CharacterLineGapInfo* out);
 
-/** Maximum ascent of the current line, output units. */
+/** Maximum ascent of the current line, output units.
+ *  Trace: `GetMaximumAscent();` */
 VUZODO_API float VUZODO_CALL GetMaximumAscent(void);
 /** Maximum descent of the current line (negative), output units. The name's
- *  spelling is part of the interface. */
+ *  spelling is part of the interface.
+ *  Trace: `GetMaximumDecent();` */
 VUZODO_API float VUZODO_CALL GetMaximumDecent(void);
-/** Maximum line gap of the current line, output units. */
+/** Maximum line gap of the current line, output units.
+ *  Trace: `GetMaximumLineGap();` */
 VUZODO_API float VUZODO_CALL GetMaximumLineGap(void);
-/** Path length taken by the characters of the current line, output units. */
+/** Path length taken by the characters of the current line, output units.
+ *  Trace: `GetPathLengthOfCharacters();` */
 VUZODO_API float VUZODO_CALL GetPathLengthOfCharacters(void);
 
 /* ------------------------------------------------------------------------- */
@@ -469,27 +531,32 @@ VUZODO_API float VUZODO_CALL GetPathLengthOfCharacters(void);
 /* ------------------------------------------------------------------------- */
 
 /** Loads the font and builds the `count` characters of `codes`. A negative
- *  count, or null codes with a positive count, builds no character. */
+ *  count, or null codes with a positive count, builds no character.
+ *  Trace: `LoadCharacterSet({face},{style});` */
 VUZODO_API void VUZODO_CALL LoadCharacterSet(unsigned short* face, EN_TTFFontStyle style,
                                              int* codes, int count);
 
-/** Loads the font and builds the characters first..last inclusive. */
+/** Loads the font and builds the characters first..last inclusive.
+ *  Trace: `LoadCharacterRange({face},{style},{first},{last});` */
 VUZODO_API void VUZODO_CALL LoadCharacterRange(unsigned short* face, EN_TTFFontStyle style,
                                                int first, int last);
 
-/** Removes one font (face and style) from the font cache. */
+/** Removes one font (face and style) from the font cache.
+ *  Trace: `UnloadFont({face},{style});` */
 VUZODO_API void VUZODO_CALL UnloadFont(unsigned short* face, EN_TTFFontStyle style);
 
 /** Removes every font from the font cache. Writes no trace line. */
 VUZODO_API void VUZODO_CALL UnloadAllFonts(void);
 
-/** Loads the font and fills `*out`. */
+/** Loads the font and fills `*out`.
+ *  Trace: `GetFontInformation({face},{style});` */
 VUZODO_API void VUZODO_CALL GetFontInformation(unsigned short* face, EN_TTFFontStyle style,
                                                FontInformation* out);
 
 /** Codes of the characters built so far for the current line's font.
  *  `*codes` receives an int array (free with DeleteTTFData); returns its
- *  length. */
+ *  length.
+ *  Trace: `GetCustomFont();` */
 VUZODO_API int VUZODO_CALL GetCustomFontRange(int** codes);
 
 /* ------------------------------------------------------------------------- */
@@ -504,23 +571,27 @@ VUZODO_API int VUZODO_CALL GetCustomFontRange(int** codes);
  *  than degree + 1, knotCount not count + degree + 1, a zero weight or weights
  *  of both signs (all negative describe the same curve as all positive), a
  *  coordinate, weight, knot or start that is not finite, or decreasing knots
- *  (docs/decisions.md). */
+ *  (docs/decisions.md).
+ *  Trace: `SetNurbPathPoints();` */
 VUZODO_API int VUZODO_CALL SetNurbPathPoints(int degree, int count, float* x, float* y, float* w,
                                              int knotCount, float* knots, float start);
 
 /** Circle path of radius r around (cx, cy), clockwise from the point left of
  *  the centre turned clockwise by `startAngle`. Returns 1; 0 (the path
- *  unchanged) when an argument is not finite. */
+ *  unchanged) when an argument is not finite.
+ *  Trace: `SetNurbPathCircleCW({r},{cx},{cy},{startAngle});` */
 VUZODO_API int VUZODO_CALL SetNurbPathCircleCW(float r, float cx, float cy, float startAngle);
 
 /** Circle path, counter-clockwise, start turned counter-clockwise. Returns 1;
- *  0 (the path unchanged) when an argument is not finite. */
+ *  0 (the path unchanged) when an argument is not finite.
+ *  Trace: `SetNurbPathCircleCCW({r},{cx},{cy},{startAngle});` */
 VUZODO_API int VUZODO_CALL SetNurbPathCircleCCW(float r, float cx, float cy, float startAngle);
 
 /** Polyline path: `n` floats, x and y alternating; text starts at arc length
  *  `start`. The caller's array is not changed. Returns 1; 0 (the path
  *  unchanged) for fewer than two points, a null array, or a coordinate or
- *  start that is not finite. */
+ *  start that is not finite.
+ *  Trace: `SetNurbPathPolyline();` */
 VUZODO_API int VUZODO_CALL SetNurbPathPolyline(float* points, int n, float start);
 
 /* ------------------------------------------------------------------------- */
@@ -534,14 +605,16 @@ VUZODO_API int VUZODO_CALL SetNurbPathPolyline(float* points, int n, float start
 
 /** Parallel lines `lineGap` apart at `angle` through (baseX, baseY), inside
  *  the region shrunk (or grown) by `borderGap`; `withOffset` also marks the
- *  gapped contour. */
+ *  gapped contour.
+ *  Trace: `AddTTFHatchPatternLine({borderGap},{direction},{lineGap},{angle},{baseX})` */
 VUZODO_API int VUZODO_CALL AddTTFHatchPatternLine(float borderGap, borderGapDirection direction,
                                                   float lineGap, float angle, float baseX,
                                                   float baseY, hatchStyle style,
                                                   EN_Bool withOffset);
 
 /** As AddTTFHatchPatternLine, with the offset algorithm, corner style, miter
- *  limit in tenths (0: 2.0) and arc tolerance in thousandths of U (0: default). */
+ *  limit in tenths (0: 2.0) and arc tolerance in thousandths of U (0: default).
+ *  Trace: `AddTTFHatchPatternLineEx({borderGap},{direction},{lineGap},{angle},{baseX},{baseY},{style},{withOffset},{algorithm});` */
 VUZODO_API int VUZODO_CALL AddTTFHatchPatternLineEx(float borderGap, borderGapDirection direction,
                                                     float lineGap, float angle, float baseX,
                                                     float baseY, hatchStyle style,
@@ -551,60 +624,72 @@ VUZODO_API int VUZODO_CALL AddTTFHatchPatternLineEx(float borderGap, borderGapDi
                                                     int arcTolerance);
 
 /** Lines as one connected serpentine per part of the region, links at most
- *  `maxLink` long (0: twice the line gap). */
+ *  `maxLink` long (0: twice the line gap).
+ *  Trace: `AddTTFHatchPatternOptimized({borderGap}, {direction}, {lineGap}, {angle}, {maxLink},
+ *  {style});` */
 VUZODO_API int VUZODO_CALL AddTTFHatchPatternOptimized(float borderGap,
                                                        borderGapDirection direction,
                                                        float lineGap, float angle, float maxLink,
                                                        hatchStyle style);
 
 /** `passes` line families at startAngle + i * angleStep (none for passes
- *  <= 0 or > 64). */
+ *  <= 0 or > 64).
+ *  Trace: `AddTTFHatchPatternIncremental({borderGap}, {direction}, {lineGap}, {startAngle},
+ *  {angleStep}, {passes}, {style});` */
 VUZODO_API int VUZODO_CALL AddTTFHatchPatternIncremental(float borderGap,
                                                          borderGapDirection direction,
                                                          float lineGap, float startAngle,
                                                          float angleStep, int passes,
                                                          hatchStyle style);
 
-/** Contour-parallel rings `gap` apart until the region is used up. */
+/** Contour-parallel rings `gap` apart until the region is used up.
+ *  Trace: `AddTTFHatchPatternOffsetFilling({gap},{style})` */
 VUZODO_API int VUZODO_CALL AddTTFHatchPatternOffsetFilling(float gap, EN_OffsetStyle style);
 
 /** As AddTTFHatchPatternOffsetFilling, with algorithm, corners, miter limit
- *  and arc tolerance (see AddTTFHatchPatternLineEx). */
+ *  and arc tolerance (see AddTTFHatchPatternLineEx).
+ *  Trace: `AddTTFHatchPatternOffsetFillingEx({gap},{style},{corner},{algorithm});` */
 VUZODO_API int VUZODO_CALL AddTTFHatchPatternOffsetFillingEx(float gap, EN_OffsetStyle style,
                                                              EN_OffsetAlgorithm algorithm,
                                                              EN_OffsetCornerStyle corner,
                                                              int miterLimit, int arcTolerance);
 
 /** `insideCount` rings inside and `outsideCount` rings outside the outline;
- *  a count <= 0 gives no rings on that side. */
+ *  a count <= 0 gives no rings on that side.
+ *  Trace: `AddTTFHatchPatternOffsetInOut({insideGap},{insideCount},{outsideGap},{outsideCount})` */
 VUZODO_API int VUZODO_CALL AddTTFHatchPatternOffsetInOut(float insideGap, int insideCount,
                                                          float outsideGap, int outsideCount);
 
 /** As AddTTFHatchPatternOffsetInOut, with algorithm, corners, miter limit and
- *  arc tolerance. */
+ *  arc tolerance.
+ *  Trace: `AddTTFHatchPatternOffsetInOutEx({insideGap},{insideCount},{outsideGap},{outsideCount},{corner});` */
 VUZODO_API int VUZODO_CALL AddTTFHatchPatternOffsetInOutEx(float insideGap, int insideCount,
                                                            float outsideGap, int outsideCount,
                                                            EN_OffsetAlgorithm algorithm,
                                                            EN_OffsetCornerStyle corner,
                                                            int miterLimit, int arcTolerance);
 
-/** Offset rings joined into continuous spirals `gap` apart. */
+/** Offset rings joined into continuous spirals `gap` apart.
+ *  Trace: `AddTTFHatchPatternHelixFillingEx({gap},{miterLimit},{arcTolerance});` */
 VUZODO_API int VUZODO_CALL AddTTFHatchPatternHelixFillingEx(float gap, EN_HelixStyle style,
                                                             EN_OffsetAlgorithm algorithm,
                                                             EN_OffsetCornerStyle corner,
                                                             int miterLimit, int arcTolerance);
 
 /** Two line families at `angle` and angle + 90 degrees, gaps gapU and gapV,
- *  through (baseX, baseY); `serpentine` joins neighbouring lines. */
+ *  through (baseX, baseY); `serpentine` joins neighbouring lines.
+ *  Trace: `AddHatchPatternLattice2({gapU}, {gapV}, {angle}, {baseX}, {baseY}, {serpentine});` */
 VUZODO_API int VUZODO_CALL AddTTFHatchPatternLattice(float gapU, float gapV, float angle,
                                                      float baseX, float baseY,
                                                      vuzodo_bool serpentine);
 
-/** Empties the pattern list. */
+/** Empties the pattern list.
+ *  Trace: `ClearTTFHatchPatterns();` */
 VUZODO_API int VUZODO_CALL ClearTTFHatchPatterns(void);
 
 /** Whether the characters' own outlines go into the border stream (current
- *  line; default on). */
+ *  line; default on).
+ *  Trace: `IncludeBorder((EN_Bool){include});` */
 VUZODO_API int VUZODO_CALL IncludeBorder(EN_Bool include);
 
 #ifdef __cplusplus

@@ -12,6 +12,8 @@ import ctypes
 import ctypes.util
 import os
 
+from ._signatures import SIGNATURES  # generated from the header
+
 
 class CursorPosition(ctypes.Structure):
     """One caret: its top and bottom ends, output units."""
@@ -38,7 +40,7 @@ class FontInformation(ctypes.Structure):
 
 
 _P = ctypes.POINTER
-# Type codes of the table below.
+# Type codes of SIGNATURES.
 TYPES = {
     "v": None,
     "i": ctypes.c_int,          # int and every enumeration (32 bits)
@@ -53,88 +55,6 @@ TYPES = {
     "CP": _P(_P(CursorPosition)),
     "LG": _P(CharacterLineGapInfo),
     "FI": _P(FontInformation),
-}
-
-# name: (result, arguments), in the header's order.
-SIGNATURES = {
-    "InitializeTTF": ("v", ["f"]),
-    "SetDefaults": ("i", []),
-    "SetFontFace": ("i", ["S"]),
-    "SetFontStyle": ("i", ["i"]),
-    "SetTextHeight": ("i", ["f"]),
-    "SetHorizontalCharGap": ("i", ["f"]),
-    "SetVerticalCharGap": ("i", ["f"]),
-    "SetCharacterAngle": ("i", ["f"]),
-    "SetObliqueAngle": ("i", ["f"]),
-    "SetCharacterScale": ("i", ["f", "f"]),
-    "SetAutoKern": ("i", ["i"]),
-    "SetModeHorizontal": ("i", []),
-    "SetModeVertical": ("i", []),
-    "SetModePathText": ("i", []),
-    "SetModeCharacterForward": ("i", []),
-    "SetModeCharacterBackward": ("i", []),
-    "SetModeCharacterUpside": ("i", []),
-    "SetModeCharacterUpsideDown": ("i", []),
-    "SetModeNoscript": ("i", []),
-    "SetModeSubscript": ("i", []),
-    "SetModeSuperscript": ("i", []),
-    "SetPropsSubscript": ("i", ["f", "f"]),
-    "SetPropsSuperscript": ("i", ["f", "f"]),
-    "SetModeWordWrap": ("i", ["i"]),
-    "SetTextBoxWidth": ("i", ["f"]),
-    "SetTextBoxHeight": ("i", ["f"]),
-    "SetIndentPositions": ("i", ["F", "i"]),
-    "SetTextHorizontalAlign": ("i", ["i"]),
-    "SetTextVerticalAlign": ("i", ["i"]),
-    "SetLineSpacing": ("i", ["f"]),
-    "SetLineSpacingStyle": ("i", ["i"]),
-    "SetFNTConversionMode": ("i", ["i"]),
-    "SetPathTextAlign": ("i", ["i"]),
-    "SetPathTextFlip": ("i", ["i"]),
-    "SetPathTextSpacing": ("i", ["d"]),
-    "SetDeformPathCharacters": ("i", ["i"]),
-    "AppendCharacters": ("i", ["S"]),
-    "AppendCharactersEx": ("i", ["S"]),
-    "AppendCharactersOVF": ("i", ["S"]),
-    "FinishText": ("i", []),
-    "GetOutLines": ("i", ["i", "i", "II", "F"]),
-    "GetOutLinesEx": ("i", ["i", "i", "II", "F"]),
-    "GetMultilineOutLines": ("i", ["i", "i", "II", "F"]),
-    "GetTotalBoundingBox": ("v", ["F"]),
-    "DeleteTTFData": ("v", ["I"]),
-    "GetCaretPositionData": ("i", ["FF"]),
-    "GetMultilineCaretPositionData": ("i", ["CP", "I", "F"]),
-    "DeleteCaretData": ("v", ["F"]),
-    "GetCharacterCount": ("i", ["i"]),
-    "GetTextLineCount": ("i", []),
-    "GetCharacterLineGapInfo": ("i", ["LG"]),
-    "GetMaximumAscent": ("f", []),
-    "GetMaximumDecent": ("f", []),
-    "GetMaximumLineGap": ("f", []),
-    "GetPathLengthOfCharacters": ("f", []),
-    "LoadCharacterSet": ("v", ["S", "i", "I", "i"]),
-    "LoadCharacterRange": ("v", ["S", "i", "i", "i"]),
-    "UnloadFont": ("v", ["S", "i"]),
-    "UnloadAllFonts": ("v", []),
-    "GetFontInformation": ("v", ["S", "i", "FI"]),
-    "GetCustomFontRange": ("i", ["II"]),
-    "SetNurbPathPoints": ("i", ["i", "i", "F", "F", "F", "i", "F", "f"]),
-    "SetNurbPathCircleCW": ("i", ["f", "f", "f", "f"]),
-    "SetNurbPathCircleCCW": ("i", ["f", "f", "f", "f"]),
-    "SetNurbPathPolyline": ("i", ["F", "i", "f"]),
-    "AddTTFHatchPatternLine": ("i", ["f", "i", "f", "f", "f", "f", "i", "i"]),
-    "AddTTFHatchPatternLineEx": ("i", ["f", "i", "f", "f", "f", "f", "i", "i", "i", "i", "i",
-                                       "i"]),
-    "AddTTFHatchPatternOptimized": ("i", ["f", "i", "f", "f", "f", "i"]),
-    "AddTTFHatchPatternIncremental": ("i", ["f", "i", "f", "f", "f", "i", "i"]),
-    "AddTTFHatchPatternOffsetFilling": ("i", ["f", "i"]),
-    "AddTTFHatchPatternOffsetFillingEx": ("i", ["f", "i", "i", "i", "i", "i"]),
-    "AddTTFHatchPatternOffsetInOut": ("i", ["f", "i", "f", "i"]),
-    "AddTTFHatchPatternOffsetInOutEx": ("i", ["f", "i", "f", "i", "i", "i", "i", "i"]),
-    "AddTTFHatchPatternHelixFillingEx": ("i", ["f", "i", "i", "i", "i", "i"]),
-    "AddTTFHatchPatternLattice": ("i", ["f", "f", "f", "f", "f", "b"]),
-    "ClearTTFHatchPatterns": ("i", []),
-    "IncludeBorder": ("i", ["i"]),
 }
 
 

@@ -11,6 +11,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "LoadedLibrary.h"
 #include "vuzodo/vuzodo.h"
@@ -144,6 +145,9 @@ TEST(Replay, TheHostsRecordsComeBackFromItsTraceLog) {
   // What the log cannot quote: parentheses, commas, line feeds, a semicolon after a parenthesis.
   std::u16string a = u"Tab\there, (odd) text;\nsecond line);\nthird (x)", b = u"2";
   VZ(lib, AppendCharactersEx)(W(a));
+  // One record per line (wrapped lines too): the replay must give it as many (an overflow).
+  std::vector<CharacterLineGapInfo> gaps(VZ(lib, GetTextLineCount)());
+  EXPECT_EQ(VZ(lib, GetCharacterLineGapInfo)(gaps.data()), static_cast<int>(gaps.size()));
   int* data = nullptr;
   VZ(lib, GetOutLinesEx)(-1, EN_RT_BORDER, &data, nullptr);
   VZ(lib, DeleteTTFData)(data);

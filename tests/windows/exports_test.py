@@ -9,7 +9,8 @@ import sys
 import tempfile
 
 MAKE_DEF = os.path.join(os.path.dirname(__file__), "..", "..", "cmake", "make_def.py")
-DECORATED_ONLY = {"AppendCharactersOVF"}
+sys.path.insert(0, os.path.dirname(MAKE_DEF))
+from make_def import DECORATED_ONLY, Header  # noqa: E402  (the one reader of the header)
 SYSTEM_DLLS = {"kernel32.dll", "gdi32.dll", "user32.dll", "msvcrt.dll", "advapi32.dll"}
 TRIPLES = {"x86": "i686-pc-windows-msvc", "x64": "x86_64-pc-windows-msvc"}
 failures = []
@@ -25,8 +26,7 @@ def run(*args):
 
 def functions_and_clang_names(header, arch):
     """(the header's 77 functions, {function: decorated name as clang mangles it})"""
-    text = re.sub(r"/\*.*?\*/", "", open(header, encoding="utf-8").read(), flags=re.S)
-    functions = re.findall(r"^VUZODO_API\s+.+?\s+VUZODO_CALL\s+(\w+)\s*\(", text, flags=re.M)
+    functions = [f[0] for f in Header(header).functions]
     with tempfile.TemporaryDirectory() as tmp:
         source = os.path.join(tmp, "exports.cpp")
         run(sys.executable, MAKE_DEF, header, "cxx", source)
