@@ -245,6 +245,62 @@ void EncodePolyLine(const CQELPolyLine* polyline, std::vector<double>& stream, N
   EncodePolyLineBody(*polyline, stream, pen);
 }
 
+bool EncodeTransformedPolyLines(const std::vector<CQELEntity*>& entities, double a, double b,
+                                double c, double d, double e, double f,
+                                std::vector<double>& stream, NURBSPoint& pen) {
+  std::size_t records = 0;  // at most: a move, the draws and a closing draw per polyline
+  for (const CQELEntity* entity : entities) {
+    if (entity == nullptr) continue;
+    if (entity->GetType() != CQELEntity::kPolyLine) return false;
+    records += static_cast<const CQELPolyLine*>(entity)->GetPoints().size() + 1;
+  }
+  // One growth for the whole outline, by the factor of EncodePolyLineBody.
+  const std::size_t needed = stream.size() + 3 * records;
+  if (needed > stream.capacity()) {
+    stream.reserve(std::max(needed, stream.capacity() + stream.capacity() / 2));
+  }
+  const auto placed = [&](const NURBSPoint& point) {
+    NURBSPoint q = point;
+    q.Transform(a, b, c, d, e, f);
+    return q;
+  };
+  constexpr std::size_t kBlock = 64;  // records, as in EncodePolyLineBody
+  std::array<double, 3 * kBlock> block;
+  for (const CQELEntity* entity : entities) {
+    if (entity == nullptr) continue;
+    const auto* polyline = static_cast<const CQELPolyLine*>(entity);
+    const QELPointList& p = polyline->GetPoints();
+    const std::size_t n = p.size();
+    if (n == 0) continue;
+    const NURBSPoint first = placed(p[0]);
+    const double mx = first.GetX() - pen.GetX();
+    const double my = first.GetY() - pen.GetY();
+    if (mx * mx + my * my > 1e-20) Put(stream, kStreamMove, mx, my);
+    NURBSPoint last = first;
+    for (std::size_t k = 1; k < n;) {
+      const std::size_t m = std::min(kBlock, n - k);
+      for (std::size_t j = 0; j < m; ++j, ++k) {
+        const NURBSPoint q = placed(p[k]);
+        block[3 * j] = kStreamDraw;
+        block[3 * j + 1] = q.GetX() - last.GetX();
+        block[3 * j + 2] = q.GetY() - last.GetY();
+        last = q;
+      }
+      stream.insert(stream.end(), block.begin(), block.begin() + 3 * m);
+    }
+    const bool closed = polyline->GetClosed() == 1;
+    if (closed) {
+      stream.push_back(kStreamDraw);
+      stream.push_back(first.GetX() - last.GetX());
+      stream.push_back(first.GetY() - last.GetY());
+    }
+    const NURBSPoint& end = closed ? first : last;
+    pen.SetX(end.GetX());
+    pen.SetY(end.GetY());
+  }
+  return true;
+}
+
 void EncodeLines(const std::vector<CQELLine*>& lines, std::vector<double>& stream,
                  NURBSPoint& pen) {
   for (const CQELLine* line : lines) {
