@@ -10,6 +10,7 @@
 #include "FontDataHolder.h"
 #include "Limits.h"
 #include "QELEntity.h"
+#include "QELPolyLine.h"
 #include "QELUtility.h"
 #include "TTFLoader.h"
 #include "qelhatching/qelhatching.h"
@@ -112,6 +113,50 @@ void AddToLine(TTFState& line, double x0, double y0, double x1, double y1,
     entities = PlaceOutline(unplaced, m, e, f, affine_arcs);
   }
   line.AddCharacter(x0, y0, x1, y1, entities);
+}
+
+// Sizes the line's streams and per-character lists for the characters of `text` up to its first line feed, before they
+// are laid out, when their glyphs are polylines placed while encoded: the outline stream then
+// grows once to what it will hold, not by steps that leave the old block beside the new one and
+// part of the last unused. Left alone when anything may leave the line early (word wrap) or
+// when a glyph holds other entities (their records are not counted here).
+void ReserveStreams(TTFState& line, TTFLoader& loader, FontDataHolder* font,
+                    std::u16string_view text) {
+  if (line.word_wrap || !line.include_border) return;
+  std::size_t outline = 0, characters = 0;
+  for (const char16_t ch : text) {
+    if (ch == 10) break;
+    ++characters;
+    outline += 3;  // the closing move
+    if (ch == 9) continue;
+    const CharBufferHolder* glyph = loader.LoadCharacter(font, ch);
+    if (glyph == nullptr) continue;
+    for (const CQELEntity* entity : glyph->GetOutlines()) {
+      if (entity == nullptr) continue;
+      if (entity->GetType() != CQELEntity::kPolyLine) return;
+      // A move, the draws and the closing draw at most.
+      outline += 3 * (static_cast<const CQELPolyLine*>(entity)->GetPoints().size() + 1);
+    }
+  }
+  // Geometric growth still, so that many short appends do not copy the stream each time.
+  const auto reserve = [](auto& list, std::size_t more) {
+    const std::size_t needed = list.size() + more;
+    if (needed > list.capacity()) {
+      list.reserve(std::max(needed, list.capacity() + list.capacity() / 2));
+    }
+  };
+  reserve(line.outline_stream, outline);
+  reserve(line.fill_stream, 3 * characters);
+  reserve(line.hatch_stream, 3 * characters);
+  // The per-character lists too: by doubling they would keep up to half of them unused.
+  reserve(line.outline_ends, characters);
+  reserve(line.fill_ends, characters);
+  reserve(line.hatch_ends, characters);
+  reserve(line.advances, 2 * characters);
+  reserve(line.character_boxes, characters);
+  reserve(line.character_codes, characters);
+  reserve(line.carets, characters + 1);
+  reserve(line.line_metrics, characters + 1);
 }
 
 // The glyph's placement offset: rotation about its box centre, the move of a
@@ -321,6 +366,7 @@ TTFState* TTFText::LayoutOneLine(TTFState* line_ptr, std::u16string_view& rest) 
   double off_x = 0.0, off_y = 0.0;
   // Without a hatch pattern a glyph's outline is placed while it is encoded (no copies).
   const bool hatching = qelhatching::HasPatterns();
+  if (!hatching) ReserveStreams(line, loader, s.font, text);
 
   for (size_t i = 0; i < text.size(); ++i) {
     const unsigned short ch = text[i];
