@@ -75,8 +75,8 @@ void EncodePolyLine(const CQELPolyLine* polyline, std::vector<double>& stream, N
 // for bit. Only for outlines of polylines: when a non-null entity is anything else, nothing is
 // written and the answer is false.
 bool EncodeTransformedPolyLines(const std::vector<CQELEntity*>& entities, double a, double b,
-                                double c, double d, double e, double f,
-                                std::vector<double>& stream, NURBSPoint& pen);
+                                double c, double d, double e, double f, std::vector<double>& stream,
+                                NURBSPoint& pen);
 // Writes each line as a move to its start and a draw to its end. Null entries are skipped.
 void EncodeLines(const std::vector<CQELLine*>& lines, std::vector<double>& stream, NURBSPoint& pen);
 

@@ -115,11 +115,11 @@ void AddToLine(TTFState& line, double x0, double y0, double x1, double y1,
   line.AddCharacter(x0, y0, x1, y1, entities);
 }
 
-// Sizes the line's streams and per-character lists for the characters of `text` up to its first line feed, before they
-// are laid out, when their glyphs are polylines placed while encoded: the outline stream then
-// grows once to what it will hold, not by steps that leave the old block beside the new one and
-// part of the last unused. Left alone when anything may leave the line early (word wrap) or
-// when a glyph holds other entities (their records are not counted here).
+// Sizes the line's streams and per-character lists for the characters of `text` up to its first
+// line feed, before they are laid out, when their glyphs are polylines placed while encoded: the
+// outline stream then grows once to what it will hold, not by steps that leave the old block beside
+// the new one and part of the last unused. Left alone when anything may leave the line early (word
+// wrap) or when a glyph holds other entities (their records are not counted here).
 void ReserveStreams(TTFState& line, TTFLoader& loader, FontDataHolder* font,
                     std::u16string_view text) {
   if (line.word_wrap || !line.include_border) return;

@@ -170,7 +170,8 @@ TEST_F(Layout, InvariantsOverModesAndFonts) {
         Face(font.face);
         mode.set();
         ASSERT_EQ(AddTTFHatchPatternLine(0.0f, BORDER_GAP_INWARD, 0.2f, 0.5f, 0.0f, 0.0f,
-                                         HATCH_UNIDIRECTIONAL, EN_FALSE), 1);
+                                         HATCH_UNIDIRECTIONAL, EN_FALSE),
+                  1);
         Append(font.text.substr(0, 2), ex);
         Append(font.text.substr(2), ex);
         ClearTTFHatchPatterns();
