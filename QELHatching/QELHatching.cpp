@@ -26,6 +26,10 @@ const std::vector<HatchPattern>& PatternList() {
   return Patterns();
 }
 
+bool HasPatterns() {
+  return !Patterns().empty();
+}
+
 void SetUnitSize(double unit_size) {
   // Lengths arrive already in output units; the unit size only sets the
   // resolution and the defaults, so a size that cannot serve keeps 1000.

@@ -245,6 +245,68 @@ void EncodePolyLine(const CQELPolyLine* polyline, std::vector<double>& stream, N
   EncodePolyLineBody(*polyline, stream, pen);
 }
 
+bool EncodeTransformedPolyLines(const std::vector<CQELEntity*>& entities, double a, double b,
+                                double c, double d, double e, double f, std::vector<double>& stream,
+                                NURBSPoint& pen) {
+  std::size_t records = 0;  // at most: a move, the draws and a closing draw per polyline
+  for (const CQELEntity* entity : entities) {
+    if (entity == nullptr) continue;
+    if (entity->GetType() != CQELEntity::kPolyLine) return false;
+    records += static_cast<const CQELPolyLine*>(entity)->GetPoints().size() + 1;
+  }
+  // One growth for the whole outline, by the factor of EncodePolyLineBody.
+  const std::size_t needed = stream.size() + 3 * records;
+  if (needed > stream.capacity()) {
+    stream.reserve(std::max(needed, stream.capacity() + stream.capacity() / 2));
+  }
+  // x and y side by side: each lane does the scalar steps of NURBSPoint::Transform
+  // ((a*x + b*y) + e, (c*x + d*y) + f) and of the differences, in the same order, so the values
+  // are those of the scalar code bit for bit, for half the instructions.
+  using Pair = double __attribute__((vector_size(16)));
+  const Pair ac{a, c}, bd{b, d}, ef{e, f};
+  const auto placed = [&](const NURBSPoint& point) {
+    const Pair x{point.GetX(), point.GetX()}, y{point.GetY(), point.GetY()};
+    return ac * x + bd * y + ef;
+  };
+  constexpr std::size_t kBlock = 64;  // records, as in EncodePolyLineBody
+  std::array<double, 3 * kBlock> block;
+  Pair at{pen.GetX(), pen.GetY()};
+  for (const CQELEntity* entity : entities) {
+    if (entity == nullptr) continue;
+    const auto* polyline = static_cast<const CQELPolyLine*>(entity);
+    const QELPointList& p = polyline->GetPoints();
+    const std::size_t n = p.size();
+    if (n == 0) continue;
+    const Pair first = placed(p[0]);
+    const Pair move = first - at;
+    if (move[0] * move[0] + move[1] * move[1] > 1e-20) Put(stream, kStreamMove, move[0], move[1]);
+    Pair last = first;
+    for (std::size_t k = 1; k < n;) {
+      const std::size_t m = std::min(kBlock, n - k);
+      for (std::size_t j = 0; j < m; ++j, ++k) {
+        const Pair q = placed(p[k]);
+        const Pair step = q - last;
+        block[3 * j] = kStreamDraw;
+        block[3 * j + 1] = step[0];
+        block[3 * j + 2] = step[1];
+        last = q;
+      }
+      stream.insert(stream.end(), block.begin(), block.begin() + 3 * m);
+    }
+    if (polyline->GetClosed() == 1) {
+      const Pair step = first - last;
+      stream.push_back(kStreamDraw);
+      stream.push_back(step[0]);
+      stream.push_back(step[1]);
+      last = first;
+    }
+    at = last;
+  }
+  pen.SetX(at[0]);
+  pen.SetY(at[1]);
+  return true;
+}
+
 void EncodeLines(const std::vector<CQELLine*>& lines, std::vector<double>& stream,
                  NURBSPoint& pen) {
   for (const CQELLine* line : lines) {

@@ -69,6 +69,14 @@ void EncodeEntities(const std::vector<CQELEntity*>& entities, std::vector<double
                     NURBSPoint& pen);
 // Writes one polyline, always starting with a move (even a zero one). Null or empty: nothing.
 void EncodePolyLine(const CQELPolyLine* polyline, std::vector<double>& stream, NURBSPoint& pen);
+// Writes what EncodeEntities writes for copies of `entities` whose every point was moved by
+// NURBSPoint::Transform(a, b, c, d, e, f), without making the copies: each point is transformed
+// as it is encoded, with the same operations in the same order, so the values are the same bit
+// for bit. Only for outlines of polylines: when a non-null entity is anything else, nothing is
+// written and the answer is false.
+bool EncodeTransformedPolyLines(const std::vector<CQELEntity*>& entities, double a, double b,
+                                double c, double d, double e, double f, std::vector<double>& stream,
+                                NURBSPoint& pen);
 // Writes each line as a move to its start and a draw to its end. Null entries are skipped.
 void EncodeLines(const std::vector<CQELLine*>& lines, std::vector<double>& stream, NURBSPoint& pen);
 

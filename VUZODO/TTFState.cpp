@@ -198,6 +198,32 @@ void TTFState::AddCharacter(double x0, double y0, double x1, double y1,
   ClearEntityList();
 }
 
+bool TTFState::AddPlacedCharacter(double x0, double y0, double x1, double y1,
+                                  const std::vector<CQELEntity*>& outline, double a, double b,
+                                  double c, double d, double e, double f) {
+  for (const CQELEntity* entity : outline) {
+    if (entity != nullptr && entity->GetType() != CQELEntity::kPolyLine) return false;
+  }
+  advances.push_back(x1 - x0);
+  advances.push_back(y1 - y0);
+
+  pen = NURBSPoint(x0, y0);
+  if (include_border) EncodeTransformedPolyLines(outline, a, b, c, d, e, f, outline_stream, pen);
+  CloseRecord(outline_stream, pen, x1, y1);
+  outline_ends.push_back(static_cast<int>(outline_stream.size()));
+
+  // Nothing hatches the outline: each of the other streams holds the closing move alone.
+  NURBSPoint fill_pen(x0, y0);
+  CloseRecord(fill_stream, fill_pen, x1, y1);
+  fill_ends.push_back(static_cast<int>(fill_stream.size()));
+  NURBSPoint hatch_pen(x0, y0);
+  CloseRecord(hatch_stream, hatch_pen, x1, y1);
+  hatch_ends.push_back(static_cast<int>(hatch_stream.size()));
+
+  pen = NURBSPoint(x1, y1);
+  return true;
+}
+
 void TTFState::ClearText() {
   character_boxes.clear();
   ink_rectangles.clear();

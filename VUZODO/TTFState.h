@@ -83,6 +83,15 @@ class TTFState {
   // The outline goes to the hatching library, which takes the entities over:
   // `entities` is emptied without deleting them.
   void AddCharacter(double x0, double y0, double x1, double y1, std::vector<CQELEntity*>& entities);
+  // The same for a character whose outline is the glyph's own polylines placed by the
+  // transform x' = a*x + b*y + e, y' = c*x + d*y + f, when no hatch pattern is registered:
+  // the points are placed as they are encoded, with no copy of the outline and no exchange with
+  // the hatching library, which would fill nothing. The streams get the same values as
+  // AddCharacter gives them for the placed copies. False, with nothing stored, when the outline
+  // holds anything but polylines (the caller then takes AddCharacter).
+  bool AddPlacedCharacter(double x0, double y0, double x1, double y1,
+                          const std::vector<CQELEntity*>& outline, double a, double b, double c,
+                          double d, double e, double f);
 
   // Drops the laid-out text; settings, indents and the path stay.
   void ClearText();

@@ -10,8 +10,10 @@
 #include "FontDataHolder.h"
 #include "Limits.h"
 #include "QELEntity.h"
+#include "QELPolyLine.h"
 #include "QELUtility.h"
 #include "TTFLoader.h"
+#include "qelhatching/qelhatching.h"
 
 namespace vuzodo {
 
@@ -94,6 +96,67 @@ CharacterBox PlaceBox(const Glyph& g, const GlyphTransform& m, double e, double 
 std::vector<CQELEntity*> PlaceOutline(const CharBufferHolder* ch, const GlyphTransform& m, double e,
                                       double f, bool affine_arcs) {
   return placement::PlaceOutline(ch, m, e, f, nullptr, affine_arcs);
+}
+
+// Stores a placed character on the line: `entities` when the outline was placed already, else
+// the outline of `unplaced` placed by m with translation (e, f) while it is encoded. An outline
+// that cannot be placed that way (anything but polylines) is placed first after all; for
+// polylines both give the same values. `affine_arcs` as for PlaceOutline.
+void AddToLine(TTFState& line, double x0, double y0, double x1, double y1,
+               std::vector<CQELEntity*>& entities, const CharBufferHolder* unplaced,
+               const GlyphTransform& m, double e, double f, bool affine_arcs) {
+  if (unplaced != nullptr) {
+    if (line.AddPlacedCharacter(x0, y0, x1, y1, unplaced->GetOutlines(), m.a, m.b, m.c, m.d, e,
+                                f)) {
+      return;
+    }
+    entities = PlaceOutline(unplaced, m, e, f, affine_arcs);
+  }
+  line.AddCharacter(x0, y0, x1, y1, entities);
+}
+
+// Sizes the line's streams and per-character lists for the characters of `text` up to its first
+// line feed, before they are laid out, when their glyphs are polylines placed while encoded: the
+// outline stream then grows once to what it will hold, not by steps that leave the old block beside
+// the new one and part of the last unused. Left alone when anything may leave the line early (word
+// wrap) or when a glyph holds other entities (their records are not counted here).
+void ReserveStreams(TTFState& line, TTFLoader& loader, FontDataHolder* font,
+                    std::u16string_view text) {
+  if (line.word_wrap || !line.include_border) return;
+  std::size_t outline = 0, characters = 0;
+  for (const char16_t ch : text) {
+    if (ch == 10) break;
+    ++characters;
+    outline += 3;  // the closing move
+    if (ch == 9) continue;
+    const CharBufferHolder* glyph = loader.LoadCharacter(font, ch);
+    if (glyph == nullptr) continue;
+    for (const CQELEntity* entity : glyph->GetOutlines()) {
+      if (entity == nullptr) continue;
+      if (entity->GetType() != CQELEntity::kPolyLine) return;
+      // A move, the draws and the closing draw at most.
+      outline += 3 * (static_cast<const CQELPolyLine*>(entity)->GetPoints().size() + 1);
+    }
+  }
+  // Geometric growth still, so that many short appends do not copy the stream each time.
+  const auto reserve = [](auto& list, std::size_t more) {
+    const std::size_t needed = list.size() + more;
+    if (needed > list.capacity()) {
+      list.reserve(std::max(needed, list.capacity() + list.capacity() / 2));
+    }
+  };
+  reserve(line.outline_stream, outline);
+  reserve(line.fill_stream, 3 * characters);
+  reserve(line.hatch_stream, 3 * characters);
+  // The per-character lists too: by doubling they would keep up to half of them unused.
+  reserve(line.outline_ends, characters);
+  reserve(line.fill_ends, characters);
+  reserve(line.hatch_ends, characters);
+  reserve(line.advances, 2 * characters);
+  reserve(line.character_boxes, characters);
+  reserve(line.character_codes, characters);
+  reserve(line.carets, characters + 1);
+  reserve(line.line_metrics, characters + 1);
 }
 
 // The glyph's placement offset: rotation about its box centre, the move of a
@@ -301,6 +364,9 @@ TTFState* TTFText::LayoutOneLine(TTFState* line_ptr, std::u16string_view& rest) 
   double pen_x = line.pen_position_x;
   unsigned short previous = line.previous_character;
   double off_x = 0.0, off_y = 0.0;
+  // Without a hatch pattern a glyph's outline is placed while it is encoded (no copies).
+  const bool hatching = qelhatching::HasPatterns();
+  if (!hatching) ReserveStreams(line, loader, s.font, text);
 
   for (size_t i = 0; i < text.size(); ++i) {
     const unsigned short ch = text[i];
@@ -327,6 +393,9 @@ TTFState* TTFText::LayoutOneLine(TTFState* line_ptr, std::u16string_view& rest) 
 
     Glyph g;
     std::vector<CQELEntity*> entities;
+    // The glyph left to place while it is encoded, with its translation (e, f).
+    const CharBufferHolder* unplaced = nullptr;
+    double place_e = 0.0, place_f = 0.0;
     CharacterBox box;
     if (ch == 9) {
       const double stop = NextTabStop(line, s.unit, pen_x);
@@ -344,7 +413,13 @@ TTFState* TTFText::LayoutOneLine(TTFState* line_ptr, std::u16string_view& rest) 
       GlyphOffsets(line, s, g, true, off_x, off_y);
       // Kerning moves this character and everything after it.
       if (line.auto_kern) pen_x += s.font->GetKernAmount(previous, ch) * s.hx;
-      entities = PlaceOutline(glyph, s.m, pen_x + off_x, off_y, false);
+      place_e = pen_x + off_x;
+      place_f = off_y;
+      if (hatching || glyph == nullptr) {
+        entities = PlaceOutline(glyph, s.m, place_e, place_f, false);
+      } else {
+        unplaced = glyph;
+      }
       box = PlaceBox(g, s.m, pen_x + off_x - x0, off_y - y0, line.backward, line.upside_down);
     }
 
@@ -371,7 +446,7 @@ TTFState* TTFText::LayoutOneLine(TTFState* line_ptr, std::u16string_view& rest) 
     line.character_boxes.push_back(box);
     pen_x += g.incx * s.hx;
     // Extents, the three streams and the hatching exchange.
-    line.AddCharacter(x0, y0, cx, cy, entities);
+    AddToLine(line, x0, y0, cx, cy, entities, unplaced, s.m, place_e, place_f, false);
     line.character_codes.push_back(ch);
     previous = ch;
   }
@@ -391,6 +466,7 @@ void TTFText::LayoutLineSimple(TTFState* line_ptr) {
   // The transform's x column without the width scale: the direction of the
   // advance along the rotated (and possibly mirrored) baseline.
   const double ux = s.m.a / s.hx, uy = s.m.c / s.hx;
+  const bool hatching = qelhatching::HasPatterns();
 
   for (const char16_t c16 : text) {
     const unsigned short ch = c16;
@@ -405,7 +481,9 @@ void TTFText::LayoutLineSimple(TTFState* line_ptr) {
     double off_x = 0.0, off_y = 0.0;
     GlyphOffsets(line, s, g, false, off_x, off_y);
     if (line.auto_kern) pen_x += s.font->GetKernAmount(previous, ch) * s.hx;
-    std::vector<CQELEntity*> entities = PlaceOutline(glyph, s.m, pen_x + off_x, off_y, true);
+    const double place_e = pen_x + off_x;
+    std::vector<CQELEntity*> entities;
+    if (hatching || glyph == nullptr) entities = PlaceOutline(glyph, s.m, place_e, off_y, true);
     line.ink_rectangles.push_back(Rect4{g.ox * s.hx + pen_x - p, (g.oy - g.bby) * s.hy,
                                         (g.ox + g.bbx) * s.hx + pen_x - p, g.oy * s.hy});
     line.cell_rectangles.push_back(
@@ -413,7 +491,8 @@ void TTFText::LayoutLineSimple(TTFState* line_ptr) {
     const double cx = 2.0 * ux * hw + pen_x + off_x;
     const double cy = 2.0 * uy * hc + off_y;
     pen_x += g.incx * s.hx;
-    line.AddCharacter(x0, y0, cx, cy, entities);
+    AddToLine(line, x0, y0, cx, cy, entities, hatching ? nullptr : glyph, s.m, place_e, off_y,
+              true);
     line.character_codes.push_back(ch);
     previous = ch;
   }

@@ -129,6 +129,11 @@ namespace qelhatching {
  *  InitializeTTF; default 1000. It sets the resolution (U / 10000) and the
  *  defaults given in thousandths of U. Not finite or not positive: 1000. */
 void SetUnitSize(double unitSize);
+
+/** Whether the pattern list holds any pattern. Without one, an outline handed
+ *  over is given back no fill and no polylines, so the engine may skip the
+ *  exchange (and the copies of the outline it would hand over). */
+bool HasPatterns();
 }  // namespace qelhatching
 
 /* ---- the per-character exchange ---- */

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <numbers>
@@ -59,6 +60,15 @@ std::vector<int> Array(int index = -1, EN_ReturnType type = EN_RT_BORDER, float*
                           : GetOutLinesEx(index, type, &data, box);
   std::vector<int> out(data, data + n);
   DeleteTTFData(data);
+  return out;
+}
+
+// Every line's outline stream, one after another.
+std::vector<double> OutlineValues() {
+  std::vector<double> out;
+  for (const auto& line : TTFLoader::Instance().Lines()) {
+    out.insert(out.end(), line->outline_stream.begin(), line->outline_stream.end());
+  }
   return out;
 }
 
@@ -152,6 +162,22 @@ TEST_F(Layout, InvariantsOverModesAndFonts) {
         Append(font.text.substr(2), ex);
         const int count = GetCharacterCount(-1);
         ASSERT_GT(count, 1);
+        // With a hatch pattern the outline is copied, placed and handed to the hatching
+        // library; without one it is placed as it is written. Its values must not differ by a
+        // bit (the host arrays are rounded from them).
+        const std::vector<double> plain = OutlineValues();
+        Reset();
+        Face(font.face);
+        mode.set();
+        ASSERT_EQ(AddTTFHatchPatternLine(0.0f, BORDER_GAP_INWARD, 0.2f, 0.5f, 0.0f, 0.0f,
+                                         HATCH_UNIDIRECTIONAL, EN_FALSE),
+                  1);
+        Append(font.text.substr(0, 2), ex);
+        Append(font.text.substr(2), ex);
+        ClearTTFHatchPatterns();
+        const std::vector<double> hatched = OutlineValues();
+        EXPECT_TRUE(plain.size() == hatched.size() &&
+                    std::memcmp(plain.data(), hatched.data(), plain.size() * sizeof(double)) == 0);
         for (int type = 0; type <= 5; ++type) {
           for (bool multiline : {false, true}) {
             Point end{0, 0, 0};
