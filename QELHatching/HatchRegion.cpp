@@ -399,14 +399,22 @@ void OrderSegments(std::vector<Segment>& segments, IntPoint& pen) {
   } else if (n > 512) {  // below this the plain search is quicker
     OrderByGrid(segments, pen);
   } else {
+    // The starts as doubles side by side; the squared distances come out as Distance2's
+    // (coordinates and their differences are exact in double).
+    std::vector<double> xs(n), ys(n);
     for (std::size_t i = 0; i < n; ++i) {
+      xs[i] = static_cast<double>(segments[i].a.X), ys[i] = static_cast<double>(segments[i].a.Y);
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+      const double px = static_cast<double>(pen.X), py = static_cast<double>(pen.Y);
       std::size_t best = i;
-      double best_d = Distance2(pen, segments[i].a);
+      double best_d = (px - xs[i]) * (px - xs[i]) + (py - ys[i]) * (py - ys[i]);
       for (std::size_t j = i + 1; j < n; ++j) {
-        const double d = Distance2(pen, segments[j].a);
+        const double d = (px - xs[j]) * (px - xs[j]) + (py - ys[j]) * (py - ys[j]);
         if (d < best_d) best = j, best_d = d;
       }
       std::swap(segments[i], segments[best]);
+      std::swap(xs[i], xs[best]), std::swap(ys[i], ys[best]);
       pen = segments[i].b;
     }
   }
