@@ -176,17 +176,20 @@ void SortPieces(std::vector<LineSegment>& pieces);
 // edges. `refused` is set when the family would exceed kMaxSegmentsPerCharacter.
 //
 // A crossing is where an edge goes from one side of the line to the other; a vertex on
-// the line counts with the side to its right (looking along the family), so an edge
-// lying on the line crosses nothing, a vertex touched from the left side yields two
-// crossings at the same point and one touched from the right side none. Crossings at the
-// same point are taken together, so a touch marks nothing and a piece runs on through a
-// vertex where two contours meet. Each crossing point is rounded as Clipper rounds its
-// own, which keeps the pieces the same as ClipFamily's to the unit.
+// the line counts with the side to its left (looking along the family), so an edge lying
+// on the line crosses nothing, a piece runs along such an edge only where the region lies
+// on the line's right, a vertex touched from the right yields two crossings at the same
+// point and one touched from the left none. Crossings at the same point are taken
+// together, so a touch marks nothing and a piece runs on through a vertex where two
+// contours meet. Each crossing point is rounded with Clipper's floating-point steps; the
+// pieces differ from ClipFamily's only within a few units of the border, where Clipper's
+// sweep moves a crossing onto a nearby vertex's height, splits a piece at a touching
+// vertex or keeps a run along an edge (docs/hatching.md, "Cutting the lines").
 std::vector<LineSegment> ScanFamily(const Paths& region, const Family& family, bool& refused,
                                     FillRule rule = FillRule::kNonZero);
 
-// The same pieces found by Clipper's open-path intersection; kept as the reference for
-// the scanline walk.
+// The pieces found by Clipper's open-path intersection; kept as the reference for the
+// scanline walk.
 std::vector<LineSegment> ClipFamily(const Paths& region, const Family& family, bool& refused,
                                     FillRule rule = FillRule::kNonZero);
 
