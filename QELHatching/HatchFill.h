@@ -168,9 +168,45 @@ struct LineSegment {
   IntPoint a, b;
 };
 
-// Clips the family against `region` and returns its pieces sorted by (k, t0);
-// `refused` is set when the family would exceed kMaxSegmentsPerCharacter.
-std::vector<LineSegment> ClipFamily(const Paths& region, const Family& family, bool& refused);
+// One line of a family as it is cut: both ends rounded to Clipper units.
+struct FamilyLine {
+  IntPoint from, to;  // from lies at the lower t
+};
+
+// The family's lines that can meet `region`, k = first, first + 1, ...,
+// reaching two units past the region's extent along the family. Empty when no
+// line meets it; `refused` is set for more than kMaxSegmentsPerCharacter lines
+// or a line number past kMaxLineIndex.
+std::vector<FamilyLine> FamilyLines(const Paths& region, const Family& family, long long& first,
+                                    bool& refused);
+
+// Which points a set of contours encloses: a nonzero or an odd winding number.
+enum class FillRule { kNonZero, kEvenOdd };
+
+// Sorts pieces by (k, t0).
+void SortPieces(std::vector<LineSegment>& pieces);
+
+// The pieces of the family's lines (FamilyLines) inside `region` under `rule`, sorted by
+// (k, t0), found by a scanline walk: each line is cut where it crosses the region's
+// edges. `refused` is set when the family would exceed kMaxSegmentsPerCharacter.
+//
+// A crossing is where an edge goes from one side of the line to the other; a vertex on
+// the line counts with the side to its left (looking along the family), so an edge lying
+// on the line crosses nothing, a piece runs along such an edge only where the region lies
+// on the line's right, a vertex touched from the right yields two crossings at the same
+// point and one touched from the left none. Crossings at the same point are taken
+// together, so a touch marks nothing and a piece runs on through a vertex where two
+// contours meet. Each crossing point is rounded with Clipper's floating-point steps; the
+// pieces differ from ClipFamily's only within a few units of the border, where Clipper's
+// sweep moves a crossing onto a nearby vertex's height, splits a piece at a touching
+// vertex or keeps a run along an edge (docs/hatching.md, "Cutting the lines").
+std::vector<LineSegment> ScanFamily(const Paths& region, const Family& family, bool& refused,
+                                    FillRule rule = FillRule::kNonZero);
+
+// The pieces found by Clipper's open-path intersection; kept as the reference for the
+// scanline walk.
+std::vector<LineSegment> ClipFamily(const Paths& region, const Family& family, bool& refused,
+                                    FillRule rule = FillRule::kNonZero);
 
 // The way along the region's border from `from` to `to` (both on the same
 // contour) when it is at most `max_length` long: the border vertices between

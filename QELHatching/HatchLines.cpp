@@ -11,9 +11,10 @@ namespace qelhatching {
 
 using ClipperLib::Clipper;
 
-std::vector<LineSegment> ClipFamily(const Paths& region, const Family& family, bool& refused) {
-  std::vector<LineSegment> pieces;
-  if (region.empty() || !(family.gap > 0) || !std::isfinite(family.angle)) return pieces;
+std::vector<FamilyLine> FamilyLines(const Paths& region, const Family& family, long long& first,
+                                    bool& refused) {
+  std::vector<FamilyLine> lines;
+  if (region.empty() || !(family.gap > 0) || !std::isfinite(family.angle)) return lines;
   const double dx = std::cos(family.angle), dy = std::sin(family.angle);  // along the lines
   const double nx = -dy, ny = dx;                                         // across them
 
@@ -32,17 +33,17 @@ std::vector<LineSegment> ClipFamily(const Paths& region, const Family& family, b
   const double k_first = std::ceil(u_min), k_last = std::floor(u_max);
   if (!(std::fabs(k_first) <= kMaxLineIndex && std::fabs(k_last) <= kMaxLineIndex)) {
     refused = true;  // not finite, or a base point absurdly far away
-    return pieces;
+    return lines;
   }
-  if (!(k_first <= k_last)) return pieces;
+  if (!(k_first <= k_last)) return lines;
   if (k_last - k_first + 1 > static_cast<double>(kMaxSegmentsPerCharacter)) {
     refused = true;
-    return pieces;
+    return lines;
   }
-  const auto first = static_cast<long long>(k_first), last = static_cast<long long>(k_last);
+  first = static_cast<long long>(k_first);
+  const auto last = static_cast<long long>(k_last);
   t_min -= 2.0, t_max += 2.0;  // reach past the border so every crossing is cut by the clip
 
-  Paths lines;
   lines.reserve(static_cast<std::size_t>(last - first + 1));
   for (long long k = first; k <= last; ++k) {
     const double cx = family.base_x + nx * family.gap * static_cast<double>(k);
@@ -52,12 +53,33 @@ std::vector<LineSegment> ClipFamily(const Paths& region, const Family& family, b
                      IntPoint(static_cast<cInt>(std::llround(cx + dx * t_max)),
                               static_cast<cInt>(std::llround(cy + dy * t_max)))});
   }
+  return lines;
+}
 
+void SortPieces(std::vector<LineSegment>& pieces) {
+  std::sort(pieces.begin(), pieces.end(), [](const LineSegment& l, const LineSegment& r) {
+    return l.k != r.k ? l.k < r.k : l.t0 < r.t0;
+  });
+}
+
+std::vector<LineSegment> ClipFamily(const Paths& region, const Family& family, bool& refused,
+                                    FillRule rule) {
+  std::vector<LineSegment> pieces;
+  long long first = 0;
+  const std::vector<FamilyLine> family_lines = FamilyLines(region, family, first, refused);
+  if (family_lines.empty()) return pieces;
+  const double dx = std::cos(family.angle), dy = std::sin(family.angle);
+  const double nx = -dy, ny = dx;
+
+  Paths lines;
+  lines.reserve(family_lines.size());
+  for (const FamilyLine& line : family_lines) lines.push_back({line.from, line.to});
   Clipper clipper;
   clipper.AddPaths(lines, ClipperLib::ptSubject, false);
   clipper.AddPaths(region, ClipperLib::ptClip, true);
   ClipperLib::PolyTree tree;
-  clipper.Execute(ClipperLib::ctIntersection, tree, ClipperLib::pftNonZero, ClipperLib::pftNonZero);
+  const auto fill = rule == FillRule::kEvenOdd ? ClipperLib::pftEvenOdd : ClipperLib::pftNonZero;
+  clipper.Execute(ClipperLib::ctIntersection, tree, fill, fill);
   Paths open;
   ClipperLib::OpenPathsFromPolyTree(tree, open);
   if (open.size() > kMaxSegmentsPerCharacter) {
@@ -84,9 +106,7 @@ std::vector<LineSegment> ClipFamily(const Paths& region, const Family& family, b
     if (s.t0 > s.t1) std::swap(s.t0, s.t1), std::swap(s.a, s.b);
     pieces.push_back(s);
   }
-  std::sort(pieces.begin(), pieces.end(), [](const LineSegment& l, const LineSegment& r) {
-    return l.k != r.k ? l.k < r.k : l.t0 < r.t0;
-  });
+  SortPieces(pieces);
   return pieces;
 }
 
@@ -253,7 +273,7 @@ void AppendSegments(const std::vector<LineSegment>& pieces, bool reverse_odd, lo
 void HatchLines(const Paths& region, const Family& family, int style, double max_link,
                 PatternOutput& out) {
   if (out.refused) return;
-  std::vector<LineSegment> pieces = ClipFamily(region, family, out.refused);
+  std::vector<LineSegment> pieces = ScanFamily(region, family, out.refused);
   if (out.refused) return;
   // Each family starts where the previous output ended, the first where its
   // lowest line starts in the style's direction.
@@ -289,7 +309,7 @@ void HatchLines(const Paths& region, const Family& family, int style, double max
       order(first_family);
       Family cross = family;
       cross.angle += std::numbers::pi / 2;
-      std::vector<LineSegment> cross_pieces = ClipFamily(region, cross, out.refused);
+      std::vector<LineSegment> cross_pieces = ScanFamily(region, cross, out.refused);
       if (out.refused || first_family.size() + cross_pieces.size() > kMaxSegmentsPerCharacter) {
         out.refused = true;
         return;

@@ -430,22 +430,113 @@ double Distance2(const IntPoint& a, const IntPoint& b) {
 
 }  // namespace
 
+namespace {
+
+// Nearest neighbour by a uniform grid over the segments' starts. It picks what the plain
+// search over the remaining segments picks: the least distance, and of equal ones the
+// segment that plain search, swapping each pick to the front, would meet first.
+void OrderByGrid(std::vector<Segment>& segments, IntPoint& pen) {
+  const std::size_t n = segments.size();
+  cInt min_x = segments[0].a.X, max_x = min_x, min_y = segments[0].a.Y, max_y = min_y;
+  for (const Segment& s : segments) {
+    min_x = std::min(min_x, s.a.X), max_x = std::max(max_x, s.a.X);
+    min_y = std::min(min_y, s.a.Y), max_y = std::max(max_y, s.a.Y);
+  }
+  // About one start per cell.
+  const auto side = static_cast<cInt>(std::ceil(std::sqrt(static_cast<double>(n))));
+  const cInt size = std::max(max_x - min_x, max_y - min_y) / side + 1;
+  const cInt columns = (max_x - min_x) / size + 1, rows = (max_y - min_y) / size + 1;
+  auto cell = [&](const IntPoint& p) {
+    return static_cast<std::size_t>((p.Y - min_y) / size * columns + (p.X - min_x) / size);
+  };
+  std::vector<std::size_t> first(static_cast<std::size_t>(columns * rows) + 1, 0);
+  for (const Segment& s : segments) ++first[cell(s.a) + 1];
+  for (std::size_t c = 1; c < first.size(); ++c) first[c] += first[c - 1];
+  std::vector<std::size_t> items(n);
+  {
+    std::vector<std::size_t> next(first.begin(), first.end() - 1);
+    for (std::size_t i = 0; i < n; ++i) items[next[cell(segments[i].a)]++] = i;
+  }
+  std::vector<std::size_t> at(n), position(n);  // the plain search's array, and its inverse
+  for (std::size_t i = 0; i < n; ++i) at[i] = position[i] = i;
+  std::vector<bool> taken(n, false);
+
+  for (std::size_t i = 0; i < n; ++i) {
+    const double fx = std::floor(static_cast<double>(pen.X - min_x) / static_cast<double>(size));
+    const double fy = std::floor(static_cast<double>(pen.Y - min_y) / static_cast<double>(size));
+    const double px = std::clamp(fx, -1.0, static_cast<double>(columns));
+    const double py = std::clamp(fy, -1.0, static_cast<double>(rows));
+    // Rings of cells round the pen's (clamped) cell; one ring farther than the best so far
+    // holds nothing as near.
+    const auto cx = static_cast<cInt>(px), cy = static_cast<cInt>(py);
+    const cInt reach = std::max({cx, columns - 1 - cx, cy, rows - 1 - cy}) + 1;
+    std::size_t best = n;
+    double best_d = 0;
+    for (cInt r = 0; r <= reach; ++r) {
+      if (best != n) {
+        // The pen lies within its cell or, clamped, beyond the grid: ring r keeps at
+        // least (r - 1) cells from it.
+        const double gap = static_cast<double>(r - 1) * static_cast<double>(size);
+        if (gap > 0 && gap * gap > best_d) break;
+      }
+      for (cInt y = cy - r; y <= cy + r; ++y) {
+        if (y < 0 || y >= rows) continue;
+        const bool edge_row = y == cy - r || y == cy + r;
+        for (cInt x = cx - r; x <= cx + r; x += edge_row ? 1 : 2 * std::max<cInt>(r, 1)) {
+          if (x < 0 || x >= columns) continue;
+          const auto c = static_cast<std::size_t>(y * columns + x);
+          for (std::size_t k = first[c]; k < first[c + 1]; ++k) {
+            const std::size_t item = items[k];
+            if (taken[item]) continue;
+            const double d = Distance2(pen, segments[item].a);
+            if (best == n || d < best_d || (d == best_d && position[item] < position[best])) {
+              best = item, best_d = d;
+            }
+          }
+        }
+      }
+    }
+    // The plain search swaps its pick to the front.
+    const std::size_t moved = at[i], from = position[best];
+    at[i] = best, position[best] = i;
+    at[from] = moved, position[moved] = from;
+    taken[best] = true;
+    pen = segments[best].b;
+  }
+  std::vector<Segment> ordered(n);
+  for (std::size_t i = 0; i < n; ++i) ordered[i] = segments[at[i]];
+  segments.swap(ordered);
+}
+
+}  // namespace
+
 void OrderSegments(std::vector<Segment>& segments, IntPoint& pen) {
   const std::size_t n = segments.size();
   if (n == 0) return;
-  if (n <= kMaxNearestNeighbourItems) {
+  if (n > kMaxNearestNeighbourItems) {
+    pen = segments.back().b;
+  } else if (n > 512) {  // below this the plain search is quicker
+    OrderByGrid(segments, pen);
+  } else {
+    // The starts as doubles side by side; the squared distances come out as Distance2's
+    // (coordinates and their differences are exact in double).
+    std::vector<double> xs(n), ys(n);
     for (std::size_t i = 0; i < n; ++i) {
+      xs[i] = static_cast<double>(segments[i].a.X), ys[i] = static_cast<double>(segments[i].a.Y);
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+      const double px = static_cast<double>(pen.X), py = static_cast<double>(pen.Y);
       std::size_t best = i;
-      double best_d = Distance2(pen, segments[i].a);
+      double best_d = (px - xs[i]) * (px - xs[i]) + (py - ys[i]) * (py - ys[i]);
       for (std::size_t j = i + 1; j < n; ++j) {
-        const double d = Distance2(pen, segments[j].a);
+        const double d = (px - xs[j]) * (px - xs[j]) + (py - ys[j]) * (py - ys[j]);
         if (d < best_d) best = j, best_d = d;
       }
       std::swap(segments[i], segments[best]);
+      std::swap(xs[i], xs[best]), std::swap(ys[i], ys[best]);
       pen = segments[i].b;
     }
   }
-  pen = segments.back().b;
 }
 
 namespace {

@@ -2,7 +2,8 @@
 // through the hatching exchange with a line hatch at 1/50 of the cap height
 // (serpentine, 45 degrees) and an offset fill at 1/20. The floor is Clipper's
 // own open-path clipping of the same lines against the same united regions,
-// with the regions and lines prepared outside the timing.
+// with the regions and lines prepared outside the timing; beside it the line
+// hatch's scanline cut of the same lines alone.
 #include <benchmark/benchmark.h>
 #include <polyclipping/clipper.hpp>
 
@@ -11,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "HatchFill.h"
 #include "QELEntity.h"
 #include "qelhatching/qelhatching.h"
 #include "vuzodo/vuzodo.h"
@@ -120,45 +122,61 @@ void BM_LineHatchOnly(benchmark::State& state) {
 }
 BENCHMARK(BM_LineHatchOnly)->Unit(benchmark::kMillisecond);
 
-// The floor: per character the united region and the lines of the same grid
-// (same resolution, U / 10000) are prepared once; only the clip is timed.
-void BM_ClipperClipFloor(benchmark::State& state) {
-  const Text1000& text = Characters();
-  const double scale = 10.0;  // Clipper units per output unit at U = 1000
-  const double gap = text.cap_height / 50 * scale;
-  const double dx = std::cos(kAngle), dy = std::sin(kAngle);
+// Per character the united region and the lines of the line hatch's grid (same
+// resolution, U / 10000), prepared once, outside the timing.
+struct Prepared {
   std::vector<ClipperLib::Paths> regions, lines;
-  for (const auto& contours : text.characters) {
-    ClipperLib::Paths paths;
-    for (const Contour& c : contours) {
-      ClipperLib::Path path;
-      for (const auto& [x, y] : c) {
-        path.emplace_back(std::llround(x * scale), std::llround(y * scale));
+  double gap = 0;  // Clipper units
+
+  Prepared() {
+    const Text1000& text = Characters();
+    const double scale = 10.0;  // Clipper units per output unit at U = 1000
+    gap = text.cap_height / 50 * scale;
+    const double dx = std::cos(kAngle), dy = std::sin(kAngle);
+    for (const auto& contours : text.characters) {
+      ClipperLib::Paths paths;
+      for (const Contour& c : contours) {
+        ClipperLib::Path path;
+        for (const auto& [x, y] : c) {
+          path.emplace_back(std::llround(x * scale), std::llround(y * scale));
+        }
+        paths.push_back(std::move(path));
       }
-      paths.push_back(std::move(path));
-    }
-    ClipperLib::Clipper united;
-    united.AddPaths(paths, ClipperLib::ptSubject, true);
-    ClipperLib::Paths region;
-    united.Execute(ClipperLib::ctUnion, region, ClipperLib::pftNonZero, ClipperLib::pftNonZero);
-    double u0 = 1e300, u1 = -1e300, t0 = 1e300, t1 = -1e300;
-    for (const auto& path : region) {
-      for (const auto& p : path) {
-        const double u = (-dy * p.X + dx * p.Y) / gap, t = dx * p.X + dy * p.Y;
-        u0 = std::min(u0, u), u1 = std::max(u1, u), t0 = std::min(t0, t), t1 = std::max(t1, t);
+      ClipperLib::Clipper united;
+      united.AddPaths(paths, ClipperLib::ptSubject, true);
+      ClipperLib::Paths region;
+      united.Execute(ClipperLib::ctUnion, region, ClipperLib::pftNonZero, ClipperLib::pftNonZero);
+      double u0 = 1e300, u1 = -1e300, t0 = 1e300, t1 = -1e300;
+      for (const auto& path : region) {
+        for (const auto& p : path) {
+          const double u = (-dy * p.X + dx * p.Y) / gap, t = dx * p.X + dy * p.Y;
+          u0 = std::min(u0, u), u1 = std::max(u1, u), t0 = std::min(t0, t), t1 = std::max(t1, t);
+        }
       }
+      ClipperLib::Paths family;
+      for (double k = std::ceil(u0); k <= u1; ++k) {
+        const double cx = -dy * gap * k, cy = dx * gap * k;
+        family.push_back({ClipperLib::IntPoint(std::llround(cx + dx * (t0 - 2)),
+                                               std::llround(cy + dy * (t0 - 2))),
+                          ClipperLib::IntPoint(std::llround(cx + dx * (t1 + 2)),
+                                               std::llround(cy + dy * (t1 + 2)))});
+      }
+      regions.push_back(std::move(region));
+      lines.push_back(std::move(family));
     }
-    ClipperLib::Paths family;
-    for (double k = std::ceil(u0); k <= u1; ++k) {
-      const double cx = -dy * gap * k, cy = dx * gap * k;
-      family.push_back(
-          {ClipperLib::IntPoint(std::llround(cx + dx * (t0 - 2)), std::llround(cy + dy * (t0 - 2))),
-           ClipperLib::IntPoint(std::llround(cx + dx * (t1 + 2)),
-                                std::llround(cy + dy * (t1 + 2)))});
-    }
-    regions.push_back(std::move(region));
-    lines.push_back(std::move(family));
   }
+};
+
+const Prepared& Floor() {
+  static const Prepared prepared;
+  return prepared;
+}
+
+// The floor: Clipper's open-path clip of the prepared lines.
+void BM_ClipperClipFloor(benchmark::State& state) {
+  const Prepared& floor = Floor();
+  const auto& regions = floor.regions;
+  const auto& lines = floor.lines;
   std::size_t pieces = 0;
   for (auto _ : state) {
     for (std::size_t i = 0; i < regions.size(); ++i) {
@@ -178,5 +196,23 @@ void BM_ClipperClipFloor(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(regions.size()));
 }
 BENCHMARK(BM_ClipperClipFloor)->Unit(benchmark::kMillisecond);
+
+// The line hatch's own scanline cut of the same lines (the family yields the very lines
+// prepared for the floor).
+void BM_ScanlineCut(benchmark::State& state) {
+  const Prepared& floor = Floor();
+  const qelhatching::Family family{kAngle, floor.gap, 0.0, 0.0};
+  std::size_t pieces = 0;
+  for (auto _ : state) {
+    for (const auto& region : floor.regions) {
+      if (region.empty()) continue;
+      bool refused = false;
+      pieces += qelhatching::ScanFamily(region, family, refused).size();
+    }
+  }
+  benchmark::DoNotOptimize(pieces);
+  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(floor.regions.size()));
+}
+BENCHMARK(BM_ScanlineCut)->Unit(benchmark::kMillisecond);
 
 }  // namespace

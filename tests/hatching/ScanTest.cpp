@@ -1,0 +1,219 @@
+// The scanline line filler against Clipper's open-path clip of the same lines: every
+// glyph of three fonts and seeded random polygons (overlapping and self-intersecting),
+// both fill rules, compared piece by piece.
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_OUTLINE_H
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <initializer_list>
+#include <random>
+#include <string>
+#include <tuple>
+
+#include "HatchFill.h"
+
+namespace {
+
+using namespace qelhatching;
+
+struct Tally {
+  std::size_t regions = 0, pieces = 0, identical = 0, differing = 0, stretches = 0;
+  double longest = 0;  // units: the longest stretch covered by one filler only
+};
+
+double BorderDistance(const Paths& region, double x, double y) {
+  double least = 1e300;
+  for (const Path& path : region) {
+    for (std::size_t i = 0; i < path.size(); ++i) {
+      const IntPoint &a = path[i], &b = path[(i + 1) % path.size()];
+      const auto ex = static_cast<double>(b.X - a.X), ey = static_cast<double>(b.Y - a.Y);
+      const double px = x - static_cast<double>(a.X), py = y - static_cast<double>(a.Y);
+      const double t = std::clamp((px * ex + py * ey) / (ex * ex + ey * ey + 1e-300), 0.0, 1.0);
+      least = std::min(least, std::hypot(px - t * ex, py - t * ey));
+    }
+  }
+  return least;
+}
+
+// Both fillers on one region and family. A stretch of a line covered by one of them only
+// must keep within 1.5 units of the border: a crossing rounded apart (Clipper may move a
+// crossing onto the height of a nearby vertex, a few units away) or the line running along
+// the border, where a piece may reach along the edge or stop at its end.
+void Compare(const Paths& region, const Family& family, FillRule rule, const char* what,
+             Tally& tally) {
+  bool refused_scan = false, refused_clip = false;
+  const auto scan = ScanFamily(region, family, refused_scan, rule);
+  const auto clip = ClipFamily(region, family, refused_clip, rule);
+  ++tally.regions;
+  tally.pieces += clip.size();
+  std::size_t identical = 0;
+  for (std::size_t i = 0, j = 0; i < scan.size() && j < clip.size();) {  // both by (k, t0)
+    const bool same_key = scan[i].k == clip[j].k && scan[i].t0 == clip[j].t0;
+    identical += same_key && scan[i].a == clip[j].a && scan[i].b == clip[j].b;
+    const bool scan_first = std::tie(scan[i].k, scan[i].t0) < std::tie(clip[j].k, clip[j].t0);
+    i += same_key || scan_first, j += same_key || !scan_first;
+  }
+  tally.identical += identical;
+  tally.differing += identical != clip.size() || identical != scan.size();
+  ASSERT_EQ(refused_scan, refused_clip) << what;
+  std::vector<std::tuple<long long, double, int, int>> events;  // k, t, +1 start/-1 end of each
+  for (const auto& s : scan)
+    events.emplace_back(s.k, s.t0, 1, 0), events.emplace_back(s.k, s.t1, -1, 0);
+  for (const auto& s : clip)
+    events.emplace_back(s.k, s.t0, 0, 1), events.emplace_back(s.k, s.t1, 0, -1);
+  std::sort(events.begin(), events.end());
+  const double dx = std::cos(family.angle), dy = std::sin(family.angle);
+  int in_scan = 0, in_clip = 0;
+  for (std::size_t i = 0; i < events.size(); ++i) {
+    const auto [k, t0, scan_step, clip_step] = events[i];
+    in_scan += scan_step, in_clip += clip_step;
+    if ((in_scan > 0) == (in_clip > 0) || i + 1 == events.size()) continue;
+    const double length = std::get<1>(events[i + 1]) - t0;
+    if (length <= 0) continue;
+    // A quarter, half and three quarters along, on line k.
+    bool near = true;
+    const double u = static_cast<double>(k) * family.gap;
+    for (const double f : {0.25, 0.5, 0.75}) {
+      const double t = t0 + f * length;
+      near = near && BorderDistance(region, family.base_x + t * dx - u * dy,
+                                    family.base_y + t * dy + u * dx) <= 1.5;
+    }
+    if (near) {
+      ++tally.stretches;
+      tally.longest = std::max(tally.longest, length);
+    } else {
+      ADD_FAILURE() << what << ", angle " << family.angle << ": " << length << " units on line "
+                    << k << " from t " << t0;
+    }
+  }
+}
+
+void Report(const char* what, const Tally& tally) {
+  std::printf(
+      "%s: %zu regions, %zu pieces, %zu identical; %zu regions differ by %zu stretches "
+      "along the border (longest %.0f units)\n",
+      what, tally.regions, tally.pieces, tally.identical, tally.differing, tally.stretches,
+      tally.longest);
+  EXPECT_GT(tally.identical, tally.pieces * 0.99) << what;  // a systematic error shows here
+}
+
+// A glyph's contours through its points, control points included (the control polygon
+// is as good a region as the curve for comparing two fillers), ten units per font unit.
+void Add(Paths& paths, std::initializer_list<const FT_Vector*> points) {
+  for (const FT_Vector* p : points) paths.back().emplace_back(p->x * 10, p->y * 10);
+}
+int MoveTo(const FT_Vector* to, void* user) {
+  static_cast<Paths*>(user)->emplace_back();
+  return Add(*static_cast<Paths*>(user), {to}), 0;
+}
+int LineTo(const FT_Vector* to, void* user) {
+  return Add(*static_cast<Paths*>(user), {to}), 0;
+}
+int ConicTo(const FT_Vector* c, const FT_Vector* to, void* user) {
+  return Add(*static_cast<Paths*>(user), {c, to}), 0;
+}
+int CubicTo(const FT_Vector* c1, const FT_Vector* c2, const FT_Vector* to, void* user) {
+  return Add(*static_cast<Paths*>(user), {c1, c2, to}), 0;
+}
+
+TEST(ScanFill, EveryGlyphOfThreeFontsMatchesClipper) {
+  FT_Library library = nullptr;
+  ASSERT_EQ(FT_Init_FreeType(&library), 0);
+  const FT_Outline_Funcs funcs{MoveTo, LineTo, ConicTo, CubicTo, 0, 0};
+  Tally glyphs, raw;
+  std::size_t glyph_count = 0;
+  for (const char* file : {"/usr/share/fonts/truetype/liberation2/LiberationSans-Regular.ttf",
+                           "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
+                           "/usr/share/fonts/truetype/freefont/FreeSerif.ttf"}) {
+    FT_Face face = nullptr;
+    ASSERT_EQ(FT_New_Face(library, file, 0, &face), 0) << file;
+    const double gap = face->units_per_EM * 10.0 * 0.7 / 50;  // about cap height / 50
+    for (FT_Long g = 0; g < face->num_glyphs; ++g) {
+      Paths outline;  // empty for a bitmap or a glyph without contours
+      if (FT_Load_Glyph(face, static_cast<FT_UInt>(g), FT_LOAD_NO_SCALE) == 0) {
+        FT_Outline_Decompose(&face->glyph->outline, &funcs, &outline);
+      }
+      if (outline.empty()) continue;
+      ++glyph_count;
+      Paths region;  // united, touching contours split apart
+      ClipperLib::SimplifyPolygons(outline, region, ClipperLib::pftNonZero);
+      // Along, across, at the usual 45 degrees and an odd angle; the base off the unit grid.
+      Compare(region, Family{0.0, gap, 0.37, -0.11}, FillRule::kNonZero, file, glyphs);
+      Compare(region, Family{0.785398, gap, 0.37, -0.11}, FillRule::kNonZero, file, glyphs);
+      Compare(outline, Family{1.5707963267948966, gap, 0.37, -0.11}, FillRule::kEvenOdd, file, raw);
+      Compare(outline, Family{-0.3, gap, 0.37, -0.11}, FillRule::kEvenOdd, file, raw);
+    }
+    FT_Done_Face(face);
+  }
+  FT_Done_FreeType(library);
+  EXPECT_GT(glyph_count, 8000u);
+  std::printf("%zu glyphs\n", glyph_count);
+  Report("united glyphs, nonzero", glyphs);
+  Report("glyph contours as drawn, even-odd", raw);
+}
+
+TEST(ScanFill, SeededRandomPolygonsMatchClipper) {
+  std::mt19937 random(24);
+  std::uniform_int_distribution<cInt> coordinate(-20000, 20000), grid(-40, 40);
+  std::uniform_int_distribution<int> vertices(3, 12), contours(1, 3), quarter(0, 3);
+  std::uniform_real_distribution<double> angle(-3.2, 3.2), gap(150, 1500);
+  Tally tally;
+  for (int n = 0; n < 4000; ++n) {
+    // Every other polygon on a grid of 500 units hatched along or across it at a multiple
+    // of the grid: lines through vertices and along edges.
+    const bool on_grid = n % 4 >= 2;
+    Paths paths(static_cast<std::size_t>(contours(random)));
+    for (Path& path : paths) {
+      for (int i = vertices(random); i > 0; --i) {
+        path.push_back(on_grid ? IntPoint(grid(random) * 500, grid(random) * 500)
+                               : IntPoint(coordinate(random), coordinate(random)));
+      }
+    }
+    const Family family = on_grid ? Family{quarter(random) * 1.5707963267948966,
+                                           500.0 * (1 + quarter(random)), 0.0, 0.0}
+                                  : Family{angle(random), gap(random), 0.0, 0.0};
+    Compare(paths, family, n % 2 == 0 ? FillRule::kNonZero : FillRule::kEvenOdd, "random", tally);
+  }
+  Report("random polygons", tally);
+}
+
+// The travel order (a grid search above 512 segments) against a plain search written here,
+// on seeded random segments, half of them on a coarse grid so that distances tie.
+TEST(ScanFill, GridOrderPicksWhatThePlainSearchPicks) {
+  std::mt19937 random(7);
+  std::uniform_int_distribution<cInt> fine(-30000, 30000), coarse(-6, 6);
+  std::uniform_int_distribution<std::size_t> count(100, 4000);
+  for (int n = 0; n < 60; ++n) {
+    std::vector<Segment> segments(count(random));
+    auto point = [&] {
+      return n % 2 == 1 ? IntPoint(coarse(random) * 1000, coarse(random) * 1000)
+                        : IntPoint(fine(random), fine(random));
+    };
+    for (Segment& s : segments) s.a = point(), s.b = point();
+    std::vector<Segment> plain = segments;
+    IntPoint pen(fine(random), fine(random)), plain_pen = pen;
+    const auto d = [&](const IntPoint& p) {
+      return std::pow(static_cast<double>(p.X - plain_pen.X), 2) +
+             std::pow(static_cast<double>(p.Y - plain_pen.Y), 2);
+    };
+    for (std::size_t i = 0; i < plain.size(); ++i) {
+      std::size_t best = i;
+      for (std::size_t j = i + 1; j < plain.size(); ++j) {
+        if (d(plain[j].a) < d(plain[best].a)) best = j;
+      }
+      std::swap(plain[i], plain[best]);
+      plain_pen = plain[i].b;
+    }
+    OrderSegments(segments, pen);
+    ASSERT_TRUE(pen == plain_pen) << n;
+    for (std::size_t i = 0; i < plain.size(); ++i) {
+      ASSERT_TRUE(segments[i].a == plain[i].a && segments[i].b == plain[i].b) << n << " " << i;
+    }
+  }
+}
+
+}  // namespace
