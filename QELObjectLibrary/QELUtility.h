@@ -102,7 +102,8 @@ int ArcDirection(double x1, double y1, double x2, double y2);
 // ---- glyph contours ----
 
 // New closed polylines (caller owns them) for the contours of a poly-draw sequence, quadratic
-// runs and cubic segments flattened four segments per piece. The poly-draw is not changed; null gives none.
+// runs and cubic segments flattened four segments per piece. The poly-draw is not changed; null
+// gives none.
 [[nodiscard]] std::vector<CQELPolyLine*> PolyDrawToPolyLines(const CQELPolyDraw* polydraw);
 
 // ---- numbers and strings ----

@@ -84,16 +84,6 @@ std::vector<std::pair<double, double>> Chords(double x0, double y0, double x1, d
   return points;
 }
 
-// Calls segment(x0, y0, x1, y1, bulge) for each segment of a stroke, the closing one included.
-template <typename F>
-void EachSegment(const Stroke& s, F segment) {
-  const size_t n = s.x.size();
-  for (size_t i = 0; i + 1 < n + (s.closed ? 1 : 0); ++i) {
-    const size_t j = (i + 1) % n;
-    segment(s.x[i], s.y[i], s.x[j], s.y[j], s.bulge[i]);
-  }
-}
-
 // Lines of a user's text: "\n" (as typed or as the two characters) starts a new one.
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
@@ -251,7 +241,7 @@ std::string WriteGcodeFile(const Job& job, const Machine& m, const std::string& 
       feed = false;
       out << '\n';
     };
-    EachSegment(s, [&](double x0, double y0, double x1, double y1, double bulge) {
+    Segments(s, [&](double x0, double y0, double x1, double y1, double bulge) {
       const long long ex = Micro(x1), ey = Micro(y1);
       if (ex == px && ey == py) return;  // shorter than a micrometre: a G2 there is a circle
       // An arc flatter than half a micrometre is its chord.
@@ -316,7 +306,7 @@ std::string WriteHpglFile(const Job& job, const Machine& m, const std::string& p
     py = Plu(s.y[0]);
     out << "PU" << px << ',' << py << ";\n";
     if (s.x.size() == 1) out << "PD;\n";
-    EachSegment(s, [&](double x0, double y0, double x1, double y1, double bulge) {
+    Segments(s, [&](double x0, double y0, double x1, double y1, double bulge) {
       const long long ex = Plu(x1), ey = Plu(y1);
       const double sagitta = std::abs(bulge) * std::hypot(x1 - x0, y1 - y0) / 2;
       if (bulge == 0 || sagitta * kPlotterUnits < 0.5 || (ex == px && ey == py)) {

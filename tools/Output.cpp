@@ -220,16 +220,6 @@ ArcOf BulgeArc(double x0, double y0, double x1, double y1, double bulge) {
           std::atan2(y1 - cy, x1 - cx)};
 }
 
-// Calls segment(x0, y0, x1, y1, bulge) for each segment of a stroke, the closing one included.
-template <typename F>
-void Segments(const Stroke& s, F segment) {
-  const size_t n = s.x.size();
-  for (size_t i = 0; i + 1 < n + (s.closed ? 1 : 0); ++i) {
-    const size_t j = (i + 1) % n;
-    segment(s.x[i], s.y[i], s.x[j], s.y[j], s.bulge[i]);
-  }
-}
-
 struct Bounds {
   double x0 = 1e300, y0 = 1e300, x1 = -1e300, y1 = -1e300;
   void Widen(double x, double y, double r = 0) {

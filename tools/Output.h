@@ -41,6 +41,16 @@ struct Geometry {
 };
 Geometry ToGeometry(const std::vector<int>& records);
 
+// Calls segment(x0, y0, x1, y1, bulge) for each segment of a stroke, the closing one included.
+template <typename F>
+void Segments(const Stroke& s, F segment) {
+  const size_t n = s.x.size();
+  for (size_t i = 0; i + 1 < n + (s.closed ? 1 : 0); ++i) {
+    const size_t j = (i + 1) % n;
+    segment(s.x[i], s.y[i], s.x[j], s.y[j], s.bulge[i]);
+  }
+}
+
 // The path a text is laid on, drawn thin and grey under it in SVG.
 struct Guide {
   std::string svg;  // output units, y already turned down
@@ -59,17 +69,17 @@ enum class Anchor {
 
 // What a writer needs beside the streams.
 struct OutputOptions {
-  std::string text;           // as given, for JSON
-  float unit = 1000.0f;       // output units per user unit
-  double png_scale = 100.0;   // PNG pixels per user unit
-  double margin = 10.0;       // PNG margin, pixels
+  std::string text;          // as given, for JSON
+  float unit = 1000.0f;      // output units per user unit
+  double png_scale = 100.0;  // PNG pixels per user unit
+  double margin = 10.0;      // PNG margin, pixels
   Anchor anchor = Anchor::kBaseline;
-  bool on_path = false;       // the text lies on a path given in absolute coordinates
-  double unit_length = 1.0;   // one user unit is unit_length unit_name (SVG size, DXF units)
+  bool on_path = false;      // the text lies on a path given in absolute coordinates
+  double unit_length = 1.0;  // one user unit is unit_length unit_name (SVG size, DXF units)
   std::string unit_name = "mm";
-  std::string format;         // svg, dxf, png, json, gcode or hpgl; "" from the file's name
+  std::string format;  // svg, dxf, png, json, gcode or hpgl; "" from the file's name
   Guide guide;
-  MachineOptions machine;     // G-code, HPGL and the estimate
+  MachineOptions machine;  // G-code, HPGL and the estimate
 };
 
 // "1mm", "0.1in", "2.5", ...: one user unit as a length (mm when no unit is named). Returns ""

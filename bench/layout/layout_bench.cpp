@@ -185,6 +185,26 @@ std::string LiberationSansFile() {
   return file;
 }
 
+// Liberation Sans opened with FreeType for a reference benchmark; `face` is null (and the
+// benchmark marked skipped) when it is not installed.
+struct LiberationSans {
+  FT_Library library = nullptr;
+  FT_Face face = nullptr;
+  explicit LiberationSans(benchmark::State& state) {
+    FT_Init_FreeType(&library);
+    if (FT_New_Face(library, LiberationSansFile().c_str(), 0, &face) != 0) {
+      face = nullptr;
+      state.SkipWithError("Liberation Sans not found");
+    }
+  }
+  ~LiberationSans() {
+    if (face != nullptr) FT_Done_Face(face);
+    FT_Done_FreeType(library);
+  }
+  LiberationSans(const LiberationSans&) = delete;
+  LiberationSans& operator=(const LiberationSans&) = delete;
+};
+
 int MoveTo(const FT_Vector*, void* n) {
   return ++*static_cast<long*>(n), 0;
 }
@@ -200,14 +220,9 @@ int CubicTo(const FT_Vector*, const FT_Vector*, const FT_Vector*, void* n) {
 
 void BM_FreeTypeUncached(benchmark::State& state) {
   const std::u16string text = Paragraph();
-  FT_Library library;
-  FT_Init_FreeType(&library);
-  FT_Face face;
-  if (FT_New_Face(library, LiberationSansFile().c_str(), 0, &face) != 0) {
-    state.SkipWithError("Liberation Sans not found");
-    FT_Done_FreeType(library);
-    return;
-  }
+  const LiberationSans font(state);
+  if (font.face == nullptr) return;
+  FT_Face face = font.face;
   FT_Set_Pixel_Sizes(face, 0, 10000);
   const FT_Outline_Funcs funcs{MoveTo, LineTo, ConicTo, CubicTo, 0, 0};
   for (auto _ : state) {
@@ -219,8 +234,6 @@ void BM_FreeTypeUncached(benchmark::State& state) {
     benchmark::DoNotOptimize(segments);
   }
   state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(text.size()));
-  FT_Done_Face(face);
-  FT_Done_FreeType(library);
 }
 BENCHMARK(BM_FreeTypeUncached)->Unit(benchmark::kMillisecond);
 
@@ -285,14 +298,9 @@ int FlattenCubic(const FT_Vector* c1, const FT_Vector* c2, const FT_Vector* to, 
 
 void BM_FreeTypeFlattenRound(benchmark::State& state) {
   const std::u16string text = Paragraph();
-  FT_Library library;
-  FT_Init_FreeType(&library);
-  FT_Face face;
-  if (FT_New_Face(library, LiberationSansFile().c_str(), 0, &face) != 0) {
-    state.SkipWithError("Liberation Sans not found");
-    FT_Done_FreeType(library);
-    return;
-  }
+  const LiberationSans font(state);
+  if (font.face == nullptr) return;
+  FT_Face face = font.face;
   const FT_Outline_Funcs funcs{FlattenMove, FlattenLine, FlattenConic, FlattenCubic, 0, 0};
   FlattenSink sink;
   sink.scale = 1000.0 / face->units_per_EM;
@@ -311,8 +319,6 @@ void BM_FreeTypeFlattenRound(benchmark::State& state) {
   }
   state.counters["records"] = static_cast<double>(ints / 3);
   state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(text.size()));
-  FT_Done_Face(face);
-  FT_Done_FreeType(library);
 }
 BENCHMARK(BM_FreeTypeFlattenRound)->Unit(benchmark::kMillisecond);
 
