@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <numbers>
 #include <string_view>
 #include <utility>
@@ -88,6 +89,86 @@ bool IsFiniteEntity(const CQELEntity* entity) {
   return true;
 }
 
+// Keeps what the pen draws as the shape's outline and grows the shape's box over it.
+class ShapeBuilder final : public SHXPenSink {
+ public:
+  ShapeBuilder() = default;
+  ShapeBuilder(const ShapeBuilder&) = delete;
+  ShapeBuilder& operator=(const ShapeBuilder&) = delete;
+  ~ShapeBuilder() override { DeleteEntities(entities_); }
+
+  CQELPolyLine& BeginStroke() override {
+    stroke_ = std::make_unique<CQELPolyLine>();
+    return *stroke_;
+  }
+  void EndStroke() override {
+    // The box takes the stroke as drawn; closing only drops a last point equal to the first.
+    GrowBoundingBox(min_, max_, stroke_.get());
+    CloseIfEndsMeet(stroke_.get());
+    entities_.push_back(stroke_.get());
+    stroke_.release();
+  }
+  void Arc(CQELEllipticalArc&& arc) override {
+    GrowBoundingBox(min_, max_, &arc);
+    auto kept = std::make_unique<CQELEllipticalArc>(std::move(arc));
+    entities_.push_back(kept.get());
+    kept.release();
+  }
+
+  bool AllFinite() const { return std::all_of(entities_.begin(), entities_.end(), IsFiniteEntity); }
+  std::vector<CQELEntity*> TakeEntities() { return std::exchange(entities_, {}); }
+  const NURBSPoint& Min() const { return min_; }
+  const NURBSPoint& Max() const { return max_; }
+
+ private:
+  std::unique_ptr<CQELPolyLine> stroke_;  // the stroke being drawn
+  std::vector<CQELEntity*> entities_;     // owned until taken
+  NURBSPoint min_{kEmptyMin, kEmptyMin};  // output units
+  NURBSPoint max_{kEmptyMax, kEmptyMax};
+};
+
+// Measures what the pen draws and keeps nothing: each stroke or arc is checked, scaled by the
+// factor as CQELEntity::Scale would and taken into the box.
+class ShapeSurveyor final : public SHXPenSink {
+ public:
+  explicit ShapeSurveyor(double factor) : factor_(factor) {}
+
+  // Starts the next shape.
+  void Clear() {
+    finite_ = true;
+    min_ = NURBSPoint(kEmptyMin, kEmptyMin, 1.0);
+    max_ = NURBSPoint(kEmptyMax, kEmptyMax, 1.0);
+  }
+
+  CQELPolyLine& BeginStroke() override {
+    scratch_.GetPoints().clear();
+    return scratch_;
+  }
+  void EndStroke() override {
+    // The built outline's points: the closing drops the repeated last point first.
+    CloseIfEndsMeet(&scratch_);
+    Measure(scratch_);
+  }
+  void Arc(CQELEllipticalArc&& arc) override { Measure(arc); }
+
+  bool AllFinite() const { return finite_; }
+  const NURBSPoint& Min() const { return min_; }
+  const NURBSPoint& Max() const { return max_; }
+
+ private:
+  void Measure(CQELEntity& entity) {
+    finite_ = finite_ && IsFiniteEntity(&entity);
+    entity.Scale(factor_, factor_);
+    GrowBoundingBox(min_, max_, &entity);
+  }
+
+  double factor_ = 1.0;
+  bool finite_ = true;                         // every entity of this shape had finite values
+  CQELPolyLine scratch_;                       // the stroke being drawn, its point block reused
+  NURBSPoint min_{kEmptyMin, kEmptyMin, 1.0};  // output units after the scale
+  NURBSPoint max_{kEmptyMax, kEmptyMax, 1.0};
+};
+
 }  // namespace
 
 // ---- SHXBuiltShape ----
@@ -121,16 +202,6 @@ std::vector<CQELEntity*> SHXBuiltShape::TakeEntities() {
 
 // ---- opening ----
 
-SHXFontHandler::~SHXFontHandler() {
-  DropCurrent();
-  DeleteEntities(entities_);
-}
-
-void SHXFontHandler::DropCurrent() {
-  if (current_ != &scratch_) delete current_;
-  current_ = nullptr;
-}
-
 void SHXFontHandler::Open(const unsigned short* path) {
   OpenNarrow(WideToNarrow(path));
 }
@@ -155,12 +226,9 @@ void SHXFontHandler::GetBoundingBox(NURBSPoint& min, NURBSPoint& max) const {
 }
 
 void SHXFontHandler::Reset() {
-  DropCurrent();
-  DeleteEntities(entities_);
+  sink_ = nullptr;
+  current_ = nullptr;
   entity_count_ = 0;
-  survey_finite_ = true;
-  survey_min_ = NURBSPoint(kEmptyMin, kEmptyMin, 1.0);
-  survey_max_ = NURBSPoint(kEmptyMax, kEmptyMax, 1.0);
   out_scale_x_ = out_scale_y_ = base_scale_;
   x_ = y_ = 0.0;
   min_ = NURBSPoint(kEmptyMin, kEmptyMin);
@@ -181,17 +249,23 @@ std::optional<std::vector<CQELEntity*>> SHXFontHandler::BuildShape(std::int32_t 
   if (shape == nullptr) shape = font_.FindShape(63);
   if (shape == nullptr) return std::nullopt;
 
-  Interpret(*shape, 0.0, 0.0, 1.0, 1.0, 0);
-  FinishPolyLine();
-
-  bool finite = std::isfinite(x_) && std::isfinite(y_);
-  for (const CQELEntity* entity : entities_) finite = finite && IsFiniteEntity(entity);
-  if (refused_ || !finite) {
+  ShapeBuilder builder;
+  Run(*shape, builder);
+  if (refused_ || !builder.AllFinite() || !std::isfinite(x_) || !std::isfinite(y_)) {
     Reset();
     refused_ = true;
     return std::vector<CQELEntity*>{};
   }
-  return std::exchange(entities_, {});
+  min_ = builder.Min();
+  max_ = builder.Max();
+  return builder.TakeEntities();
+}
+
+void SHXFontHandler::Run(const SHXShapeInfo& shape, SHXPenSink& sink) {
+  sink_ = &sink;
+  Interpret(shape, 0.0, 0.0, 1.0, 1.0, 0);
+  FinishPolyLine();
+  sink_ = nullptr;
 }
 
 std::vector<SHXBuiltShape> SHXFontHandler::BuildAll(SHXFontHandler& handler) {
@@ -214,8 +288,7 @@ std::vector<SHXBuiltShape> SHXFontHandler::BuildAll(SHXFontHandler& handler) {
 
 SHXShapeSurvey SHXFontHandler::SurveyShapes(double factor) {
   SHXShapeSurvey survey;
-  survey_ = true;
-  survey_factor_ = factor;
+  ShapeSurveyor surveyor(factor);
   // Numbers first: a shape is looked up by its number, as BuildAll does, so a number listed
   // twice surveys its first shape twice.
   std::vector<std::int32_t> numbers;
@@ -224,27 +297,21 @@ SHXShapeSurvey SHXFontHandler::SurveyShapes(double factor) {
     Reset();
     const SHXShapeInfo* shape = font_.FindShape(number);
     if (shape == nullptr) continue;
-    Interpret(*shape, 0.0, 0.0, 1.0, 1.0, 0);
-    FinishPolyLine();
-    if (refused_ || !survey_finite_ || !std::isfinite(x_) || !std::isfinite(y_)) continue;
+    surveyor.Clear();
+    Run(*shape, surveyor);
+    if (refused_ || !surveyor.AllFinite() || !std::isfinite(x_) || !std::isfinite(y_)) continue;
     survey.codes.push_back(number);
     // The font box grows entity by entity; a shape's box over the same values gives the same
     // extremes.
-    if (survey_min_.GetX() < survey.min.GetX()) survey.min.SetX(survey_min_.GetX());
-    if (survey_min_.GetY() < survey.min.GetY()) survey.min.SetY(survey_min_.GetY());
-    if (survey_max_.GetX() > survey.max.GetX()) survey.max.SetX(survey_max_.GetX());
-    if (survey_max_.GetY() > survey.max.GetY()) survey.max.SetY(survey_max_.GetY());
+    const NURBSPoint& min = surveyor.Min();
+    const NURBSPoint& max = surveyor.Max();
+    if (min.GetX() < survey.min.GetX()) survey.min.SetX(min.GetX());
+    if (min.GetY() < survey.min.GetY()) survey.min.SetY(min.GetY());
+    if (max.GetX() > survey.max.GetX()) survey.max.SetX(max.GetX());
+    if (max.GetY() > survey.max.GetY()) survey.max.SetY(max.GetY());
   }
   Reset();
-  survey_ = false;
   return survey;
-}
-
-void SHXFontHandler::SurveyEntity(CQELEntity& entity) {
-  ++entity_count_;
-  survey_finite_ = survey_finite_ && IsFiniteEntity(&entity);
-  entity.Scale(survey_factor_, survey_factor_);
-  GrowBoundingBox(survey_min_, survey_max_, &entity);
 }
 
 std::vector<SHXBuiltShape> SHXFontHandler::BuildAllShapes(const unsigned short* path) {
@@ -267,18 +334,9 @@ std::vector<SHXBuiltShape> SHXFontHandler::BuildAllShapes(std::vector<unsigned c
 
 void SHXFontHandler::FinishPolyLine() {
   if (current_ == nullptr) return;
-  if (survey_) {
-    // The built outline's points: the closing drops the repeated last point first.
-    CloseIfEndsMeet(current_);
-    SurveyEntity(*current_);
-    current_ = nullptr;
-    return;
-  }
-  GrowBoundingBox(min_, max_, current_);
-  CloseIfEndsMeet(current_);
-  entities_.push_back(current_);
-  ++entity_count_;
   current_ = nullptr;
+  ++entity_count_;
+  sink_->EndStroke();
 }
 
 void SHXFontHandler::DrawOrMove(double dx, double dy) {
@@ -299,12 +357,7 @@ void SHXFontHandler::DrawOrMove(double dx, double dy) {
   }
   if (current_ == nullptr) {
     if (entity_count_ >= kMaxEntities) return Refuse();
-    if (survey_) {
-      scratch_.GetPoints().clear();
-      current_ = &scratch_;
-    } else {
-      current_ = new CQELPolyLine();
-    }
+    current_ = &sink_->BeginStroke();
     current_->AddPoint(px, py);
   }
   x_ += dx;
@@ -317,14 +370,11 @@ void SHXFontHandler::EmitArc(double cx, double cy, double radius, double start, 
   FinishPolyLine();
   if (entity_count_ >= kMaxEntities) return Refuse();
   const NURBSPoint centre(cx * out_scale_x_, cy * out_scale_y_);
-  CQELEllipticalArc arc = out_scale_x_ == out_scale_y_
-                              ? CQELEllipticalArc(centre, radius * out_scale_x_, start, sweep)
-                              : CQELEllipticalArc(centre, NURBSPoint(radius * out_scale_x_, 0.0),
-                                                  out_scale_y_ / out_scale_x_, start, sweep);
-  if (survey_) return SurveyEntity(arc);
-  GrowBoundingBox(min_, max_, &arc);
-  entities_.push_back(new CQELEllipticalArc(arc));
   ++entity_count_;
+  sink_->Arc(out_scale_x_ == out_scale_y_
+                 ? CQELEllipticalArc(centre, radius * out_scale_x_, start, sweep)
+                 : CQELEllipticalArc(centre, NURBSPoint(radius * out_scale_x_, 0.0),
+                                     out_scale_y_ / out_scale_x_, start, sweep));
 }
 
 void SHXFontHandler::EmitArcByAngles(double cx, double cy, double radius, double start, double end,

@@ -50,6 +50,21 @@ struct SHXShapeSurvey {
   NURBSPoint max{-3.4e38, -3.4e38, 1.0};
 };
 
+// Receives what the pen draws while a shape is interpreted: strokes, which the interpreter fills
+// point by point, and arcs. Building keeps them as the shape's outline; a survey measures and
+// drops them. The interpreter is the same for both.
+class SHXPenSink {
+ public:
+  virtual ~SHXPenSink() = default;
+  // A stroke starts. The interpreter appends its points (output units) to the polyline returned,
+  // which stays the sink's and valid until EndStroke.
+  virtual CQELPolyLine& BeginStroke() = 0;
+  // The stroke begun last is complete.
+  virtual void EndStroke() = 0;
+  // An arc in output units; the sink may keep it or change it.
+  virtual void Arc(CQELEllipticalArc&& arc) = 0;
+};
+
 class SHXFontHandler {
  public:
   // Hard limits that keep hostile files from running away. A shape that exceeds one of them is
@@ -63,7 +78,7 @@ class SHXFontHandler {
   SHXFontHandler() = default;
   SHXFontHandler(const SHXFontHandler&) = delete;
   SHXFontHandler& operator=(const SHXFontHandler&) = delete;
-  ~SHXFontHandler();
+  ~SHXFontHandler() = default;
 
   // Reads the file at the UTF-16 path (narrowed to 8-bit characters). A file that cannot be
   // opened or whose header names no SHX kind leaves the font with no shapes.
@@ -116,10 +131,9 @@ class SHXFontHandler {
   void FractionalArc(int start_offset, int end_offset, int radius, int sc);
   void BulgeArc(int dx, int dy, int bulge);
   void Reset();
-  void DropCurrent();
+  // Interprets the shape from a fresh pen, handing what it draws to the sink.
+  void Run(const SHXShapeInfo& shape, SHXPenSink& sink);
   void Refuse() { refused_ = true; }
-  // Survey mode: checks a finished entity, scales it and grows the survey box over it.
-  void SurveyEntity(CQELEntity& entity);
 
   SHXFont font_;
   double base_scale_ = 1.0;   // output units per shape unit
@@ -133,16 +147,9 @@ class SHXFontHandler {
   double stack_x_[kStackSize] = {};  // shape units
   double stack_y_[kStackSize] = {};  // shape units
   int stack_depth_ = 0;
-  CQELPolyLine* current_ = nullptr;    // owned until finished (survey mode: &scratch_)
-  std::vector<CQELEntity*> entities_;  // owned until handed out
-  std::size_t entity_count_ = 0;       // entities finished for this shape, kept or surveyed
-  // Survey mode (SurveyShapes): entities are measured and dropped, not kept.
-  bool survey_ = false;
-  double survey_factor_ = 1.0;
-  bool survey_finite_ = true;  // every surveyed entity of this shape had finite values
-  CQELPolyLine scratch_;       // the stroke being drawn, its point block reused
-  NURBSPoint survey_min_{3.4e38, 3.4e38, 1.0};
-  NURBSPoint survey_max_{-3.4e38, -3.4e38, 1.0};
+  SHXPenSink* sink_ = nullptr;        // receives the pen's strokes and arcs during Run
+  CQELPolyLine* current_ = nullptr;   // the sink's stroke being drawn, if any
+  std::size_t entity_count_ = 0;      // strokes and arcs finished for this shape
   NURBSPoint min_{3.4e38, 3.4e38};    // output units
   NURBSPoint max_{-3.4e38, -3.4e38};  // output units
   double last_dx_ = 0.0;              // last displacement, shape units
