@@ -222,6 +222,8 @@ long FindBreak(const TTFState& line) {
 
 }  // namespace
 
+namespace {
+
 // The lists a layout adds to, walked in step on two lines.
 template <typename F>
 void ForEachList(TTFState& a, TTFState& b, F&& f) {
@@ -239,6 +241,8 @@ void ForEachList(TTFState& a, TTFState& b, F&& f) {
   f(a.carets, b.carets);
   f(a.line_metrics, b.line_metrics);
 }
+
+}  // namespace
 
 // What an append may change, recorded before it starts. A layout only adds to the line it starts
 // on (new records at the ends of its lists, the line start caret written over the last one) until
