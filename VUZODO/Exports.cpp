@@ -419,12 +419,9 @@ int SetDeformPathCharacters(EN_Bool on) try {
 
 namespace {
 
-// Copies the text into the current line and lays it out with the layout of the current text
-// mode.
+// Lays the text out on the current line with the layout of the current text mode.
 void AppendText(unsigned short* text, bool ex) {
-  TTFState* line = Line();
-  line->SetTextCopy(text);
-  TTFText(TTFLoader::Instance()).Layout(line, Process().text_mode, ex);
+  TTFText(TTFLoader::Instance()).Append(Line(), text, Process().text_mode, ex);
 }
 }  // namespace
 

@@ -3,7 +3,10 @@
 #include "GlyphPlacement.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstddef>
+#include <memory>
 #include <utility>
 
 #include "CharBufferHolder.h"
@@ -219,6 +222,134 @@ long FindBreak(const TTFState& line) {
 
 }  // namespace
 
+namespace {
+
+// The lists a layout adds to, walked in step on two lines.
+template <typename F>
+void ForEachList(TTFState& a, TTFState& b, F&& f) {
+  f(a.character_codes, b.character_codes);
+  f(a.fill_stream, b.fill_stream);
+  f(a.outline_stream, b.outline_stream);
+  f(a.hatch_stream, b.hatch_stream);
+  f(a.fill_ends, b.fill_ends);
+  f(a.outline_ends, b.outline_ends);
+  f(a.hatch_ends, b.hatch_ends);
+  f(a.character_boxes, b.character_boxes);
+  f(a.ink_rectangles, b.ink_rectangles);
+  f(a.cell_rectangles, b.cell_rectangles);
+  f(a.advances, b.advances);
+  f(a.carets, b.carets);
+  f(a.line_metrics, b.line_metrics);
+}
+
+}  // namespace
+
+// What an append may change, recorded before it starts. A layout only adds to the line it starts
+// on (new records at the ends of its lists, the line start caret written over the last one) until
+// a wrap cuts that line, and only pushes new lines; so list lengths, the last caret and the
+// scalars suffice, and the line's earlier records are copied only when a wrap is about to cut it,
+// at most once per call. Undone when destroyed before Commit.
+class AppendUndo {
+ public:
+  AppendUndo(TTFLoader& loader, TTFState& line)
+      : loader_(loader),
+        line_(line),
+        line_count_(loader.Lines().size()),
+        mode_(loader.Settings().text_mode),
+        text_copy_(std::move(line.text_copy)),
+        has_text_copy_(line.has_text_copy),
+        previous_character_(line.previous_character),
+        character_count_(line.character_count),
+        pen_position_x_(line.pen_position_x),
+        pen_position_y_(line.pen_position_y),
+        pen_(line.pen),
+        maximum_ascent_(line.maximum_ascent),
+        maximum_descent_(line.maximum_descent),
+        maximum_line_gap_(line.maximum_line_gap),
+        path_length_of_characters_(line.path_length_of_characters) {
+    std::size_t i = 0;
+    ForEachList(line, line, [&](auto& list, auto&) { sizes_[i++] = list.size(); });
+    if (!line.carets.empty()) last_caret_ = line.carets.back();
+  }
+  AppendUndo(const AppendUndo&) = delete;
+  AppendUndo& operator=(const AppendUndo&) = delete;
+  ~AppendUndo() {
+    if (!committed_) Undo();
+  }
+
+  void Commit() { committed_ = true; }
+
+  // A wrap is about to move the tail of `line` to a new line.
+  void BeforeCut(TTFState& line) {
+    if (&line != &line_ || before_cut_ != nullptr) return;
+    auto copy = std::make_unique<TTFState>();
+    std::size_t i = 0;
+    ForEachList(*copy, line, [&](auto& to, auto& from) {
+      to.assign(from.begin(), from.begin() + static_cast<std::ptrdiff_t>(sizes_[i++]));
+    });
+    before_cut_ = std::move(copy);
+  }
+
+ private:
+  // Allocates nothing: lines are dropped, lists shortened or swapped back, scalars assigned.
+  void Undo() noexcept {
+    auto& lines = loader_.Lines();
+    while (lines.size() > line_count_) lines.pop_back();
+    loader_.Settings().text_mode = mode_;
+    std::size_t i = 0;
+    if (before_cut_ != nullptr) {
+      ForEachList(line_, *before_cut_, [](auto& list, auto& before) { list.swap(before); });
+    } else {
+      ForEachList(line_, line_, [&](auto& list, auto&) {
+        list.erase(list.begin() + static_cast<std::ptrdiff_t>(sizes_[i++]), list.end());
+      });
+    }
+    if (!line_.carets.empty()) line_.carets.back() = last_caret_;
+    line_.text_copy = std::move(text_copy_);
+    line_.has_text_copy = has_text_copy_;
+    line_.previous_character = previous_character_;
+    line_.character_count = character_count_;
+    line_.pen_position_x = pen_position_x_;
+    line_.pen_position_y = pen_position_y_;
+    line_.pen = pen_;
+    line_.maximum_ascent = maximum_ascent_;
+    line_.maximum_descent = maximum_descent_;
+    line_.maximum_line_gap = maximum_line_gap_;
+    line_.path_length_of_characters = path_length_of_characters_;
+  }
+
+  TTFLoader& loader_;
+  TTFState& line_;
+  std::size_t line_count_;
+  TextMode mode_;
+  std::array<std::size_t, 13> sizes_{};
+  CursorPosition last_caret_{};
+  std::u16string text_copy_;
+  bool has_text_copy_;
+  unsigned short previous_character_;
+  int character_count_;
+  double pen_position_x_, pen_position_y_;
+  NURBSPoint pen_;
+  double maximum_ascent_, maximum_descent_, maximum_line_gap_;
+  double path_length_of_characters_;
+  std::unique_ptr<TTFState> before_cut_;  // the line's lists before the call, once a wrap cuts it
+  bool committed_ = false;
+};
+
+void TTFText::Append(TTFState* line, const unsigned short* text, TextMode mode, bool ex) {
+  AppendUndo undo(loader_, *line);
+  undo_ = &undo;
+  try {
+    line->SetTextCopy(text);
+    Layout(line, mode, ex);
+  } catch (...) {
+    undo_ = nullptr;
+    throw;
+  }
+  undo_ = nullptr;
+  undo.Commit();
+}
+
 void TTFText::ComputeScriptFactors(const TTFState& line, const FontDataHolder& font, double& scale,
                                    double& offset) {
   scale = 1.0;
@@ -432,6 +563,7 @@ TTFState* TTFText::LayoutOneLine(TTFState* line_ptr, std::u16string_view& rest) 
       if (k >= 0) {
         DeleteEntities(entities);
         TTFState* next = loader.PushLine(std::u16string_view());
+        if (undo_ != nullptr) undo_->BeforeCut(line);
         MoveTailToLine(static_cast<size_t>(k), *next, line);
         KeepOwnText(line, text, i);
         rest = text.substr(i);

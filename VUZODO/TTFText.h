@@ -15,6 +15,7 @@ class CQELEntity;
 
 namespace vuzodo {
 
+class AppendUndo;
 class FontDataHolder;
 class TTFLoader;
 
@@ -23,6 +24,11 @@ class TTFText {
   // A worker lives for one append call. It lays out on the lines of `loader`, takes its fonts
   // from the loader's registry and reads the loader's settings.
   explicit TTFText(TTFLoader& loader) : loader_(loader) {}
+
+  // Makes `text` the line's text copy and lays it out with Layout. When this fails part way (out
+  // of memory), every line, stream, caret, count and the text mode are put back as they were
+  // before the call, and the failure goes on to the caller.
+  void Append(TTFState* line, const unsigned short* text, TextMode mode, bool ex);
 
   // Lays out the line's text with the layout of `mode`; `ex` selects the full layout (line breaks,
   // carets and boxes) of AppendCharactersEx over the single-line one of AppendCharacters.
@@ -67,6 +73,7 @@ class TTFText {
   TTFState* LayoutOneLine(TTFState* line, std::u16string_view& rest);
 
   TTFLoader& loader_;
+  AppendUndo* undo_ = nullptr;  // the running Append's record, told before a wrap cuts a line
 };
 
 }  // namespace vuzodo

@@ -30,8 +30,11 @@ std::vector<int> Records() {
   return out;
 }
 
-// Static texts: the call runs with failures armed, so it allocates nothing itself.
-unsigned short kText[] = {'H', 'a', 'g', '\n', 'W', 'o', 'r', 'l', 'd', 0};
+// Static texts: the call runs with failures armed, so it allocates nothing itself. kMore goes on
+// after kText: the box width wraps the last line at its space, which was there before the call,
+// and kMore's line feed starts a line.
+unsigned short kText[] = {'H', 'a', 'g', '\n', 'W', 'o', ' ', 'r', 'l', 'd', 0};
+unsigned short kMore[] = {'a', 'n', 'd', 'W', 'o', 'r', 'l', 'd', '\n', 'x', 0};
 unsigned short kSans[] = {'L', 'i', 'b', 'e', 'r', 'a', 't', 'i',
                           'o', 'n', ' ', 'S', 'a', 'n', 's', 0};
 
@@ -40,6 +43,8 @@ unsigned short kSans[] = {'L', 'i', 'b', 'e', 'r', 'a', 't', 'i',
 void Start(bool with_text) {
   InitializeTTF(1000.0f);
   SetFontFace(kSans);
+  SetModeWordWrap(EN_TRUE);
+  SetTextBoxWidth(5.0f);  // user units: "Wo rld" fits, "Wo rldandWorld" does not
   if (with_text) AppendCharactersEx(kText);
 }
 
@@ -70,14 +75,16 @@ TEST(AllocationFailure, EveryAllocationOfAnExportFailsIntoItsRefusal) {
 #ifdef __SANITIZE_ADDRESS__
   GTEST_SKIP() << "operator new is AddressSanitizer's";
 #endif
-  // name, whether the text is there before, the call; a call that absorbs the failure (the
-  // sorts of libstdc++ fall back to a slower way without their buffer) must give the full result.
+  // name, whether the text is there before, the call. A refused call leaves the records as they
+  // were; one that absorbs the failure (the sorts of libstdc++ fall back to a slower way without
+  // their buffer) gives the records of the call that did not fail.
   const struct {
     const char* name;
     bool with_text;
     std::function<int()> call;
   } cases[] = {
       {"AppendCharactersEx", false, [] { return AppendCharactersEx(kText); }},
+      {"AppendCharactersEx onto a text", true, [] { return AppendCharactersEx(kMore); }},
       {"GetMultilineOutLines", true,
        [] {
          int* data = nullptr;
@@ -92,6 +99,10 @@ TEST(AllocationFailure, EveryAllocationOfAnExportFailsIntoItsRefusal) {
   const std::vector<int> reference = Records();
   ASSERT_GT(reference.size(), 100u);
   for (const auto& c : cases) {
+    Start(c.with_text);
+    const std::vector<int> before = Records();
+    c.call();
+    const std::vector<int> after = Records();
     int failures = 0;
     for (long n = 0;; ++n, ++failures) {
       Start(c.with_text);
@@ -100,9 +111,7 @@ TEST(AllocationFailure, EveryAllocationOfAnExportFailsIntoItsRefusal) {
       const int result = c.call();
       g_allocations_left = -1;
       if (!g_failed) break;  // the call needed fewer than n allocations: every one was failed
-      if (result != 0) {
-        EXPECT_EQ(Records(), reference) << c.name << ", allocation " << n;
-      }
+      EXPECT_EQ(Records(), result != 0 ? after : before) << c.name << ", allocation " << n;
       FinishText();  // still usable: a new text lays out as before
       Start(true);
       ASSERT_EQ(Records(), reference) << c.name << " after allocation " << n << " failed";
