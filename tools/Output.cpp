@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -424,12 +425,51 @@ int InsUnits(const std::string& name) {
   return name == "in" ? 1 : name == "cm" ? 5 : name == "m" ? 6 : 4;
 }
 
+// dxflib writes every real with 16 decimals, so 1298.156 becomes 1298.1559999999999491 and the
+// coordinates fill most of the file. The shortest decimal that reads back as the same double
+// says the same in a third of the bytes (always with a point: some readers take a bare
+// integer for an integer group).
+//
+// Entities also skip the attribute groups whose value is the default anyway (colour, line
+// weight and line type BYLAYER, line type scale 1): with one entity per hatch segment they were
+// a third of the file. Tables keep them.
+class CompactDxfWriter : public DL_WriterA {
+ public:
+  using DL_WriterA::DL_WriterA;
+  bool in_entities = false;  // set while the ENTITIES section is written
+
+  void dxfInt(int gc, int value) const override {
+    if (in_entities && ((gc == 62 && value == 256) || (gc == 370 && value == -1))) return;
+    DL_WriterA::dxfInt(gc, value);
+  }
+  void dxfString(int gc, const std::string& value) const override {
+    if (in_entities && gc == 6 && value == "BYLAYER") return;
+    DL_WriterA::dxfString(gc, value);
+  }
+  void dxfString(int gc, const char* value) const override {
+    dxfString(gc, std::string(value != nullptr ? value : ""));
+  }
+  void dxfReal(int gc, double value) const override {
+    if (in_entities && gc == 48 && value == 1.0) return;
+    char text[64];
+    const auto end = std::to_chars(text, text + sizeof text - 2, value, std::chars_format::fixed);
+    char* last = end.ec == std::errc() ? end.ptr : text;
+    if (last == text) {
+      last = text + std::snprintf(text, sizeof text, "%.17g", value);
+    } else if (std::find(text, last, '.') == last) {
+      *last++ = '.';
+      *last++ = '0';
+    }
+    DL_WriterA::dxfString(gc, std::string(text, last));
+  }
+};
+
 }  // namespace
 
 std::string WriteDxfFile(const Layers& layers, const OutputOptions& o, const std::string& path) {
   DL_Dxf dxf;
-  std::unique_ptr<DL_WriterA> dw(dxf.out(path.c_str(), DL_Codes::AC1015));
-  if (dw == nullptr) return std::strerror(errno);
+  auto dw = std::make_unique<CompactDxfWriter>(path.c_str(), DL_Codes::AC1015);
+  if (dw->openFailed()) return std::strerror(errno);
   const int colours[3] = {7, 1, 5};  // white/black, red, blue
   dxf.writeHeader(*dw);
   // Drawing units: a CAD program inserts and measures the text at its real size.
@@ -472,6 +512,7 @@ std::string WriteDxfFile(const Layers& layers, const OutputOptions& o, const std
   dw->sectionEnd();
 
   dw->sectionEntities();
+  dw->in_entities = true;
   Geometry g[3];
   GeometryOf(layers, g);
   const auto [sx, sy] = AnchorShift(o, g);
@@ -492,6 +533,7 @@ std::string WriteDxfFile(const Layers& layers, const OutputOptions& o, const std
     for (const auto& [x, y] : g[k].dots)
       dxf.writePoint(*dw, DL_PointData((x + sx) * s, (y + sy) * s, 0), attributes);
   }
+  dw->in_entities = false;
   dw->sectionEnd();
   WriteObjects(*dw);
   dw->dxfEOF();
