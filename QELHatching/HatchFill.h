@@ -125,6 +125,9 @@ void KeepApartWhenRounded(Paths& rings, const OffsetSetup& setup);
 // rounds them to whole output units.
 bool CrossWhenRounded(const std::vector<Path>& lines, const OffsetSetup& setup);
 
+// Squared distance from (px, py) to the segment a-b (Clipper units).
+double SegmentDistance2(double px, double py, const IntPoint& a, const IntPoint& b);
+
 // True when `p` lies inside the region or on its border.
 bool InsideRegion(const Paths& region, const IntPoint& p);
 
@@ -182,6 +185,11 @@ std::vector<FamilyLine> FamilyLines(const Paths& region, const Family& family, l
 
 // Which points a set of contours encloses: a nonzero or an odd winding number.
 enum class FillRule { kNonZero, kEvenOdd };
+
+// The piece of line k between a and b, its ends ordered along the family's direction
+// (dx, dy) = (cos angle, sin angle), which the caller computes once.
+LineSegment FamilyPiece(const Family& family, double dx, double dy, long long k, const IntPoint& a,
+                        const IntPoint& b);
 
 // Sorts pieces by (k, t0).
 void SortPieces(std::vector<LineSegment>& pieces);

@@ -56,6 +56,20 @@ std::vector<FamilyLine> FamilyLines(const Paths& region, const Family& family, l
   return lines;
 }
 
+LineSegment FamilyPiece(const Family& family, double dx, double dy, long long k, const IntPoint& a,
+                        const IntPoint& b) {
+  const auto along = [&](const IntPoint& v) {
+    return (static_cast<double>(v.X) - family.base_x) * dx +
+           (static_cast<double>(v.Y) - family.base_y) * dy;
+  };
+  LineSegment s;
+  s.k = k;
+  s.t0 = along(a), s.t1 = along(b);
+  s.a = a, s.b = b;
+  if (s.t0 > s.t1) std::swap(s.t0, s.t1), std::swap(s.a, s.b);
+  return s;
+}
+
 void SortPieces(std::vector<LineSegment>& pieces) {
   std::sort(pieces.begin(), pieces.end(), [](const LineSegment& l, const LineSegment& r) {
     return l.k != r.k ? l.k < r.k : l.t0 < r.t0;
@@ -93,18 +107,10 @@ std::vector<LineSegment> ClipFamily(const Paths& region, const Family& family, b
     const IntPoint& p = path.front();
     const IntPoint& q = path.back();
     if (p == q) continue;  // a touch at a vertex marks nothing
-    auto along = [&](const IntPoint& v) {
-      return (static_cast<double>(v.X) - family.base_x) * dx +
-             (static_cast<double>(v.Y) - family.base_y) * dy;
-    };
     const double mx = 0.5 * static_cast<double>(p.X + q.X) - family.base_x;
     const double my = 0.5 * static_cast<double>(p.Y + q.Y) - family.base_y;
-    LineSegment s;
-    s.k = std::llround((mx * nx + my * ny) / family.gap);
-    s.t0 = along(p), s.t1 = along(q);
-    s.a = p, s.b = q;
-    if (s.t0 > s.t1) std::swap(s.t0, s.t1), std::swap(s.a, s.b);
-    pieces.push_back(s);
+    pieces.push_back(
+        FamilyPiece(family, dx, dy, std::llround((mx * nx + my * ny) / family.gap), p, q));
   }
   SortPieces(pieces);
   return pieces;
@@ -125,15 +131,8 @@ BorderSpot Locate(const Paths& region, const IntPoint& p) {
   for (std::size_t k = 0; k < region.size(); ++k) {
     const Path& path = region[k];
     for (std::size_t i = 0; i < path.size(); ++i) {
-      const IntPoint& a = path[i];
-      const IntPoint& b = path[(i + 1) % path.size()];
-      const double ax = static_cast<double>(a.X), ay = static_cast<double>(a.Y);
-      const double ex = static_cast<double>(b.X) - ax, ey = static_cast<double>(b.Y) - ay;
-      const double len2 = ex * ex + ey * ey;
-      const double t =
-          len2 > 0 ? std::clamp(((px - ax) * ex + (py - ay) * ey) / len2, 0.0, 1.0) : 0.0;
-      const double dx = ax + t * ex - px, dy = ay + t * ey - py;
-      if (dx * dx + dy * dy < spot.d2) spot = {k, i, dx * dx + dy * dy};
+      const double d2 = SegmentDistance2(px, py, path[i], path[(i + 1) % path.size()]);
+      if (d2 < spot.d2) spot = {k, i, d2};
     }
   }
   return spot;

@@ -47,10 +47,7 @@ bool Rings(const Paths& region, double gap, int sign, long long count, const Off
   return true;
 }
 
-namespace {
-
-double SegmentDistance2(const IntPoint& p, const IntPoint& a, const IntPoint& b) {
-  const double px = static_cast<double>(p.X), py = static_cast<double>(p.Y);
+double SegmentDistance2(double px, double py, const IntPoint& a, const IntPoint& b) {
   const double ax = static_cast<double>(a.X), ay = static_cast<double>(a.Y);
   const double ex = static_cast<double>(b.X) - ax, ey = static_cast<double>(b.Y) - ay;
   const double len2 = ex * ex + ey * ey;
@@ -58,6 +55,12 @@ double SegmentDistance2(const IntPoint& p, const IntPoint& a, const IntPoint& b)
   t = std::clamp(t, 0.0, 1.0);
   const double dx = ax + t * ex - px, dy = ay + t * ey - py;
   return dx * dx + dy * dy;
+}
+
+namespace {
+
+double SegmentDistance2(const IntPoint& p, const IntPoint& a, const IntPoint& b) {
+  return qelhatching::SegmentDistance2(static_cast<double>(p.X), static_cast<double>(p.Y), a, b);
 }
 
 double PathDistance2(const IntPoint& p, const Path& path) {

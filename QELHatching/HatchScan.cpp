@@ -170,10 +170,6 @@ std::vector<LineSegment> ScanFamily(const Paths& region, const Family& family, b
   auto inside = [rule](int winding) {
     return rule == FillRule::kEvenOdd ? (winding & 1) != 0 : winding != 0;
   };
-  auto along = [&](const IntPoint& v) {
-    return (static_cast<double>(v.X) - family.base_x) * dx +
-           (static_cast<double>(v.Y) - family.base_y) * dy;
-  };
   int winding = 0;
   IntPoint start;
   for (std::size_t i = 0; i < crossings.size();) {
@@ -189,12 +185,7 @@ std::vector<LineSegment> ScanFamily(const Paths& region, const Family& family, b
     if (!was && now) {
       start = c.at;
     } else if (was && !now && !(start == c.at)) {
-      LineSegment s;
-      s.k = c.k;
-      s.a = start, s.b = c.at;
-      s.t0 = along(s.a), s.t1 = along(s.b);
-      if (s.t0 > s.t1) std::swap(s.t0, s.t1), std::swap(s.a, s.b);
-      pieces.push_back(s);
+      pieces.push_back(FamilyPiece(family, dx, dy, c.k, start, c.at));
       if (pieces.size() > kMaxSegmentsPerCharacter) {
         refused = true;
         return {};

@@ -29,16 +29,6 @@ bool Fits(const IntPoint& p) {
   return p.X > -kLimit && p.X < kLimit && p.Y > -kLimit && p.Y < kLimit;
 }
 
-// Distance from (x, y) to the segment a-b.
-double Distance(double x, double y, const IntPoint& a, const IntPoint& b) {
-  const double ax = static_cast<double>(a.X), ay = static_cast<double>(a.Y);
-  const double dx = static_cast<double>(b.X) - ax, dy = static_cast<double>(b.Y) - ay;
-  const double length2 = dx * dx + dy * dy;
-  const double t =
-      length2 > 0 ? std::clamp(((x - ax) * dx + (y - ay) * dy) / length2, 0.0, 1.0) : 0.0;
-  return std::hypot(x - ax - t * dx, y - ay - t * dy);
-}
-
 bool InsidePiece(const Paths& piece, double x, double y) {
   const IntPoint p(std::llround(x), std::llround(y));
   if (ClipperLib::PointInPolygon(p, piece[0]) != 1) return false;
@@ -75,8 +65,8 @@ std::vector<Path> Skeleton(const Paths& piece, double clearance) {
   // `clearance` from its border. That drops the edges running out to the
   // border's corners and leaves the axis down the middle of every arm.
   const auto clear = [&](const Diagram::vertex_type* v, const Diagram::cell_type* cell) {
-    return Distance(v->x(), v->y(), ends[cell->source_index()].first,
-                    ends[cell->source_index()].second);
+    return std::sqrt(SegmentDistance2(v->x(), v->y(), ends[cell->source_index()].first,
+                                      ends[cell->source_index()].second));
   };
   std::map<const Diagram::vertex_type*, std::size_t> node;
   std::vector<IntPoint> points;
