@@ -25,15 +25,12 @@ double MoveTime(double length, double speed, double accel) {
 // The length of a stroke, its arcs along the circle.
 double StrokeLength(const Stroke& s) {
   double length = 0;
-  const size_t n = s.x.size();
-  for (size_t i = 0; i + 1 < n + (s.closed ? 1 : 0); ++i) {
-    const size_t j = (i + 1) % n;
-    const double chord = std::hypot(s.x[j] - s.x[i], s.y[j] - s.y[i]);
-    const double b = s.bulge[i];
+  Segments(s, [&](double x0, double y0, double x1, double y1, double b) {
+    const double chord = std::hypot(x1 - x0, y1 - y0);
     // The arc turns by 4 atan(b); chord = 2 r sin(turn / 2).
     const double half = 2 * std::atan(std::abs(b));
     length += b == 0 || half == 0 ? chord : chord * half / std::sin(half);
-  }
+  });
   return length;
 }
 

@@ -54,23 +54,11 @@ double Millimetres(const std::string& unit_name) {
   return unit_name == "in" ? 25.4 : unit_name == "cm" ? 10.0 : unit_name == "m" ? 1000.0 : 1.0;
 }
 
-// The circle a bulged segment runs on (bulge as in Stroke).
-struct Arc {
-  double cx, cy, radius, turn;  // turn: radians, counter-clockwise when positive
-};
-Arc ArcOfBulge(double x0, double y0, double x1, double y1, double bulge) {
-  const double turn = 4 * std::atan(bulge);
-  const double dx = x1 - x0, dy = y1 - y0;
-  const double d = 0.5 / std::tan(turn / 2);
-  return {(x0 + x1) / 2 - dy * d, (y0 + y1) / 2 + dx * d,
-          std::hypot(dx, dy) / (2 * std::abs(std::sin(turn / 2))), turn};
-}
-
 // The points after the start of the chords standing in for an arc, none farther than `tol`
 // from it.
 std::vector<std::pair<double, double>> Chords(double x0, double y0, double x1, double y1,
                                               double bulge, double tol) {
-  const Arc a = ArcOfBulge(x0, y0, x1, y1, bulge);
+  const BulgeCircle a = ArcOfBulge(x0, y0, x1, y1, bulge);
   const double step = tol < a.radius ? 2 * std::acos(1 - tol / a.radius) : std::numbers::pi / 2;
   const int n = static_cast<int>(
       std::min(100000.0, std::max(1.0, std::ceil(std::abs(a.turn) / std::min(step, 1.5)))));
@@ -250,7 +238,7 @@ std::string WriteGcodeFile(const Job& job, const Machine& m, const std::string& 
         move("G1", x1, y1);
         marked();
       } else if (m.arcs) {
-        const Arc a = ArcOfBulge(x0, y0, x1, y1, bulge);
+        const BulgeCircle a = ArcOfBulge(x0, y0, x1, y1, bulge);
         const long long i = Micro(a.cx) - px, j = Micro(a.cy) - py;
         move(bulge > 0 ? "G3" : "G2", x1, y1);
         out << " I" << Mm(i) << " J" << Mm(j);
@@ -314,7 +302,7 @@ std::string WriteHpglFile(const Job& job, const Machine& m, const std::string& p
       } else if (m.arcs) {
         // AA draws from the pen round a whole-unit centre; of the four around the true one,
         // the centre whose circle passes nearest the end keeps the arc ending where it should.
-        const Arc a = ArcOfBulge(x0, y0, x1, y1, bulge);
+        const BulgeCircle a = ArcOfBulge(x0, y0, x1, y1, bulge);
         const double cx = a.cx * kPlotterUnits, cy = a.cy * kPlotterUnits;
         long long bx = 0, by = 0;
         double best = 1e300;

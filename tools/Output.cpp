@@ -205,21 +205,16 @@ Geometry ToGeometry(const std::vector<int>& a) {
   return g;
 }
 
-namespace {
-
-// The circle a bulged segment runs on: centre, radius and the angles it starts and ends at.
-struct ArcOf {
-  double cx, cy, radius, start, end;
-};
-ArcOf BulgeArc(double x0, double y0, double x1, double y1, double bulge) {
+BulgeCircle ArcOfBulge(double x0, double y0, double x1, double y1, double bulge) {
   const double turn = 4 * std::atan(bulge);
-  const double dx = x1 - x0, dy = y1 - y0, chord = std::hypot(dx, dy);
+  const double dx = x1 - x0, dy = y1 - y0;
   // The centre lies left of the chord for a counter-clockwise turn, right for a clockwise one.
   const double d = 0.5 / std::tan(turn / 2);
-  const double cx = (x0 + x1) / 2 - dy * d, cy = (y0 + y1) / 2 + dx * d;
-  return {cx, cy, chord / (2 * std::abs(std::sin(turn / 2))), std::atan2(y0 - cy, x0 - cx),
-          std::atan2(y1 - cy, x1 - cx)};
+  return {(x0 + x1) / 2 - dy * d, (y0 + y1) / 2 + dx * d,
+          std::hypot(dx, dy) / (2 * std::abs(std::sin(turn / 2))), turn};
 }
+
+namespace {
 
 struct Bounds {
   double x0 = 1e300, y0 = 1e300, x1 = -1e300, y1 = -1e300;
@@ -239,7 +234,7 @@ Bounds BoundsOf(const Geometry (&g)[3]) {
         b.Widen(x0, y0);
         b.Widen(x1, y1);
         if (bulge != 0) {
-          const ArcOf a = BulgeArc(x0, y0, x1, y1, bulge);
+          const BulgeCircle a = ArcOfBulge(x0, y0, x1, y1, bulge);
           b.Widen(a.cx, a.cy, a.radius);
         }
       });
@@ -327,7 +322,7 @@ std::string WriteSvgFile(const Layers& layers, const OutputOptions& o, const std
             out << " L" << x1 + sx << " " << Down(y1 + sy);
             return;
           }
-          const ArcOf a = BulgeArc(x0, y0, x1, y1, bulge);
+          const BulgeCircle a = ArcOfBulge(x0, y0, x1, y1, bulge);
           // y turns down: a counter-clockwise turn becomes sweep flag 0.
           out << " A" << a.radius << " " << a.radius << " 0 " << (std::abs(bulge) > 1 ? 1 : 0)
               << " " << (bulge > 0 ? 0 : 1) << " " << x1 + sx << " " << Down(y1 + sy);
@@ -590,8 +585,10 @@ std::string WritePngFile(const Layers& layers, const OutputOptions& o, const std
           cairo_line_to(cr, x1, y1);
           return;
         }
-        const ArcOf a = BulgeArc(x0, y0, x1, y1, bulge);
-        (bulge > 0 ? cairo_arc : cairo_arc_negative)(cr, a.cx, a.cy, a.radius, a.start, a.end);
+        const BulgeCircle a = ArcOfBulge(x0, y0, x1, y1, bulge);
+        (bulge > 0 ? cairo_arc : cairo_arc_negative)(cr, a.cx, a.cy, a.radius,
+                                                     std::atan2(y0 - a.cy, x0 - a.cx),
+                                                     std::atan2(y1 - a.cy, x1 - a.cx));
       });
       if (s.closed) cairo_close_path(cr);
     }

@@ -41,6 +41,13 @@ struct Geometry {
 };
 Geometry ToGeometry(const std::vector<int>& records);
 
+// The circle a bulged segment runs on: centre, radius and its turn, 4 atan(bulge) radians,
+// counter-clockwise when positive.
+struct BulgeCircle {
+  double cx, cy, radius, turn;
+};
+BulgeCircle ArcOfBulge(double x0, double y0, double x1, double y1, double bulge);
+
 // Calls segment(x0, y0, x1, y1, bulge) for each segment of a stroke, the closing one included.
 template <typename F>
 void Segments(const Stroke& s, F segment) {
