@@ -80,6 +80,10 @@ class Settings(unittest.TestCase):
                 with self.subTest(encoding=encoding, text=text):
                     t = vuzodo.Text(shx, encoding=encoding) if encoding else vuzodo.Text(shx)
                     self.assertEqual(strokes(t.append(text)), drawn)
+                    if encoding:  # the command line encodes the same text to the same codes
+                        with open(t.save(os.path.join(folder, "gb.json"))) as f:
+                            saved = [tuple(r) for r in json.load(f)["records"]["outline"]]
+                        self.assertEqual(saved, t.records())
 
     def test_save_hands_the_same_text_to_the_command_lines_writers(self):
         t = vuzodo.Text("Arial", hatch=["line:gap=0.05"], kerning=True, tabs=[3]).append(

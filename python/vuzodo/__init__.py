@@ -302,6 +302,20 @@ def _code_units(name, text, encoding):
     return units
 
 
+def _decoded_units(units, encoding):
+    """Big-font codes back to the text they encode, for the command line, which
+    encodes its text again with --encoding."""
+    text = []
+    for i, c in enumerate(units):
+        data = bytes([c >> 8, c & 0xFF]) if c > 0xFF else bytes([c])
+        try:
+            text.append(data.decode(ENCODINGS[encoding]))
+        except UnicodeDecodeError:
+            raise ValueError(f"text[{i}] 0x{c:04X} is no character of {encoding}; the command "
+                             "line takes text it can encode") from None
+    return "".join(text)
+
+
 def _binary():
     """The command line tool: VUZODO_BINARY, beside this package, or on PATH."""
     explicit = os.environ.get("VUZODO_BINARY")
@@ -585,7 +599,9 @@ class Text:
             lib.AppendCharactersEx(utf16(run))
             if run_script is not None:
                 lib.SetModeNoscript()
-        self._appended.append(("markup" if markup else script, units))
+        # A str is kept as the user gave it, so that the command line can encode it again.
+        self._appended.append(("markup" if markup else script,
+                               text if isinstance(text, str) else units))
         return self
 
     def records(self, kind="outline", index=-1, aligned=True):
@@ -780,6 +796,8 @@ class Text:
             text, markup = self._command_text()
             if markup:
                 args.append("--markup")
+            if self.encoding is not None:
+                args.append(f"--encoding={self.encoding}")
             # The command drops one final line feed of its input; the extra one keeps the text's.
             done = subprocess.run(args, input=(text + "\n").encode("utf-8"), capture_output=True)
         lines = done.stderr.decode("utf-8", "replace").splitlines()
@@ -797,10 +815,13 @@ class Text:
         markup = any(script is not None for script, _ in self._appended)
         parts = []
         for script, text in self._appended:
-            if not isinstance(text, str):
+            if not isinstance(text, str) and self.encoding is not None:
+                text = _decoded_units(text, self.encoding)
+            elif not isinstance(text, str):
                 if any(0xD800 <= c <= 0xDFFF for c in text):
                     raise ValueError("codes in the surrogate range (D800-DFFF) cannot be handed "
-                                     "to the command line as text; records() and svg() have them")
+                                     "to the command line as text; give the Text an encoding and "
+                                     "append str text, or use records() and svg()")
                 text = "".join(map(chr, text))
             plain = script in (None, "markup")
             if markup and script is None and ("_{" in text or "^{" in text):
