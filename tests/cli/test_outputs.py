@@ -208,6 +208,17 @@ class Outputs(unittest.TestCase):
             self.assertAlmostEqual(got[0], want[0] * k, delta=1)
             self.assertAlmostEqual(got[1], want[1] * k, delta=1)
 
+    def test_each_encoding_gives_the_codes_of_its_table(self):
+        # The codes as each set's published table has them; the default TrueType face has
+        # none of them, so each is named in its missing-character warning.
+        for encoding, text, codes in [("big5", "\u4e2d\u6587", ["A4A4", "A4E5"]),
+                                      ("shift-jis", "\u4e2d\u3042", ["9286", "82A0"]),
+                                      ("euc-kr", "\u4e2d\ud55c", ["F1E9", "C7D1"]),
+                                      ("gbk", "\u4e2d\u4e02A", ["D6D0", "8140"])]:
+            with self.subTest(encoding=encoding):
+                _, err = self.layout(text, "--encoding", encoding)
+                self.assertEqual(re.findall(r"has no code ([0-9A-F]{4})", err), codes)
+
     def test_column_takes_a_line_feed_as_a_cell(self):
         # As a space would, a line feed takes one cell; the row gap is added once per column.
         feed, _ = self.layout("A\\nB", "--vertical", "--vgap", "1")
