@@ -20,6 +20,7 @@
 
 #include "Commands.h"
 #include "FaceCheck.h"
+#include "FontHeaders.h"
 #include "FontPath.h"
 #include "RenderLimits.h"
 #include "vuzodo/vuzodo.h"
@@ -213,95 +214,6 @@ int CountKernedAsciiPairs() {
   return pairs;
 }
 
-// The font information an SHX file carries in its header: the height of its capitals above the
-// baseline and the depth of its descenders below it, in shape units, and which kind it is.
-struct ShxHeights {
-  std::string kind;  // "shapes", "unifont", "bigfont", "extended bigfont"; "" when unreadable
-  int above = 0;
-  int below = 0;
-};
-
-ShxHeights ReadShxHeights(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::vector<unsigned char> b(std::istreambuf_iterator<char>(in), {});
-  auto u16 = [&](std::size_t at) -> long {
-    return at + 2 <= b.size() ? b[at] | (b[at + 1] << 8) : -1;
-  };
-  auto u32 = [&](std::size_t at) -> long {
-    return u16(at) < 0 || u16(at + 2) < 0 ? -1 : u16(at) | (u16(at + 2) << 16);
-  };
-  // A record of font information: its name, a 0, then the bytes.
-  auto info = [&](std::size_t at, std::size_t length, ShxHeights h, bool extended_allowed) {
-    std::size_t k = at;
-    while (k < at + length && k < b.size() && b[k] != 0) ++k;
-    const std::size_t data = k + 1, count = at + length - data;
-    if (k >= b.size() || data + 2 > b.size() || count < 2 || at + length > b.size())
-      return ShxHeights{};
-    h.above = b[data];
-    h.below = b[data + 1];
-    if (extended_allowed && count == 5) {
-      h.kind = "extended bigfont";
-      h.below = 0;
-    }
-    return h;
-  };
-  const std::string head(b.begin(),
-                         b.begin() + static_cast<long>(std::min<std::size_t>(b.size(), 64)));
-  const std::size_t body = head.find('\x1a') + 1;
-  if (body == 0) return {};
-  if (head.starts_with("AutoCAD-86 shapes ")) {
-    const long count = u16(body + 4);
-    std::size_t offset = body + 6 + 4 * static_cast<std::size_t>(std::max(count, 0L));
-    for (long k = 0; k < count; ++k) {
-      const long number = u16(body + 6 + 4 * k), length = u16(body + 8 + 4 * k);
-      if (number < 0 || length < 0) return {};
-      if (number == 0) return info(offset, length, {"shapes"}, false);
-      offset += length;
-    }
-  } else if (head.starts_with("AutoCAD-86 unifont ")) {
-    const long length = u16(body + 4);
-    if (u32(body) >= 0 && length > 0) return info(body + 6, length, {"unifont"}, false);
-  } else if (head.starts_with("AutoCAD-86 bigfont ")) {
-    const long entries = u16(body + 2), ranges = u16(body + 4);
-    const std::size_t index = body + 6 + 4 * static_cast<std::size_t>(std::max(ranges, 0L));
-    for (long k = 0; k < entries && ranges >= 0; ++k) {
-      const std::size_t e = index + 8 * k;
-      if (u16(e) == 0 && u16(e + 2) > 0 && u32(e + 4) > 0) {
-        return info(u32(e + 4), u16(e + 2), {"bigfont"}, true);
-      }
-    }
-  }
-  return {};
-}
-
-// The em square and the typographic ascent and descent of a TrueType or OpenType file, with
-// the height of its "A", all in font units; false when FreeType cannot read it.
-struct SfntMetrics {
-  int units_per_em = 0;
-  int ascender = 0, descender = 0;
-  long cap_height = 0;  // top of "A"
-};
-
-bool ReadSfntMetrics(const std::string& path, SfntMetrics& m) {
-  FT_Library library = nullptr;
-  if (FT_Init_FreeType(&library) != 0) return false;
-  FT_Face face = nullptr;
-  bool ok = FT_New_Face(library, path.c_str(), 0, &face) == 0;
-  if (ok) {
-    m.units_per_em = face->units_per_EM;
-    m.ascender = face->ascender;
-    m.descender = face->descender;
-    if (FT_Load_Char(face, 'A', FT_LOAD_NO_SCALE) == 0) {
-      FT_BBox box;
-      FT_Outline_Get_CBox(&face->glyph->outline, &box);
-      m.cap_height = box.yMax;
-    }
-    FT_Done_Face(face);
-  }
-  FT_Done_FreeType(library);
-  return ok;
-}
-
 int Info(const std::string& face_name, const std::vector<std::string>& font_dirs, int style) {
   const FontFile file = FindFont(face_name, font_dirs);
   if (!file.error.empty()) {
@@ -338,6 +250,10 @@ int Info(const std::string& face_name, const std::vector<std::string>& font_dirs
       }
       FcPatternDestroy(match);
     }
+  } else if (kind == "OVF") {
+    // OVF characters are built when first drawn: the file's glyph table has them all.
+    if (const auto h = ReadOvfHeights(file.path); h && h->glyphs >= 0)
+      std::printf("characters: %ld\n", h->glyphs);
   } else {
     // Shape fonts build every character at load, so the list is complete.
     int* codes = nullptr;
@@ -364,11 +280,26 @@ int Info(const std::string& face_name, const std::vector<std::string>& font_dirs
       }
     }
   }
+  if (const auto h = kind == "OVF" ? ReadOvfHeights(file.path) : std::nullopt) {
+    std::printf("OVF height %g, ascent %g, descent %g (font units)\n", h->height, h->ascent,
+                h->descent);
+    std::printf("ascent: %.4g user units\ndescent: %.4g user units\n", h->ascent / h->height,
+                h->descent / h->height);
+  }
+  if (const auto h = kind == "FNT" ? ReadFntHeight(file.path) : std::nullopt) {
+    std::printf("height of character %d: %g font units (one user unit)\n", h->code, h->top);
+  }
   if (kind == "TrueType" || kind == "OVF") {
     std::printf("kerned pairs among printable ASCII: %d\n", CountKernedAsciiPairs());
   }
-  std::printf("box top: %.4g user units\nbox bottom: %.4g user units\n", info.boxTop / unit,
-              info.boxBottom / unit);
+  // A font whose characters draw nothing leaves the engine's box at its empty start, top at
+  // the lowest int and bottom at the highest.
+  if (info.boxTop < info.boxBottom) {
+    std::printf("box: empty (no character draws anything)\n");
+  } else {
+    std::printf("box top: %.4g user units\nbox bottom: %.4g user units\n", info.boxTop / unit,
+                info.boxBottom / unit);
+  }
   std::printf(
       "engine record (GetFontInformation, output units at unit size %g):\n  ratio %g\n"
       "  ascent %d\n  descent %d\n  line gap %d\n  em square %d\n  box top %d\n"
