@@ -98,10 +98,6 @@ void PlaceLines(const ProcessSettings& s, const std::vector<std::unique_ptr<TTFS
   }
 }
 
-}  // namespace vuzodo
-
-namespace vuzodo {
-
 namespace {
 
 constexpr double kMove = 40.0;
@@ -152,33 +148,12 @@ double AdvanceY(const TTFState& line, size_t k) {
   return 2 * k + 1 < line.advances.size() ? line.advances[2 * k + 1] : 0.0;
 }
 
-// Rounds with a carried residue: the fraction lost now is added next time.
-//
-// The residue makes every record wait for the one before it, so the time of a
-// whole text is this chain's latency times its records. The usual case takes
-// the nearest integer with the 1.5 x 2^52 trick (two adds, no conversion on the
-// chain). It agrees with half-away-from-zero rounding of exact + 0.5 except
-// near a half, where ties differ and exact + 0.5 may itself round up; those,
-// large values and NaN take the plain route, so the results are the same bits.
-// The trick needs every double operation rounded to 53 bits: on the x87 stack
-// with the 64-bit mantissas many hosts set, the sum keeps eleven bits of
-// fraction, nothing is rounded and every record is truncated instead (the
-// 32-bit Windows build is therefore compiled for SSE2 arithmetic).
-static_assert(
-    FLT_EVAL_METHOD == 0 || FLT_EVAL_METHOD == 1,
-    "RoundCarry needs double arithmetic in double precision (on i686: -msse2 -mfpmath=sse)");
-inline int RoundCarry(double v, double& residue) {
-  constexpr double kMagic = 6755399441055744.0;  // 1.5 x 2^52
-  const double exact = residue + v;
-  const double nearest = (exact + kMagic) - kMagic;
-  const double fraction = exact - nearest;  // exact: both are within 2^51
-  if (std::fabs(fraction) < 0.4999999 && std::fabs(exact) < 1e9) [[likely]] {
-    residue = fraction;
-    return static_cast<int>(nearest);
-  }
-  const int rounded = RoundHalfAway(exact);
-  residue = exact - rounded;
-  return rounded;
+// One step of the older retrieval in the caller's trace log, flushed at once like every trace
+// line so that a crash still leaves the steps before it.
+void TraceLine(std::FILE* trace, const char* text) {
+  if (trace == nullptr) return;
+  std::fputs(text, trace);
+  std::fflush(trace);
 }
 
 // Widens the 8-value box of four corners.
@@ -255,218 +230,6 @@ std::vector<StreamKind> StreamOrder(int type) {
     default:
       return {};
   }
-}
-
-int RoundHalfAway(double v) {
-  if (std::isnan(v)) return 0;
-  const double r = v >= 0.0 ? v + 0.5 : v - 0.5;
-  if (r >= 2147483647.0) return 2147483647;
-  if (r <= -2147483648.0) return -2147483647 - 1;
-  return static_cast<int>(r);
-}
-
-int TruncateToInt(double v) {
-  if (std::isnan(v)) return 0;
-  if (v >= 2147483647.0) return 2147483647;
-  if (v <= -2147483648.0) return -2147483647 - 1;
-  return static_cast<int>(v);
-}
-
-namespace {
-// One step of the older retrieval in the caller's trace log, flushed at once like every trace
-// line so that a crash still leaves the steps before it.
-void TraceLine(std::FILE* trace, const char* text) {
-  if (trace == nullptr) return;
-  std::fputs(text, trace);
-  std::fflush(trace);
-}
-
-// Adds a merged move to a written one. Each part is already within the int range, but their sum
-// need not be; it saturates as a single rounded value does.
-void AddSaturating(int& target, int value) {
-  const std::int64_t sum = static_cast<std::int64_t>(target) + value;
-  target = static_cast<int>(std::clamp<std::int64_t>(sum, std::numeric_limits<int>::min(),
-                                                     std::numeric_limits<int>::max()));
-}
-
-// Writes stream records as host ints: consecutive moves merge, moves and
-// draws that round to nothing are dropped (their fractions carry on in the
-// residues), dots are always written. Residues carry from record to record
-// and from stream to stream.
-struct RecordWriter {
-  int* out;
-  size_t w = 0;
-  double rx = 0.0, ry = 0.0;
-  int previous = 41;
-  size_t last_move = 0;  // where the dx of the last written move sits
-
-  // Values one record takes: an arc has its centre after the end point.
-  static size_t Length(double code) { return TruncateToInt(code) == 42 ? 5 : 3; }
-
-  // One whole record. `arc_end_residues`: an arc's end is rounded with the
-  // residues (its centre never is); the older line form rounds all four
-  // operands plainly.
-  void Record(const double* r, bool arc_end_residues) {
-    const int code = TruncateToInt(r[0]);
-    if (code == 40 && previous == 40) {
-      AddSaturating(out[last_move], RoundCarry(r[1], rx));
-      AddSaturating(out[last_move + 1], RoundCarry(r[2], ry));
-    } else if (code == 42) {
-      out[w++] = 42;
-      out[w++] = arc_end_residues ? RoundCarry(r[1], rx) : RoundHalfAway(r[1]);
-      out[w++] = arc_end_residues ? RoundCarry(r[2], ry) : RoundHalfAway(r[2]);
-      out[w++] = RoundHalfAway(r[3]);
-      out[w++] = RoundHalfAway(r[4]);
-      previous = 42;
-    } else {
-      const int dx = RoundCarry(r[1], rx);
-      const int dy = RoundCarry(r[2], ry);
-      if (code != 466 && dx == 0 && dy == 0) return;
-      if (code == 40) last_move = w + 1;
-      out[w++] = code;
-      out[w++] = dx;
-      out[w++] = dy;
-      previous = code;
-    }
-  }
-
-  // Writes the whole records of `n` values and returns how many values they
-  // took; a record cut off at the end is left for the caller.
-  size_t Records(const double* v, size_t n, bool arc_end_residues) {
-    size_t p = 0;
-    while (p + 2 < n) {
-      if (v[p] == 41.0) {
-        // Draws are most records of a text: the general step, without the
-        // code's conversion and the branches of other kinds.
-        const int dx = RoundCarry(v[p + 1], rx);
-        const int dy = RoundCarry(v[p + 2], ry);
-        p += 3;
-        if (dx == 0 && dy == 0) continue;
-        out[w] = 41;
-        out[w + 1] = dx;
-        out[w + 2] = dy;
-        w += 3;
-        previous = 41;
-        continue;
-      }
-      const size_t length = Length(v[p]);
-      if (p + length > n) break;
-      Record(v + p, arc_end_residues);
-      p += length;
-    }
-    return p;
-  }
-
-  void Write(const std::vector<double>& stream, bool arc_end_residues) {
-    Records(stream.data(), stream.size(), arc_end_residues);
-  }
-
-  // Back to the line start: merged into a closing move, or a move of the
-  // truncated sums written even when it is zero.
-  void Close(double sx, double sy) {
-    if (previous == 40 && w >= 3) {
-      AddSaturating(out[last_move], RoundCarry(-sx, rx));
-      AddSaturating(out[last_move + 1], RoundCarry(-sy, ry));
-    } else {
-      last_move = w + 1;
-      out[w++] = 40;
-      out[w++] = TruncateToInt(-sx);
-      out[w++] = TruncateToInt(-sy);
-      previous = 40;
-    }
-  }
-};
-
-// A record list that is written into host ints as it grows, so that a whole
-// text never exists twice (once as doubles, once as ints). Only the last three
-// values of a list are ever changed after they are appended (a line's drop and
-// the fold into a closing move), so those three are held back and everything
-// before them is converted on arrival. A record cut off by a feed waits in
-// `carry_`; one still cut off at the end is dropped, as at the end of a list.
-class StreamingList {
- public:
-  explicit StreamingList(size_t capacity) : writer_{AllocateHostArray<int>(capacity + 1)} {}
-  StreamingList(const StreamingList&) = delete;
-  StreamingList& operator=(const StreamingList&) = delete;
-  ~StreamingList() { ReleaseHostArray(writer_.out); }
-
-  size_t size() const { return size_; }
-
-  // The k-th value from the end, k = 1..3 (and no more than the size).
-  double& FromEnd(size_t k) { return held_[held_n_ - k]; }
-
-  void Append(const double* v, size_t n) {
-    size_ += n;
-    if (n >= 3) {
-      Feed(held_.data(), held_n_);
-      Feed(v, n - 3);
-      std::copy(v + n - 3, v + n, held_.begin());
-      held_n_ = 3;
-      return;
-    }
-    for (size_t i = 0; i < n; ++i) {
-      if (held_n_ == 3) {
-        Feed(held_.data(), 1);
-        held_[0] = held_[1];
-        held_[1] = held_[2];
-        held_n_ = 2;
-      }
-      held_[held_n_++] = v[i];
-    }
-  }
-  void Append(std::initializer_list<double> v) { Append(v.begin(), v.size()); }
-
-  // Ends the list with -1 and hands the array over.
-  int* Finish(int& count) {
-    Feed(held_.data(), held_n_);
-    held_n_ = 0;
-    writer_.out[writer_.w++] = -1;
-    count = static_cast<int>(writer_.w);
-    return std::exchange(writer_.out, nullptr);
-  }
-
- private:
-  void Feed(const double* v, size_t n) {
-    size_t p = 0;
-    while (carry_n_ > 0 && p < n) {
-      carry_[carry_n_++] = v[p++];
-      if (carry_n_ >= 3 && carry_n_ == RecordWriter::Length(carry_[0])) {
-        writer_.Record(carry_.data(), true);
-        carry_n_ = 0;
-      }
-    }
-    p += writer_.Records(v + p, n - p, true);
-    for (; p < n; ++p) carry_[carry_n_++] = v[p];
-  }
-
-  RecordWriter writer_;
-  std::array<double, 3> held_{};
-  size_t held_n_ = 0;
-  std::array<double, 5> carry_{};
-  size_t carry_n_ = 0;
-  size_t size_ = 0;
-};
-
-}  // namespace
-
-namespace {
-
-// The answer that holds nothing: the end mark alone. Also the answer that would pass
-// limits::kMaxOutputInts.
-int* EndMarkOnly(int& count) {
-  int* out = AllocateHostArray<int>(1);
-  out[0] = -1;
-  count = 1;
-  return out;
-}
-
-}  // namespace
-
-int* ToIntArray(const std::vector<double>& list, int& count, size_t max_ints) {
-  if (list.size() + 1 > max_ints) return EndMarkOnly(count);
-  StreamingList out(list.size());
-  out.Append(list.data(), list.size());
-  return out.Finish(count);
 }
 
 int* BuildTextArray(const ProcessSettings& s, const std::vector<std::unique_ptr<TTFState>>& lines,
@@ -598,10 +361,12 @@ int* LineArray(const TTFState& line, int index, int type, float* box, int& count
                size_t max_ints) {
   using enum StreamKind;
   if (index < 0) {
-    std::vector<StreamKind> chosen;
-    if (type == 0 || type == 3 || type == 4 || type == 5) chosen.push_back(kOutline);
-    if (type == 2 || type == 5) chosen.push_back(kHatch);
-    if (type == 1 || type == 3 || type == 4 || type == 5) chosen.push_back(kFill);
+    // The whole line takes the streams a type selects always in the order outline, hatch,
+    // fill: return type 4 gives its outline first here, unlike the other retrievals.
+    std::vector<StreamKind> chosen = StreamOrder(type);
+    std::ranges::sort(chosen, {}, [](StreamKind kind) {
+      return kind == kOutline ? 0 : kind == kHatch ? 1 : 2;
+    });
     size_t size = 1;
     for (StreamKind kind : chosen) size += Stream(line, kind).size() + 3;
     if (size > max_ints) return EndMarkOnly(count);
@@ -647,77 +412,30 @@ int* LineArray(const TTFState& line, int index, int type, float* box, int& count
     box[8] = static_cast<float>(adx);
     box[9] = static_cast<float>(ady);
   }
-  const auto [ob, oe] = Slice(line, kOutline, k);
-  const auto [fb, fe] = Slice(line, kFill, k);
-  const auto [pb, pe] = Slice(line, kHatch, k);
-  const long lo = static_cast<long>(oe - ob), lf = static_cast<long>(fe - fb),
-             lp = static_cast<long>(pe - pb);
-  const int mx = TruncateToInt(-adx);
-  const int my = TruncateToInt(-ady);
-  long size = 1;
-  switch (type) {
-    case 0:
-      size = lo + 1;
-      break;
-    case 1:
-      size = lf + 1;
-      break;
-    case 2:
-      size = lp + 1;
-      break;
-    case 3:
-    case 4:
-      size = (lo - 2) + (lf - 2) + 8;
-      break;
-    case 5:
-      size = (lo - 2) + (lf - 2) + (lp - 2) + 13;
-      break;
-    default:
-      TraceLine(trace, "No return type");
-      break;
+  const std::vector<StreamKind> order = StreamOrder(type);
+  if (order.empty()) TraceLine(trace, "No return type");
+  // The slices with a move back to the cell's start between two of them, and the end mark.
+  size_t size = 1 + 3 * (order.empty() ? 0 : order.size() - 1);
+  for (StreamKind kind : order) {
+    const auto [b, e] = Slice(line, kind, k);
+    size += e - b;
   }
-  size = std::max(size, 1L);
-  if (static_cast<size_t>(size) > max_ints) return EndMarkOnly(count);
-  int* out = AllocateHostArray<int>(static_cast<size_t>(size));
+  if (size > max_ints) return EndMarkOnly(count);
+  int* out = AllocateHostArray<int>(size);
   size_t w = 0;
-  auto back = [&] {
-    out[w++] = 40;
-    out[w++] = mx;
-    out[w++] = my;
-  };
-  auto slice = [&](StreamKind kind, size_t b, size_t e) {
-    TraceLine(trace, "AppendOutlineData()\n");
-    w = AppendOutlineData(out, w, Stream(line, kind), b, e);
-  };
-  switch (type) {
-    case 0:
-      if (lo + 1 >= 2) slice(kOutline, ob, oe);
-      break;
-    case 1:
-      if (lf + 1 >= 2) slice(kFill, fb, fe);
-      break;
-    case 2:
-      if (lp + 1 >= 2) slice(kHatch, pb, pe);
-      break;
-    case 3:
-      if (lo - 2 > 0) slice(kOutline, ob, oe);
-      back();
-      if (lf - 2 >= 1) slice(kFill, fb, fe);
-      break;
-    case 4:
-      if (lf - 2 > 0) slice(kFill, fb, fe);
-      back();
-      if (lo - 2 >= 1) slice(kOutline, ob, oe);
-      break;
-    case 5:
-      if (lo - 2 > 0) slice(kOutline, ob, oe);
-      back();
-      if (lp - 2 > 0) slice(kHatch, pb, pe);
-      back();
-      if (lf - 2 >= 1) slice(kFill, fb, fe);
-      break;
-    default:
-      break;
+  for (size_t i = 0; i < order.size(); ++i) {
+    if (i > 0) {
+      out[w++] = 40;
+      out[w++] = TruncateToInt(-adx);
+      out[w++] = TruncateToInt(-ady);
+    }
+    // A slice beside others is written only when it holds more than two values; alone,
+    // whenever it holds any. Its room is counted either way.
+    const auto [b, e] = Slice(line, order[i], k);
+    if (e - b > (order.size() == 1 ? 0u : 2u)) {
+      TraceLine(trace, "AppendOutlineData()\n");
+      w = AppendOutlineData(out, w, Stream(line, order[i]), b, e);
+    }
   }
   out[w++] = -1;
   std::fill(out + w, out + size, 0);  // skipped slices leave a tail; see above

@@ -7,8 +7,8 @@
 #include <memory>
 #include <vector>
 
+#include "HostArray.h"
 #include "Limits.h"
-#include "Memory.h"
 #include "ProcessSettings.h"
 #include "TTFState.h"
 
@@ -35,23 +35,6 @@ enum class StreamKind { kOutline, kFill, kHatch };
 
 // The streams a return type selects, in order (empty for unknown types).
 std::vector<StreamKind> StreamOrder(int type);
-
-// Rounds half away from zero to an int; NaN gives 0 and values beyond the int
-// range saturate, so no input can overflow the conversion.
-int RoundHalfAway(double v);
-
-// The integer part, saturating like RoundHalfAway.
-int TruncateToInt(double v);
-
-// Converts a list of stream records into the host's int array, merging
-// consecutive moves, dropping records that round to nothing and carrying the
-// rounding residues so that the integer pen never drifts. Returns the array
-// (ended by -1, allocated for the host) and stores the count including -1.
-// An array that would hold more than `max_ints` ints (limits::kMaxOutputInts;
-// tests pass less) is refused: the answer is the end mark alone (count 1). So
-// are the whole-text and line arrays below.
-int* ToIntArray(const std::vector<double>& list, int& count,
-                std::size_t max_ints = limits::kMaxOutputInts);
 
 // The whole text as the host's int array, converted as ToIntArray does while
 // the list is assembled; `box` (when not null) receives its eight corner
@@ -81,19 +64,6 @@ int* LineArray(const TTFState& line, int index, int type, float* box, int& count
 // hatch polyline and fill streams, each walked from (0, 0); outline arcs add
 // their full extent. Without records the extreme start values remain.
 void TotalBoundingBox(const TTFState& line, float* box);
-
-// Arrays handed to the host. One routine for every element type, so that
-// either release export can free any of them; zero elements still give a
-// distinct, releasable pointer.
-template <typename T>
-T* AllocateHostArray(size_t count) {
-  T* data = static_cast<T*>(::operator new[](count * sizeof(T)));
-  platform::AdviseLargeBlock(data, count * sizeof(T));
-  return data;
-}
-inline void ReleaseHostArray(void* data) {
-  ::operator delete[](data);
-}
 
 // Baseline drop from one line to the next: `run` is the previous line's
 // descent (made positive) plus this line's ascent.
