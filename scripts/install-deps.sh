@@ -33,6 +33,9 @@ pkgs=(
   python3-shapely
   # machine-output tests: HPGL drawn by an independent plotter interpreter
   hp2xx
+  # test and benchmark oracles from npm (a G-code sender's interpreter, opentype.js), pinned by
+  # their package-lock files and installed into the build tree on first use
+  nodejs npm
 )
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO=sudo

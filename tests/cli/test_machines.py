@@ -1,5 +1,6 @@
 """G-code and HPGL read back by small parsers of their own and drawn against the SVG of the
 same job; the estimate against a hand computation."""
+import json
 import math
 import os
 import re
@@ -124,6 +125,25 @@ def farthest(a, b):
     return max(min(to_segment(p, q, r) for q, r in segments) for p in a)
 
 
+def toolpath_interpreter():
+    """node and the pinned gcode-toolpath package (installed with npm ci into the build tree on
+    first use), or None with the reason."""
+    node, npm = shutil.which("node"), shutil.which("npm")
+    if not (node and npm):
+        return None, "node and npm are not installed"
+    work = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(shutil.which(CLI)))),
+                        "tests", "cli", "gcode")
+    if not os.path.exists(os.path.join(work, "node_modules", "gcode-toolpath")):
+        os.makedirs(work, exist_ok=True)
+        for name in ("package.json", "package-lock.json"):
+            shutil.copy(os.path.join(HERE, "gcode", name), work)
+        done = subprocess.run([npm, "ci", "--no-audit", "--no-fund", "--fetch-retries=1"],
+                              cwd=work, capture_output=True, text=True)
+        if done.returncode != 0:
+            return None, "npm ci failed: " + done.stderr.strip()[-200:]
+    return (node, os.path.join(work, "node_modules")), ""
+
+
 class Machines(unittest.TestCase):
     def test_round_trip_against_the_svg(self):
         # (layout arguments, machine arguments, format, mm per SVG unit, one machine unit in mm
@@ -202,6 +222,41 @@ class Machines(unittest.TestCase):
                 self.assertEqual(len(got), len(want))
                 for g, w in zip(got, want):
                     self.assertLessEqual(max(farthest(g, w), farthest(w, g)), 0.035)
+
+    def test_gcode_as_a_senders_interpreter_reads_it(self):
+        # The toolpath interpreter of a GRBL sender (cncjs's gcode-toolpath) walks the file; its
+        # G1, G2 and G3 moves with the tool down (laser: any; plotter: at Z <= 0) are chained
+        # into strokes and drawn against the SVG. It gives arcs by their centre.
+        found, why = toolpath_interpreter()
+        if not found:
+            self.skipTest(why)
+        node, modules = found
+        arcs = ["C", "-f", ARCS, "--fnt-mode", "1", "-H", "10"]
+        for args, machine in ((["Hi", "-H", "5", "--hatch", "line:gap=0.2"], []), (arcs, []),
+                              (arcs, ["--machine", "grbl-plotter"])):
+            with self.subTest(args=args, machine=machine), tempfile.TemporaryDirectory() as d:
+                svg, job = os.path.join(d, "j.svg"), os.path.join(d, "j.gcode")
+                for out, extra in ((svg, []), (job, machine)):
+                    subprocess.run([CLI, "render", *args, *extra, "-o", out], check=True,
+                                   capture_output=True)
+                moves = subprocess.run([node, os.path.join(HERE, "gcode", "toolpath.js"), job],
+                                       env=dict(os.environ, NODE_PATH=modules), check=True,
+                                       capture_output=True, text=True).stdout
+                got, end = [], None
+                for m in map(json.loads, moves.splitlines()):
+                    motion, (x0, y0, z0, x1, y1, z1) = m[0], m[1:7]
+                    if motion == "G0" or max(z0, z1) > 0 or (x0, y0) == (x1, y1):
+                        end = None
+                        continue
+                    if end != (x0, y0):
+                        got.append([(x0, y0)])
+                    got[-1] += [(x1, y1)] if motion == "G1" else arc(x0, y0, x1, y1, *m[7:9],
+                                                                       motion == "G3")
+                    end = (x1, y1)
+                want = svg_strokes(svg, 1e-3)
+                self.assertEqual(len(got), len(want))
+                for g, w in zip(got, want):
+                    self.assertLessEqual(max(farthest(g, w), farthest(w, g)), 1e-3)
 
     def test_estimate_by_hand(self):
         # A shape font whose "A" is a 2 x 2 square drawn from its origin, then 3 east pen up.
