@@ -3,7 +3,8 @@
 // (serpentine, 45 degrees) and an offset fill at 1/20. The floor is Clipper's
 // own open-path clipping of the same lines against the same united regions,
 // with the regions and lines prepared outside the timing; beside it the line
-// hatch's scanline cut of the same lines alone.
+// hatch's scanline cut of the same lines alone. The offset fill alone has its own
+// floor: Clipper offsetting the same regions ring by ring.
 #include <benchmark/benchmark.h>
 #include <polyclipping/clipper.hpp>
 
@@ -83,12 +84,14 @@ const Text1000& Characters() {
   return text;
 }
 
-void HatchAll(benchmark::State& state, bool with_offset_fill) {
+void HatchAll(benchmark::State& state, bool with_line_hatch, bool with_offset_fill) {
   const Text1000& text = Characters();
   ClearListOfHatchPatterns();
   const auto line_gap = static_cast<float>(text.cap_height / 50);
-  AddHatchPatternLine(0, BORDER_GAP_INWARD, line_gap, static_cast<float>(kAngle), 0, 0,
-                      HATCH_SERPENTINE, EN_FALSE);
+  if (with_line_hatch) {
+    AddHatchPatternLine(0, BORDER_GAP_INWARD, line_gap, static_cast<float>(kAngle), 0, 0,
+                        HATCH_SERPENTINE, EN_FALSE);
+  }
   if (with_offset_fill) {
     AddHatchPatternOffsetFilling(static_cast<float>(text.cap_height / 20), EN_OFFSET_OUTSIDE_IN);
   }
@@ -113,14 +116,19 @@ void HatchAll(benchmark::State& state, bool with_offset_fill) {
 }
 
 void BM_HatchText(benchmark::State& state) {
-  HatchAll(state, true);
+  HatchAll(state, true, true);
 }
 BENCHMARK(BM_HatchText)->Unit(benchmark::kMillisecond);
 
 void BM_LineHatchOnly(benchmark::State& state) {
-  HatchAll(state, false);
+  HatchAll(state, true, false);
 }
 BENCHMARK(BM_LineHatchOnly)->Unit(benchmark::kMillisecond);
+
+void BM_OffsetFillOnly(benchmark::State& state) {
+  HatchAll(state, false, true);
+}
+BENCHMARK(BM_OffsetFillOnly)->Unit(benchmark::kMillisecond);
 
 // Per character the united region and the lines of the line hatch's grid (same
 // resolution, U / 10000), prepared once, outside the timing.
@@ -216,3 +224,26 @@ void BM_ScanlineCut(benchmark::State& state) {
 BENCHMARK(BM_ScanlineCut)->Unit(benchmark::kMillisecond);
 
 }  // namespace
+
+// The offset fill's floor: Clipper's own offsetting of the prepared regions, each ring from the
+// one before by the fill's gap (cap/20) with its default corners (mitred, limit 2), until
+// nothing is left; no spike removal, rounding check or ordering.
+void BM_ClipperOffsetFloor(benchmark::State& state) {
+  const Prepared& floor = Floor();
+  const double gap = floor.gap * 50 / 20;
+  std::size_t rings = 0;
+  for (auto _ : state) {
+    for (const auto& region : floor.regions) {
+      ClipperLib::Paths current = region;
+      while (!current.empty()) {
+        ClipperLib::ClipperOffset offset(2.0, 0.25);
+        offset.AddPaths(current, ClipperLib::jtMiter, ClipperLib::etClosedPolygon);
+        offset.Execute(current, -gap);
+        rings += current.size();
+      }
+    }
+  }
+  benchmark::DoNotOptimize(rings);
+  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(floor.regions.size()));
+}
+BENCHMARK(BM_ClipperOffsetFloor)->Unit(benchmark::kMillisecond);
