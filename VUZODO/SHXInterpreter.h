@@ -6,8 +6,9 @@
 // Typical use, one shape at a time (the interpreter can be reused for the next):
 //
 //   SHXInterpreter interpreter(font);
-//   MySink sink;                                   // an SHXPenSink
-//   SHXShapeRun run = interpreter.Run(*font.FindShape(65), 1.0 / font.above_, sink);
+//   MySink sink;                  // an SHXPenSink
+//   const double scale = 1.0 / font.above_;  // a shape file's or unicode font's; 1 for big fonts
+//   SHXShapeRun run = interpreter.Run(*font.FindShape(65), scale, sink);
 //   if (!run.refused) ... sink's strokes and arcs, run.end_x ...
 #pragma once
 
