@@ -1,6 +1,7 @@
 // Turns the shapes of a compiled SHX font (shape file, unicode font or big font; read by
 // SHXFontLoader) into outline geometry: open or closed polylines for the pen strokes, circular arcs
-// for the arc codes.
+// for the arc codes. SHXInterpreter executes the shape code; the handler keeps or measures what
+// it draws.
 //
 // Typical use, once per font file:
 //
@@ -16,9 +17,9 @@
 #include <string>
 #include <vector>
 
-#include "Limits.h"
 #include "QELEntity.h"
 #include "SHXFont.h"
+#include "SHXInterpreter.h"
 
 namespace vuzodo {
 
@@ -50,31 +51,8 @@ struct SHXShapeSurvey {
   NURBSPoint max{-3.4e38, -3.4e38, 1.0};
 };
 
-// Receives what the pen draws while a shape is interpreted: strokes, which the interpreter fills
-// point by point, and arcs. Building keeps them as the shape's outline; a survey measures and
-// drops them. The interpreter is the same for both.
-class SHXPenSink {
- public:
-  virtual ~SHXPenSink() = default;
-  // A stroke starts. The interpreter appends its points (output units) to the polyline returned,
-  // which stays the sink's and valid until EndStroke.
-  virtual CQELPolyLine& BeginStroke() = 0;
-  // The stroke begun last is complete.
-  virtual void EndStroke() = 0;
-  // An arc in output units; the sink may keep it or change it.
-  virtual void Arc(CQELEllipticalArc&& arc) = 0;
-};
-
 class SHXFontHandler {
  public:
-  // Hard limits that keep hostile files from running away. A shape that exceeds one of them is
-  // refused (see BuildShape).
-  // (Limits.h gives the reasons for the values.)
-  static constexpr int kStackSize = limits::kShxStackSize;                // code 5 positions
-  static constexpr int kMaxSubshapeDepth = limits::kShxMaxSubshapeDepth;  // nested code 7 calls
-  static constexpr std::int64_t kMaxSteps = limits::kShxMaxSteps;         // steps per shape
-  static constexpr std::size_t kMaxEntities = limits::kShxMaxEntities;    // entities per shape
-
   SHXFontHandler() = default;
   SHXFontHandler(const SHXFontHandler&) = delete;
   SHXFontHandler& operator=(const SHXFontHandler&) = delete;
@@ -89,8 +67,8 @@ class SHXFontHandler {
 
   // Builds the shape with this number, else shape 63 ("?"), at call scale 1.0. Returns the new
   // outline entities, owned by the caller, or nothing when neither shape exists. A shape refused
-  // by the limits above comes back as an empty list and WasRefused() is true. Afterwards the
-  // handler holds the shape's box and advance.
+  // by the interpreter's limits (SHXInterpreter) or drawing non-finite geometry comes back as an
+  // empty list and WasRefused() is true. Afterwards the handler holds the shape's box and advance.
   std::optional<std::vector<CQELEntity*>> BuildShape(std::int32_t number);
 
   // Opens the file and builds every shape in file order (BuildShape with each shape's number).
@@ -111,7 +89,7 @@ class SHXFontHandler {
   // Box of the last built shape, output units; untouched coordinates stay at +-3.4e38.
   void GetBoundingBox(NURBSPoint& min, NURBSPoint& max) const;
   // Pen's end x after the last built shape, in output units.
-  double GetAdvance() const { return x_ * out_scale_x_; }
+  double GetAdvance() const { return advance_; }
   // True when the last BuildShape gave up on the shape (runaway input).
   bool WasRefused() const { return refused_; }
   // Shape units to output units: 1 / above for shape files and unicode fonts, 1 for big fonts.
@@ -119,43 +97,15 @@ class SHXFontHandler {
 
  private:
   static std::vector<SHXBuiltShape> BuildAll(SHXFontHandler& handler);
-
-  void Interpret(const SHXShapeInfo& shape, double start_x, double start_y, double sx, double sy,
-                 int depth);
-  void DrawOrMove(double dx, double dy);
-  void FinishPolyLine();
-  void EmitArc(double cx, double cy, double radius, double start, double sweep);
-  void EmitArcByAngles(double cx, double cy, double radius, double start, double end,
-                       bool counterclockwise);
-  void OctantArc(int radius, int sc);
-  void FractionalArc(int start_offset, int end_offset, int radius, int sc);
-  void BulgeArc(int dx, int dy, int bulge);
+  // Clears what the last build left: box, advance, refusal.
   void Reset();
-  // Interprets the shape from a fresh pen, handing what it draws to the sink.
-  void Run(const SHXShapeInfo& shape, SHXPenSink& sink);
-  void Refuse() { refused_ = true; }
 
   SHXFont font_;
-  double base_scale_ = 1.0;   // output units per shape unit
-  double out_scale_x_ = 1.0;  // output units per shape unit, x
-  double out_scale_y_ = 1.0;  // output units per shape unit, y
-  double x_ = 0.0;            // pen position, shape units
-  double y_ = 0.0;            // pen position, shape units
-  bool pen_down_ = true;
-  bool vertical_only_ = false;
-  double scale_factor_ = 1.0;        // codes 3 and 4
-  double stack_x_[kStackSize] = {};  // shape units
-  double stack_y_[kStackSize] = {};  // shape units
-  int stack_depth_ = 0;
-  SHXPenSink* sink_ = nullptr;        // receives the pen's strokes and arcs during Run
-  CQELPolyLine* current_ = nullptr;   // the sink's stroke being drawn, if any
-  std::size_t entity_count_ = 0;      // strokes and arcs finished for this shape
-  NURBSPoint min_{3.4e38, 3.4e38};    // output units
-  NURBSPoint max_{-3.4e38, -3.4e38};  // output units
-  double last_dx_ = 0.0;              // last displacement, shape units
-  double last_dy_ = 0.0;
-  std::vector<const SHXShapeInfo*> active_;  // shapes on the subshape call chain
-  std::int64_t steps_ = 0;
+  SHXInterpreter interpreter_{font_};  // keeps a reference: font_ must be declared first
+  double base_scale_ = 1.0;            // output units per shape unit
+  NURBSPoint min_{3.4e38, 3.4e38};     // last built shape's box, output units
+  NURBSPoint max_{-3.4e38, -3.4e38};
+  double advance_ = 0.0;  // last built shape's pen end x, output units
   bool refused_ = false;
 };
 

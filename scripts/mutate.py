@@ -41,7 +41,8 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parent.parent
 LIST = ROOT / "scripts" / "mutants.txt"
 
-READERS = {"SHXFontHandler", "SHXShapeInfo", "SHXFont", "OVFFontHandler", "OVFShapeInfo",
+READERS = {"SHXFontHandler", "SHXFontLoader", "SHXInterpreter", "SHXShapeInfo", "SHXFont",
+           "OVFFontHandler", "OVFShapeInfo",
            "FntReader", "TTFLoader", "ReaderGlyph"}
 
 

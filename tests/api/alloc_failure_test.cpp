@@ -21,12 +21,19 @@ std::size_t g_fail_size = 0;   // when not 0: the allocations of this size fail 
 long g_size_hits_left = -1;    // ... once this many of them have passed
 bool g_failed = false;
 
-// The whole text's records, or empty.
+// The whole text's records, or empty, then its carets' bytes.
 std::vector<int> Records() {
   int* data = nullptr;
   const int count = GetMultilineOutLines(-1, EN_RT_BORDER_POLYLINES_FILL, &data, nullptr);
   std::vector<int> out(data, data + (data != nullptr && count > 0 ? count : 0));
   DeleteTTFData(data);
+  CursorPosition* carets = nullptr;
+  int carets_count = 0;
+  float top = 0.0f;
+  GetMultilineCaretPositionData(&carets, &carets_count, &top);
+  const auto* bytes = reinterpret_cast<const unsigned char*>(carets);
+  out.insert(out.end(), bytes, bytes + (carets != nullptr ? carets_count * sizeof *carets : 0));
+  DeleteCaretData(reinterpret_cast<float*>(carets));
   return out;
 }
 
@@ -35,6 +42,7 @@ std::vector<int> Records() {
 // and kMore's line feed starts a line.
 unsigned short kText[] = {'H', 'a', 'g', '\n', 'W', 'o', ' ', 'r', 'l', 'd', 0};
 unsigned short kMore[] = {'a', 'n', 'd', 'W', 'o', 'r', 'l', 'd', '\n', 'x', 0};
+unsigned short kLine[] = {'H', 'a', 'g', '\n', 0};
 unsigned short kSans[] = {'L', 'i', 'b', 'e', 'r', 'a', 't', 'i',
                           'o', 'n', ' ', 'S', 'a', 'n', 's', 0};
 
@@ -75,37 +83,47 @@ TEST(AllocationFailure, EveryAllocationOfAnExportFailsIntoItsRefusal) {
 #ifdef __SANITIZE_ADDRESS__
   GTEST_SKIP() << "operator new is AddressSanitizer's";
 #endif
-  // name, whether the text is there before, the call. A refused call leaves the records as they
-  // were; one that absorbs the failure (the sorts of libstdc++ fall back to a slower way without
-  // their buffer) gives the records of the call that did not fail.
+  // name, the text before, the call. A refused call leaves the records and carets as they were;
+  // one that absorbs the failure (the sorts of libstdc++ fall back to a slower way without their
+  // buffer) gives those of the call that did not fail.
   const struct {
     const char* name;
-    bool with_text;
+    void (*start)();
     std::function<int()> call;
   } cases[] = {
-      {"AppendCharactersEx", false, [] { return AppendCharactersEx(kText); }},
-      {"AppendCharactersEx onto a text", true, [] { return AppendCharactersEx(kMore); }},
-      {"GetMultilineOutLines", true,
+      {"AppendCharactersEx", [] { Start(false); }, [] { return AppendCharactersEx(kText); }},
+      {"AppendCharactersEx onto a text", [] { Start(true); },
+       [] { return AppendCharactersEx(kMore); }},
+      // The last line holds only its start caret, made at height 1; the append's first character
+      // writes it over with a caret of the taller text.
+      {"AppendCharactersEx onto a line start caret",
+       [] {
+         Start(false);
+         AppendCharactersEx(kLine);
+         SetTextHeight(2.0f);
+       },
+       [] { return AppendCharactersEx(kMore); }},
+      {"GetMultilineOutLines", [] { Start(true); },
        [] {
          int* data = nullptr;
          const int count = GetMultilineOutLines(-1, EN_RT_BORDER_POLYLINES_FILL, &data, nullptr);
          DeleteTTFData(data);
          return count;
        }},
-      {"LoadCharacterRange", false,
+      {"LoadCharacterRange", [] { Start(false); },
        [] { return (LoadCharacterRange(kSans, EN_STYLE_BOLD, 0x41, 0x5A), 0); }},
   };
   Start(true);
   const std::vector<int> reference = Records();
   ASSERT_GT(reference.size(), 100u);
   for (const auto& c : cases) {
-    Start(c.with_text);
+    c.start();
     const std::vector<int> before = Records();
     c.call();
     const std::vector<int> after = Records();
     int failures = 0;
     for (long n = 0;; ++n, ++failures) {
-      Start(c.with_text);
+      c.start();
       g_failed = false;
       g_allocations_left = n;
       const int result = c.call();
