@@ -580,7 +580,7 @@ int Render(const RenderOptions& given) {
     Layers welded;
     if (const std::string error = WeldLayers(!o.no_border, o.unit, welded); !error.empty()) {
       std::fprintf(stderr, "vuzodo: --weld: %s\n", error.c_str());
-      return 1;
+      return 2;
     }
     out.layers = std::move(welded);
   }

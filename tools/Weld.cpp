@@ -159,14 +159,19 @@ std::string WeldLayers(bool border, float unit, Layers& welded) {
     const qelhatching::Region region =
         qelhatching::UniteRegions(outlines, unit / qelhatching::kUnitsPerUserUnit, unit, strokes);
     const qelhatching::Frame& f = region.frame;
-    for (const qelhatching::Path& path : region.paths) {
-      Points points;
-      for (const auto& q : path) points.emplace_back(f.OutX(q.X), f.OutY(q.Y));
-      outline.Polyline(points, true);
+    // Piece by piece, in their travel order: Clipper lists the union's contours in no order
+    // a pen could follow (a paragraph's outline travelled twice as far as the characters').
+    const std::vector<qelhatching::Region> pieces = qelhatching::RegionPieces(region);
+    for (const qelhatching::Region& piece : pieces) {
+      for (const qelhatching::Path& path : piece.paths) {
+        Points points;
+        for (const auto& q : path) points.emplace_back(f.OutX(q.X), f.OutY(q.Y));
+        outline.Polyline(points, true);
+      }
     }
     for (const Points& s : strokes) outline.Polyline(s, false);
     for (const auto& [dx, dy] : dots) outline.To(466, dx, dy);
-    for (const qelhatching::Region& piece : qelhatching::RegionPieces(region)) {
+    for (const qelhatching::Region& piece : pieces) {
       Fill out;
       qelhatching::FillRegion(piece, patterns, out.lines, out.polylines);
       for (const CQELEntity* e : out.lines) {
