@@ -24,8 +24,10 @@ using Points = std::vector<std::pair<double, double>>;
 // and the records hold the differences, so no rounding adds up along a long text.
 class RecordWriter {
  public:
+  // `shift` is added to every point.
+  explicit RecordWriter(std::pair<double, double> shift) : shift_(shift) {}
   void To(int code, double x, double y) {
-    const double rx = std::round(x), ry = std::round(y);
+    const double rx = std::round(x + shift_.first), ry = std::round(y + shift_.second);
     if (!(std::fabs(rx) <= kLimit && std::fabs(ry) <= kLimit)) {
       out_of_range_ = true;
       return;
@@ -52,6 +54,7 @@ class RecordWriter {
  private:
   // The records' differences must fit an int as well as the positions.
   static constexpr double kLimit = std::numeric_limits<int>::max() / 2;
+  std::pair<double, double> shift_;
   std::vector<int> records_;
   long long x_ = 0, y_ = 0;
   bool out_of_range_ = false;
@@ -75,13 +78,30 @@ std::vector<size_t> DrawingRecordCounts() {
   return counts;
 }
 
+// How far the text's first line was moved when the lines were placed in the text box: the
+// engine hatches each character where it lies before that, so its hatch lines run through
+// the patterns' base points there.
+std::pair<double, double> FirstLineShift() {
+  float laid[10] = {}, placed[10] = {};
+  int* data = nullptr;
+  GetOutLinesEx(0, EN_RT_BORDER, &data, laid);
+  DeleteTTFData(data);
+  data = nullptr;
+  GetMultilineOutLines(0, EN_RT_BORDER, &data, placed);
+  DeleteTTFData(data);
+  // The pen after the first character: written for every character, boxed or not.
+  return {static_cast<double>(placed[8]) - laid[8], static_cast<double>(placed[9]) - laid[9]};
+}
+
 // The whole text's outline records cut into characters, as the entities the engine hands the
-// hatching: a run of straight segments is a polyline (closed when it comes back to its start),
-// an arc is an arc; dots, which enclose nothing, are collected apart.
-std::vector<Outline> CharacterOutlines(const std::vector<int>& a, Points& dots) {
+// hatching, moved back by `shift`: a run of straight segments is a polyline (closed when it
+// comes back to its start), an arc is an arc; dots, which enclose nothing, are collected
+// apart.
+std::vector<Outline> CharacterOutlines(const std::vector<int>& a, std::pair<double, double> shift,
+                                       Points& dots) {
   const std::vector<size_t> counts = DrawingRecordCounts();
   std::vector<Outline> outlines(counts.size());
-  double x = 0, y = 0;
+  double x = -shift.first, y = -shift.second;
   size_t p = 0;
   for (size_t c = 0; c < counts.size(); ++c) {
     Outline& outline = outlines[c];
@@ -147,11 +167,14 @@ Points PointsOf(const CQELPolyLine& polyline) {
 std::string WeldLayers(bool border, float unit, Layers& welded) {
   Layers whole = FetchLayers();
   std::copy(std::begin(whole.box), std::end(whole.box), std::begin(welded.box));
+  // The union is made and hatched where the first line lay before it was placed, and moved
+  // back: a one-line text gets the engine's hatch lines.
+  const std::pair<double, double> shift = FirstLineShift();
   Points dots;
-  std::vector<Outline> outlines = CharacterOutlines(whole.outline, dots);
+  std::vector<Outline> outlines = CharacterOutlines(whole.outline, shift, dots);
   const auto& patterns = qelhatching::PatternList();
   std::vector<Points> strokes;
-  RecordWriter outline, fill, hatch;
+  RecordWriter outline(shift), fill(shift), hatch(shift);
   try {
     // The union's outline replaces arcs drawn exactly, so they are flattened as finely as the
     // region's frame holds (one Clipper unit, U / 10000) rather than at the hatching's chord

@@ -4,9 +4,10 @@
     characters' own outlines (each by the nonzero rule, taken one character at a time through
     python/vuzodo), within 0.1 %;
   - the welded line hatch marks no length twice, where the characters' own hatches do;
-  - characters apart keep their outline's length, open strokes included.
+  - characters apart keep their outline's and hatch's length, open strokes included.
 The line gaps are gaps of the hatch, the --gap values push the characters into each other.
 Exits 77 (skipped) when shapely is missing."""
+import bisect
 import json
 import math
 import os
@@ -36,8 +37,9 @@ CASES = [
     ("shape font of arcs", "circles", "AAA", 0.0, 0.05, 1.0),
 ]
 
-# Characters apart keep their drawing, strokes that enclose nothing included: the welded
-# outline is as long as the characters' own. (what, font, text, --gap)
+# Characters apart keep their drawing, strokes that enclose nothing included, and on one line
+# their hatch lines: the welded outline and hatch are as long as the characters' own.
+# (what, font, text, --gap)
 APART = [("stroke font, open and closed", os.path.join(HERE, "..", "ovf", "data", "hershey.fnt"),
           "ABO", 0.1)]
 
@@ -58,6 +60,12 @@ def strokes_of(records):
     return strokes
 
 
+def offset(segment, angle):
+    """How far the segment's middle lies from the line at `angle` through the origin."""
+    (ax, ay), (bx, by) = segment
+    return ((ay + by) * math.cos(angle) - (ax + bx) * math.sin(angle)) / 2
+
+
 def twice(records, gap, angle):
     """The share of the hatch segments' length that another segment on the same line covers.
     Each character cuts the lines in its own frame, so their ends are rounded apart: segments
@@ -66,7 +74,7 @@ def twice(records, gap, angle):
     dx, dy = math.cos(angle), math.sin(angle)
     lines, total = {}, 0.0
     for (ax, ay), (bx, by) in strokes_of(records):
-        k = round(((ay + by) * dx - (ax + bx) * dy) / 2 / gap)
+        k = round(offset(((ax, ay), (bx, by)), angle) / gap)
         t0, t1 = sorted((ax * dx + ay * dy, bx * dx + by * dy))
         lines.setdefault(k, []).append((t0, t1))
         total += t1 - t0
@@ -127,11 +135,19 @@ def main():
             print(f"{what:28} area {area:.0f} / union {want:.0f} = {area / want:.5f}; marked twice "
                   f"{100 * before:.3f} % -> {100 * after:.4f} %{'  FAILED' if bad else ''}")
         for what, font, text, gap in APART:
-            own, welded = (sum(LineString(s).length for s in strokes_of(
-                render(font, text, gap, 0.03, 0.0, weld)["outline"])) for weld in (False, True))
-            bad = abs(welded - own) > 1e-3 * own
+            own, welded = (render(font, text, gap, 0.03, 0.3, weld) for weld in (False, True))
+            ratios = [sum(LineString(s).length for s in strokes_of(welded[k])) /
+                      sum(LineString(s).length for s in strokes_of(own[k]))
+                      for k in ("outline", "fill")]
+            # The same lines: each welded segment within a unit and a half of one of the own.
+            lines = sorted(offset(s, 0.3) for s in strokes_of(own["fill"]))
+            off = sum(min(abs(o - q) for q in lines[max(0, i - 1):i + 1]) > 1.5 for o, i in
+                      ((o, bisect.bisect(lines, o)) for o in map(lambda s: offset(s, 0.3),
+                                                                  strokes_of(welded["fill"]))))
+            bad = any(abs(r - 1) > 1e-3 for r in ratios) or off > 0
             failures += bad
-            print(f"{what:28} outline {welded:.0f} / own {own:.0f}{'  FAILED' if bad else ''}")
+            print(f"{what:28} outline and hatch lengths / own: {ratios[0]:.5f} {ratios[1]:.5f}, "
+                  f"{off} segments off the own lines{'  FAILED' if bad else ''}")
     return 1 if failures else 0
 
 
