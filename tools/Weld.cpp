@@ -1,12 +1,14 @@
 // --weld: the text's characters united into one region, outlined and hatched once.
 #include "Weld.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <exception>
 #include <limits>
 #include <memory>
 #include <utility>
+#include <vector>
 
 #include "HatchFill.h"
 #include "HatchPattern.h"
@@ -182,8 +184,8 @@ std::string WeldLayers(bool border, float unit, Layers& welded) {
     const qelhatching::Region region =
         qelhatching::UniteRegions(outlines, unit / qelhatching::kUnitsPerUserUnit, unit, strokes);
     const qelhatching::Frame& f = region.frame;
-    // Piece by piece, in their travel order: Clipper lists the union's contours in no order
-    // a pen could follow (a paragraph's outline travelled twice as far as the characters').
+    // Piece by piece, in their travel order: Clipper lists the union's contours in no order a
+    // pen could follow, and the outline is marked before the hatching.
     const std::vector<qelhatching::Region> pieces = qelhatching::RegionPieces(region);
     for (const qelhatching::Region& piece : pieces) {
       for (const qelhatching::Path& path : piece.paths) {
