@@ -181,8 +181,10 @@ std::string WeldLayers(bool border, float unit, Layers& welded) {
     // The union's outline replaces arcs drawn exactly, so they are flattened as finely as the
     // region's frame holds (one Clipper unit, U / 10000) rather than at the hatching's chord
     // tolerance (up to U / 1000), which would shrink a circle's area by a tenth of a percent.
-    const qelhatching::Region region =
+    qelhatching::Region region =
         qelhatching::UniteRegions(outlines, unit / qelhatching::kUnitsPerUserUnit, unit, strokes);
+    // Round offset corners take the hatching's own chord tolerance, as for a character.
+    region.chord_tolerance = qelhatching::ChordTolerance(patterns, unit);
     const qelhatching::Frame& f = region.frame;
     // Piece by piece, in their travel order: Clipper lists the union's contours in no order a
     // pen could follow, and the outline is marked before the hatching.
