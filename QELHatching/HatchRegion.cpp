@@ -221,12 +221,10 @@ Region BuildRegion(const std::vector<std::unique_ptr<CQELEntity>>& outline, doub
   return region;
 }
 
-Region UniteRegions(const std::vector<std::vector<std::unique_ptr<CQELEntity>>>& outlines,
-                    double chord_tolerance, double unit_size,
-                    std::vector<std::vector<std::pair<double, double>>>& open) {
-  Region region;
-  region.unit_size = unit_size;
-  region.chord_tolerance = chord_tolerance;
+std::vector<Region> UniteRegions(
+    const std::vector<std::vector<std::unique_ptr<CQELEntity>>>& outlines, double chord_tolerance,
+    double unit_size, std::vector<std::vector<std::pair<double, double>>>& open) {
+  std::vector<Region> pieces;
   std::vector<std::vector<Polyline>> rings(outlines.size());
   Box box;
   for (std::size_t i = 0; i < outlines.size(); ++i) {
@@ -245,31 +243,21 @@ Region UniteRegions(const std::vector<std::vector<std::unique_ptr<CQELEntity>>>&
       open.push_back(std::move(points));
     }
   }
-  if (box.Empty()) return region;
-  region.frame = FrameOf(box, unit_size);
+  if (box.Empty()) return pieces;
+  const Frame frame = FrameOf(box, unit_size);
   // Each character by the nonzero rule first: a contour of one character must not cancel
   // another's (a hole of one is filled where another covers it). Clipper's union output has
   // outer contours one way round and holes the other, so a point inside any character has a
   // winding number of one or more among them, and nonzero unites them all.
   Paths all;
   for (const std::vector<Polyline>& r : rings) {
-    Paths one = UniteRings(r, region.frame);
+    Paths one = UniteRings(r, frame);
     all.insert(all.end(), std::make_move_iterator(one.begin()), std::make_move_iterator(one.end()));
   }
-  if (all.empty()) return region;
-  Clipper clipper;
-  clipper.AddPaths(all, ClipperLib::ptSubject, true);
-  clipper.Execute(ClipperLib::ctUnion, region.paths, ClipperLib::pftNonZero,
-                  ClipperLib::pftNonZero);
-  return region;
-}
-
-std::vector<Region> RegionPieces(const Region& region) {
-  std::vector<Region> pieces;
-  if (region.paths.empty()) return pieces;
+  if (all.empty()) return pieces;
   ClipperLib::PolyTree tree;
   Clipper clipper;
-  clipper.AddPaths(region.paths, ClipperLib::ptSubject, true);
+  clipper.AddPaths(all, ClipperLib::ptSubject, true);
   clipper.Execute(ClipperLib::ctUnion, tree, ClipperLib::pftNonZero, ClipperLib::pftNonZero);
   // Outer contours and the holes right inside them; an island inside a hole is an outer
   // contour of its own, a piece of its own.
@@ -280,7 +268,7 @@ std::vector<Region> RegionPieces(const Region& region) {
   }
   // Pieces in travel order: each the nearest to the start of the one before, from the
   // frame's point of the page origin (natural order past the quadratic limit).
-  IntPoint pen = region.frame.ToInt(0.0, 0.0);
+  IntPoint pen = frame.ToInt(0.0, 0.0);
   const bool nearest = outers.size() <= kMaxNearestNeighbourItems;
   for (std::size_t i = 0; i < outers.size(); ++i) {
     std::size_t best = i;
@@ -292,9 +280,9 @@ std::vector<Region> RegionPieces(const Region& region) {
     std::swap(outers[i], outers[best]);
     pen = outers[i]->Contour[0];
     Region piece;
-    piece.frame = region.frame;
-    piece.unit_size = region.unit_size;
-    piece.chord_tolerance = region.chord_tolerance;
+    piece.frame = frame;
+    piece.unit_size = unit_size;
+    piece.chord_tolerance = chord_tolerance;
     piece.paths.push_back(outers[i]->Contour);
     for (const ClipperLib::PolyNode* hole : outers[i]->Childs) {
       if (hole->Contour.size() >= 3) piece.paths.push_back(hole->Contour);

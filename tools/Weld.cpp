@@ -66,12 +66,14 @@ class RecordWriter {
 // one character starts from the previous character's end as rounded in that stream, which
 // drifts over a long text (0.2 user units after 1,000 characters); the whole text's stream
 // rounds each position once, so coordinates come from there and only the counts from here.
+// The counts are those of the lines as laid out: placing them in the box, which measures
+// every line at each call, would only move them.
 std::vector<size_t> DrawingRecordCounts() {
   const int characters = GetCharacterCount(-1);
   std::vector<size_t> counts(static_cast<size_t>(std::max(characters, 0)));
   for (int i = 0; i < characters; ++i) {
     int* data = nullptr;
-    const int n = GetMultilineOutLines(i, EN_RT_BORDER, &data, nullptr);
+    const int n = GetOutLinesEx(i, EN_RT_BORDER, &data, nullptr);
     for (int p = 0; p + 2 < n && data[p] != -1; p += data[p] == 42 ? 5 : 3) {
       if (data[p] != 40) ++counts[i];
     }
@@ -181,18 +183,20 @@ std::string WeldLayers(bool border, float unit, Layers& welded) {
     // The union's outline replaces arcs drawn exactly, so they are flattened as finely as the
     // region's frame holds (one Clipper unit, U / 10000) rather than at the hatching's chord
     // tolerance (up to U / 1000), which would shrink a circle's area by a tenth of a percent.
-    qelhatching::Region region =
+    std::vector<qelhatching::Region> pieces =
         qelhatching::UniteRegions(outlines, unit / qelhatching::kUnitsPerUserUnit, unit, strokes);
     // Round offset corners take the hatching's own chord tolerance, as for a character.
-    region.chord_tolerance = qelhatching::ChordTolerance(patterns, unit);
-    const qelhatching::Frame& f = region.frame;
+    for (qelhatching::Region& piece : pieces) {
+      piece.chord_tolerance = qelhatching::ChordTolerance(patterns, unit);
+    }
     // Piece by piece, in their travel order: Clipper lists the union's contours in no order a
     // pen could follow, and the outline is marked before the hatching.
-    const std::vector<qelhatching::Region> pieces = qelhatching::RegionPieces(region);
     for (const qelhatching::Region& piece : pieces) {
       for (const qelhatching::Path& path : piece.paths) {
         Points points;
-        for (const auto& q : path) points.emplace_back(f.OutX(q.X), f.OutY(q.Y));
+        for (const auto& q : path) {
+          points.emplace_back(piece.frame.OutX(q.X), piece.frame.OutY(q.Y));
+        }
         outline.Polyline(points, true);
       }
     }
