@@ -2,7 +2,9 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <map>
 #include <numbers>
+#include <utility>
 
 #include "HatchFill.h"
 #include "QELEntity.h"
@@ -36,6 +38,8 @@ double Distance2(const IntPoint& a, const IntPoint& b) {
   const double dx = static_cast<double>(a.X - b.X), dy = static_cast<double>(a.Y - b.Y);
   return dx * dx + dy * dy;
 }
+
+void OrderByGrid(std::vector<Segment>& segments, IntPoint& pen);
 
 // An elliptical arc as points whose chords stay within `tolerance` of the curve.
 // The step is worked for a circle of the major radius, the worst case of the ellipse.
@@ -267,18 +271,24 @@ std::vector<Region> UniteRegions(
     if (!node->IsHole() && node->Contour.size() >= 3) outers.push_back(node);
   }
   // Pieces in travel order: each the nearest to the start of the one before, from the
-  // frame's point of the page origin (natural order past the quadratic limit).
-  IntPoint pen = frame.ToInt(0.0, 0.0);
-  const bool nearest = outers.size() <= kMaxNearestNeighbourItems;
-  for (std::size_t i = 0; i < outers.size(); ++i) {
-    std::size_t best = i;
-    for (std::size_t j = i + 1; nearest && j < outers.size(); ++j) {
-      if (Distance2(outers[j]->Contour[0], pen) < Distance2(outers[best]->Contour[0], pen)) {
-        best = j;
-      }
-    }
-    std::swap(outers[i], outers[best]);
-    pen = outers[i]->Contour[0];
+  // frame's point of the page origin. The grid search of the segment order serves any
+  // count (a long text has tens of thousands of pieces; Clipper's own order sends the pen
+  // back and forth across the page).
+  std::vector<Segment> starts;
+  std::map<std::pair<cInt, cInt>, std::vector<const ClipperLib::PolyNode*>> at;
+  for (const ClipperLib::PolyNode* node : outers) {
+    const IntPoint& p = node->Contour[0];
+    starts.push_back(Segment{p, p});
+    at[{p.X, p.Y}].push_back(node);
+  }
+  if (!starts.empty()) {
+    IntPoint pen = frame.ToInt(0.0, 0.0);
+    OrderByGrid(starts, pen);
+  }
+  for (std::size_t i = 0; i < starts.size(); ++i) {
+    auto& same = at[{starts[i].a.X, starts[i].a.Y}];
+    outers[i] = same.back();
+    same.pop_back();
     Region piece;
     piece.frame = frame;
     piece.unit_size = unit_size;
