@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "HatchPattern.h"
@@ -92,6 +93,18 @@ struct Region {
 // or a coordinate is not finite.
 Region BuildRegion(const std::vector<std::unique_ptr<CQELEntity>>& outline, double chord_tolerance,
                    double unit_size);
+
+// Several characters as one region (welding): each character's region built as
+// BuildRegion builds it (nonzero within the character), then all united, in one frame
+// spanning every character (origin at the centre of their box). Returns the union's
+// connected pieces, each an outer contour with the holes right inside it, in travel order
+// (each piece's outer contour starts nearest to the previous one's start, the first nearest
+// to the page origin). `open` receives the chains that stay open (strokes enclosing
+// nothing), output units, arcs flattened with `chord_tolerance`. A character with a point
+// that is not finite adds nothing.
+std::vector<Region> UniteRegions(
+    const std::vector<std::vector<std::unique_ptr<CQELEntity>>>& outlines, double chord_tolerance,
+    double unit_size, std::vector<std::vector<std::pair<double, double>>>& open);
 
 // Offset setup of the "Ex" requests, resolved for one region.
 struct OffsetSetup {
@@ -291,6 +304,11 @@ void OrderChains(std::vector<Chain>& chains, IntPoint& pen);
 void FillCharacter(const std::vector<std::unique_ptr<CQELEntity>>& outline,
                    const std::vector<HatchPattern>& patterns, double unit_size,
                    std::vector<CQELEntity*>& fill, std::vector<CQELPolyLine*>& polylines);
+
+// Fills a region built by BuildRegion or UniteRegions with every pattern, as FillCharacter
+// fills a character's.
+void FillRegion(const Region& region, const std::vector<HatchPattern>& patterns,
+                std::vector<CQELEntity*>& fill, std::vector<CQELPolyLine*>& polylines);
 
 // The chord tolerance for the patterns, output units: 1/50 of the smallest gap
 // in use and at most 1/1000 of the unit size, never below one Clipper unit.

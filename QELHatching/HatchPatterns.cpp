@@ -262,6 +262,11 @@ void FillCharacter(const std::vector<std::unique_ptr<CQELEntity>>& outline,
   } catch (...) {  // Clipper's range error or an allocation failure: no fill at all
     return;
   }
+  FillRegion(region, patterns, fill, polylines);
+}
+
+void FillRegion(const Region& region, const std::vector<HatchPattern>& patterns,
+                std::vector<CQELEntity*>& fill, std::vector<CQELPolyLine*>& polylines) {
   if (region.paths.empty()) return;
   const Frame& frame = region.frame;
 

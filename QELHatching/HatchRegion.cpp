@@ -2,7 +2,9 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <map>
 #include <numbers>
+#include <utility>
 
 #include "HatchFill.h"
 #include "QELEntity.h"
@@ -31,6 +33,13 @@ bool Finite(const Point& p) {
 double Distance(const Point& a, const Point& b) {
   return std::hypot(a.x - b.x, a.y - b.y);
 }
+
+double Distance2(const IntPoint& a, const IntPoint& b) {
+  const double dx = static_cast<double>(a.X - b.X), dy = static_cast<double>(a.Y - b.Y);
+  return dx * dx + dy * dy;
+}
+
+void OrderByGrid(std::vector<Segment>& segments, IntPoint& pen);
 
 // An elliptical arc as points whose chords stay within `tolerance` of the curve.
 // The step is worked for a circle of the major radius, the worst case of the ellipse.
@@ -64,8 +73,9 @@ Polyline FlattenArc(const CQELEllipticalArc& arc, double tolerance, std::size_t&
 }
 
 // Chains open pieces end to end (either piece may be reversed) and sorts the
-// results into closed rings (ends within `eps`) and leftovers, which are dropped.
-void ChainPieces(std::vector<Polyline>& pieces, double eps, std::vector<Polyline>& rings) {
+// results into closed rings (ends within `eps`) and leftovers, which go to `open`.
+void ChainPieces(std::vector<Polyline>& pieces, double eps, std::vector<Polyline>& rings,
+                 std::vector<Polyline>& open) {
   std::vector<bool> used(pieces.size(), false);
   for (std::size_t i = 0; i < pieces.size(); ++i) {
     if (used[i]) continue;
@@ -95,20 +105,36 @@ void ChainPieces(std::vector<Polyline>& pieces, double eps, std::vector<Polyline
     if (chain.size() >= 3 && Distance(chain.front(), chain.back()) <= eps) {
       chain.pop_back();  // the closing point repeats the first
       rings.push_back(std::move(chain));
+    } else {
+      open.push_back(std::move(chain));  // a stroke: it encloses nothing
     }
-    // A chain that stays open is a stroke: it encloses nothing.
   }
 }
 
 }  // namespace
 
-Region BuildRegion(const std::vector<std::unique_ptr<CQELEntity>>& outline, double chord_tolerance,
-                   double unit_size) {
-  Region region;
-  region.unit_size = unit_size;
-  region.chord_tolerance = chord_tolerance;
+namespace {
 
-  std::vector<Polyline> rings, pieces;
+struct Box {
+  double min_x = std::numeric_limits<double>::infinity(), min_y = min_x;
+  double max_x = -min_x, max_y = -min_x;
+  void Widen(const std::vector<Polyline>& polylines) {
+    for (const Polyline& poly : polylines) {
+      for (const Point& p : poly) {
+        min_x = std::min(min_x, p.x), max_x = std::max(max_x, p.x);
+        min_y = std::min(min_y, p.y), max_y = std::max(max_y, p.y);
+      }
+    }
+  }
+  bool Empty() const { return !(min_x <= max_x); }
+};
+
+// A character's outline as closed rings and the chains that stay open, output units: arcs
+// flattened with `chord_tolerance`, open pieces chained; `box` widened by every point. False
+// when a point is not finite (a broken outline gets no fill).
+bool OutlineRings(const std::vector<std::unique_ptr<CQELEntity>>& outline, double chord_tolerance,
+                  std::vector<Polyline>& rings, std::vector<Polyline>& open, Box& box) {
+  std::vector<Polyline> pieces;
   // Flattened arcs may not take more than this many points; past it the
   // outline counts as broken (not finite), and gets no fill.
   std::size_t arc_budget = kMaxVerticesPerCharacter;
@@ -137,29 +163,34 @@ Region BuildRegion(const std::vector<std::unique_ptr<CQELEntity>>& outline, doub
         break;
     }
   }
-
-  double min_x = std::numeric_limits<double>::infinity(), min_y = min_x;
-  double max_x = -min_x, max_y = -min_x;
   for (const auto* list : {&rings, &pieces}) {
     for (const Polyline& poly : *list) {
-      for (const Point& p : poly) {
-        if (!Finite(p)) return region;  // a broken outline gets no fill
-        min_x = std::min(min_x, p.x), max_x = std::max(max_x, p.x);
-        min_y = std::min(min_y, p.y), max_y = std::max(max_y, p.y);
-      }
+      if (!std::all_of(poly.begin(), poly.end(), Finite)) return false;
     }
+    box.Widen(*list);
   }
-  if (!(min_x <= max_x)) return region;
+  if (pieces.size() <= kMaxChainedPieces) {
+    ChainPieces(pieces, chord_tolerance, rings, open);
+  } else {
+    open.insert(open.end(), pieces.begin(), pieces.end());
+  }
+  return true;
+}
 
-  const double extent = std::max(max_x - min_x, max_y - min_y);
-  Frame& frame = region.frame;
-  frame.origin_x = 0.5 * (min_x + max_x);
-  frame.origin_y = 0.5 * (min_y + max_y);
+// The frame of a region spanning `box`: its centre at Clipper (0, 0), the resolution of
+// kUnitsPerUserUnit unless the extent would pass kMaxExtentUnits.
+Frame FrameOf(const Box& box, double unit_size) {
+  Frame frame;
+  const double extent = std::max(box.max_x - box.min_x, box.max_y - box.min_y);
+  frame.origin_x = 0.5 * (box.min_x + box.max_x);
+  frame.origin_y = 0.5 * (box.min_y + box.max_y);
   frame.scale = kUnitsPerUserUnit / unit_size;
   if (extent * frame.scale > kMaxExtentUnits) frame.scale = kMaxExtentUnits / extent;
+  return frame;
+}
 
-  if (pieces.size() <= kMaxChainedPieces) ChainPieces(pieces, chord_tolerance, rings);
-
+// The rings in Clipper units, united by the nonzero rule.
+Paths UniteRings(const std::vector<Polyline>& rings, const Frame& frame) {
   Paths paths;
   paths.reserve(rings.size());
   for (const Polyline& ring : rings) {
@@ -171,12 +202,104 @@ Region BuildRegion(const std::vector<std::unique_ptr<CQELEntity>>& outline, doub
     }
     if (path.size() >= 3) paths.push_back(std::move(path));
   }
-  if (paths.empty()) return region;
+  Paths united;
+  if (paths.empty()) return united;
   Clipper clipper;
   clipper.AddPaths(paths, ClipperLib::ptSubject, true);
-  clipper.Execute(ClipperLib::ctUnion, region.paths, ClipperLib::pftNonZero,
-                  ClipperLib::pftNonZero);
+  clipper.Execute(ClipperLib::ctUnion, united, ClipperLib::pftNonZero, ClipperLib::pftNonZero);
+  return united;
+}
+
+}  // namespace
+
+Region BuildRegion(const std::vector<std::unique_ptr<CQELEntity>>& outline, double chord_tolerance,
+                   double unit_size) {
+  Region region;
+  region.unit_size = unit_size;
+  region.chord_tolerance = chord_tolerance;
+  std::vector<Polyline> rings, open;
+  Box box;
+  if (!OutlineRings(outline, chord_tolerance, rings, open, box) || box.Empty()) return region;
+  region.frame = FrameOf(box, unit_size);
+  region.paths = UniteRings(rings, region.frame);
   return region;
+}
+
+std::vector<Region> UniteRegions(
+    const std::vector<std::vector<std::unique_ptr<CQELEntity>>>& outlines, double chord_tolerance,
+    double unit_size, std::vector<std::vector<std::pair<double, double>>>& open) {
+  std::vector<Region> pieces;
+  std::vector<std::vector<Polyline>> rings(outlines.size());
+  Box box;
+  for (std::size_t i = 0; i < outlines.size(); ++i) {
+    std::vector<Polyline> strokes;
+    Box one;
+    if (!OutlineRings(outlines[i], chord_tolerance, rings[i], strokes, one)) {
+      rings[i].clear();  // as a lone character, a broken one gets no region and no strokes
+      continue;
+    }
+    box.Widen(rings[i]);
+    box.Widen(strokes);
+    for (Polyline& s : strokes) {
+      std::vector<std::pair<double, double>> points;
+      points.reserve(s.size());
+      for (const Point& p : s) points.emplace_back(p.x, p.y);
+      open.push_back(std::move(points));
+    }
+  }
+  if (box.Empty()) return pieces;
+  const Frame frame = FrameOf(box, unit_size);
+  // Each character by the nonzero rule first: a contour of one character must not cancel
+  // another's (a hole of one is filled where another covers it). Clipper's union output has
+  // outer contours one way round and holes the other, so a point inside any character has a
+  // winding number of one or more among them, and nonzero unites them all.
+  Paths all;
+  for (const std::vector<Polyline>& r : rings) {
+    Paths one = UniteRings(r, frame);
+    all.insert(all.end(), std::make_move_iterator(one.begin()), std::make_move_iterator(one.end()));
+  }
+  if (all.empty()) return pieces;
+  ClipperLib::PolyTree tree;
+  Clipper clipper;
+  clipper.AddPaths(all, ClipperLib::ptSubject, true);
+  clipper.Execute(ClipperLib::ctUnion, tree, ClipperLib::pftNonZero, ClipperLib::pftNonZero);
+  // Outer contours and the holes right inside them; an island inside a hole is an outer
+  // contour of its own, a piece of its own.
+  std::vector<const ClipperLib::PolyNode*> outers;
+  for (const ClipperLib::PolyNode* node = tree.GetFirst(); node != nullptr;
+       node = node->GetNext()) {
+    if (!node->IsHole() && node->Contour.size() >= 3) outers.push_back(node);
+  }
+  // Pieces in travel order: each the nearest to the start of the one before, from the
+  // frame's point of the page origin. The grid search of the segment order serves any
+  // count (a long text has tens of thousands of pieces; Clipper's own order sends the pen
+  // back and forth across the page).
+  std::vector<Segment> starts;
+  std::map<std::pair<cInt, cInt>, std::vector<const ClipperLib::PolyNode*>> at;
+  for (const ClipperLib::PolyNode* node : outers) {
+    const IntPoint& p = node->Contour[0];
+    starts.push_back(Segment{p, p});
+    at[{p.X, p.Y}].push_back(node);
+  }
+  if (!starts.empty()) {
+    IntPoint pen = frame.ToInt(0.0, 0.0);
+    OrderByGrid(starts, pen);
+  }
+  for (std::size_t i = 0; i < starts.size(); ++i) {
+    auto& same = at[{starts[i].a.X, starts[i].a.Y}];
+    outers[i] = same.back();
+    same.pop_back();
+    Region piece;
+    piece.frame = frame;
+    piece.unit_size = unit_size;
+    piece.chord_tolerance = chord_tolerance;
+    piece.paths.push_back(outers[i]->Contour);
+    for (const ClipperLib::PolyNode* hole : outers[i]->Childs) {
+      if (hole->Contour.size() >= 3) piece.paths.push_back(hole->Contour);
+    }
+    pieces.push_back(std::move(piece));
+  }
+  return pieces;
 }
 
 OffsetSetup ResolveOffset(const OffsetOptions& options, const Region& region) {
@@ -420,15 +543,6 @@ bool LinkInside(const Paths& region, const IntPoint& a, const IntPoint& b) {
   const IntPoint mid((a.X + b.X) / 2, (a.Y + b.Y) / 2);
   return InsideRegion(region, mid);
 }
-
-namespace {
-
-double Distance2(const IntPoint& a, const IntPoint& b) {
-  const double dx = static_cast<double>(a.X - b.X), dy = static_cast<double>(a.Y - b.Y);
-  return dx * dx + dy * dy;
-}
-
-}  // namespace
 
 namespace {
 

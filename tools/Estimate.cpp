@@ -84,7 +84,7 @@ int PrintEstimate(const OutputOptions& o) {
     std::fprintf(stderr, "vuzodo: %s\n", error.c_str());
     return 1;
   }
-  std::printf("%s\n", EstimateLine(EstimateJob(MakeJob(FetchLayers(), o), m), m).c_str());
+  std::printf("%s\n", EstimateLine(EstimateJob(MakeJob(StreamsOf(o), o), m), m).c_str());
   return 0;
 }
 

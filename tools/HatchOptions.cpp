@@ -6,6 +6,7 @@
 #include <map>
 #include <set>
 
+#include "qelhatching/qelhatching.h"
 #include "vuzodo/vuzodo.h"
 
 namespace vuzodo_cli {
@@ -89,7 +90,80 @@ std::string Parse(const std::string& request, Request& r) {
   return "";
 }
 
-// Returns the engine's answer: 1 added, 0 refused.
+// The engine's requests, as Apply makes them.
+struct EngineHatching {
+  static constexpr auto Line = &AddTTFHatchPatternLine;
+  static constexpr auto LineEx = &AddTTFHatchPatternLineEx;
+  static constexpr auto Optimized = &AddTTFHatchPatternOptimized;
+  static constexpr auto Incremental = &AddTTFHatchPatternIncremental;
+  static constexpr auto Offset = &AddTTFHatchPatternOffsetFilling;
+  static constexpr auto OffsetEx = &AddTTFHatchPatternOffsetFillingEx;
+  static constexpr auto InOut = &AddTTFHatchPatternOffsetInOut;
+  static constexpr auto InOutEx = &AddTTFHatchPatternOffsetInOutEx;
+  static constexpr auto Helix = &AddTTFHatchPatternHelixFillingEx;
+  static constexpr auto Lattice = &AddTTFHatchPatternLattice;
+};
+
+// The same requests to the command's own hatching library, for --weld: each length is
+// multiplied by the unit size in float, as the engine does before it forwards a request, so
+// the welded region gets the very values a character gets.
+struct WeldHatching {
+  static inline float unit = 1000.0f;
+  static float U(float length) { return length * unit; }
+  static int Line(float border, borderGapDirection dir, float gap, float angle, float bx, float by,
+                  hatchStyle style, EN_Bool contour) {
+    AddHatchPatternLine(U(border), dir, U(gap), angle, U(bx), U(by), style, contour);
+    return 1;
+  }
+  static int LineEx(float border, borderGapDirection dir, float gap, float angle, float bx,
+                    float by, hatchStyle style, EN_Bool contour, EN_OffsetAlgorithm algo,
+                    EN_OffsetCornerStyle corner, int miter, int arctol) {
+    AddHatchPatternLineEx(U(border), dir, U(gap), angle, U(bx), U(by), style, contour, algo, corner,
+                          miter, arctol);
+    return 1;
+  }
+  static int Optimized(float border, borderGapDirection dir, float gap, float angle, float link,
+                       hatchStyle style) {
+    AddHatchPatternOptimized(U(border), dir, U(gap), angle, U(link), style);
+    return 1;
+  }
+  static int Incremental(float border, borderGapDirection dir, float gap, float angle, float step,
+                         int passes, hatchStyle style) {
+    AddHatchPatternIncremental(U(border), dir, U(gap), angle, step, passes, style);
+    return 1;
+  }
+  static int Offset(float gap, EN_OffsetStyle style) {
+    AddHatchPatternOffsetFilling(U(gap), style);
+    return 1;
+  }
+  static int OffsetEx(float gap, EN_OffsetStyle style, EN_OffsetAlgorithm algo,
+                      EN_OffsetCornerStyle corner, int miter, int arctol) {
+    AddHatchPatternOffsetFillingEx(U(gap), style, algo, corner, miter, arctol);
+    return 1;
+  }
+  static int InOut(float in, int in_count, float out, int out_count) {
+    AddHatchPatternOffsetInOut(U(in), in_count, U(out), out_count);
+    return 1;
+  }
+  static int InOutEx(float in, int in_count, float out, int out_count, EN_OffsetAlgorithm algo,
+                     EN_OffsetCornerStyle corner, int miter, int arctol) {
+    AddHatchPatternOffsetInOutEx(U(in), in_count, U(out), out_count, algo, corner, miter, arctol);
+    return 1;
+  }
+  // The engine's helix request never connects the spirals.
+  static int Helix(float gap, EN_HelixStyle style, EN_OffsetAlgorithm algo,
+                   EN_OffsetCornerStyle corner, int miter, int arctol) {
+    AddHatchPatternHelixFillingEx(U(gap), style, algo, corner, false, miter, arctol);
+    return 1;
+  }
+  static int Lattice(float u, float v, float angle, float bx, float by, bool serpentine) {
+    AddHatchPatternLattice(U(u), U(v), angle, U(bx), U(by), serpentine);
+    return 1;
+  }
+};
+
+// Makes the request through `Api`; returns its answer: 1 added, 0 refused.
+template <typename Api>
 int Apply(const Request& r) {
   const auto dir = static_cast<borderGapDirection>(r.I("dir"));
   const auto algo = static_cast<EN_OffsetAlgorithm>(r.I("algo"));
@@ -98,44 +172,39 @@ int Apply(const Request& r) {
     const auto style = static_cast<hatchStyle>(r.I("style"));
     const EN_Bool contour = r.I("contour") != 0 ? EN_TRUE : EN_FALSE;
     if (r.Ex()) {
-      return AddTTFHatchPatternLineEx(r.F("border"), dir, r.F("gap", 0.05), r.F("angle"), r.F("bx"),
-                                      r.F("by"), style, contour, algo, corner, r.I("miter"),
-                                      r.I("arctol"));
+      return Api::LineEx(r.F("border"), dir, r.F("gap", 0.05), r.F("angle"), r.F("bx"), r.F("by"),
+                         style, contour, algo, corner, r.I("miter"), r.I("arctol"));
     } else {
-      return AddTTFHatchPatternLine(r.F("border"), dir, r.F("gap", 0.05), r.F("angle"), r.F("bx"),
-                                    r.F("by"), style, contour);
+      return Api::Line(r.F("border"), dir, r.F("gap", 0.05), r.F("angle"), r.F("bx"), r.F("by"),
+                       style, contour);
     }
   } else if (r.kind == "optimized") {
-    return AddTTFHatchPatternOptimized(r.F("border"), dir, r.F("gap", 0.05), r.F("angle"),
-                                       r.F("link"), static_cast<hatchStyle>(r.I("style")));
+    return Api::Optimized(r.F("border"), dir, r.F("gap", 0.05), r.F("angle"), r.F("link"),
+                          static_cast<hatchStyle>(r.I("style")));
   } else if (r.kind == "incremental") {
-    return AddTTFHatchPatternIncremental(r.F("border"), dir, r.F("gap", 0.05), r.F("angle"),
-                                         r.F("step", 1.5707963), r.I("passes", 2),
-                                         static_cast<hatchStyle>(r.I("style")));
+    return Api::Incremental(r.F("border"), dir, r.F("gap", 0.05), r.F("angle"),
+                            r.F("step", 1.5707963), r.I("passes", 2),
+                            static_cast<hatchStyle>(r.I("style")));
   } else if (r.kind == "offset") {
     const auto style = static_cast<EN_OffsetStyle>(r.I("style"));
     if (r.Ex()) {
-      return AddTTFHatchPatternOffsetFillingEx(r.F("gap", 0.05), style, algo, corner, r.I("miter"),
-                                               r.I("arctol"));
+      return Api::OffsetEx(r.F("gap", 0.05), style, algo, corner, r.I("miter"), r.I("arctol"));
     } else {
-      return AddTTFHatchPatternOffsetFilling(r.F("gap", 0.05), style);
+      return Api::Offset(r.F("gap", 0.05), style);
     }
   } else if (r.kind == "inout") {
     if (r.Ex()) {
-      return AddTTFHatchPatternOffsetInOutEx(r.F("in", 0.03), r.I("incount", 2), r.F("out", 0.03),
-                                             r.I("outcount", 2), algo, corner, r.I("miter"),
-                                             r.I("arctol"));
+      return Api::InOutEx(r.F("in", 0.03), r.I("incount", 2), r.F("out", 0.03), r.I("outcount", 2),
+                          algo, corner, r.I("miter"), r.I("arctol"));
     } else {
-      return AddTTFHatchPatternOffsetInOut(r.F("in", 0.03), r.I("incount", 2), r.F("out", 0.03),
-                                           r.I("outcount", 2));
+      return Api::InOut(r.F("in", 0.03), r.I("incount", 2), r.F("out", 0.03), r.I("outcount", 2));
     }
   } else if (r.kind == "helix") {
-    return AddTTFHatchPatternHelixFillingEx(r.F("gap", 0.05),
-                                            static_cast<EN_HelixStyle>(r.I("style")), algo, corner,
-                                            r.I("miter"), r.I("arctol"));
+    return Api::Helix(r.F("gap", 0.05), static_cast<EN_HelixStyle>(r.I("style")), algo, corner,
+                      r.I("miter"), r.I("arctol"));
   } else {
-    return AddTTFHatchPatternLattice(r.F("u", 0.05), r.F("v", 0.05), r.F("angle"), r.F("bx"),
-                                     r.F("by"), r.I("serp") != 0);
+    return Api::Lattice(r.F("u", 0.05), r.F("v", 0.05), r.F("angle"), r.F("bx"), r.F("by"),
+                        r.I("serp") != 0);
   }
 }
 
@@ -164,12 +233,22 @@ bool ApplyHatches(const std::vector<std::string>& hatches) {
       std::fprintf(stderr, "vuzodo: --hatch %s: %s\n", request.c_str(), error.c_str());
       return false;
     }
-    if (Apply(r) == 0) {
+    if (Apply<EngineHatching>(r) == 0) {
       std::fprintf(stderr, "vuzodo: --hatch %s: refused by the engine\n", request.c_str());
       return false;
     }
   }
   return true;
+}
+
+void RegisterWeldHatches(const std::vector<std::string>& hatches, float unit) {
+  ClearListOfHatchPatterns();
+  qelhatching::SetUnitSize(unit);
+  WeldHatching::unit = unit;
+  for (const std::string& request : hatches) {
+    Request r;
+    if (Parse(request, r).empty()) Apply<WeldHatching>(r);
+  }
 }
 
 }  // namespace vuzodo_cli

@@ -15,4 +15,9 @@ void AddHatchOptions(CLI::App& render, std::vector<std::string>& hatches, int& t
 // Registers every request in order; prints the first bad one and returns false.
 bool ApplyHatches(const std::vector<std::string>& hatches);
 
+// Registers the requests (already accepted by ApplyHatches) with the command's own hatching
+// library instead, for --weld, lengths scaled by `unit` as the engine scales them; those
+// registered before are dropped.
+void RegisterWeldHatches(const std::vector<std::string>& hatches, float unit);
+
 }  // namespace vuzodo_cli

@@ -135,8 +135,12 @@ std::string OutputFormat(const std::string& path, const OutputOptions& o) {
   return "svg";
 }
 
+Layers StreamsOf(const OutputOptions& o) {
+  return o.layers ? *o.layers : FetchLayers();
+}
+
 int WriteOutput(const std::string& path, const OutputOptions& o) {
-  const Layers layers = FetchLayers();
+  const Layers layers = StreamsOf(o);
   const std::string format = OutputFormat(path, o);
   if (const int r = WriteMachineOutput(path, format, layers, o); r >= 0) return r;
   return WriteAtomically(path, [&](const std::string& temp) {

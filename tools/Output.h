@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -86,8 +87,12 @@ struct OutputOptions {
   std::string unit_name = "mm";
   std::string format;  // svg, dxf, png, json, gcode or hpgl; "" from the file's name
   Guide guide;
-  MachineOptions machine;  // G-code, HPGL and the estimate
+  MachineOptions machine;        // G-code, HPGL and the estimate
+  std::optional<Layers> layers;  // the streams to write (--weld); none: the engine's
 };
+
+// The streams a writer draws: o.layers, else the engine's (FetchLayers).
+Layers StreamsOf(const OutputOptions& o);
 
 // "1mm", "0.1in", "2.5", ...: one user unit as a length (mm when no unit is named). Returns ""
 // or why the text is not one.

@@ -23,6 +23,7 @@
 #include "Output.h"
 #include "RenderLimits.h"
 #include "TextInput.h"
+#include "Weld.h"
 #include "vuzodo/vuzodo.h"
 
 namespace vuzodo_cli {
@@ -81,6 +82,7 @@ struct RenderOptions {
   std::string format;  // "" from the output's name
   MachineOptions machine;  // G-code, HPGL and the estimate
   bool estimate = false;   // print the estimate instead of writing a file
+  bool weld = false;       // unite the characters before outlining and hatching
 };
 
 // A NURBS curve as the interface takes it: control points in weighted form.
@@ -401,6 +403,14 @@ void ReportUnhatchedStrokes(const RenderOptions& o, const std::u16string& text) 
                o.font.c_str(), list.c_str());
 }
 
+// The ints the streams of return type `type` take, the end mark of each included, as the
+// engine counts them.
+int WeldedInts(const Layers& layers, int type) {
+  const size_t o = layers.outline.size(), f = layers.fill.size(), h = layers.hatch.size();
+  const size_t counts[] = {o, f, h, o + f - 1, o + f - 1, o + f + h - 2};
+  return static_cast<int>(counts[type]);
+}
+
 int Render(const RenderOptions& given) {
   RenderOptions o = given;
   const FontFile font = FindFont(o.font, o.font_dirs);
@@ -485,7 +495,8 @@ int Render(const RenderOptions& given) {
     std::fprintf(stderr, "vuzodo: superscript size must be > 0 and offset >= 0\n");
     return 2;
   }
-  if (o.no_border) IncludeBorder(EN_FALSE);
+  // Welding needs the characters' outlines even when they are not drawn.
+  if (o.no_border && !o.weld) IncludeBorder(EN_FALSE);
   Guide guide;
   if (o.vertical) {
     SetModeVertical();
@@ -494,6 +505,11 @@ int Render(const RenderOptions& given) {
     if (SetPathOptions(o, guide) != 0) return 2;
   }
   if (!ApplyHatches(o.hatches)) return 2;
+  if (o.weld) {
+    // The union is hatched instead of each character: the engine hatches nothing.
+    ClearTTFHatchPatterns();
+    RegisterWeldHatches(o.hatches, o.unit);
+  }
   std::u16string laid;
   const auto append = [&o, &laid](std::u16string& piece) {
     return AppendText(piece, o.markup, laid);
@@ -560,16 +576,25 @@ int Render(const RenderOptions& given) {
   out.format = o.format;
   out.guide = guide;
   out.machine = o.machine;
+  if (o.weld) {
+    Layers welded;
+    if (const std::string error = WeldLayers(!o.no_border, o.unit, welded); !error.empty()) {
+      std::fprintf(stderr, "vuzodo: --weld: %s\n", error.c_str());
+      return 2;
+    }
+    out.layers = std::move(welded);
+  }
   if (o.estimate) return PrintEstimate(out);
   const int written = WriteOutput(o.output, out);
   if (written != 0) return written;
   // On standard output the drawing is the output; the summary goes beside it.
   std::fprintf(o.output == "-" ? stderr : stdout, "%s: %d characters on %d lines, %d ints\n",
                o.output == "-" ? "standard output" : o.output.c_str(), GetCharacterCount(-1),
-               GetTextLineCount(), count);
+               GetTextLineCount(), o.weld ? WeldedInts(*out.layers, o.type) : count);
   if (!o.vertical && (!o.circle.empty() || !o.polyline.empty() || !o.nurbs.empty())) {
     std::printf("path position %g\n", GetPathLengthOfCharacters() / o.unit);
   }
+  if (o.weld) ApplyHatches(o.hatches);  // the engine hatches each stroke character alone
   ReportUnhatchedStrokes(o, text);
   FinishText();
   return 0;
@@ -686,6 +711,9 @@ static void AddLayoutCommand(CLI::App& app, bool estimate) {
   render->add_option("--fnt-mode", options.fnt_mode, "FNT arcs: 1 as arcs, 2 as points")
       ->check(CLI::IsMember({1, 2}));
   render->add_flag("--no-border", options.no_border, "leave the character outlines out");
+  render->add_flag("--weld", options.weld,
+                   "unite the characters (nonzero rule) before hatching: draw the union's "
+                   "outline and hatch it once, so overlaps are marked once");
   render->add_flag("--vertical", options.vertical, "stack the characters in a column");
   render->add_option("--vgap", options.vertical_gap, "extra gap between rows, user units");
   render->add_option("--circle", options.circle,

@@ -118,6 +118,15 @@ class Settings(unittest.TestCase):
                           f"{e['lifts']} pen lifts, {e['seconds']:.3f} s", done.stderr)
             with open(t.hpgl(name("plt"), arcs=False, pen=2)) as f:
                 self.assertTrue(f.read().startswith("IN;\nSP2;"))
+            # weld=True hands the command --weld: its united outline, not the engine's own.
+            w = vuzodo.Text("Arial", gap=-0.3, weld=True, hatch="line:gap=0.04").append("OO")
+            with open(w.save(name("json"))) as f:
+                welded = json.load(f)["records"]
+            self.assertNotEqual([tuple(r) for r in welded["outline"]], w.records())
+            done = subprocess.run([binary, "render", "OO", "--gap=-0.3", "--weld", "--hatch",
+                                   "line:gap=0.04", "--format=json", "-o", "-"],
+                                  capture_output=True, check=True)
+            self.assertEqual(welded, json.loads(done.stdout)["records"])
 
 
 class Misuse(unittest.TestCase):

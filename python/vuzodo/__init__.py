@@ -357,7 +357,7 @@ _FLAG_SETTINGS = {
     "kerning": "SetAutoKern", "word_wrap": "SetModeWordWrap", "fixed_spacing":
     "SetLineSpacingStyle", "border": "IncludeBorder", "flip": "SetPathTextFlip",
     "bend": "SetDeformPathCharacters", "backward": None, "upside_down": None, "vertical": None,
-    "ccw": None, "strict": None,
+    "ccw": None, "strict": None, "weld": None,
 }
 _EARLY = {"style", "fnt_mode"}  # set before the face is checked (a shape font loads then)
 _PATH_SETTINGS = {"path_align", "path_spacing", "flip", "bend"}
@@ -370,7 +370,7 @@ _OPTIONS = {
     "kerning": "--kern", "word_wrap": "--wrap", "flip": "--flip", "bend": "--bend",
     "backward": "--backward", "upside_down": "--upside-down", "vertical": "--vertical",
     "strict": "--strict", "tabs": "--tabs", "sub_props": "--sub-props",
-    "super_props": "--super-props", "polyline": "--polyline",
+    "super_props": "--super-props", "polyline": "--polyline", "weld": "--weld",
 }
 
 
@@ -429,6 +429,12 @@ class Text:
     ``hatch``: patterns in the command line's words, ``["line:gap=0.05,angle=0.5"]``
     or ``[("line", {"gap": 0.05})]``; they are set after the engine's reset,
     so every new ``Text`` has its own.
+
+    ``weld``: ``save()``, ``gcode()``, ``hpgl()`` and ``estimate()`` unite the
+    characters before hatching, as the command line's ``--weld`` does: the
+    union's outline is drawn and hatched once, so overlaps are marked once.
+    ``records()``, ``polylines()`` and ``svg()`` stay per character, as the
+    engine gives them.
 
     ``encoding`` (one of ``ENCODINGS``) turns appended str text into a big
     font's double-byte codes. A font family fontconfig substitutes warns, or
@@ -624,15 +630,16 @@ class Text:
         finally:
             lib.DeleteTTFData(data)
 
-    def polylines(self, kind="outline", arc_step=math.pi / 18, aligned=True):
+    def polylines(self, kind="outline", arc_step=math.pi / 18, aligned=True, index=-1):
         """Absolute point lists, one per stroke: a move starts a new one;
         arcs are flattened in steps of at most ``arc_step`` radians; a dot
         is a one-point list. ``aligned`` places the lines in the text box
         (the multi-line retrieval); without it the text starts at the
-        origin on its first baseline."""
+        origin on its first baseline. ``index`` >= 0: one character, its
+        points relative to the pen where it starts."""
         strokes, current = [], None
         x = y = 0
-        for r in self.records(kind, aligned=aligned):
+        for r in self.records(kind, index, aligned):
             code, nx, ny = r[0], x + r[1], y + r[2]
             if code == 40:
                 current = None

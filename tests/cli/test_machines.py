@@ -167,6 +167,8 @@ class Machines(unittest.TestCase):
             (["L.", "-f", DOTS], ["--laser", "M3"], "gcode", 1e-3, 1e-3,
              r"\nG0 X0.8 Y0.1\nS1000\nG4 P0.05\nS0\n", None),
             (["L.", "-f", DOTS], [], "hpgl", 1e-3, 0.025, r"\nPU32,4;\nPD;\nPU48,0;\nPD;\n", None),
+            (["OO", "--gap", "-0.3", "--weld", *hatched[1:]], [], "gcode", 1e-3, 1e-3, r"G1 X",
+             None),
         ]
         with tempfile.TemporaryDirectory() as d:
             for args, machine, fmt, mm, tol, holds, lacks in rows:
