@@ -200,8 +200,10 @@ class Tour {
   // For each stroke, up to kNeighbours others with an entry point near one of its own. Returns
   // false when the deadline passed first.
   bool FindNeighbours(const Grid& grid, Clock::time_point deadline) {
+    grid_ = &grid;
     near_.assign(static_cast<size_t>(n_) * kNeighbours, -1);
     std::vector<std::pair<double, int>> found;  // the nearest distance to each stroke met
+    std::vector<int> seen(n_, -1), slot(n_);    // per stroke: met for which, where in found
     for (int s = 0; s < n_; ++s) {
       if ((s & 255) == 0 && Clock::now() >= deadline) return false;
       found.clear();
@@ -216,12 +218,12 @@ class Tour {
             const int t = e_.owner[q];
             if (t == s) return;
             const double d = Dist(from, e_.xy[q]);
-            auto seen = std::find_if(found.begin(), found.end(),
-                                     [t](const auto& f) { return f.second == t; });
-            if (seen == found.end()) {
+            if (seen[t] != s) {
+              seen[t] = s;
+              slot[t] = static_cast<int>(found.size());
               found.emplace_back(d, t);
             } else {
-              seen->first = std::min(seen->first, d);
+              found[slot[t]].first = std::min(found[slot[t]].first, d);
             }
           });
         }
@@ -238,6 +240,9 @@ class Tour {
   // 2-opt and Or-opt moves until none helps or the deadline passes, then each closed stroke
   // starts at its best vertex; repeated while that changes anything.
   void Improve(Clock::time_point deadline) {
+    double travel = 0;
+    for (int k = -1; k < n_; ++k) travel += Move(k);
+    far_ = kFarMean * travel / (n_ + 1);
     queued_.assign(n_, 1);
     for (int s = 0; s < n_; ++s) queue_.push_back(s);
     size_t head = 0;
@@ -310,6 +315,10 @@ class Tour {
   // A run longer than this is not moved: each move's cost stays small between deadline checks.
   static constexpr int kLongestRun = 50000;
   static constexpr double kGain = 1e-9;  // a move must win more than rounding
+  // A move this many times longer than the greedy path's mean looks for partners among up to
+  // kFarTries points within 4 * kFarMean cells.
+  static constexpr double kFarMean = 8;
+  static constexpr int kFarTries = 400;
 
   // Replaces the moves after positions a and b (a < b) by a move from a to b's exit and from
   // a + 1's entry to b + 1, drawing a + 1 .. b the other way.
@@ -334,7 +343,30 @@ class Tour {
       if (TryTwoOpt(std::min(i, j), std::max(i, j))) return true;
       if (TryTwoOpt(std::min(i, j) - 1, std::max(i, j) - 1)) return true;
     }
-    return false;
+    return Far(s, i, false) || Far(s, i, true);
+  }
+
+  // A long move in a dense drawing (a jump the greedy path made back to what it left behind)
+  // has partners beyond the nearest few: a 2-opt move that drops it joins its end to a stroke
+  // nearer than the move is long, so those are looked up in the grid, nearest cells first.
+  bool Far(int s, int i, bool out) {
+    const double length = out ? Move(i) : Move(i - 1);
+    const double cell = grid_->CellSize();
+    if (length < far_) return false;
+    const Xy from = out ? Exit(s) : Entry(s);
+    int tried = 0;
+    bool done = false;
+    const int rings = static_cast<int>(std::min(length / cell + 1, 4.0 * kFarMean));
+    for (int r = 0; r <= rings && !done && tried < kFarTries; ++r) {
+      grid_->Ring(from, r, [&](int q) {
+        const int t = e_.owner[q];
+        if (done || t == s || ++tried > kFarTries) return;
+        const int j = pos_[t];
+        done = out ? TryTwoOpt(std::min(i, j), std::max(i, j))
+                   : TryTwoOpt(std::min(i, j) - 1, std::max(i, j) - 1);
+      });
+    }
+    return done;
   }
 
   // Moves order_[p .. q] between positions j and j + 1 (outside p - 1 .. q), the other way
@@ -415,6 +447,8 @@ class Tour {
   }
 
   const Entries& e_;
+  const Grid* grid_ = nullptr;  // every entry point, for partners of long moves
+  double far_ = 0;              // a move at least this long is a long one
   int n_;
   Xy start_, end_;
   std::vector<int> order_;  // strokes in drawing order
