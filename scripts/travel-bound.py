@@ -2,6 +2,7 @@
 """Pen-up travel of a job with and without --optimize, against a lower bound.
 
   scripts/travel-bound.py [--picture FILE.svg] VUZODO_BINARY [layout arguments of vuzodo render...]
+  scripts/travel-bound.py --texts FOLDER     writes the texts docs/machines.md measures
 
 Lays the text out with the given arguments, reads the strokes from the SVG the command writes
 (no --optimize: the layout's order), and prints:
@@ -17,19 +18,15 @@ Lays the text out with the given arguments, reads the strokes from the SVG the c
 --picture draws the optimised G-code's travel moves (its G0 lines, red) over the strokes of
 the SVG (grey) with the origin, and measures nothing.
 
-Needs Debian's python3-scipy and python3-numpy.
+The bound needs Debian's python3-scipy and python3-numpy.
 """
+import itertools
 import os
 import re
 import subprocess
 import sys
 import tempfile
 import xml.etree.ElementTree as ET
-
-import numpy as np
-from scipy.sparse import coo_matrix
-from scipy.sparse.csgraph import minimum_spanning_tree
-from scipy.spatial import Delaunay
 
 MM = 1e-3  # SVG output units per mm at the default --unit and --user-unit
 
@@ -56,6 +53,11 @@ def svg_entries(path):
 
 def mst_bound(strokes, origin=(0.0, 0.0)):
     """The minimum spanning tree over the strokes and the origin, mm."""
+    import numpy as np  # the picture needs neither
+    from scipy.sparse import coo_matrix
+    from scipy.sparse.csgraph import minimum_spanning_tree
+    from scipy.spatial import Delaunay
+
     points = np.array([origin] + [p for s in strokes for p in s])
     owner = np.array([0] + [i + 1 for i, s in enumerate(strokes) for _ in s])
     if not strokes:
@@ -132,7 +134,33 @@ def picture(binary, args, out):
                 f'<circle cx="0" cy="0" r="{3 * width:g}" fill="#e00"/>\n</svg>\n')
 
 
+def texts(folder):
+    """The two texts docs/machines.md measures: hatched.txt, 20 lines of 50 characters (1,000
+    with the spaces), and paragraph.txt, 200 lines of up to 60, words of three pangrams."""
+    words = ("The quick brown fox jumps over the lazy dog; pack my box with five dozen liquor "
+             "jugs. Sphinx of black quartz, judge my vow! 0123456789").split()
+
+    def lines(n, width):
+        out, it = [], itertools.cycle(words)
+        for _ in range(n):
+            line = ""
+            while True:
+                word = next(it)
+                if len(line) + len(word) + 1 > width:
+                    break  # the word that did not fit is dropped
+                line = (line + " " + word).strip()
+            out.append(line)
+        return out
+
+    with open(os.path.join(folder, "hatched.txt"), "w") as f:
+        f.write("\n".join(line.ljust(50) for line in lines(20, 50)))
+    with open(os.path.join(folder, "paragraph.txt"), "w") as f:
+        f.write("\n".join(lines(200, 60)))
+
+
 def main():
+    if sys.argv[1] == "--texts":
+        return texts(sys.argv[2])
     if sys.argv[1] == "--picture":
         return picture(sys.argv[3], sys.argv[4:], sys.argv[2])
     binary, args = sys.argv[1], sys.argv[2:]
