@@ -145,14 +145,12 @@ class Tour {
     order_.clear();
     pos_.assign(n_, 0);
     at_.assign(n_, 0);
-    std::vector<char> used(n_, 0);
     std::vector<int> left(n_);  // the strokes not yet used, for a scan when the grid is sparse
     std::iota(left.begin(), left.end(), 0);
     std::vector<int> where(left);
     int points = static_cast<int>(e_.xy.size());
     auto take = [&](int p) {
       const int s = e_.owner[p];
-      used[s] = 1;
       at_[s] = p - e_.first[s];
       pos_[s] = static_cast<int>(order_.size());
       order_.push_back(s);
@@ -193,7 +191,7 @@ class Tour {
         // Every point of a farther ring is at least r cells away.
         if ((best >= 0 && d <= r * grid.CellSize()) || r > grid.LastRing()) break;
       }
-      take(best);
+      take(best >= 0 ? best : scan(from));
     }
   }
 
@@ -253,6 +251,10 @@ class Tour {
         head = 0;
         if (!Reanchor()) return;
         continue;
+      }
+      if (head > 65536 && 2 * head > queue_.size()) {  // the queue keeps only what is waiting
+        queue_.erase(queue_.begin(), queue_.begin() + static_cast<long>(head));
+        head = 0;
       }
       const int s = queue_[head++];
       queued_[s] = 0;
