@@ -8,9 +8,10 @@
 //   - local search: 2-opt (reversing a run of strokes, each drawn backwards, which changes only
 //     the two moves at its ends) and Or-opt (moving a run of 1 to 89 strokes elsewhere, either
 //     way round: a long run carries a piece of serpentine the greedy path left behind), tried only
-//     towards each stroke's nearest neighbours, with a queue of strokes whose surroundings changed;
-//     closed strokes then start at the vertex between their neighbours. It stops when no move helps
-//     or the deadline passes.
+//     towards each stroke's nearest neighbours, with a queue of strokes whose surroundings changed.
+//     A closed stroke moved alone enters at the vertex best for its new neighbours, and when the
+//     queue is empty every closed stroke starts at the vertex between its neighbours. It stops
+//     when no move helps or the deadline passes.
 #include "Order.h"
 
 #include <algorithm>
@@ -405,6 +406,21 @@ class Tour {
             continue;
           }
           const double old = Move(j);
+          if (p == q && !e_.open[order_[p]]) {
+            // A closed stroke alone goes in at the vertex best for its new neighbours.
+            const int s = order_[p];
+            const Xy from = Leave(j), to = Enter(j + 1);
+            int best = -1;
+            double cost = gap - kGain + old;
+            for (int v = e_.first[s]; v < e_.first[s + 1]; ++v) {
+              const double c = Dist(from, e_.xy[v]) + Dist(e_.xy[v], to);
+              if (c < cost) cost = c, best = v - e_.first[s];
+            }
+            if (best < 0) continue;
+            at_[s] = best;
+            MoveRun(p, q, j, false);
+            return true;
+          }
           const double ahead = Dist(Leave(j), Enter(p)) + Dist(Leave(q), Enter(j + 1)) - old;
           const double back = Dist(Leave(j), Leave(q)) + Dist(Enter(p), Enter(j + 1)) - old;
           if (gap - std::min(ahead, back) > kGain) {
