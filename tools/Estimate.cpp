@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "Machine.h"
+#include "Order.h"
 #include "Output.h"
 
 namespace vuzodo_cli {
@@ -84,7 +85,9 @@ int PrintEstimate(const OutputOptions& o) {
     std::fprintf(stderr, "vuzodo: %s\n", error.c_str());
     return 1;
   }
-  std::printf("%s\n", EstimateLine(EstimateJob(MakeJob(StreamsOf(o), o), m), m).c_str());
+  Job job = MakeJob(StreamsOf(o), o);
+  OrderJob(job, o.order);
+  std::printf("%s\n", EstimateLine(EstimateJob(job, m), m).c_str());
   return 0;
 }
 

@@ -7,8 +7,10 @@
 #include <fstream>
 #include <numbers>
 #include <sstream>
+#include <tuple>
 
 #include "Machine.h"
+#include "Order.h"
 #include "Output.h"
 
 namespace vuzodo_cli {
@@ -47,11 +49,6 @@ Machine Preset(const std::string& name) {
 
 const char* FormatName(const std::string& format) {
   return format == "hpgl" ? "HPGL" : "G-code";
-}
-
-// mm per user unit.
-double Millimetres(const std::string& unit_name) {
-  return unit_name == "in" ? 25.4 : unit_name == "cm" ? 10.0 : unit_name == "m" ? 1000.0 : 1.0;
 }
 
 // The points after the start of the chords standing in for an arc, none farther than `tol`
@@ -114,6 +111,12 @@ std::string Number(double v) {
 }
 
 }  // namespace
+
+double MillimetresPerUnit(const OutputOptions& o) {
+  const std::string& name = o.unit_name;
+  const double mm = name == "in" ? 25.4 : name == "cm" ? 10.0 : name == "m" ? 1000.0 : 1.0;
+  return mm * o.unit_length / o.unit;
+}
 
 bool MachineOptions::Given() const {
   return !machine.empty() || feed || travel_feed || accel || lift_time || power || laser ||
@@ -179,8 +182,10 @@ std::string ResolveMachine(const MachineOptions& o, const std::string& format, M
 Job MakeJob(const Layers& layers, const OutputOptions& o) {
   Geometry g[3] = {ToGeometry(layers.outline), ToGeometry(layers.fill), ToGeometry(layers.hatch)};
   const auto [sx, sy] = DrawingShift(o, g);
-  const double s = Millimetres(o.unit_name) * o.unit_length / o.unit;  // mm per output unit
+  const double s = MillimetresPerUnit(o);
   Job job;
+  if (o.order.start.size() == 2) job.start_x = o.order.start[0], job.start_y = o.order.start[1];
+  if (o.order.end.size() == 2) job.end_x = o.order.end[0], job.end_y = o.order.end[1];
   for (Geometry& one : g) {
     for (Stroke& stroke : one.strokes) {
       for (double& x : stroke.x) x = (x + sx) * s;
@@ -360,8 +365,8 @@ int WriteMachineOutput(const std::string& path, const std::string& format, const
     std::fprintf(stderr, "vuzodo: %s\n", error.c_str());
     return 1;
   }
-  // A step reordering the strokes takes the job here: the writers and the estimate follow it.
-  const Job job = MakeJob(layers, o);
+  Job job = MakeJob(layers, o);
+  OrderJob(job, o.order);
   const int written = WriteAtomically(path, [&](const std::string& temp) {
     return format == "hpgl" ? WriteHpglFile(job, m, temp) : WriteGcodeFile(job, m, temp);
   });
@@ -372,18 +377,44 @@ int WriteMachineOutput(const std::string& path, const std::string& format, const
   return written;
 }
 
+namespace {
+// A finite number above (or from) 0.
+CLI::Validator Positive(bool zero) {
+  return CLI::Validator(
+      [zero](std::string& input) -> std::string {
+        double v = 0;
+        if (!CLI::detail::lexical_cast(input, v)) return "'" + input + "' is not a number";
+        const bool ok = std::isfinite(v) && (zero ? v >= 0 : v > 0);
+        return ok ? "" : input + " is out of range: must be " + (zero ? ">= 0" : "> 0");
+      },
+      zero ? "NUMBER >= 0" : "NUMBER > 0");
+}
+}  // namespace
+
+void AddOrderOptions(CLI::App& command, OrderOptions& o) {
+  auto* optimize = command.add_flag(
+      "--optimize", o.optimize,
+      "reorder the strokes (drawing some backwards) for a short pen-up travel: SVG, DXF, "
+      "G-code, HPGL and the estimate");
+  command.add_option("--optimize-budget", o.budget, "seconds --optimize may spend improving")
+      ->check(Positive(true))
+      ->needs(optimize);
+  const auto finite = CLI::Validator(
+      [](std::string& input) -> std::string {
+        double v = 0;
+        if (!CLI::detail::lexical_cast(input, v)) return "'" + input + "' is not a number";
+        return std::isfinite(v) ? "" : input + " is not a finite number";
+      },
+      "NUMBER");
+  for (const auto& [name, point, help] :
+       {std::tuple{"--start", &o.start, "X,Y in mm where the machine starts (default 0,0)"},
+        std::tuple{"--end", &o.end, "X,Y in mm where the machine ends (default 0,0)"}}) {
+    command.add_option(name, *point, help)->delimiter(',')->expected(2)->check(finite);
+  }
+}
+
 void AddMachineOptions(CLI::App& command, MachineOptions& o) {
-  // A finite number above (or from) 0.
-  auto number = [](bool zero) {
-    return CLI::Validator(
-        [zero](std::string& input) -> std::string {
-          double v = 0;
-          if (!CLI::detail::lexical_cast(input, v)) return "'" + input + "' is not a number";
-          const bool ok = std::isfinite(v) && (zero ? v >= 0 : v > 0);
-          return ok ? "" : input + " is out of range: must be " + (zero ? ">= 0" : "> 0");
-        },
-        zero ? "NUMBER >= 0" : "NUMBER > 0");
-  };
+  const auto number = Positive;
   auto optional_number = [&](const char* name, std::optional<double>& value, bool zero,
                              const char* help) {
     command

@@ -20,6 +20,7 @@
 #include <sstream>
 #include <tuple>
 
+#include "Order.h"
 #include "vuzodo/vuzodo.h"
 
 namespace vuzodo_cli {
@@ -139,9 +140,39 @@ Layers StreamsOf(const OutputOptions& o) {
   return o.layers ? *o.layers : FetchLayers();
 }
 
+namespace {
+
+// Why --optimize, --start or --end do not fit `format`, or "".
+std::string OrderMisfit(const std::string& format, const OrderOptions& o) {
+  const char* given = o.optimize         ? "--optimize"
+                      : !o.start.empty() ? "--start"
+                      : !o.end.empty()   ? "--end"
+                                         : nullptr;
+  if (given == nullptr) return "";
+  const std::string name = given;
+  if (format == "png") {
+    return name + ": a PNG is a picture and has no drawing order; write SVG, DXF, G-code or HPGL";
+  }
+  if (format == "json") {
+    return name + ": JSON holds the engine's records in the engine's order; write SVG, DXF, " +
+           "G-code or HPGL";
+  }
+  if (!o.optimize && !IsMachineFormat(format)) {
+    return name + ": an " + (format == "svg" ? "SVG" : "DXF") +
+           " drawing has no start or end point without --optimize";
+  }
+  return "";
+}
+
+}  // namespace
+
 int WriteOutput(const std::string& path, const OutputOptions& o) {
   const Layers layers = StreamsOf(o);
   const std::string format = OutputFormat(path, o);
+  if (const std::string misfit = OrderMisfit(format, o.order); !misfit.empty()) {
+    std::fprintf(stderr, "vuzodo: %s\n", misfit.c_str());
+    return 1;
+  }
   if (const int r = WriteMachineOutput(path, format, layers, o); r >= 0) return r;
   return WriteAtomically(path, [&](const std::string& temp) {
     if (format == "dxf") return WriteDxfFile(layers, o, temp);
@@ -295,6 +326,7 @@ std::string WriteSvgFile(const Layers& layers, const OutputOptions& o, const std
     b.Widen(o.guide.max_x, o.guide.max_y);
   }
   const auto [sx, sy] = AnchorShift(o, g);
+  OrderDrawing(g, o.order, MillimetresPerUnit(o), sx, sy);
   // Margin and stroke grow with the drawing, so large paths stay legible.
   const double span = std::max(b.x1 - b.x0, b.y1 - b.y0);
   const double margin = std::max(100.0, span * 0.02);
@@ -515,6 +547,7 @@ std::string WriteDxfFile(const Layers& layers, const OutputOptions& o, const std
   Geometry g[3];
   GeometryOf(layers, g);
   const auto [sx, sy] = AnchorShift(o, g);
+  OrderDrawing(g, o.order, MillimetresPerUnit(o), sx, sy);
   const double s = o.unit_length / o.unit;  // output units to drawing units
   for (int k = 0; k < 3; ++k) {
     const DL_Attributes attributes(kStreamNames[k], 256, -1, "BYLAYER", 1.0);

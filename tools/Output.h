@@ -75,6 +75,13 @@ enum class Anchor {
   kCentre,    // the centre of everything drawn
 };
 
+// --optimize and the points a drawing starts and ends at.
+struct OrderOptions {
+  bool optimize = false;
+  double budget = 1.0;             // s the improvement of the first order may take
+  std::vector<double> start, end;  // x, y in mm from the drawing's origin; empty: (0, 0)
+};
+
 // What a writer needs beside the streams.
 struct OutputOptions {
   std::string text;          // as given, for JSON
@@ -88,11 +95,15 @@ struct OutputOptions {
   std::string format;  // svg, dxf, png, json, gcode or hpgl; "" from the file's name
   Guide guide;
   MachineOptions machine;        // G-code, HPGL and the estimate
+  OrderOptions order;            // the drawing order of SVG, DXF, G-code, HPGL and the estimate
   std::optional<Layers> layers;  // the streams to write (--weld); none: the engine's
 };
 
 // The streams a writer draws: o.layers, else the engine's (FetchLayers).
 Layers StreamsOf(const OutputOptions& o);
+
+// mm per output unit: what the machine outputs and --start and --end measure in.
+double MillimetresPerUnit(const OutputOptions& o);
 
 // "1mm", "0.1in", "2.5", ...: one user unit as a length (mm when no unit is named). Returns ""
 // or why the text is not one.

@@ -20,6 +20,7 @@
 #include "FontPath.h"
 #include "HatchOptions.h"
 #include "Machine.h"
+#include "Order.h"
 #include "Output.h"
 #include "RenderLimits.h"
 #include "TextInput.h"
@@ -81,6 +82,7 @@ struct RenderOptions {
   std::string unit_name = "mm";
   std::string format;  // "" from the output's name
   MachineOptions machine;  // G-code, HPGL and the estimate
+  OrderOptions order;      // --optimize, --start and --end
   bool estimate = false;   // print the estimate instead of writing a file
   bool weld = false;       // unite the characters before outlining and hatching
 };
@@ -584,6 +586,7 @@ int Render(const RenderOptions& given) {
     }
     out.layers = std::move(welded);
   }
+  out.order = o.order;
   if (o.estimate) return PrintEstimate(out);
   const int written = WriteOutput(o.output, out);
   if (written != 0) return written;
@@ -648,6 +651,7 @@ static void AddLayoutCommand(CLI::App& app, bool estimate) {
         ->check(CLI::IsMember({"svg", "dxf", "png", "json", "gcode", "hpgl"}));
   }
   AddMachineOptions(*render, options.machine);
+  AddOrderOptions(*render, options.order);
   render
       ->add_option_function<std::string>(
           "--anchor",

@@ -43,3 +43,9 @@ png records "S" -H 2
 
 # A column, with a row gap.
 png column "COLUMN" --vertical --vgap 0.2
+
+# An optimised job's pen-up travel (red) over its strokes (grey), from the origin and back.
+python3 "$root/scripts/travel-bound.py" --picture "$out/optimized-travel.svg" "$vuzodo" \
+  "Serial 0042" -H 5 --hatch line:gap=0.15
+rsvg-convert -w 800 -b white "$out/optimized-travel.svg" -o "$out/optimized-travel.png"
+echo "$out/optimized-travel.png"

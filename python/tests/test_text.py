@@ -116,6 +116,10 @@ class Settings(unittest.TestCase):
             e = t.estimate(feed=500)
             self.assertIn(f"marking {e['marking']:.3f} mm, travel {e['travel']:.3f} mm, "
                           f"{e['lifts']} pen lifts, {e['seconds']:.3f} s", done.stderr)
+            # Reordered: the same marking, no more travel.
+            o = t.estimate(feed=500, optimize=True, start=(1, 0), end=(1, 0))
+            self.assertEqual(o["marking"], e["marking"])
+            self.assertLess(o["travel"], e["travel"])
             with open(t.hpgl(name("plt"), arcs=False, pen=2)) as f:
                 self.assertTrue(f.read().startswith("IN;\nSP2;"))
             # weld=True hands the command --weld: its united outline, not the engine's own.

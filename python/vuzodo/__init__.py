@@ -389,6 +389,10 @@ MACHINE_OPTIONS = {
     "pen": ("--pen", (int, 1, 99)),  # HPGL pen number
     "chord_tolerance": ("--chord-tolerance", (float, 0, None, True)),  # mm
     "arcs": ("--no-arcs", (bool,)),  # False: arcs as chords
+    "optimize": ("--optimize", (bool,)),  # True: strokes in a travel-optimised order
+    "optimize_budget": ("--optimize-budget", (float, 0)),  # s
+    "start": ("--start", None),  # (x, y) mm where the machine starts
+    "end": ("--end", None),  # (x, y) mm where it ends
 }
 
 
@@ -399,9 +403,14 @@ def _machine_args(machine, options):
         if name not in MACHINE_OPTIONS:
             raise TypeError(f"{name!r} is not a machine option: {', '.join(MACHINE_OPTIONS)}")
         option, check = MACHINE_OPTIONS[name]
+        if check is None:  # a point
+            args.append(f"{option}=" + ",".join(map(repr, _numbers(name, value, 2))))
+            continue
         value = _check(name, value, *check)
         if name == "arcs":
             args += [] if value else [option]
+        elif name == "optimize":
+            args += [option] if value else []
         else:
             args.append(f"{option}={value!r}" if not isinstance(value, str) else
                         f"{option}={value}")
@@ -737,8 +746,9 @@ class Text:
         """G-code of the outline, fill and hatch drawn, as the command line's
         ``-o job.gcode`` writes it: ``machine`` names a preset (``grbl-laser``,
         the default, or ``grbl-plotter``) and ``options`` override its values
-        (see ``MACHINE_OPTIONS`` and docs/machines.md). Returns the text, or
-        writes ``path`` and returns it."""
+        (see ``MACHINE_OPTIONS`` and docs/machines.md); ``optimize=True``
+        reorders the strokes for a short travel from ``start`` to ``end``.
+        Returns the text, or writes ``path`` and returns it."""
         return self._machine_file("gcode", path, machine, options)
 
     def hpgl(self, path=None, machine=None, **options):

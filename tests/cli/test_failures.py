@@ -50,6 +50,9 @@ ROWS = [
     (["Hi", "-o", "{d}/out/x.gcode", "--machine", "grbl-plotter", "--laser", "M3"],
      "--laser: the grbl-plotter machine drives a pen, not a laser"),
     (["Hi", "-o", "{d}/out/x.gcode", "--feed", "inf"], "--feed: inf is out of range: must be > 0"),
+    (["Hi", "-o", "{d}/out/x.png", "--optimize"], "--optimize: a PNG is a picture and has no"),
+    (["Hi", "-o", "{d}/out/x.json", "--start", "1,2"], "--start: JSON holds the engine's records"),
+    (["Hi", "--end", "1,2"], "--end: an SVG drawing has no start or end point without --optimize"),
 ]
 
 

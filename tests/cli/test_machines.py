@@ -189,6 +189,64 @@ class Machines(unittest.TestCase):
                     for g, w in zip(got, want):
                         self.assertLessEqual(max(farthest(g, w), farthest(w, g)), tol)
 
+    def test_optimized_order_draws_the_same_strokes_with_less_travel(self):
+        # (layout arguments, order options, format, one machine unit in mm). The optimised file
+        # must draw the strokes of the layout's SVG, each possibly backwards or (closed) from
+        # another vertex, one to one; its travel, measured on the file, must not be longer,
+        # and must be what the tool reports.
+        hatched = ["Hi", "-H", "5", "--hatch", "line:gap=0.2"]
+        arcs = ["C", "-f", ARCS, "--fnt-mode", "1", "-H", "10"]  # one open stroke of two arcs
+        rows = [
+            (hatched, ["--optimize"], "gcode", 1e-3),
+            (hatched, ["--optimize", "--start", "20,3", "--end", "-5,2"], "hpgl", 0.025),
+            (hatched + ["--no-border"], ["--optimize", "--optimize-budget", "0"], "svg", 1e-3),
+            (arcs, ["--optimize"], "gcode", 1e-3),  # its end is nearer (0, 0): backwards
+            (["BB", "-f", "{shx}"], ["--optimize", "--start", "30,0"], "gcode", 1e-3),
+            (["L.", "-f", DOTS], ["--optimize", "--end", "2,2"], "hpgl", 0.025),
+        ]
+
+        def travel(strokes, start, end):
+            ends = [start] + [p for s in strokes for p in (s[0], s[-1])] + [end]
+            return sum(math.dist(a, b) for a, b in zip(ends[::2], ends[1::2]))
+
+        def point(options, name):
+            return tuple(map(float, options[options.index(name) + 1].split(","))) \
+                if name in options else (0.0, 0.0)
+
+        with tempfile.TemporaryDirectory() as d:
+            # A shape font whose "B" is closed by an arc: a 2 unit line east, then half a
+            # circle back over the top; "BB" two of them.
+            shp, shx = os.path.join(d, "d.shp"), os.path.join(d, "d.shx")
+            open(shp, "w").write("*0,4,D\n2,0,2,0\n*042,8,B\n1,020,10,(1,004),2,030,0\n")
+            subprocess.run([CLI, "shx-compile", shp, "-o", shx], check=True, capture_output=True)
+            for args, order, fmt, tol in rows:
+                args = [a.replace("{shx}", shx) for a in args]
+                with self.subTest(args=args, order=order, format=fmt):
+                    svg, job = os.path.join(d, "j.svg"), os.path.join(d, "o." + fmt)
+                    subprocess.run([CLI, "render", *args, "-o", svg], check=True,
+                                   capture_output=True)
+                    r = subprocess.run([CLI, "render", *args, *order, "-o", job],
+                                       capture_output=True, text=True)
+                    self.assertEqual(r.returncode, 0, r.stderr)
+                    want = svg_strokes(svg, 1e-3)
+                    text = open(job).read()
+                    got = {"gcode": gcode_strokes, "hpgl": hpgl_strokes}.get(
+                        fmt, lambda _: svg_strokes(job, 1e-3))(text)
+                    self.assertEqual(len(got), len(want))
+                    unmatched = list(want)
+                    for g in got:
+                        match = next((w for w in unmatched if math.dist(min(g), min(w)) < 2 * tol
+                                      and max(farthest(g, w), farthest(w, g)) <= tol), None)
+                        self.assertIsNotNone(match, f"no stroke of the layout draws {g[:3]}...")
+                        unmatched.remove(match)
+                    start, end = point(order, "--start"), point(order, "--end")
+                    before, after = travel(want, start, end), travel(got, start, end)
+                    self.assertLessEqual(after, before + 1e-9)
+                    reported = re.search(r"travel (\S+) -> (\S+) mm", r.stderr)
+                    slack = 2 * tol * (len(got) + 1)
+                    self.assertAlmostEqual(float(reported[1]), before, delta=slack)
+                    self.assertAlmostEqual(float(reported[2]), after, delta=slack)
+
     @unittest.skipUnless(shutil.which("hp2xx"), "hp2xx is not installed")
     def test_hpgl_as_a_plotter_interpreter_draws_it(self):
         # hp2xx (true size, gnuplot points in mm) draws the pen-down paths moved to the
