@@ -30,7 +30,7 @@
 namespace vuzodo_cli {
 namespace {
 struct RenderOptions {
-  std::string text;            // UTF-8, line feeds and tabs as they are
+  std::string text;             // UTF-8, line feeds and tabs as they are
   std::string source = "text";  // where the text came from, for messages
   std::string encoding;         // a big font's encoding; empty: UTF-16
   std::string font = "Arial";
@@ -70,17 +70,17 @@ struct RenderOptions {
   double path_spacing = 0.0;    // baseline distance left of the path, user units
   bool flip = false;
   bool bend = false;
-  std::vector<std::string> hatches;  // --hatch requests, in order
-  std::vector<float> tabs;           // tab stops, user units
-  std::vector<float> sub_props;      // subscript size and offset, percent
-  std::vector<float> super_props;    // superscript size and offset, percent
-  int fnt_mode = 0;                  // 0: the engine's default
-  bool no_border = false;            // leave the outlines out (fill only)
-  bool strict = false;               // warnings are errors: nothing is written
+  std::vector<std::string> hatches;   // --hatch requests, in order
+  std::vector<float> tabs;            // tab stops, user units
+  std::vector<float> sub_props;       // subscript size and offset, percent
+  std::vector<float> super_props;     // superscript size and offset, percent
+  int fnt_mode = 0;                   // 0: the engine's default
+  bool no_border = false;             // leave the outlines out (fill only)
+  bool strict = false;                // warnings are errors: nothing is written
   Anchor anchor = Anchor::kBaseline;  // where (0, 0) of the SVG and DXF drawing lies
-  double unit_length = 1.0;          // one user unit, as a length: SVG size, DXF units
+  double unit_length = 1.0;           // one user unit, as a length: SVG size, DXF units
   std::string unit_name = "mm";
-  std::string format;  // "" from the output's name
+  std::string format;      // "" from the output's name
   MachineOptions machine;  // G-code, HPGL and the estimate
   OrderOptions order;      // --optimize, --start and --end
   bool estimate = false;   // print the estimate instead of writing a file
@@ -454,9 +454,10 @@ int Render(const RenderOptions& given) {
     }
   }
   if (o.vertical && text.find(u'\n') != std::u16string::npos &&
-      !Warn(o.strict, "--vertical: a line feed does not start a new column; each takes a cell "
-                      "of the column, drawn as the font's U+000A (often its missing-character "
-                      "box)")) {
+      !Warn(o.strict,
+            "--vertical: a line feed does not start a new column; each takes a cell "
+            "of the column, drawn as the font's U+000A (often its missing-character "
+            "box)")) {
     return 2;
   }
   if (CheckUnitSize(o, face) != 0) return 2;
@@ -639,7 +640,10 @@ static void AddLayoutCommand(CLI::App& app, bool estimate) {
   render->add_option("-H,--height", options.height, "text height factor");
   render->add_option("-s,--style", options.style, "0 regular, 1 bold, 2 italic, 3 bold italic")
       ->check(CLI::Range(0, limits::kMaxStyle));
-  render->add_option("-t,--return-type", options.type, "0 outline, 1 fill, 2 hatch, 3 outline+fill, 4 fill+outline, 5 outline+hatch+fill")
+  render
+      ->add_option(
+          "-t,--return-type", options.type,
+          "0 outline, 1 fill, 2 hatch, 3 outline+fill, 4 fill+outline, 5 outline+hatch+fill")
       ->check(CLI::Range(0, limits::kMaxReturnType));
   if (!estimate) {
     render->add_option("-o,--output", options.output,
@@ -660,17 +664,17 @@ static void AddLayoutCommand(CLI::App& app, bool estimate) {
                              : name == "centre" ? Anchor::kCentre
                                                 : Anchor::kBaseline;
           },
-          "where (0,0) of SVG, DXF, G-code and HPGL lies: baseline (of the first line; default), top-left or "
+          "where (0,0) of SVG, DXF, G-code and HPGL lies: baseline (of the first line; default), "
+          "top-left or "
           "centre (of the drawing)")
       ->check(CLI::IsMember({"baseline", "top-left", "centre"}));
-  render
-      ->add_option_function<std::string>(
-          "--user-unit",
-          [](const std::string& text) {
-            const std::string error = ParseUserUnit(text, options.unit_length, options.unit_name);
-            if (!error.empty()) throw CLI::ValidationError("--user-unit", error);
-          },
-          "one user unit as a length: mm, cm, m or in (default 1mm): SVG size, DXF $INSUNITS");
+  render->add_option_function<std::string>(
+      "--user-unit",
+      [](const std::string& text) {
+        const std::string error = ParseUserUnit(text, options.unit_length, options.unit_name);
+        if (!error.empty()) throw CLI::ValidationError("--user-unit", error);
+      },
+      "one user unit as a length: mm, cm, m or in (default 1mm): SVG size, DXF $INSUNITS");
   render->add_option("--unit", options.unit, "output units per user unit")
       ->check(AtLeast(0, false));
   render->add_option("--gap", options.gap, "extra gap between characters, user units");
