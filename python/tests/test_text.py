@@ -51,6 +51,9 @@ class Settings(unittest.TestCase):
             ({"vertical": True}, "ABC", False,
              lambda t: max(y for _, y in points(t)) - min(y for _, y in points(t)) > 2500),
             ({"tabs": [5]}, "A\tB", False, lambda t: max(x for x, _ in points(t)) > 5000),
+            # Right-aligned in a 10-unit box: the H (about one unit wide) ends at its right edge.
+            ({"box_width": 10, "align": 2, "valign": 0}, "H", False,
+             lambda t: min(x for x, _ in points(t)) > 8000),
             ({}, "H_{2}O", True, lambda t: t.character_count() == 3 and
              min(y for _, y in points(t)) < -100),
             # Patterns set with the Text survive the engine's reset of the settings.

@@ -360,6 +360,8 @@ _FLAG_SETTINGS = {
     "ccw": None, "strict": None, "weld": None,
 }
 _EARLY = {"style", "fnt_mode"}  # set before the face is checked (a shape font loads then)
+# Setters that store their value and still return 0: their 0 is no refusal.
+_STORED_AS_ZERO = {"SetIndentPositions", "SetTextHorizontalAlign", "SetTextVerticalAlign"}
 _PATH_SETTINGS = {"path_align", "path_spacing", "flip", "bend"}
 # The command line's options for the settings above and the paths.
 _OPTIONS = {
@@ -538,7 +540,7 @@ class Text:
             if name in _EARLY | _PATH_SETTINGS or name not in _NUMBER_SETTINGS | _FLAG_SETTINGS:
                 continue
             export = (_NUMBER_SETTINGS.get(name) or (None, _FLAG_SETTINGS.get(name)))[1]
-            if export and getattr(lib, export)(value) == 0:
+            if export and getattr(lib, export)(value) == 0 and export not in _STORED_AS_ZERO:
                 raise ValueError(f"{name}={value!r} refused by the engine")
         if "scale" in s and lib.SetCharacterScale(*s["scale"]) != 1:
             raise ValueError(f"scale={s['scale']!r} refused by the engine")
