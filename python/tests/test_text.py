@@ -123,6 +123,9 @@ class Settings(unittest.TestCase):
             o = t.estimate(feed=500, optimize=True, start=(1, 0), end=(1, 0))
             self.assertEqual(o["marking"], e["marking"])
             self.assertLess(o["travel"], e["travel"])
+            # optimize() sets the same for every later file of this Text.
+            self.assertEqual(t.optimize(start=(1, 0), end=(1, 0)).estimate(feed=500), o)
+            self.assertEqual(t.estimate(feed=500, optimize=False), e)
             with open(t.hpgl(name("plt"), arcs=False, pen=2)) as f:
                 self.assertTrue(f.read().startswith("IN;\nSP2;"))
             # weld=True hands the command --weld: its united outline, not the engine's own.

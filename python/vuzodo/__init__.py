@@ -460,6 +460,7 @@ class Text:
         self.settings = self._checked(settings)
         self.encoding = self.settings.get("encoding")
         self._appended = []  # (script or "markup" or None, text or code units)
+        self._order = {}  # the machine options optimize() set
         lib = native()
         lib.InitializeTTF(self.unit)
         lib.SetDefaults()
@@ -741,8 +742,27 @@ class Text:
         _check("path", path, str)
         self._command("render", ["-o", path, f"--return-type={_return_type(kind)}",
                                  f"--png-scale={_check('png_scale', png_scale, float, 0, above=True)!r}",
-                                 f"--margin={_check('margin', margin, float, 0)!r}"])
+                                 f"--margin={_check('margin', margin, float, 0)!r}",
+                                 *_machine_args(None, self._with_order({}))])
         return path
+
+    def optimize(self, budget=1.0, start=None, end=None):
+        """Draws this text's machine files, SVG and DXF in a travel-optimised
+        order from now on, as ``--optimize`` does: ``budget`` seconds for the
+        search, ``start`` and ``end`` the machine's (x, y) in mm (None: the
+        origin). Options given to ``gcode``, ``hpgl`` or ``estimate`` take
+        precedence. Returns self."""
+        order = {"optimize": True, "optimize_budget": budget}
+        order.update({k: v for k, v in (("start", start), ("end", end)) if v is not None})
+        _machine_args(None, order)  # checks them now rather than at the first file
+        self._order = order
+        return self
+
+    def _with_order(self, options):
+        """``options`` over what optimize() set; optimize=False drops all of that."""
+        if options.get("optimize", True) is False:
+            return options
+        return {**self._order, **options}
 
     def gcode(self, path=None, machine=None, **options):
         """G-code of the outline, fill and hatch drawn, as the command line's
@@ -761,7 +781,7 @@ class Text:
         """How long ``machine`` takes to mark the text, as ``vuzodo estimate``
         gives it: a dict of ``marking`` and ``travel`` (mm), ``lifts``,
         ``seconds`` and ``machine``."""
-        done = self._command("estimate", _machine_args(machine, options))
+        done = self._command("estimate", _machine_args(machine, self._with_order(options)))
         line = done.stdout.decode("utf-8")
         found = re.match(r"marking (\S+) mm, travel (\S+) mm, (\d+) pen lifts, (\S+) s "
                          r"\([^)]*\) at (\S+)", line)
@@ -774,7 +794,7 @@ class Text:
         target = "-" if path is None else os.fspath(path)
         _check("path", target, str)
         done = self._command("render", ["-o", target, f"--format={format}",
-                                        *_machine_args(machine, options)])
+                                        *_machine_args(machine, self._with_order(options))])
         return done.stdout.decode("utf-8") if path is None else target
 
     def _command(self, command, extra):
