@@ -3,6 +3,8 @@
 #pragma once
 
 #include <functional>
+#include <memory>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -11,13 +13,20 @@
 
 namespace vuzodo_cli {
 
+// Frees an array the engine returned.
+struct FreeRecords {
+  void operator()(int* data) const;
+};
+
 // The three streams of the current text, each as the host's int records
-// (whole text, lines placed in the box), and the text's box.
+// (whole text, lines placed in the box), and the text's box. The records stay in the arrays
+// the engine returned: a copy would double the largest thing a render holds.
 struct Layers {
-  std::vector<int> outline;  // return type 0: the characters' outlines
-  std::vector<int> fill;     // return type 1: hatch segments
-  std::vector<int> hatch;    // return type 2: hatch polylines
+  std::span<const int> outline;  // return type 0: the characters' outlines
+  std::span<const int> fill;     // return type 1: hatch segments
+  std::span<const int> hatch;    // return type 2: hatch polylines
   float box[8] = {0, 0, 0, 0, 0, 0, 0, 0};
+  std::unique_ptr<int, FreeRecords> owned[3];  // the arrays behind the spans
 };
 
 // The names of the streams, in the order of Layers; the files, --return and -t use them.
@@ -39,7 +48,7 @@ struct Geometry {
   std::vector<Stroke> strokes;
   std::vector<std::pair<double, double>> dots;
 };
-Geometry ToGeometry(const std::vector<int>& records);
+Geometry ToGeometry(std::span<const int> records);
 
 // The circle a bulged segment runs on: centre, radius and its turn, 4 atan(bulge) radians,
 // counter-clockwise when positive.
