@@ -821,6 +821,19 @@ std::string WritePngFile(const Layers& layers, const OutputOptions& o, const std
   const double colours[3][3] = {{0, 0, 0}, {0.85, 0.1, 0.1}, {0.1, 0.2, 0.9}};
   const std::span<const int> streams[3] = {layers.outline, layers.fill, layers.hatch};
   for (int k = 0; k < 3; ++k) {
+    cairo_set_source_rgb(cr, colours[k][0], colours[k][1], colours[k][2]);
+    // Stroked a few thousand chains at a time: cairo holds the path and its stroker's edges
+    // until the stroke, which for a whole large drawing was hundreds of megabytes. The pixels
+    // change only where antialiased edges of two batches overlap.
+    size_t pending = 0;
+    auto stroke = [&] {
+      cairo_save(cr);
+      cairo_identity_matrix(cr);
+      cairo_set_line_width(cr, 1.0);
+      cairo_stroke(cr);
+      cairo_restore(cr);
+      pending = 0;
+    };
     WalkStrokes(
         streams[k],
         [&](const Stroke& s) {
@@ -836,14 +849,10 @@ std::string WritePngFile(const Layers& layers, const OutputOptions& o, const std
                                                          std::atan2(y1 - a.cy, x1 - a.cx));
           });
           if (s.closed) cairo_close_path(cr);
+          if ((pending += s.x.size()) >= 16384) stroke();
         },
         [](double, double) {});
-    cairo_set_source_rgb(cr, colours[k][0], colours[k][1], colours[k][2]);
-    cairo_save(cr);
-    cairo_identity_matrix(cr);
-    cairo_set_line_width(cr, 1.0);
-    cairo_stroke(cr);
-    cairo_restore(cr);
+    stroke();
     if (survey.dots[k] != 0) {
       WalkStrokes(
           streams[k], [](const Stroke&) {},
