@@ -622,13 +622,15 @@ class DxfOut : public DL_WriterA {
   }
   void dxfHex(int gc, int value) const override {
     Code(gc);
-    Hex(static_cast<unsigned long>(value));
+    Hex(Seed(gc) ? handle_seed : static_cast<unsigned long>(value));
   }
   void dxfString(int gc, const std::string& value) const override { dxfString(gc, value.c_str()); }
   void dxfString(int gc, const char* value) const override {
+    if (gc == 5 && Seed(gc)) return dxfHex(gc, 0);
     Code(gc);
     out_.Put(value != nullptr ? value : "");
     out_.Put('\n');
+    seed_next_ = gc == 9 && value != nullptr && std::strcmp(value, "$HANDSEED") == 0;
   }
   void dxfReal(int gc, double value) const override {
     Code(gc);
@@ -665,21 +667,36 @@ class DxfOut : public DL_WriterA {
     out_.Put('\n');
   }
 
+  // $HANDSEED, the next free handle: dxflib writes FFFF whatever follows, and a drawing with
+  // more entities than that has handles past it, which a CAD program may hand out again.
+  unsigned long handle_seed = 0xFFFF;
+
  private:
+  bool Seed(int gc) const {
+    const bool seed = gc == 5 && seed_next_;
+    seed_next_ = false;
+    return seed;
+  }
   FileOut& out_;
+  mutable bool seed_next_ = false;  // the header variable just named is $HANDSEED
 };
 
 }  // namespace
 
 std::string WriteDxfFile(const Layers& layers, const OutputOptions& o, const std::string& path) {
-  // The anchor may measure the drawing: one walk first, before anything is written.
-  Bounds b;
-  if (o.anchor != Anchor::kBaseline) b = SurveyOf(layers).bounds;
-  const auto [sx, sy] = AnchorShift(o, b);
+  // One walk first, before anything is written: the header's handle seed counts the entities,
+  // and the anchor may measure the drawing.
+  const Survey survey = SurveyOf(layers);
+  const auto [sx, sy] = AnchorShift(o, survey.bounds);
   FileOut out(path);
   if (out.Failed()) return out.Close();
   DL_Dxf dxf;
   DxfOut dw(out);
+  // Past every handle: the tables, blocks and objects take fewer than 0x1000, then one handle
+  // an entity. Small drawings keep dxflib's FFFF.
+  unsigned long entities = 0;
+  for (int k = 0; k < 3; ++k) entities += survey.strokes[k] + survey.dots[k];
+  dw.handle_seed = std::max<unsigned long>(0xFFFF, 0x1000 + entities);
   const int colours[3] = {7, 1, 5};  // white/black, red, blue
   dxf.writeHeader(dw);
   // Drawing units: a CAD program inserts and measures the text at its real size.

@@ -282,6 +282,15 @@ class Outputs(unittest.TestCase):
                     self.assertAlmostEqual(y1, 0, places=6)
             return check
 
+        def dxf_handle_seed(r, path, out):
+            # More entities than FFFF: $HANDSEED, the next free handle, is past every handle.
+            lines = open(path).read().split("\n")
+            tags = list(zip(lines[0::2], lines[1::2]))
+            at = tags.index(("  9", "$HANDSEED")) + 1
+            handles = [int(v, 16) for i, (c, v) in enumerate(tags) if c.strip() == "5" and i != at]
+            self.assertGreater(len(handles), 0xFFFF)
+            self.assertGreater(int(tags[at][1], 16), max(handles))
+
         def dxf_inches(r, path, out):
             self.assertEqual(dxf(path)["insunits"], 1)
 
@@ -329,6 +338,7 @@ class Outputs(unittest.TestCase):
             (["Hg\\ny", "--anchor", "centre"], "c.dxf", dxf_anchor("centre")),
             (["Hg\\ny", "--anchor", "top-left"], "t.dxf", dxf_anchor("top-left")),
             (["H", "--user-unit", "0.1in"], "u.dxf", dxf_inches),
+            (["H" * 40, "--hatch", "line:gap=0.001"], "many.dxf", dxf_handle_seed),
             (["C", "-f", ARCS, "--fnt-mode", "1"], "a.dxf", dxf_arcs),
             (["Hi", "--hatch", "offset:gap=0.05", "--format", "json"], "-", json_schema),
             (["Hi", "--png-scale", "20000"], "p.png", png_capped),
