@@ -196,9 +196,12 @@ void WalkStrokes(std::span<const int> a, OnStroke stroke, OnDot dot) {
     if (segment) {
       if (!open) {
         open = true;
-        s.x.assign(1, x);
-        s.y.assign(1, y);
-        s.bulge.assign(1, 0.0);
+        s.x.clear();
+        s.y.clear();
+        s.bulge.clear();
+        s.x.push_back(x);
+        s.y.push_back(y);
+        s.bulge.push_back(0);
         s.closed = false;
       }
       s.bulge.back() = bulge;
@@ -383,23 +386,23 @@ class FileOut {
   // whole / 10^places as Real writes the double nearest to it, with a point: with at most 15
   // digits the decimal itself is that double's shortest form. Needs |whole| < 10^15.
   void Decimal(long long whole, int places) {
-    long long scale = 1;
-    for (int i = 0; i < places; ++i) scale *= 10;
-    const unsigned long long magnitude =
-        whole < 0 ? -static_cast<unsigned long long>(whole) : whole;
-    if (whole < 0) Put('-');
-    Int(static_cast<long long>(magnitude / scale));
-    Put('.');
-    unsigned long long rest = magnitude % scale;
-    if (rest == 0) {
-      Put('0');
-      return;
-    }
-    int digits = places;
-    while (rest % 10 == 0) rest /= 10, --digits;
-    char text[20];
-    for (int i = digits - 1; i >= 0; --i, rest /= 10) text[i] = static_cast<char>('0' + rest % 10);
-    Put(std::string_view(text, digits));
+    if (used_ + kNumber > kSize) Drain();
+    char* p = buffer_.get() + used_;
+    unsigned long long magnitude = whole < 0 ? 0 - static_cast<unsigned long long>(whole) : whole;
+    if (whole < 0) *p++ = '-';
+    char digits[24];  // from the last; at least one before the point
+    int n = 0;
+    do {
+      digits[n++] = static_cast<char>('0' + magnitude % 10);
+      magnitude /= 10;
+    } while (magnitude != 0 || n <= places);
+    int zeros = 0;  // the fraction's trailing zeros, left out
+    while (zeros < places && digits[zeros] == '0') ++zeros;
+    for (int i = n - 1; i >= places; --i) *p++ = digits[i];
+    *p++ = '.';
+    if (zeros == places) *p++ = '0';
+    for (int i = places - 1; i >= zeros; --i) *p++ = digits[i];
+    used_ = p - buffer_.get();
   }
 
   // "" once everything reached the file, else why not.
@@ -651,20 +654,19 @@ class DxfOut : public DL_WriterA {
     out_.Put(std::string_view(text, end));
     out_.Put('\n');
   }
-  // An entity's head: its type, the next handle and its layer. Colour, line type, line weight
-  // and line type scale are left out: they only said BYLAYER and 1, which is what a reader
-  // assumes when they are missing, and with one entity per hatch segment they were a third of
-  // the file.
-  void Entity(const char* type, const char* layer, const char* subclass) const {
-    out_.Put("  0\n");
+  // An entity's head: `type` ("  0\nLINE\n"), the next handle, then `rest`: the subclass
+  // markers and the layer (see EntityRest). Colour, line type, line weight and line type scale
+  // are left out: they only said BYLAYER and 1, which is what a reader assumes when they are
+  // missing, and with one entity per hatch segment they were a third of the file.
+  template <size_t N>
+  void Entity(const char (&type)[N], std::string_view rest) const {
     out_.Put(type);
-    out_.Put('\n');
-    handle();
-    out_.Put("100\nAcDbEntity\n  8\n");
-    out_.Put(layer);
-    out_.Put("\n100\n");
-    out_.Put(subclass);
-    out_.Put('\n');
+    out_.Put("  5\n");
+    Hex(m_handle++);
+    out_.Put(rest);
+  }
+  static std::string EntityRest(const char* layer, const char* subclass) {
+    return std::string("100\nAcDbEntity\n  8\n") + layer + "\n100\n" + subclass + "\n";
   }
 
   // $HANDSEED, the next free handle: dxflib writes FFFF whatever follows, and a drawing with
@@ -746,8 +748,8 @@ std::string WriteDxfFile(const Layers& layers, const OutputOptions& o, const std
   // is written by integer arithmetic, the same digits the division gives.
   int places = -1;
   for (int d = 0, p = 1; d <= 9 && places < 0; ++d, p *= 10) places = per_unit == p ? d : -1;
-  auto coord = [&](int gc, double v) {
-    dw.Code(gc);
+  auto coord = [&](const char(&code)[5], double v) {
+    out.Put(code);
     if (places >= 0 && v == std::trunc(v) && std::abs(v) < 1e12) {
       out.Decimal(static_cast<long long>(v), places);
     } else {
@@ -757,7 +759,9 @@ std::string WriteDxfFile(const Layers& layers, const OutputOptions& o, const std
   };
   const std::span<const int> streams[3] = {layers.outline, layers.fill, layers.hatch};
   for (int k = 0; k < 3; ++k) {
-    const char* layer = kStreamNames[k];
+    const std::string line = DxfOut::EntityRest(kStreamNames[k], "AcDbLine");
+    const std::string polyline = DxfOut::EntityRest(kStreamNames[k], "AcDbPolyline");
+    const std::string point = DxfOut::EntityRest(kStreamNames[k], "AcDbPoint");
     WalkStrokes(
         streams[k],
         [&](const Stroke& s) {
@@ -765,28 +769,28 @@ std::string WriteDxfFile(const Layers& layers, const OutputOptions& o, const std
           if (n == 2 && !s.closed && s.bulge[0] == 0) {
             // A lone straight segment, as a hatch line's piece is: a LINE says it in fewer
             // groups than a polyline of two vertices.
-            dw.Entity("LINE", layer, "AcDbLine");
-            for (size_t i = 0; i < 2; ++i) {
-              coord(10 + static_cast<int>(i), s.x[i] + sx);
-              coord(20 + static_cast<int>(i), s.y[i] + sy);
-            }
+            dw.Entity("  0\nLINE\n", line);
+            coord(" 10\n", s.x[0] + sx);
+            coord(" 20\n", s.y[0] + sy);
+            coord(" 11\n", s.x[1] + sx);
+            coord(" 21\n", s.y[1] + sy);
             return;
           }
           // Any longer chain one polyline, its arcs as bulges: a plotter or laser follows it
           // unbroken.
-          dw.Entity("LWPOLYLINE", layer, "AcDbPolyline");
+          dw.Entity("  0\nLWPOLYLINE\n", polyline);
           dw.dxfInt(90, static_cast<int>(n));
           dw.dxfInt(70, s.closed ? 1 : 0);
           for (size_t i = 0; i < n; ++i) {
-            coord(10, s.x[i] + sx);
-            coord(20, s.y[i] + sy);
+            coord(" 10\n", s.x[i] + sx);
+            coord(" 20\n", s.y[i] + sy);
             if (std::abs(s.bulge[i]) > 1e-10) dw.dxfReal(42, s.bulge[i]);
           }
         },
         [&](double x, double y) {
-          dw.Entity("POINT", layer, "AcDbPoint");
-          coord(10, x + sx);
-          coord(20, y + sy);
+          dw.Entity("  0\nPOINT\n", point);
+          coord(" 10\n", x + sx);
+          coord(" 20\n", y + sy);
           dw.dxfReal(30, 0.0);
         });
   }
