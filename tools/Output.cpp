@@ -154,6 +154,19 @@ int WriteOutput(const std::string& path, const OutputOptions& o) {
 
 namespace {
 
+// The bulge of an arc record from (x, y) to (nx, ny) around (cx, cy): the turn is the shorter
+// one in the direction the cross product gives.
+double ArcBulge(double x, double y, double nx, double ny, double cx, double cy) {
+  const double cross = (x - cx) * (ny - cy) - (y - cy) * (nx - cx);
+  double turn = std::atan2(ny - cy, nx - cx) - std::atan2(y - cy, x - cx);
+  if (cross >= 0) {
+    while (turn <= 0) turn += 2 * std::numbers::pi;
+  } else {
+    while (turn >= 0) turn -= 2 * std::numbers::pi;
+  }
+  return std::tan(turn / 4);
+}
+
 // Walks the records as chains with absolute coordinates (output units): `stroke(const Stroke&)`
 // for each chain once it ends, `dot(x, y)` for each point. One Stroke is refilled for every
 // chain, so a writer holds one chain at a time, never the whole drawing.
@@ -180,17 +193,7 @@ void WalkStrokes(std::span<const int> a, OnStroke stroke, OnDot dot) {
     double bulge = 0;
     bool segment = code == 41;
     if (code == 42 && p + 4 < a.size() && (nx != x || ny != y)) {
-      // The centre is relative to the arc's start; the turn is the shorter one in the
-      // direction the cross product gives.
-      const double cx = x + a[p + 3], cy = y + a[p + 4];
-      const double cross = (x - cx) * (ny - cy) - (y - cy) * (nx - cx);
-      double turn = std::atan2(ny - cy, nx - cx) - std::atan2(y - cy, x - cx);
-      if (cross >= 0) {
-        while (turn <= 0) turn += 2 * std::numbers::pi;
-      } else {
-        while (turn >= 0) turn -= 2 * std::numbers::pi;
-      }
-      bulge = std::tan(turn / 4);
+      bulge = ArcBulge(x, y, nx, ny, x + a[p + 3], y + a[p + 4]);
       segment = true;
     }
     if (segment) {
@@ -274,8 +277,9 @@ Bounds BoundsOf(const Geometry (&g)[3]) {
   return b;
 }
 
-// The same from the records, with how many chains and dots each stream draws: a walk that
-// writers make before their own, so that nothing drawn has to be kept for a second look.
+// The same from the records, with how many chains (cut as WalkStrokes cuts them) and dots
+// each stream draws: a walk writers make before their own, so that nothing drawn has to be
+// kept for a second look. It reads the records without building the chains.
 struct Survey {
   Bounds bounds;
   size_t strokes[3] = {0, 0, 0};
@@ -285,16 +289,36 @@ Survey SurveyOf(const Layers& layers) {
   Survey v;
   const std::span<const int> streams[3] = {layers.outline, layers.fill, layers.hatch};
   for (int k = 0; k < 3; ++k) {
-    WalkStrokes(
-        streams[k],
-        [&](const Stroke& s) {
-          v.bounds.Widen(s);
+    const std::span<const int> a = streams[k];
+    double x = 0, y = 0;
+    bool open = false;
+    for (size_t p = 0; p + 2 < a.size() && a[p] != -1;) {
+      const int code = a[p];
+      const double nx = x + a[p + 1], ny = y + a[p + 2];
+      const bool arc = code == 42 && p + 4 < a.size() && (nx != x || ny != y);
+      if (code == 41 || arc) {
+        if (!open) {
+          open = true;
           ++v.strokes[k];
-        },
-        [&](double x, double y) {
           v.bounds.Widen(x, y);
+        }
+        v.bounds.Widen(nx, ny);
+        const double bulge = arc ? ArcBulge(x, y, nx, ny, x + a[p + 3], y + a[p + 4]) : 0;
+        if (bulge != 0) {  // arcs by their whole circle, as Widen(Stroke)
+          const BulgeCircle c = ArcOfBulge(x, y, nx, ny, bulge);
+          v.bounds.Widen(c.cx, c.cy, c.radius);
+        }
+      } else if (code != 42 && !(code == 40 && nx == x && ny == y)) {
+        open = false;
+        if (code == 466) {
+          v.bounds.Widen(nx, ny);
           ++v.dots[k];
-        });
+        }
+      }
+      x = nx;
+      y = ny;
+      p += code == 42 ? 5 : 3;
+    }
   }
   return v;
 }
@@ -383,6 +407,25 @@ class FileOut {
     used_ = last - buffer_.get();
   }
 
+  // To a thousandth, trailing zeros and point dropped: a drawing's output units, where the
+  // records' grid is 1 and a radius from a bulge comes back as 500.00000000000006.
+  void Thousandths(double value) {
+    if (value == std::trunc(value) && std::abs(value) < 1e15)
+      return Int(static_cast<long long>(value));
+    if (used_ + kNumber > kSize) Drain();
+    char* text = buffer_.get() + used_;
+    const auto end = std::to_chars(text, text + kNumber, value, std::chars_format::fixed, 3);
+    if (end.ec != std::errc()) return Real(value);  // far outside any drawing
+    char* last = end.ptr;
+    while (last[-1] == '0') --last;
+    if (last[-1] == '.') --last;
+    if (last - text == 2 && text[0] == '-' && text[1] == '0') {  // no "-0"
+      text[0] = '0';
+      --last;
+    }
+    used_ = last - buffer_.get();
+  }
+
   // whole / 10^places as Real writes the double nearest to it, with a point: with at most 15
   // digits the decimal itself is that double's shortest form. Needs |whole| < 10^15.
   void Decimal(long long whole, int places) {
@@ -466,9 +509,9 @@ std::string WriteSvgFile(const Layers& layers, const OutputOptions& o, const std
   }
   out.Put(head.str());
   auto point = [&](double x, double y) {
-    out.Real(x + sx);
+    out.Thousandths(x + sx);
     out.Put(' ');
-    out.Real(Down(y + sy));
+    out.Thousandths(Down(y + sy));
   };
   const std::span<const int> streams[3] = {layers.outline, layers.fill, layers.hatch};
   for (int k = 0; k < 3; ++k) {
@@ -493,9 +536,9 @@ std::string WriteSvgFile(const Layers& layers, const OutputOptions& o, const std
               const BulgeCircle a = ArcOfBulge(x0, y0, x1, y1, bulge);
               // y turns down: a counter-clockwise turn becomes sweep flag 0.
               out.Put(" A");
-              out.Real(a.radius);
+              out.Thousandths(a.radius);
               out.Put(' ');
-              out.Real(a.radius);
+              out.Thousandths(a.radius);
               out.Put(std::abs(bulge) > 1 ? " 0 1 " : " 0 0 ");
               out.Put(bulge > 0 ? "0 " : "1 ");
               point(x1, y1);
@@ -514,9 +557,9 @@ std::string WriteSvgFile(const Layers& layers, const OutputOptions& o, const std
             out.Put("<circle fill=\"");
             out.Put(kColours[k]);
             out.Put("\" stroke=\"none\" cx=\"");
-            out.Real(x + sx);
+            out.Thousandths(x + sx);
             out.Put("\" cy=\"");
-            out.Real(Down(y + sy));
+            out.Thousandths(Down(y + sy));
             out.Put("\" r=\"");
             out.Put(radius.str());
             out.Put("\"/>\n");
