@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -348,6 +349,40 @@ double Down(double y) {
 
 const char* const kColours[3] = {"#000000", "#d91a1a", "#1a33e6"};  // outline, fill, hatch
 
+// "00", "01", ... "99": whole numbers are written two digits a step.
+constexpr auto kDigitPairs = [] {
+  std::array<char, 200> pairs{};
+  for (int i = 0; i < 100; ++i) {
+    pairs[2 * i] = static_cast<char>('0' + i / 10);
+    pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
+  }
+  return pairs;
+}();
+
+// Writes the decimal digits of u at p; returns the end.
+inline char* WriteDigits(char* p, unsigned long long u) {
+  char text[20];
+  char* end = text + sizeof text;
+  char* d = end;
+  for (; u >= 100; u /= 100) {
+    d -= 2;
+    std::memcpy(d, &kDigitPairs[2 * (u % 100)], 2);
+  }
+  if (u >= 10) {
+    d -= 2;
+    std::memcpy(d, &kDigitPairs[2 * u], 2);
+  } else {
+    *--d = static_cast<char>('0' + u);
+  }
+  while (d < end) *p++ = *d++;
+  return p;
+}
+
+// Whether v is a whole number that a long long holds exactly.
+inline bool Whole(double v) {
+  return std::abs(v) < 1e15 && static_cast<double>(static_cast<long long>(v)) == v;
+}
+
 // A file written through one large buffer. Large drawings are millions of short numbers; an
 // ostream's locale and sentry work for each of them took most of the writers' time.
 class FileOut {
@@ -384,12 +419,15 @@ class FileOut {
   }
   void Int(long long value) {
     if (used_ + kNumber > kSize) Drain();
-    used_ = std::to_chars(buffer_.get() + used_, buffer_.get() + kSize, value).ptr - buffer_.get();
+    char* p = buffer_.get() + used_;
+    if (value < 0) *p++ = '-';
+    p = WriteDigits(p, value < 0 ? 0 - static_cast<unsigned long long>(value) : value);
+    used_ = p - buffer_.get();
   }
   // The shortest decimal that reads back as the same double, without an exponent; with
   // `point`, always with a decimal point.
   void Real(double value, bool point = false) {
-    if (value == std::trunc(value) && std::abs(value) < 1e15) {  // most of a drawing: quicker
+    if (Whole(value)) {  // most of a drawing: quicker
       Int(static_cast<long long>(value));
       if (point) Put(".0");
       return;
@@ -410,8 +448,7 @@ class FileOut {
   // To a thousandth, trailing zeros and point dropped: a drawing's output units, where the
   // records' grid is 1 and a radius from a bulge comes back as 500.00000000000006.
   void Thousandths(double value) {
-    if (value == std::trunc(value) && std::abs(value) < 1e15)
-      return Int(static_cast<long long>(value));
+    if (Whole(value)) return Int(static_cast<long long>(value));
     if (used_ + kNumber > kSize) Drain();
     char* text = buffer_.get() + used_;
     const auto end = std::to_chars(text, text + kNumber, value, std::chars_format::fixed, 3);
@@ -429,23 +466,24 @@ class FileOut {
   // whole / 10^places as Real writes the double nearest to it, with a point: with at most 15
   // digits the decimal itself is that double's shortest form. Needs |whole| < 10^15.
   void Decimal(long long whole, int places) {
+    static constexpr unsigned long long kScale[10] = {
+        1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000};
     if (used_ + kNumber > kSize) Drain();
     char* p = buffer_.get() + used_;
-    unsigned long long magnitude = whole < 0 ? 0 - static_cast<unsigned long long>(whole) : whole;
+    const unsigned long long magnitude =
+        whole < 0 ? 0 - static_cast<unsigned long long>(whole) : whole;
     if (whole < 0) *p++ = '-';
-    char digits[24];  // from the last; at least one before the point
-    int n = 0;
-    do {
-      digits[n++] = static_cast<char>('0' + magnitude % 10);
-      magnitude /= 10;
-    } while (magnitude != 0 || n <= places);
-    int zeros = 0;  // the fraction's trailing zeros, left out
-    while (zeros < places && digits[zeros] == '0') ++zeros;
-    for (int i = n - 1; i >= places; --i) *p++ = digits[i];
+    p = WriteDigits(p, magnitude / kScale[places]);
     *p++ = '.';
-    if (zeros == places) *p++ = '0';
-    for (int i = places - 1; i >= zeros; --i) *p++ = digits[i];
-    used_ = p - buffer_.get();
+    unsigned long long rest = magnitude % kScale[places];
+    int digits = places;
+    if (rest == 0) {
+      *p++ = '0';
+      digits = 0;
+    }
+    for (; digits > 0 && rest % 10 == 0; --digits) rest /= 10;  // trailing zeros left out
+    for (int i = digits - 1; i >= 0; --i, rest /= 10) p[i] = static_cast<char>('0' + rest % 10);
+    used_ = p + digits - buffer_.get();
   }
 
   // "" once everything reached the file, else why not.
@@ -793,7 +831,7 @@ std::string WriteDxfFile(const Layers& layers, const OutputOptions& o, const std
   for (int d = 0, p = 1; d <= 9 && places < 0; ++d, p *= 10) places = per_unit == p ? d : -1;
   auto coord = [&](const char(&code)[5], double v) {
     out.Put(code);
-    if (places >= 0 && v == std::trunc(v) && std::abs(v) < 1e12) {
+    if (places >= 0 && std::abs(v) < 1e12 && Whole(v)) {
       out.Decimal(static_cast<long long>(v), places);
     } else {
       out.Real(v / per_unit, true);
