@@ -445,6 +445,20 @@ class FileOut {
     used_ = last - buffer_.get();
   }
 
+  // Upper-case hexadecimal, as DXF handles are written.
+  void Hex(unsigned long value) {
+    if (used_ + kNumber > kSize) Drain();
+    char text[16];
+    char* d = text + sizeof text;
+    do {
+      *--d = "0123456789ABCDEF"[value & 15];
+      value >>= 4;
+    } while (value != 0);
+    char* p = buffer_.get() + used_;
+    while (d < text + sizeof text) *p++ = *d++;
+    used_ = p - buffer_.get();
+  }
+
   // To a thousandth, trailing zeros and point dropped: a drawing's output units, where the
   // records' grid is 1 and a radius from a bulge comes back as 500.00000000000006.
   void Thousandths(double value) {
@@ -729,10 +743,7 @@ class DxfOut : public DL_WriterA {
     out_.Put('\n');
   }
   void Hex(unsigned long value) const {
-    char text[20];
-    char* end = std::to_chars(text, text + sizeof text, value, 16).ptr;
-    std::transform(text, end, text, [](char c) { return c >= 'a' ? c - 'a' + 'A' : c; });
-    out_.Put(std::string_view(text, end));
+    out_.Hex(value);
     out_.Put('\n');
   }
   // An entity's head: `type` ("  0\nLINE\n"), the next handle, then `rest`: the subclass
