@@ -85,7 +85,8 @@ int PrintEstimate(const OutputOptions& o) {
     std::fprintf(stderr, "vuzodo: %s\n", error.c_str());
     return 1;
   }
-  Job job = MakeJob(StreamsOf(o), o);
+  Layers fetched;
+  Job job = MakeJob(StreamsOf(o, fetched), o);
   OrderJob(job, o.order);
   std::printf("%s\n", EstimateLine(EstimateJob(job, m), m).c_str());
   return 0;

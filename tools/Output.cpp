@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -18,6 +19,7 @@
 #include <memory>
 #include <numbers>
 #include <sstream>
+#include <string_view>
 #include <tuple>
 
 #include "Order.h"
@@ -28,22 +30,26 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<int> Fetch(EN_ReturnType type, float* box) {
+// The engine's array of one stream, kept as it is; the span covers its `count` ints.
+std::span<const int> Fetch(EN_ReturnType type, float* box, std::unique_ptr<int, FreeRecords>& own) {
   int* data = nullptr;
   const int count = GetMultilineOutLines(-1, type, &data, box);
-  std::vector<int> out(data, data + std::max(count, 0));
-  DeleteTTFData(data);
-  return out;
+  own.reset(data);
+  return data == nullptr ? std::span<const int>() : std::span<const int>(data, std::max(count, 0));
 }
 
 }  // namespace
 
+void FreeRecords::operator()(int* data) const {
+  DeleteTTFData(data);
+}
+
 Layers FetchLayers() {
   Layers layers;
   float ignored[8];
-  layers.outline = Fetch(EN_RT_BORDER, layers.box);
-  layers.fill = Fetch(EN_RT_FILL, ignored);
-  layers.hatch = Fetch(EN_RT_HATCH_POLYLINES, ignored);
+  layers.outline = Fetch(EN_RT_BORDER, layers.box, layers.owned[0]);
+  layers.fill = Fetch(EN_RT_FILL, ignored, layers.owned[1]);
+  layers.hatch = Fetch(EN_RT_HATCH_POLYLINES, ignored, layers.owned[2]);
   return layers;
 }
 
@@ -136,8 +142,17 @@ std::string OutputFormat(const std::string& path, const OutputOptions& o) {
   return "svg";
 }
 
-Layers StreamsOf(const OutputOptions& o) {
-  return o.layers ? *o.layers : FetchLayers();
+const Layers& StreamsOf(const OutputOptions& o, Layers& fetched) {
+  if (o.layers) return *o.layers;
+  fetched = FetchLayers();
+  return fetched;
+}
+
+void Layers::Keep(int k, std::vector<int> records) {
+  kept[k] = std::move(records);
+  std::span<const int>* streams[3] = {&outline, &fill, &hatch};
+  *streams[k] = kept[k];
+  owned[k].reset();
 }
 
 namespace {
@@ -167,7 +182,8 @@ std::string OrderMisfit(const std::string& format, const OrderOptions& o) {
 }  // namespace
 
 int WriteOutput(const std::string& path, const OutputOptions& o) {
-  const Layers layers = StreamsOf(o);
+  Layers fetched;
+  const Layers& layers = StreamsOf(o, fetched);
   const std::string format = OutputFormat(path, o);
   if (const std::string misfit = OrderMisfit(format, o.order); !misfit.empty()) {
     std::fprintf(stderr, "vuzodo: %s\n", misfit.c_str());
@@ -182,20 +198,40 @@ int WriteOutput(const std::string& path, const OutputOptions& o) {
   });
 }
 
-Geometry ToGeometry(const std::vector<int>& a) {
-  Geometry g;
+namespace {
+
+// The bulge of an arc record from (x, y) to (nx, ny) around (cx, cy): the turn is the shorter
+// one in the direction the cross product gives.
+double ArcBulge(double x, double y, double nx, double ny, double cx, double cy) {
+  const double cross = (x - cx) * (ny - cy) - (y - cy) * (nx - cx);
+  double turn = std::atan2(ny - cy, nx - cx) - std::atan2(y - cy, x - cx);
+  if (cross >= 0) {
+    while (turn <= 0) turn += 2 * std::numbers::pi;
+  } else {
+    while (turn >= 0) turn -= 2 * std::numbers::pi;
+  }
+  return std::tan(turn / 4);
+}
+
+// Walks the records as chains with absolute coordinates (output units): `stroke(const Stroke&)`
+// for each chain once it ends, `dot(x, y)` for each point. One Stroke is refilled for every
+// chain, so a writer holds one chain at a time, never the whole drawing.
+template <typename OnStroke, typename OnDot>
+void WalkStrokes(std::span<const int> a, OnStroke stroke, OnDot dot) {
+  Stroke s;
+  bool open = false;  // s is the chain the next segment extends
   double x = 0, y = 0;
-  Stroke* open = nullptr;  // the chain the next segment extends
   auto finish = [&] {
-    if (open != nullptr && open->x.size() > 2 && open->x.front() == open->x.back() &&
-        open->y.front() == open->y.back()) {
-      open->closed = true;
-      open->x.pop_back();
-      open->y.pop_back();
-    } else if (open != nullptr) {
-      open->bulge.back() = 0;  // no segment leaves the last point
+    if (!open) return;
+    open = false;
+    if (s.x.size() > 2 && s.x.front() == s.x.back() && s.y.front() == s.y.back()) {
+      s.closed = true;
+      s.x.pop_back();
+      s.y.pop_back();
+    } else {
+      s.bulge.back() = 0;  // no segment leaves the last point
     }
-    open = nullptr;
+    stroke(static_cast<const Stroke&>(s));
   };
   for (size_t p = 0; p + 2 < a.size() && a[p] != -1;) {
     const int code = a[p];
@@ -203,40 +239,45 @@ Geometry ToGeometry(const std::vector<int>& a) {
     double bulge = 0;
     bool segment = code == 41;
     if (code == 42 && p + 4 < a.size() && (nx != x || ny != y)) {
-      // The centre is relative to the arc's start; the turn is the shorter one in the
-      // direction the cross product gives.
-      const double cx = x + a[p + 3], cy = y + a[p + 4];
-      const double cross = (x - cx) * (ny - cy) - (y - cy) * (nx - cx);
-      double turn = std::atan2(ny - cy, nx - cx) - std::atan2(y - cy, x - cx);
-      if (cross >= 0) {
-        while (turn <= 0) turn += 2 * std::numbers::pi;
-      } else {
-        while (turn >= 0) turn -= 2 * std::numbers::pi;
-      }
-      bulge = std::tan(turn / 4);
+      bulge = ArcBulge(x, y, nx, ny, x + a[p + 3], y + a[p + 4]);
       segment = true;
     }
     if (segment) {
-      if (open == nullptr) {
-        g.strokes.emplace_back();
-        open = &g.strokes.back();
-        open->x.push_back(x);
-        open->y.push_back(y);
-        open->bulge.push_back(0);
+      if (!open) {
+        open = true;
+        s.x.clear();
+        s.y.clear();
+        s.bulge.clear();
+        s.x.push_back(x);
+        s.y.push_back(y);
+        s.bulge.push_back(0);
+        s.closed = false;
       }
-      open->bulge.back() = bulge;
-      open->x.push_back(nx);
-      open->y.push_back(ny);
-      open->bulge.push_back(0);
+      s.bulge.back() = bulge;
+      s.x.push_back(nx);
+      s.y.push_back(ny);
+      s.bulge.push_back(0);
+    } else if (code == 40 && nx == x && ny == y) {
+      // A move that stays put lifts no pen: the next segment starts where this one ended, so
+      // both are one chain (one polyline for a plotter, one entity in a drawing).
     } else if (code != 42) {
       finish();
-      if (code == 466) g.dots.emplace_back(nx, ny);
+      if (code == 466) dot(nx, ny);
     }
     x = nx;
     y = ny;
     p += code == 42 ? 5 : 3;
   }
   finish();
+}
+
+}  // namespace
+
+Geometry ToGeometry(std::span<const int> a) {
+  Geometry g;
+  WalkStrokes(
+      a, [&](const Stroke& s) { g.strokes.push_back(s); },
+      [&](double x, double y) { g.dots.emplace_back(x, y); });
   return g;
 }
 
@@ -257,38 +298,80 @@ struct Bounds {
     x0 = std::min(x0, x - r), x1 = std::max(x1, x + r);
     y0 = std::min(y0, y - r), y1 = std::max(y1, y + r);
   }
+  // Arcs by their whole circle (a margin, not a tight fit).
+  void Widen(const Stroke& s) {
+    Segments(s, [&](double x0, double y0, double x1, double y1, double bulge) {
+      Widen(x0, y0);
+      Widen(x1, y1);
+      if (bulge != 0) {
+        const BulgeCircle a = ArcOfBulge(x0, y0, x1, y1, bulge);
+        Widen(a.cx, a.cy, a.radius);
+      }
+    });
+    if (s.x.size() == 1) Widen(s.x[0], s.y[0]);
+  }
   bool Empty() const { return x0 > x1; }
 };
 
-// Everything drawn, output units; arcs by their whole circle (a margin, not a tight fit).
+// Everything drawn, output units.
 Bounds BoundsOf(const Geometry (&g)[3]) {
   Bounds b;
   for (const Geometry& one : g) {
-    for (const Stroke& s : one.strokes) {
-      Segments(s, [&](double x0, double y0, double x1, double y1, double bulge) {
-        b.Widen(x0, y0);
-        b.Widen(x1, y1);
-        if (bulge != 0) {
-          const BulgeCircle a = ArcOfBulge(x0, y0, x1, y1, bulge);
-          b.Widen(a.cx, a.cy, a.radius);
-        }
-      });
-      if (s.x.size() == 1) b.Widen(s.x[0], s.y[0]);
-    }
+    for (const Stroke& s : one.strokes) b.Widen(s);
     for (const auto& [x, y] : one.dots) b.Widen(x, y);
   }
   return b;
 }
 
-void GeometryOf(const Layers& layers, Geometry (&g)[3]) {
-  g[0] = ToGeometry(layers.outline);
-  g[1] = ToGeometry(layers.fill);
-  g[2] = ToGeometry(layers.hatch);
+// The same from the records, with how many chains (cut as WalkStrokes cuts them) and dots
+// each stream draws: a walk writers make before their own, so that nothing drawn has to be
+// kept for a second look. It reads the records without building the chains.
+struct Survey {
+  Bounds bounds;
+  size_t strokes[3] = {0, 0, 0};
+  size_t dots[3] = {0, 0, 0};
+};
+Survey SurveyOf(const Layers& layers) {
+  Survey v;
+  const std::span<const int> streams[3] = {layers.outline, layers.fill, layers.hatch};
+  for (int k = 0; k < 3; ++k) {
+    const std::span<const int> a = streams[k];
+    double x = 0, y = 0;
+    bool open = false;
+    for (size_t p = 0; p + 2 < a.size() && a[p] != -1;) {
+      const int code = a[p];
+      const double nx = x + a[p + 1], ny = y + a[p + 2];
+      const bool arc = code == 42 && p + 4 < a.size() && (nx != x || ny != y);
+      if (code == 41 || arc) {
+        if (!open) {
+          open = true;
+          ++v.strokes[k];
+          v.bounds.Widen(x, y);
+        }
+        v.bounds.Widen(nx, ny);
+        const double bulge = arc ? ArcBulge(x, y, nx, ny, x + a[p + 3], y + a[p + 4]) : 0;
+        if (bulge != 0) {  // arcs by their whole circle, as Widen(Stroke)
+          const BulgeCircle c = ArcOfBulge(x, y, nx, ny, bulge);
+          v.bounds.Widen(c.cx, c.cy, c.radius);
+        }
+      } else if (code != 42 && !(code == 40 && nx == x && ny == y)) {
+        open = false;
+        if (code == 466) {
+          v.bounds.Widen(nx, ny);
+          ++v.dots[k];
+        }
+      }
+      x = nx;
+      y = ny;
+      p += code == 42 ? 5 : 3;
+    }
+  }
+  return v;
 }
 
 // What the anchor adds to every coordinate, output units. Only the anchors other than the
-// baseline measure the drawing.
-std::pair<double, double> AnchorShift(const OutputOptions& o, const Geometry (&g)[3]) {
+// baseline measure the drawing (`b`).
+std::pair<double, double> AnchorShift(const OutputOptions& o, const Bounds& b) {
   if (o.anchor == Anchor::kBaseline) {
     if (o.on_path) return {0, 0};
     CursorPosition* carets = nullptr;
@@ -299,7 +382,6 @@ std::pair<double, double> AnchorShift(const OutputOptions& o, const Geometry (&g
     DeleteCaretData(reinterpret_cast<float*>(carets));
     return {0, -baseline};
   }
-  const Bounds b = BoundsOf(g);
   if (b.Empty()) return {0, 0};
   if (o.anchor == Anchor::kTopLeft) return {-b.x0, -b.y1};
   return {-(b.x0 + b.x1) / 2, -(b.y0 + b.y1) / 2};
@@ -312,12 +394,219 @@ double Down(double y) {
 
 const char* const kColours[3] = {"#000000", "#d91a1a", "#1a33e6"};  // outline, fill, hatch
 
+// "00", "01", ... "99": whole numbers are written two digits a step.
+constexpr auto kDigitPairs = [] {
+  std::array<char, 200> pairs{};
+  for (int i = 0; i < 100; ++i) {
+    pairs[2 * i] = static_cast<char>('0' + i / 10);
+    pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
+  }
+  return pairs;
+}();
+
+// Writes the decimal digits of u at p; returns the end.
+inline char* WriteDigits(char* p, unsigned long long u) {
+  char text[20];
+  char* end = text + sizeof text;
+  char* d = end;
+  for (; u >= 100; u /= 100) {
+    d -= 2;
+    std::memcpy(d, &kDigitPairs[2 * (u % 100)], 2);
+  }
+  if (u >= 10) {
+    d -= 2;
+    std::memcpy(d, &kDigitPairs[2 * u], 2);
+  } else {
+    *--d = static_cast<char>('0' + u);
+  }
+  while (d < end) *p++ = *d++;
+  return p;
+}
+
+// Whether v is a whole number that a long long holds exactly.
+inline bool Whole(double v) {
+  return std::abs(v) < 1e15 && static_cast<double>(static_cast<long long>(v)) == v;
+}
+
+// A file written through one large buffer. Large drawings are millions of short numbers; an
+// ostream's locale and sentry work for each of them took most of the writers' time.
+class FileOut {
+ public:
+  explicit FileOut(const std::string& path)
+      : file_(std::fopen(path.c_str(), "wb")), error_(file_ ? "" : std::strerror(errno)) {}
+  ~FileOut() {
+    if (file_ != nullptr) std::fclose(file_);
+  }
+  FileOut(const FileOut&) = delete;
+  FileOut& operator=(const FileOut&) = delete;
+
+  bool Failed() const { return !error_.empty(); }
+
+  void Put(std::string_view text) {
+    if (used_ + text.size() > kSize) Drain();
+    if (text.size() > kSize) {
+      Write(text.data(), text.size());
+      return;
+    }
+    std::memcpy(buffer_.get() + used_, text.data(), text.size());
+    used_ += text.size();
+  }
+  // Literals: the copy of a known length is inlined.
+  template <size_t N>
+  void Put(const char (&text)[N]) {
+    if (used_ + N > kSize) Drain();
+    std::memcpy(buffer_.get() + used_, text, N - 1);
+    used_ += N - 1;
+  }
+  void Put(char c) {
+    if (used_ == kSize) Drain();
+    buffer_[used_++] = c;
+  }
+  void Int(long long value) {
+    if (used_ + kNumber > kSize) Drain();
+    char* p = buffer_.get() + used_;
+    if (value < 0) *p++ = '-';
+    p = WriteDigits(p, value < 0 ? 0 - static_cast<unsigned long long>(value) : value);
+    used_ = p - buffer_.get();
+  }
+  // The shortest decimal that reads back as the same double, without an exponent; with
+  // `point`, always with a decimal point.
+  void Real(double value, bool point = false) {
+    if (Whole(value)) {  // most of a drawing: quicker
+      Int(static_cast<long long>(value));
+      if (point) Put(".0");
+      return;
+    }
+    if (used_ + kNumber > kSize) Drain();
+    char* text = buffer_.get() + used_;
+    const auto end = std::to_chars(text, text + kNumber - 2, value, std::chars_format::fixed);
+    char* last = end.ec == std::errc() ? end.ptr : text;
+    if (last == text) {  // too long for fixed notation: far outside any drawing
+      last = text + std::snprintf(text, kNumber, "%.17g", value);
+    } else if (point && std::find(text, last, '.') == last) {
+      *last++ = '.';
+      *last++ = '0';
+    }
+    used_ = last - buffer_.get();
+  }
+
+  // Upper-case hexadecimal, as DXF handles are written.
+  void Hex(unsigned long value) {
+    if (used_ + kNumber > kSize) Drain();
+    char text[16];
+    char* d = text + sizeof text;
+    do {
+      *--d = "0123456789ABCDEF"[value & 15];
+      value >>= 4;
+    } while (value != 0);
+    char* p = buffer_.get() + used_;
+    while (d < text + sizeof text) *p++ = *d++;
+    used_ = p - buffer_.get();
+  }
+
+  // To a thousandth, trailing zeros and point dropped: a drawing's output units, where the
+  // records' grid is 1 and a radius from a bulge comes back as 500.00000000000006.
+  void Thousandths(double value) {
+    if (Whole(value)) return Int(static_cast<long long>(value));
+    if (used_ + kNumber > kSize) Drain();
+    char* text = buffer_.get() + used_;
+    const auto end = std::to_chars(text, text + kNumber, value, std::chars_format::fixed, 3);
+    if (end.ec != std::errc()) return Real(value);  // far outside any drawing
+    char* last = end.ptr;
+    while (last[-1] == '0') --last;
+    if (last[-1] == '.') --last;
+    if (last - text == 2 && text[0] == '-' && text[1] == '0') {  // no "-0"
+      text[0] = '0';
+      --last;
+    }
+    used_ = last - buffer_.get();
+  }
+
+  // whole / 10^places as Real writes the double nearest to it, with a point: with at most 15
+  // digits the decimal itself is that double's shortest form. Needs |whole| < 10^15.
+  void Decimal(long long whole, int places) {
+    static constexpr unsigned long long kScale[10] = {
+        1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000};
+    if (used_ + kNumber > kSize) Drain();
+    char* p = buffer_.get() + used_;
+    const unsigned long long magnitude =
+        whole < 0 ? 0 - static_cast<unsigned long long>(whole) : whole;
+    if (whole < 0) *p++ = '-';
+    p = WriteDigits(p, magnitude / kScale[places]);
+    *p++ = '.';
+    unsigned long long rest = magnitude % kScale[places];
+    int digits = places;
+    if (rest == 0) {
+      *p++ = '0';
+      digits = 0;
+    }
+    for (; digits > 0 && rest % 10 == 0; --digits) rest /= 10;  // trailing zeros left out
+    for (int i = digits - 1; i >= 0; --i, rest /= 10) p[i] = static_cast<char>('0' + rest % 10);
+    used_ = p + digits - buffer_.get();
+  }
+
+  // "" once everything reached the file, else why not.
+  std::string Close() {
+    Drain();
+    if (file_ != nullptr && std::fclose(file_) != 0 && error_.empty())
+      error_ = std::strerror(errno);
+    file_ = nullptr;
+    return error_;
+  }
+
+ private:
+  static constexpr size_t kSize = 1 << 20;
+  static constexpr size_t kNumber = 64;  // room a number may take
+  void Write(const char* data, size_t size) {
+    if (file_ != nullptr && error_.empty() && std::fwrite(data, 1, size, file_) != size) {
+      error_ = std::strerror(errno);
+    }
+  }
+  void Drain() {
+    Write(buffer_.get(), used_);
+    used_ = 0;
+  }
+  std::FILE* file_;
+  std::string error_;
+  std::unique_ptr<char[]> buffer_ = std::make_unique<char[]>(kSize);
+  size_t used_ = 0;
+};
+
+// The strokes a drawing writer walks: the records as they come, or with --optimize their chains
+// reordered for a short travel, each stream on its own as a plotter draws one layer per pen.
+// Only a reordered drawing is held whole; a plain one is written as it is walked.
+class StrokeSource {
+ public:
+  StrokeSource(const Layers& layers, const OutputOptions& o, double sx, double sy)
+      : streams_{layers.outline, layers.fill, layers.hatch}, ordered_(o.order.optimize) {
+    if (!ordered_) return;
+    for (int k = 0; k < 3; ++k) drawing_[k] = ToGeometry(streams_[k]);
+    OrderDrawing(drawing_, o.order, MillimetresPerUnit(o), sx, sy);
+  }
+
+  // stroke(const Stroke&) for each chain of stream k and dot(x, y) for each of its points.
+  template <typename OnStroke, typename OnDot>
+  void Walk(int k, OnStroke stroke, OnDot dot) const {
+    if (!ordered_) {
+      WalkStrokes(streams_[k], stroke, dot);
+      return;
+    }
+    for (const Stroke& s : drawing_[k].strokes) stroke(s);
+    for (const auto& [x, y] : drawing_[k].dots) dot(x, y);
+  }
+
+ private:
+  std::span<const int> streams_[3];
+  bool ordered_;
+  Geometry drawing_[3];
+};
+
 }  // namespace
 
 std::string WriteSvgFile(const Layers& layers, const OutputOptions& o, const std::string& path) {
-  Geometry g[3];
-  GeometryOf(layers, g);
-  Bounds b = BoundsOf(g);
+  const Survey survey = SurveyOf(layers);
+  Bounds b = survey.bounds;
+  const auto [sx, sy] = AnchorShift(o, b);
   // The view holds the text box, the path and everything drawn.
   b.Widen(std::min(layers.box[0], layers.box[4]), std::min(layers.box[1], layers.box[5]));
   b.Widen(std::max(layers.box[0], layers.box[4]), std::max(layers.box[1], layers.box[5]));
@@ -325,8 +614,7 @@ std::string WriteSvgFile(const Layers& layers, const OutputOptions& o, const std
     b.Widen(o.guide.min_x, o.guide.min_y);
     b.Widen(o.guide.max_x, o.guide.max_y);
   }
-  const auto [sx, sy] = AnchorShift(o, g);
-  OrderDrawing(g, o.order, MillimetresPerUnit(o), sx, sy);
+  const StrokeSource source(layers, o, sx, sy);
   // Margin and stroke grow with the drawing, so large paths stay legible.
   const double span = std::max(b.x1 - b.x0, b.y1 - b.y0);
   const double margin = std::max(100.0, span * 0.02);
@@ -336,46 +624,77 @@ std::string WriteSvgFile(const Layers& layers, const OutputOptions& o, const std
   // The view box is in output units; one user unit is o.unit of them. SVG has no metres.
   const double per_unit = o.unit_name == "m" ? o.unit_length * 1000 : o.unit_length;
   const char* suffix = o.unit_name == "m" ? "mm" : o.unit_name.c_str();
-  std::ofstream out(path);
-  if (!out) return std::strerror(errno);
-  out << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << (maxx - minx) / o.unit * per_unit
-      << suffix << "\" height=\"" << (maxy - miny) / o.unit * per_unit << suffix << "\" viewBox=\""
-      << minx << " " << -maxy << " " << (maxx - minx) << " " << (maxy - miny) << "\">\n";
+  FileOut out(path);
+  if (out.Failed()) return out.Close();
+  std::ostringstream head;
+  head << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << (maxx - minx) / o.unit * per_unit
+       << suffix << "\" height=\"" << (maxy - miny) / o.unit * per_unit << suffix << "\" viewBox=\""
+       << minx << " " << -maxy << " " << (maxx - minx) << " " << (maxy - miny) << "\">\n";
   if (!o.guide.svg.empty()) {
-    out << "<g id=\"path\" transform=\"translate(" << sx << " " << -sy << ")\">\n"
-        << o.guide.svg << "</g>\n";
+    head << "<g id=\"path\" transform=\"translate(" << sx << " " << -sy << ")\">\n"
+         << o.guide.svg << "</g>\n";
   }
+  out.Put(head.str());
+  auto point = [&](double x, double y) {
+    out.Thousandths(x + sx);
+    out.Put(' ');
+    out.Thousandths(Down(y + sy));
+  };
   for (int k = 0; k < 3; ++k) {
-    if (g[k].strokes.empty() && g[k].dots.empty()) continue;
-    out << "<g id=\"" << kStreamNames[k] << "\" fill=\"none\" stroke=\"" << kColours[k]
-        << "\" stroke-width=\"" << stroke << "\">\n";
-    if (!g[k].strokes.empty()) {
-      out << "<path d=\"";
-      for (const Stroke& s : g[k].strokes) {
-        out << "M" << s.x[0] + sx << " " << Down(s.y[0] + sy);
-        Segments(s, [&](double x0, double y0, double x1, double y1, double bulge) {
-          if (bulge == 0) {
-            out << " L" << x1 + sx << " " << Down(y1 + sy);
-            return;
-          }
-          const BulgeCircle a = ArcOfBulge(x0, y0, x1, y1, bulge);
-          // y turns down: a counter-clockwise turn becomes sweep flag 0.
-          out << " A" << a.radius << " " << a.radius << " 0 " << (std::abs(bulge) > 1 ? 1 : 0)
-              << " " << (bulge > 0 ? 0 : 1) << " " << x1 + sx << " " << Down(y1 + sy);
-        });
-        out << (s.closed ? " Z " : " ");
-      }
-      out << "\"/>\n";
+    if (survey.strokes[k] == 0 && survey.dots[k] == 0) continue;
+    std::ostringstream group;
+    group << "<g id=\"" << kStreamNames[k] << "\" fill=\"none\" stroke=\"" << kColours[k]
+          << "\" stroke-width=\"" << stroke << "\">\n";
+    out.Put(group.str());
+    if (survey.strokes[k] != 0) {
+      out.Put("<path d=\"");
+      source.Walk(
+          k,
+          [&](const Stroke& s) {
+            out.Put('M');
+            point(s.x[0], s.y[0]);
+            Segments(s, [&](double x0, double y0, double x1, double y1, double bulge) {
+              if (bulge == 0) {
+                out.Put(" L");
+                point(x1, y1);
+                return;
+              }
+              const BulgeCircle a = ArcOfBulge(x0, y0, x1, y1, bulge);
+              // y turns down: a counter-clockwise turn becomes sweep flag 0.
+              out.Put(" A");
+              out.Thousandths(a.radius);
+              out.Put(' ');
+              out.Thousandths(a.radius);
+              out.Put(std::abs(bulge) > 1 ? " 0 1 " : " 0 0 ");
+              out.Put(bulge > 0 ? "0 " : "1 ");
+              point(x1, y1);
+            });
+            out.Put(s.closed ? " Z " : " ");
+          },
+          [](double, double) {});
+      out.Put("\"/>\n");
     }
-    for (const auto& [x, y] : g[k].dots) {
-      out << "<circle fill=\"" << kColours[k] << "\" stroke=\"none\" cx=\"" << x + sx << "\" cy=\""
-          << Down(y + sy) << "\" r=\"" << 1.5 * stroke << "\"/>\n";
+    if (survey.dots[k] != 0) {
+      std::ostringstream radius;
+      radius << 1.5 * stroke;
+      source.Walk(
+          k, [](const Stroke&) {},
+          [&](double x, double y) {
+            out.Put("<circle fill=\"");
+            out.Put(kColours[k]);
+            out.Put("\" stroke=\"none\" cx=\"");
+            out.Thousandths(x + sx);
+            out.Put("\" cy=\"");
+            out.Thousandths(Down(y + sy));
+            out.Put("\" r=\"");
+            out.Put(radius.str());
+            out.Put("\"/>\n");
+          });
     }
-    out << "</g>\n";
+    out.Put("</g>\n");
   }
-  out << "</svg>\n";
-  out.close();
-  return out ? "" : "write failed";
+  out.Put("</svg>\n");
+  return out.Close();
 }
 
 namespace {
@@ -456,127 +775,200 @@ int InsUnits(const std::string& name) {
   return name == "in" ? 1 : name == "cm" ? 5 : name == "m" ? 6 : 4;
 }
 
+// dxflib writes the header, tables, blocks and objects; every group it writes goes through
+// here into the drawing's own buffered file (its own stream is left on /dev/null). The entities
+// are written directly, the bulk of a large drawing.
+//
 // dxflib writes every real with 16 decimals, so 1298.156 becomes 1298.1559999999999491 and the
 // coordinates fill most of the file. The shortest decimal that reads back as the same double
 // says the same in a third of the bytes (always with a point: some readers take a bare
 // integer for an integer group).
-//
-// Entities also skip the attribute groups whose value is the default anyway (colour, line
-// weight and line type BYLAYER, line type scale 1): with one entity per hatch segment they were
-// a third of the file. Tables keep them.
-class CompactDxfWriter : public DL_WriterA {
+class DxfOut : public DL_WriterA {
  public:
-  using DL_WriterA::DL_WriterA;
-  bool in_entities = false;  // set while the ENTITIES section is written
+  explicit DxfOut(FileOut& out) : DL_WriterA("/dev/null", DL_Codes::AC1015), out_(out) {}
 
   void dxfInt(int gc, int value) const override {
-    if (in_entities && ((gc == 62 && value == 256) || (gc == 370 && value == -1))) return;
-    DL_WriterA::dxfInt(gc, value);
+    Code(gc);
+    out_.Int(value);
+    out_.Put('\n');
   }
-  void dxfString(int gc, const std::string& value) const override {
-    if (in_entities && gc == 6 && value == "BYLAYER") return;
-    DL_WriterA::dxfString(gc, value);
+  void dxfHex(int gc, int value) const override {
+    Code(gc);
+    Hex(Seed(gc) ? handle_seed : static_cast<unsigned long>(value));
   }
+  void dxfString(int gc, const std::string& value) const override { dxfString(gc, value.c_str()); }
   void dxfString(int gc, const char* value) const override {
-    dxfString(gc, std::string(value != nullptr ? value : ""));
+    if (gc == 5 && Seed(gc)) return dxfHex(gc, 0);
+    Code(gc);
+    out_.Put(value != nullptr ? value : "");
+    out_.Put('\n');
+    seed_next_ = gc == 9 && value != nullptr && std::strcmp(value, "$HANDSEED") == 0;
   }
   void dxfReal(int gc, double value) const override {
-    if (in_entities && gc == 48 && value == 1.0) return;
-    char text[64];
-    const auto end = std::to_chars(text, text + sizeof text - 2, value, std::chars_format::fixed);
-    char* last = end.ec == std::errc() ? end.ptr : text;
-    if (last == text) {
-      last = text + std::snprintf(text, sizeof text, "%.17g", value);
-    } else if (std::find(text, last, '.') == last) {
-      *last++ = '.';
-      *last++ = '0';
-    }
-    DL_WriterA::dxfString(gc, std::string(text, last));
+    Code(gc);
+    out_.Real(value, true);
+    out_.Put('\n');
   }
+
+  // The group code as AutoCAD writes it, right-aligned in three places.
+  void Code(int gc) const {
+    out_.Put(gc < 10 ? "  " : gc < 100 ? " " : "");
+    out_.Int(gc);
+    out_.Put('\n');
+  }
+  void Hex(unsigned long value) const {
+    out_.Hex(value);
+    out_.Put('\n');
+  }
+  // An entity's head: `type` ("  0\nLINE\n"), the next handle, then `rest`: the subclass
+  // markers and the layer (see EntityRest). Colour, line type, line weight and line type scale
+  // are left out: they only said BYLAYER and 1, which is what a reader assumes when they are
+  // missing, and with one entity per hatch segment they were a third of the file.
+  template <size_t N>
+  void Entity(const char (&type)[N], std::string_view rest) const {
+    out_.Put(type);
+    out_.Put("  5\n");
+    Hex(m_handle++);
+    out_.Put(rest);
+  }
+  static std::string EntityRest(const char* layer, const char* subclass) {
+    return std::string("100\nAcDbEntity\n  8\n") + layer + "\n100\n" + subclass + "\n";
+  }
+
+  // $HANDSEED, the next free handle: dxflib writes FFFF whatever follows, and a drawing with
+  // more entities than that has handles past it, which a CAD program may hand out again.
+  unsigned long handle_seed = 0xFFFF;
+
+ private:
+  bool Seed(int gc) const {
+    const bool seed = gc == 5 && seed_next_;
+    seed_next_ = false;
+    return seed;
+  }
+  FileOut& out_;
+  mutable bool seed_next_ = false;  // the header variable just named is $HANDSEED
 };
 
 }  // namespace
 
 std::string WriteDxfFile(const Layers& layers, const OutputOptions& o, const std::string& path) {
+  // One walk first, before anything is written: the header's handle seed counts the entities,
+  // and the anchor may measure the drawing.
+  const Survey survey = SurveyOf(layers);
+  const auto [sx, sy] = AnchorShift(o, survey.bounds);
+  const StrokeSource source(layers, o, sx, sy);
+  FileOut out(path);
+  if (out.Failed()) return out.Close();
   DL_Dxf dxf;
-  auto dw = std::make_unique<CompactDxfWriter>(path.c_str(), DL_Codes::AC1015);
-  if (dw->openFailed()) return std::strerror(errno);
+  DxfOut dw(out);
+  // Past every handle: the tables, blocks and objects take fewer than 0x1000, then one handle
+  // an entity. Small drawings keep dxflib's FFFF.
+  unsigned long entities = 0;
+  for (int k = 0; k < 3; ++k) entities += survey.strokes[k] + survey.dots[k];
+  dw.handle_seed = std::max<unsigned long>(0xFFFF, 0x1000 + entities);
   const int colours[3] = {7, 1, 5};  // white/black, red, blue
-  dxf.writeHeader(*dw);
+  dxf.writeHeader(dw);
   // Drawing units: a CAD program inserts and measures the text at its real size.
-  dw->dxfString(9, "$INSUNITS");
-  dw->dxfInt(70, InsUnits(o.unit_name));
-  dw->dxfString(9, "$MEASUREMENT");
-  dw->dxfInt(70, o.unit_name == "in" ? 0 : 1);
-  dw->sectionEnd();
-  dw->sectionTables();
-  dxf.writeVPort(*dw);
-  dw->tableLinetypes(3);
-  dxf.writeLinetype(*dw, DL_LinetypeData("BYBLOCK", "", 0, 0, 0.0));
-  dxf.writeLinetype(*dw, DL_LinetypeData("BYLAYER", "", 0, 0, 0.0));
-  dxf.writeLinetype(*dw, DL_LinetypeData("CONTINUOUS", "Solid line", 0, 0, 0.0));
-  dw->tableEnd();
-  dw->tableLayers(4);
-  dxf.writeLayer(*dw, DL_LayerData("0", 0), DL_Attributes("", 7, 0x00ffffff, -1, "CONTINUOUS"));
+  dw.dxfString(9, "$INSUNITS");
+  dw.dxfInt(70, InsUnits(o.unit_name));
+  dw.dxfString(9, "$MEASUREMENT");
+  dw.dxfInt(70, o.unit_name == "in" ? 0 : 1);
+  dw.sectionEnd();
+  dw.sectionTables();
+  dxf.writeVPort(dw);
+  dw.tableLinetypes(3);
+  dxf.writeLinetype(dw, DL_LinetypeData("BYBLOCK", "", 0, 0, 0.0));
+  dxf.writeLinetype(dw, DL_LinetypeData("BYLAYER", "", 0, 0, 0.0));
+  dxf.writeLinetype(dw, DL_LinetypeData("CONTINUOUS", "Solid line", 0, 0, 0.0));
+  dw.tableEnd();
+  dw.tableLayers(4);
+  dxf.writeLayer(dw, DL_LayerData("0", 0), DL_Attributes("", 7, 0x00ffffff, -1, "CONTINUOUS"));
   for (int k = 0; k < 3; ++k) {
-    dxf.writeLayer(*dw, DL_LayerData(kStreamNames[k], 0),
+    dxf.writeLayer(dw, DL_LayerData(kStreamNames[k], 0),
                    DL_Attributes("", colours[k], 0x00ffffff, -1, "CONTINUOUS"));
   }
-  dw->tableEnd();
-  dw->tableStyle(1);
-  dxf.writeStyle(*dw, DL_StyleData("standard", 0, 2.5, 1.0, 0.0, 0, 2.5, "txt", ""));
-  dw->tableEnd();
-  dxf.writeView(*dw);
-  dxf.writeUcs(*dw);
-  dw->tableAppid(1);
-  dxf.writeAppid(*dw, "ACAD");
-  dw->tableEnd();
-  dxf.writeDimStyle(*dw, 1, 1, 1, 1, 1);
-  dxf.writeBlockRecord(*dw);
-  dw->tableEnd();
-  dw->sectionEnd();
-  dw->sectionBlocks();
-  dxf.writeBlock(*dw, DL_BlockData("*Model_Space", 0, 0.0, 0.0, 0.0));
-  dxf.writeEndBlock(*dw, "*Model_Space");
-  dxf.writeBlock(*dw, DL_BlockData("*Paper_Space", 0, 0.0, 0.0, 0.0));
-  dxf.writeEndBlock(*dw, "*Paper_Space");
-  dw->sectionEnd();
+  dw.tableEnd();
+  dw.tableStyle(1);
+  dxf.writeStyle(dw, DL_StyleData("standard", 0, 2.5, 1.0, 0.0, 0, 2.5, "txt", ""));
+  dw.tableEnd();
+  dxf.writeView(dw);
+  dxf.writeUcs(dw);
+  dw.tableAppid(1);
+  dxf.writeAppid(dw, "ACAD");
+  dw.tableEnd();
+  dxf.writeDimStyle(dw, 1, 1, 1, 1, 1);
+  dxf.writeBlockRecord(dw);
+  dw.tableEnd();
+  dw.sectionEnd();
+  dw.sectionBlocks();
+  dxf.writeBlock(dw, DL_BlockData("*Model_Space", 0, 0.0, 0.0, 0.0));
+  dxf.writeEndBlock(dw, "*Model_Space");
+  dxf.writeBlock(dw, DL_BlockData("*Paper_Space", 0, 0.0, 0.0, 0.0));
+  dxf.writeEndBlock(dw, "*Paper_Space");
+  dw.sectionEnd();
 
-  dw->sectionEntities();
-  dw->in_entities = true;
-  Geometry g[3];
-  GeometryOf(layers, g);
-  const auto [sx, sy] = AnchorShift(o, g);
-  OrderDrawing(g, o.order, MillimetresPerUnit(o), sx, sy);
-  const double s = o.unit_length / o.unit;  // output units to drawing units
-  for (int k = 0; k < 3; ++k) {
-    const DL_Attributes attributes(kStreamNames[k], 256, -1, "BYLAYER", 1.0);
-    // Each stroke one polyline, its arcs as bulges: a plotter or laser follows it unbroken.
-    for (const Stroke& stroke : g[k].strokes) {
-      const size_t n = stroke.x.size();
-      dxf.writePolyline(*dw, DL_PolylineData(static_cast<int>(n), 0, 0, stroke.closed ? 1 : 0),
-                        attributes);
-      for (size_t i = 0; i < n; ++i) {
-        dxf.writeVertex(
-            *dw, DL_VertexData((stroke.x[i] + sx) * s, (stroke.y[i] + sy) * s, 0, stroke.bulge[i]));
-      }
-      dxf.writePolylineEnd(*dw);
+  dw.sectionEntities();
+  // Output units to drawing units, divided last: at 1 mm a unit, 1271 becomes 1.271, where
+  // multiplying by 0.001 gave 1.2710000000000001.
+  const double per_unit = o.unit / o.unit_length;
+  // With a power of ten there (1000 output units a millimetre) a whole number of output units
+  // is written by integer arithmetic, the same digits the division gives.
+  int places = -1;
+  for (int d = 0, p = 1; d <= 9 && places < 0; ++d, p *= 10) places = per_unit == p ? d : -1;
+  auto coord = [&](const char(&code)[5], double v) {
+    out.Put(code);
+    if (places >= 0 && std::abs(v) < 1e12 && Whole(v)) {
+      out.Decimal(static_cast<long long>(v), places);
+    } else {
+      out.Real(v / per_unit, true);
     }
-    for (const auto& [x, y] : g[k].dots)
-      dxf.writePoint(*dw, DL_PointData((x + sx) * s, (y + sy) * s, 0), attributes);
+    out.Put('\n');
+  };
+  for (int k = 0; k < 3; ++k) {
+    const std::string line = DxfOut::EntityRest(kStreamNames[k], "AcDbLine");
+    const std::string polyline = DxfOut::EntityRest(kStreamNames[k], "AcDbPolyline");
+    const std::string point = DxfOut::EntityRest(kStreamNames[k], "AcDbPoint");
+    source.Walk(
+        k,
+        [&](const Stroke& s) {
+          const size_t n = s.x.size();
+          if (n == 2 && !s.closed && s.bulge[0] == 0) {
+            // A lone straight segment, as a hatch line's piece is: a LINE says it in fewer
+            // groups than a polyline of two vertices.
+            dw.Entity("  0\nLINE\n", line);
+            coord(" 10\n", s.x[0] + sx);
+            coord(" 20\n", s.y[0] + sy);
+            coord(" 11\n", s.x[1] + sx);
+            coord(" 21\n", s.y[1] + sy);
+            return;
+          }
+          // Any longer chain one polyline, its arcs as bulges: a plotter or laser follows it
+          // unbroken.
+          dw.Entity("  0\nLWPOLYLINE\n", polyline);
+          dw.dxfInt(90, static_cast<int>(n));
+          dw.dxfInt(70, s.closed ? 1 : 0);
+          for (size_t i = 0; i < n; ++i) {
+            coord(" 10\n", s.x[i] + sx);
+            coord(" 20\n", s.y[i] + sy);
+            if (std::abs(s.bulge[i]) > 1e-10) dw.dxfReal(42, s.bulge[i]);
+          }
+        },
+        [&](double x, double y) {
+          dw.Entity("  0\nPOINT\n", point);
+          coord(" 10\n", x + sx);
+          coord(" 20\n", y + sy);
+          dw.dxfReal(30, 0.0);
+        });
   }
-  dw->in_entities = false;
-  dw->sectionEnd();
-  WriteObjects(*dw);
-  dw->dxfEOF();
-  dw->close();
-  return "";
+  dw.sectionEnd();
+  WriteObjects(dw);
+  dw.dxfEOF();
+  return out.Close();
 }
 
 std::string WritePngFile(const Layers& layers, const OutputOptions& o, const std::string& path) {
-  Geometry g[3];
-  GeometryOf(layers, g);
-  Bounds b = BoundsOf(g);
+  const Survey survey = SurveyOf(layers);
+  Bounds b = survey.bounds;
   if (b.Empty()) b = Bounds{0, 0, 0, 0};  // nothing drawn: an empty picture
   double px = o.png_scale / o.unit;       // pixels per output unit
   const double margin = o.margin;
@@ -614,30 +1006,47 @@ std::string WritePngFile(const Layers& layers, const OutputOptions& o, const std
   cairo_translate(cr, margin - b.x0 * px, margin + b.y1 * px);
   cairo_scale(cr, px, -px);
   const double colours[3][3] = {{0, 0, 0}, {0.85, 0.1, 0.1}, {0.1, 0.2, 0.9}};
+  const std::span<const int> streams[3] = {layers.outline, layers.fill, layers.hatch};
   for (int k = 0; k < 3; ++k) {
-    for (const Stroke& s : g[k].strokes) {
-      cairo_move_to(cr, s.x[0], s.y[0]);
-      Segments(s, [&](double x0, double y0, double x1, double y1, double bulge) {
-        if (bulge == 0) {
-          cairo_line_to(cr, x1, y1);
-          return;
-        }
-        const BulgeCircle a = ArcOfBulge(x0, y0, x1, y1, bulge);
-        (bulge > 0 ? cairo_arc : cairo_arc_negative)(cr, a.cx, a.cy, a.radius,
-                                                     std::atan2(y0 - a.cy, x0 - a.cx),
-                                                     std::atan2(y1 - a.cy, x1 - a.cx));
-      });
-      if (s.closed) cairo_close_path(cr);
-    }
     cairo_set_source_rgb(cr, colours[k][0], colours[k][1], colours[k][2]);
-    cairo_save(cr);
-    cairo_identity_matrix(cr);
-    cairo_set_line_width(cr, 1.0);
-    cairo_stroke(cr);
-    cairo_restore(cr);
-    for (const auto& [x, y] : g[k].dots) {
-      cairo_new_sub_path(cr);
-      cairo_arc(cr, x, y, 1.5 / px, 0, 2 * std::numbers::pi);
+    // Stroked a few thousand chains at a time: cairo holds the path and its stroker's edges
+    // until the stroke, which for a whole large drawing was hundreds of megabytes. The pixels
+    // change only where antialiased edges of two batches overlap.
+    size_t pending = 0;
+    auto stroke = [&] {
+      cairo_save(cr);
+      cairo_identity_matrix(cr);
+      cairo_set_line_width(cr, 1.0);
+      cairo_stroke(cr);
+      cairo_restore(cr);
+      pending = 0;
+    };
+    WalkStrokes(
+        streams[k],
+        [&](const Stroke& s) {
+          cairo_move_to(cr, s.x[0], s.y[0]);
+          Segments(s, [&](double x0, double y0, double x1, double y1, double bulge) {
+            if (bulge == 0) {
+              cairo_line_to(cr, x1, y1);
+              return;
+            }
+            const BulgeCircle a = ArcOfBulge(x0, y0, x1, y1, bulge);
+            (bulge > 0 ? cairo_arc : cairo_arc_negative)(cr, a.cx, a.cy, a.radius,
+                                                         std::atan2(y0 - a.cy, x0 - a.cx),
+                                                         std::atan2(y1 - a.cy, x1 - a.cx));
+          });
+          if (s.closed) cairo_close_path(cr);
+          if ((pending += s.x.size()) >= 16384) stroke();
+        },
+        [](double, double) {});
+    stroke();
+    if (survey.dots[k] != 0) {
+      WalkStrokes(
+          streams[k], [](const Stroke&) {},
+          [&](double x, double y) {
+            cairo_new_sub_path(cr);
+            cairo_arc(cr, x, y, 1.5 / px, 0, 2 * std::numbers::pi);
+          });
     }
     cairo_fill(cr);
   }
@@ -668,29 +1077,33 @@ std::string JsonString(const std::string& s) {
 }
 
 // Records as arrays of 3 or 5 ints, without the end mark.
-void JsonRecords(std::ostream& out, const std::vector<int>& a) {
-  out << '[';
+void JsonRecords(FileOut& out, std::span<const int> a) {
+  out.Put('[');
   bool first = true;
   for (size_t p = 0; p + 2 < a.size() && a[p] != -1;) {
     const size_t n = a[p] == 42 ? 5 : 3;
     if (p + n > a.size()) break;
-    out << (first ? "" : ",") << '[';
-    for (size_t k = 0; k < n; ++k) out << (k ? "," : "") << a[p + k];
-    out << ']';
+    out.Put(first ? "[" : ",[");
+    for (size_t k = 0; k < n; ++k) {
+      if (k != 0) out.Put(',');
+      out.Int(a[p + k]);
+    }
+    out.Put(']');
     first = false;
     p += n;
   }
-  out << ']';
+  out.Put(']');
 }
 
 }  // namespace
 
 std::string WriteJsonFile(const Layers& layers, const OutputOptions& o, const std::string& path) {
-  std::ofstream out(path);
-  if (!out) return std::strerror(errno);
-  Geometry g[3];  // the records go out as they are: geometry only for an anchor that measures
-  if (o.anchor != Anchor::kBaseline) GeometryOf(layers, g);
-  const auto [sx, sy] = AnchorShift(o, g);
+  FileOut file(path);
+  if (file.Failed()) return file.Close();
+  Bounds b;  // the records go out as they are: a walk only for an anchor that measures
+  if (o.anchor != Anchor::kBaseline) b = SurveyOf(layers).bounds;
+  const auto [sx, sy] = AnchorShift(o, b);
+  std::ostringstream out;
   out << "{\n  \"text\": " << JsonString(o.text) << ",\n  \"unit\": " << o.unit
       << ",\n  \"userUnit\": {\"length\": " << o.unit_length << ", \"name\": \"" << o.unit_name
       << "\"},\n  \"anchor\": {\"name\": \""
@@ -704,11 +1117,13 @@ std::string WriteJsonFile(const Layers& layers, const OutputOptions& o, const st
   out << "],\n  \"metrics\": {\"ascent\": " << GetMaximumAscent()
       << ", \"descent\": " << GetMaximumDecent() << ", \"lineGap\": " << GetMaximumLineGap()
       << "},\n  \"records\": {\n    \"outline\": ";
-  JsonRecords(out, layers.outline);
-  out << ",\n    \"fill\": ";
-  JsonRecords(out, layers.fill);
-  out << ",\n    \"hatch\": ";
-  JsonRecords(out, layers.hatch);
+  file.Put(out.str());
+  JsonRecords(file, layers.outline);
+  file.Put(",\n    \"fill\": ");
+  JsonRecords(file, layers.fill);
+  file.Put(",\n    \"hatch\": ");
+  JsonRecords(file, layers.hatch);
+  out.str("");
   out << "\n  },\n  \"carets\": [";
   CursorPosition* carets = nullptr;
   int count = 0;
@@ -722,12 +1137,12 @@ std::string WriteJsonFile(const Layers& layers, const OutputOptions& o, const st
   }
   DeleteCaretData(reinterpret_cast<float*>(carets));
   out << "\n  ]\n}\n";
-  out.close();
-  return out ? "" : "write failed";
+  file.Put(out.str());
+  return file.Close();
 }
 
 std::pair<double, double> DrawingShift(const OutputOptions& o, const Geometry (&g)[3]) {
-  return AnchorShift(o, g);
+  return AnchorShift(o, o.anchor == Anchor::kBaseline ? Bounds() : BoundsOf(g));
 }
 
 }  // namespace vuzodo_cli

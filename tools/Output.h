@@ -3,7 +3,9 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -12,13 +14,25 @@
 
 namespace vuzodo_cli {
 
+// Frees an array the engine returned.
+struct FreeRecords {
+  void operator()(int* data) const;
+};
+
 // The three streams of the current text, each as the host's int records
-// (whole text, lines placed in the box), and the text's box.
+// (whole text, lines placed in the box), and the text's box. The records stay in the arrays
+// the engine returned: a copy would double the largest thing a render holds.
 struct Layers {
-  std::vector<int> outline;  // return type 0: the characters' outlines
-  std::vector<int> fill;     // return type 1: hatch segments
-  std::vector<int> hatch;    // return type 2: hatch polylines
+  std::span<const int> outline;  // return type 0: the characters' outlines
+  std::span<const int> fill;     // return type 1: hatch segments
+  std::span<const int> hatch;    // return type 2: hatch polylines
   float box[8] = {0, 0, 0, 0, 0, 0, 0, 0};
+  std::unique_ptr<int, FreeRecords> owned[3];  // the engine's arrays behind the spans
+  std::vector<int> kept[3];  // or records the command made itself (--weld), same order
+
+  // Makes `records` the stream k (0 outline, 1 fill, 2 hatch), held here. A moved Layers keeps
+  // its spans: a moved vector keeps its buffer.
+  void Keep(int k, std::vector<int> records);
 };
 
 // The names of the streams, in the order of Layers; the files, --return and -t use them.
@@ -40,7 +54,7 @@ struct Geometry {
   std::vector<Stroke> strokes;
   std::vector<std::pair<double, double>> dots;
 };
-Geometry ToGeometry(const std::vector<int>& records);
+Geometry ToGeometry(std::span<const int> records);
 
 // The circle a bulged segment runs on: centre, radius and its turn, 4 atan(bulge) radians,
 // counter-clockwise when positive.
@@ -99,8 +113,8 @@ struct OutputOptions {
   std::optional<Layers> layers;  // the streams to write (--weld); none: the engine's
 };
 
-// The streams a writer draws: o.layers, else the engine's (FetchLayers).
-Layers StreamsOf(const OutputOptions& o);
+// The streams a writer draws: o.layers, else the engine's, fetched into `fetched`.
+const Layers& StreamsOf(const OutputOptions& o, Layers& fetched);
 
 // mm per output unit: what the machine outputs and --start and --end measure in.
 double MillimetresPerUnit(const OutputOptions& o);

@@ -226,7 +226,8 @@ void AddReplayCommand(CLI::App& app) {
   static std::string log, output;
   auto* replay = app.add_subcommand("replay", "replay a trace log's calls and write the drawing");
   replay->add_option("log", log, "the trace log (TTFLog.txt)")->required();
-  replay->add_option("-o,--output", output, "drawing to write: .json (default), .svg, .dxf or .png");
+  replay->add_option("-o,--output", output,
+                     "drawing to write: .json (default), .svg, .dxf or .png");
   replay->callback([] { std::exit(Replay(log, output)); });
 }
 

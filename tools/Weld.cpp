@@ -8,6 +8,7 @@
 #include <limits>
 #include <memory>
 #include <utility>
+#include <span>
 #include <vector>
 
 #include "HatchFill.h"
@@ -101,7 +102,7 @@ std::pair<double, double> FirstLineShift() {
 // hatching, moved back by `shift`: a run of straight segments is a polyline (closed when it
 // comes back to its start), an arc is an arc; dots, which enclose nothing, are collected
 // apart.
-std::vector<Outline> CharacterOutlines(const std::vector<int>& a, std::pair<double, double> shift,
+std::vector<Outline> CharacterOutlines(std::span<const int> a, std::pair<double, double> shift,
                                        Points& dots) {
   const std::vector<size_t> counts = DrawingRecordCounts();
   std::vector<Outline> outlines(counts.size());
@@ -218,9 +219,9 @@ std::string WeldLayers(bool border, float unit, Layers& welded) {
   if (outline.OutOfRange() || fill.OutOfRange() || hatch.OutOfRange()) {
     return "the welded drawing spans past the int32 range of its records; lower -H or --unit";
   }
-  welded.outline = border ? outline.Done() : std::vector<int>{-1};
-  welded.fill = fill.Done();
-  welded.hatch = hatch.Done();
+  welded.Keep(0, border ? outline.Done() : std::vector<int>{-1});
+  welded.Keep(1, fill.Done());
+  welded.Keep(2, hatch.Done());
   return "";
 }
 

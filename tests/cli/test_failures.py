@@ -1,6 +1,8 @@
 """Every failure a user can cause: a non-zero exit, one line on stderr naming the
 input or option, and no drawing (not even part of one) left behind."""
 import os
+import resource
+import signal
 import subprocess
 import sys
 import tempfile
@@ -10,7 +12,8 @@ CLI = os.environ.get("VUZODO_CLI", "vuzodo")
 
 # (arguments after "render", or an "info" command; text stderr must hold). {d} is a scratch
 # folder holding bad.shx, bad.ttf and bad.lff (garbage) and somedir.shx (a folder); the
-# drawing goes to {d}/out/x.svg, which must stay empty.
+# drawing goes to {d}/out/x.svg, which must stay empty. Files are limited to 64 KiB, as a full
+# disk would: the hatched rows pass it.
 ROWS = [
     (["Hi", "-o", "/nonexistent/dir/x.svg"], "cannot write /nonexistent/dir/x.svg"),
     (["Hi", "-f", "/nonexistent.ttf"], "-f /nonexistent.ttf: no such file"),
@@ -53,10 +56,16 @@ ROWS = [
     (["Hi", "-o", "{d}/out/x.png", "--optimize"], "--optimize: a PNG is a picture and has no"),
     (["Hi", "-o", "{d}/out/x.json", "--start", "1,2"], "--start: JSON holds the engine's records"),
     (["Hi", "--end", "1,2"], "--end: an SVG drawing has no start or end point without --optimize"),
-]
+] + [(["H" * 30, "--hatch", "line:gap=0.01", "-o", "{d}/out/x." + f],
+       "cannot write {d}/out/x.%s: File too large" % f) for f in ("svg", "dxf", "json")]
 
 
 class Failures(unittest.TestCase):
+    @staticmethod
+    def limit():
+        resource.setrlimit(resource.RLIMIT_FSIZE, (1 << 16, 1 << 16))
+        signal.signal(signal.SIGXFSZ, signal.SIG_IGN)  # a write then fails with EFBIG
+
     def test_each_failure_is_reported_and_writes_nothing(self):
         with tempfile.TemporaryDirectory() as d:
             for name, data in [("bad.shx", b"not a shape font\x1a" + bytes(64)),
@@ -73,7 +82,8 @@ class Failures(unittest.TestCase):
                 with self.subTest(args=args):
                     command = args if args[:1] == ["info"] else ["render", *args] + (
                         [] if "-o" in args else ["-o", out + "/x.svg"])
-                    r = subprocess.run([CLI, *command], capture_output=True, text=True)
+                    r = subprocess.run([CLI, *command], capture_output=True, text=True,
+                                       preexec_fn=self.limit)
                     self.assertNotEqual(r.returncode, 0)
                     self.assertIn(expected, r.stderr)
                     self.assertEqual(len(r.stderr.strip().splitlines()), 1, r.stderr)

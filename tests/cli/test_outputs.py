@@ -19,8 +19,9 @@ ARCS = os.path.join(HERE, "..", "ovf", "data", "strokes.fnt")  # "C": two quarte
 SVG = "{http://www.w3.org/2000/svg}"
 
 # ezdxf reads each DXF: its audit must find nothing to fix; then prints the header's units, the
-# extents of every layer, loose LINE/ARC entities, and each bulged segment as ezdxf makes it an
-# arc (centre, radius). Run by whichever Python has ezdxf (Debian's python3-ezdxf).
+# extents of every layer, loose LINE/ARC entities, each bulged segment as ezdxf makes it an
+# arc (centre, radius), and every segment's ends by layer. Run by whichever Python has ezdxf
+# (Debian's python3-ezdxf).
 EZDXF = """
 import json, sys, ezdxf
 from ezdxf import bbox
@@ -29,9 +30,12 @@ doc = ezdxf.readfile(sys.argv[1])
 audit = doc.audit()
 msp = doc.modelspace()
 arcs = []
+segments = [[e.dxf.layer, e.dxf.start.x, e.dxf.start.y, e.dxf.end.x, e.dxf.end.y]
+            for e in msp.query("LINE")]
 for e in msp.query("LWPOLYLINE"):
     p = list(e.get_points("xyb"))
     for (x0, y0, b), (x1, y1, _) in zip(p, p[1:] + p[:1] if e.closed else p[1:]):
+        segments.append([e.dxf.layer, x0, y0, x1, y1])
         if b:
             c, _, _, r = bulge_to_arc((x0, y0), (x1, y1), b)
             arcs.append([c.x, c.y, r])
@@ -42,7 +46,7 @@ for layer in ("outline", "fill", "hatch"):
         ext[layer] = [box.extmin.x, box.extmin.y, box.extmax.x, box.extmax.y]
 print(json.dumps({"problems": len(audit.errors) + len(audit.fixes),
                   "insunits": doc.header.get("$INSUNITS"), "extents": ext, "arcs": arcs,
-                  "loose": len(msp.query("LINE ARC"))}))
+                  "loose": len(msp.query("LINE ARC")), "segments": segments}))
 """
 
 
@@ -273,7 +277,7 @@ class Outputs(unittest.TestCase):
 
         def dxf_baseline(r, path, out):
             d = dxf(path)
-            self.assertEqual((d["problems"], d["insunits"], d["loose"]), (0, 4, 0))
+            self.assertEqual((d["problems"], d["insunits"]), (0, 4))
             # "H" stands on the baseline: its foot at y = 0, its top near the cap height.
             self.assertAlmostEqual(d["extents"]["outline"][1], 0, places=6)
             self.assertIn("fill", d["extents"])
@@ -288,6 +292,15 @@ class Outputs(unittest.TestCase):
                     self.assertAlmostEqual(x0, 0, places=6)
                     self.assertAlmostEqual(y1, 0, places=6)
             return check
+
+        def dxf_handle_seed(r, path, out):
+            # More entities than FFFF: $HANDSEED, the next free handle, is past every handle.
+            lines = open(path).read().split("\n")
+            tags = list(zip(lines[0::2], lines[1::2]))
+            at = tags.index(("  9", "$HANDSEED")) + 1
+            handles = [int(v, 16) for i, (c, v) in enumerate(tags) if c.strip() == "5" and i != at]
+            self.assertGreater(len(handles), 0xFFFF)
+            self.assertGreater(int(tags[at][1], 16), max(handles))
 
         def dxf_inches(r, path, out):
             self.assertEqual(dxf(path)["insunits"], 1)
@@ -336,6 +349,7 @@ class Outputs(unittest.TestCase):
             (["Hg\\ny", "--anchor", "centre"], "c.dxf", dxf_anchor("centre")),
             (["Hg\\ny", "--anchor", "top-left"], "t.dxf", dxf_anchor("top-left")),
             (["H", "--user-unit", "0.1in"], "u.dxf", dxf_inches),
+            (["H" * 40, "--hatch", "line:gap=0.001"], "many.dxf", dxf_handle_seed),
             (["C", "-f", ARCS, "--fnt-mode", "1"], "a.dxf", dxf_arcs),
             (["Hi", "--hatch", "offset:gap=0.05", "--format", "json"], "-", json_schema),
             (["Hi", "--png-scale", "20000"], "p.png", png_capped),
@@ -348,6 +362,55 @@ class Outputs(unittest.TestCase):
                 self.assertEqual(r.returncode, 0, r.stderr)
                 r.stderr = r.stderr.decode()
                 check(r, path, r.stdout)
+
+    def test_svg_and_dxf_draw_the_records_segments(self):
+        # Every segment of the records (ends in output units, y up, moved by the anchor) comes
+        # back from the SVG's paths and from ezdxf, stream by stream: however the writers chain
+        # them into paths, polylines or lines, none is lost, added or moved off the grid.
+        def records(recs, dx, dy):
+            out, x, y = [], 0, 0
+            for r in recs:
+                nx, ny = x + r[1], y + r[2]
+                if r[0] == 41 or r[0] == 42 and (nx, ny) != (x, y):
+                    out.append((x + dx, y + dy, nx + dx, ny + dy))
+                x, y = nx, ny
+            return out
+
+        def svg(path):
+            found = {}
+            for g in ET.parse(path).getroot().iter(SVG + "g"):
+                segs = found.setdefault(g.get("id"), [])
+                for d in (p.get("d") for p in g.iter(SVG + "path")):
+                    t = re.findall(r"[MLAZ]|[-+.\d]+(?:e[-+]?\d+)?", d)
+                    i = 0
+                    while i < len(t):
+                        n = {"M": 2, "L": 2, "A": 7, "Z": 0}[t[i]]
+                        end = start if n == 0 else (float(t[i + n - 1]), -float(t[i + n]))
+                        if t[i] == "M":
+                            start = end
+                        elif n or pen != end:  # Z after the last point drew nothing more
+                            segs.append(pen + end)
+                        pen, i = end, i + n + 1
+            return found
+
+        grid = lambda segs: sorted(tuple(round(v, 3) for v in s) for s in segs)
+        for args in (["Hg", "--hatch", "line:gap=0.05"],
+                     ["Hg", "--hatch", "line:gap=0.05,style=2", "--anchor", "centre"],
+                     ["Hg", "--hatch", "offset:gap=0.1", "--return", "outline+hatch+fill"],
+                     ["C", "-f", ARCS, "--fnt-mode", "1"]):
+            with self.subTest(args=args):
+                base = os.path.join(self.dir, "s")
+                for ext in ("json", "svg", "dxf"):
+                    render(*args, "-o", f"{base}.{ext}")
+                j = json.load(open(base + ".json"))
+                ours = svg(base + ".svg")
+                theirs = json.loads(subprocess.run([ezdxf_python(), "-c", EZDXF, base + ".dxf"],
+                                                   check=True, capture_output=True).stdout)
+                for stream, recs in j["records"].items():
+                    want = grid(records(recs, *j["anchor"]["offset"]))
+                    self.assertEqual(grid(ours.get(stream, [])), want, stream)
+                    got = [[v * 1000 for v in s[1:]] for s in theirs["segments"] if s[0] == stream]
+                    self.assertEqual(grid(got), want, stream)
 
     def test_stdout_holds_the_file(self):
         path = os.path.join(self.dir, "s.svg")
