@@ -145,6 +145,16 @@ def toolpath_interpreter():
 
 
 class Machines(unittest.TestCase):
+    def render_pair(self, args, extra, d, fmt):
+        """Renders `args` to an SVG and, with `extra`, to a job file of format `fmt` in `d`;
+        returns the SVG's path, the job's path and text, and what the command printed."""
+        svg, job = os.path.join(d, "j.svg"), os.path.join(d, "job." + fmt)
+        subprocess.run([CLI, "render", *args, "-o", svg], check=True, capture_output=True)
+        r = subprocess.run([CLI, "render", *args, *extra, "-o", job], capture_output=True,
+                           text=True)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        return svg, job, open(job).read(), r.stderr
+
     def test_round_trip_against_the_svg(self):
         # (layout arguments, machine arguments, format, mm per SVG unit, one machine unit in mm
         # (plus the chord tolerance for chords), what the file must hold, what it must not)
@@ -173,13 +183,7 @@ class Machines(unittest.TestCase):
         with tempfile.TemporaryDirectory() as d:
             for args, machine, fmt, mm, tol, holds, lacks in rows:
                 with self.subTest(args=args, machine=machine, format=fmt):
-                    svg, job = os.path.join(d, "j.svg"), os.path.join(d, "j." + fmt)
-                    subprocess.run([CLI, "render", *args, "-o", svg], check=True,
-                                   capture_output=True)
-                    r = subprocess.run([CLI, "render", *args, *machine, "-o", job],
-                                       capture_output=True, text=True)
-                    self.assertEqual(r.returncode, 0, r.stderr)
-                    text = open(job).read()
+                    svg, job, text, _ = self.render_pair(args, machine, d, fmt)
                     self.assertRegex(text, holds)
                     if lacks:
                         self.assertNotRegex(text, lacks)
@@ -222,14 +226,8 @@ class Machines(unittest.TestCase):
             for args, order, fmt, tol in rows:
                 args = [a.replace("{shx}", shx) for a in args]
                 with self.subTest(args=args, order=order, format=fmt):
-                    svg, job = os.path.join(d, "j.svg"), os.path.join(d, "o." + fmt)
-                    subprocess.run([CLI, "render", *args, "-o", svg], check=True,
-                                   capture_output=True)
-                    r = subprocess.run([CLI, "render", *args, *order, "-o", job],
-                                       capture_output=True, text=True)
-                    self.assertEqual(r.returncode, 0, r.stderr)
+                    svg, job, text, err = self.render_pair(args, order, d, fmt)
                     want = svg_strokes(svg, 1e-3)
-                    text = open(job).read()
                     got = {"gcode": gcode_strokes, "hpgl": hpgl_strokes}.get(
                         fmt, lambda _: svg_strokes(job, 1e-3))(text)
                     self.assertEqual(len(got), len(want))
@@ -242,7 +240,7 @@ class Machines(unittest.TestCase):
                     start, end = point(order, "--start"), point(order, "--end")
                     before, after = travel(want, start, end), travel(got, start, end)
                     self.assertLessEqual(after, before + 1e-9)
-                    reported = re.search(r"travel (\S+) -> (\S+) mm", r.stderr)
+                    reported = re.search(r"travel (\S+) -> (\S+) mm", err)
                     slack = 2 * tol * (len(got) + 1)
                     self.assertAlmostEqual(float(reported[1]), before, delta=slack)
                     self.assertAlmostEqual(float(reported[2]), after, delta=slack)
@@ -255,10 +253,8 @@ class Machines(unittest.TestCase):
         for args in (["Hi", "-H", "5", "--hatch", "line:gap=0.2"],
                      ["C", "-f", ARCS, "--fnt-mode", "1", "-H", "10"]):
             with self.subTest(args=args), tempfile.TemporaryDirectory() as d:
-                svg, job, gpt = (os.path.join(d, "j." + e) for e in ("svg", "hpgl", "gpt"))
-                for out in (svg, job):
-                    subprocess.run([CLI, "render", *args, "-o", out], check=True,
-                                   capture_output=True)
+                svg, job, _, _ = self.render_pair(args, [], d, "hpgl")
+                gpt = os.path.join(d, "j.gpt")
                 r = subprocess.run(["hp2xx", "-t", "-m", "gpt", "-f", gpt, job],
                                    capture_output=True, text=True)
                 self.assertIn("HPGL command(s) ignored: 0", r.stdout + r.stderr)
@@ -295,10 +291,7 @@ class Machines(unittest.TestCase):
         for args, machine in ((["Hi", "-H", "5", "--hatch", "line:gap=0.2"], []), (arcs, []),
                               (arcs, ["--machine", "grbl-plotter"])):
             with self.subTest(args=args, machine=machine), tempfile.TemporaryDirectory() as d:
-                svg, job = os.path.join(d, "j.svg"), os.path.join(d, "j.gcode")
-                for out, extra in ((svg, []), (job, machine)):
-                    subprocess.run([CLI, "render", *args, *extra, "-o", out], check=True,
-                                   capture_output=True)
+                svg, job, _, _ = self.render_pair(args, machine, d, "gcode")
                 moves = subprocess.run([node, os.path.join(HERE, "gcode", "toolpath.js"), job],
                                        env=dict(os.environ, NODE_PATH=modules), check=True,
                                        capture_output=True, text=True).stdout
