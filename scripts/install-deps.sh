@@ -33,9 +33,6 @@ pkgs=(
   python3-shapely
   # machine-output tests: HPGL drawn by an independent plotter interpreter
   hp2xx
-  # test and benchmark oracles from npm (a G-code sender's interpreter, opentype.js), pinned by
-  # their package-lock files and installed into the build tree on first use
-  nodejs npm
 )
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO=sudo
@@ -60,6 +57,15 @@ if ((${#missing[@]})); then
   export DEBIAN_FRONTEND=noninteractive
   $SUDO apt-get update -qq
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# Test and benchmark oracles from npm (a G-code sender's interpreter, opentype.js), pinned by
+# their package-lock files and installed into the build tree on first use: node and npm, unless
+# a node with its npm is there already (NodeSource's nodejs carries npm, and Debian's npm
+# package cannot be installed beside it).
+if ! command -v npm >/dev/null 2>&1; then
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get install -y -qq --no-install-recommends nodejs npm
 fi
 
 # The 32-bit DLL runs under the 32-bit Wine, wine32 from the i386 architecture.
