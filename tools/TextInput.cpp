@@ -135,14 +135,13 @@ std::optional<std::u16string> ToCodeUnits(const std::string& utf8, const std::st
       const std::string code = converter->Convert(utf8.substr(at, length));
       if (code.empty() || code.size() > 2) {
         std::fprintf(stderr, "vuzodo: %s: %s (U+%04X) at byte %zu has no code in %s\n",
-                     source.c_str(), utf8.substr(at, length).c_str(), static_cast<unsigned>(cp),
-                     at, encoding.c_str());
+                     source.c_str(), utf8.substr(at, length).c_str(), static_cast<unsigned>(cp), at,
+                     encoding.c_str());
         return std::nullopt;
       }
       const auto lead = static_cast<unsigned char>(code[0]);
-      units += static_cast<char16_t>(code.size() == 1
-                                         ? lead
-                                         : (lead << 8) | static_cast<unsigned char>(code[1]));
+      units += static_cast<char16_t>(
+          code.size() == 1 ? lead : (lead << 8) | static_cast<unsigned char>(code[1]));
     } else if (cp > 0xFFFF) {
       units += u'\uFFFF';
       if (std::find(outside.begin(), outside.end(), cp) == outside.end()) outside.push_back(cp);
