@@ -121,7 +121,7 @@ class DxfOut : public DL_WriterA {
     out_.Put('\n');
   }
 
-  // The group code as AutoCAD writes it, right-aligned in three places.
+  // The group code right-aligned in three places, as CAD programs write it.
   void Code(int gc) const {
     out_.Put(gc < 10 ? "  " : gc < 100 ? " " : "");
     out_.Int(gc);
