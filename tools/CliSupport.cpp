@@ -1,6 +1,8 @@
-// Text conversion and font kinds, shared by the subcommands.
+// Text conversion, font kinds and option checks, shared by the subcommands.
 #include <algorithm>
 #include <cctype>
+#include <cmath>
+#include <cstdio>
 
 #include "Commands.h"
 
@@ -43,6 +45,19 @@ std::string FontKind(const std::string& face) {
   if (lower.ends_with(".ovf")) return "OVF";
   if (lower.ends_with(".fnt")) return "FNT";
   return "TrueType";
+}
+
+CLI::Validator AtLeast(double low, bool inclusive) {
+  char range[48];
+  std::snprintf(range, sizeof range, "%s %g", inclusive ? ">=" : ">", low);
+  return CLI::Validator(
+      [low, inclusive, text = std::string(range)](std::string& input) -> std::string {
+        double v = 0;
+        if (!CLI::detail::lexical_cast(input, v)) return "'" + input + "' is not a number";
+        const bool ok = std::isfinite(v) && (inclusive ? v >= low : v > low);
+        return ok ? "" : input + " is out of range: must be " + text;
+      },
+      std::string("NUMBER ") + range);
 }
 
 }  // namespace vuzodo_cli

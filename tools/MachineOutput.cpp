@@ -9,6 +9,7 @@
 #include <sstream>
 #include <tuple>
 
+#include "Commands.h"
 #include "Machine.h"
 #include "Order.h"
 #include "Output.h"
@@ -377,27 +378,13 @@ int WriteMachineOutput(const std::string& path, const std::string& format, const
   return written;
 }
 
-namespace {
-// A finite number above (or from) 0.
-CLI::Validator Positive(bool zero) {
-  return CLI::Validator(
-      [zero](std::string& input) -> std::string {
-        double v = 0;
-        if (!CLI::detail::lexical_cast(input, v)) return "'" + input + "' is not a number";
-        const bool ok = std::isfinite(v) && (zero ? v >= 0 : v > 0);
-        return ok ? "" : input + " is out of range: must be " + (zero ? ">= 0" : "> 0");
-      },
-      zero ? "NUMBER >= 0" : "NUMBER > 0");
-}
-}  // namespace
-
 void AddOrderOptions(CLI::App& command, OrderOptions& o) {
   auto* optimize = command.add_flag(
       "--optimize", o.optimize,
       "reorder the strokes (drawing some backwards) for a short pen-up travel: SVG, DXF, "
       "G-code, HPGL and the estimate");
   command.add_option("--optimize-budget", o.budget, "seconds --optimize may spend improving")
-      ->check(Positive(true))
+      ->check(AtLeast(0))
       ->needs(optimize);
   const auto finite = CLI::Validator(
       [](std::string& input) -> std::string {
@@ -414,13 +401,12 @@ void AddOrderOptions(CLI::App& command, OrderOptions& o) {
 }
 
 void AddMachineOptions(CLI::App& command, MachineOptions& o) {
-  const auto number = Positive;
   auto optional_number = [&](const char* name, std::optional<double>& value, bool zero,
                              const char* help) {
     command
         .add_option_function<double>(
             name, [&value](const double& v) { value = v; }, help)
-        ->check(number(zero));
+        ->check(AtLeast(0, zero));
   };
   auto optional_text = [&](const char* name, std::optional<std::string>& value, const char* help) {
     return command.add_option_function<std::string>(

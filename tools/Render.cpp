@@ -604,20 +604,6 @@ int Render(const RenderOptions& given) {
   return 0;
 }
 
-// A number from `low` up (infinity and NaN refused); the error names the range.
-CLI::Validator AtLeast(double low, bool inclusive = true) {
-  char range[48];
-  std::snprintf(range, sizeof range, "%s %g", inclusive ? ">=" : ">", low);
-  return CLI::Validator(
-      [low, inclusive, text = std::string(range)](std::string& input) -> std::string {
-        double v = 0;
-        if (!CLI::detail::lexical_cast(input, v)) return "'" + input + "' is not a number";
-        const bool ok = std::isfinite(v) && (inclusive ? v >= low : v > low);
-        return ok ? "" : input + " is out of range: must be " + text;
-      },
-      std::string("NUMBER ") + range);
-}
-
 }  // namespace
 
 // render, or estimate: the same layout, then its estimate instead of a file.
