@@ -33,62 +33,67 @@ inline double ArcBulge(double x, double y, double nx, double ny, double cx, doub
   return std::tan(turn / 4);
 }
 
-// Walks the records as chains with absolute coordinates (output units): `stroke(const Stroke&)`
-// for each chain once it ends, `dot(x, y)` for each point. One Stroke is refilled for every
-// chain, so a writer holds one chain at a time, never the whole drawing.
-template <typename OnStroke, typename OnDot>
-void WalkStrokes(std::span<const int> a, OnStroke stroke, OnDot dot) {
-  Stroke s;
-  bool open = false;  // s is the chain the next segment extends
+// Walks the records in absolute coordinates (output units): `segment(x0, y0, x1, y1, bulge)`
+// for each straight or arc segment (bulge as in Stroke, 0 for a straight one), `cut()` where
+// a chain ends (a move that goes somewhere, a dot, an unknown code, the end), `dot(x, y)` for
+// each point. A move that stays put lifts no pen: the next segment starts where this one
+// ended, so both are one chain (one polyline for a plotter, one entity in a drawing).
+template <typename OnSegment, typename OnCut, typename OnDot>
+void WalkRecords(std::span<const int> a, OnSegment segment, OnCut cut, OnDot dot) {
   double x = 0, y = 0;
-  auto finish = [&] {
-    if (!open) return;
-    open = false;
-    if (s.x.size() > 2 && s.x.front() == s.x.back() && s.y.front() == s.y.back()) {
-      s.closed = true;
-      s.x.pop_back();
-      s.y.pop_back();
-    } else {
-      s.bulge.back() = 0;  // no segment leaves the last point
-    }
-    stroke(static_cast<const Stroke&>(s));
-  };
   for (size_t p = 0; p + 2 < a.size() && a[p] != -1;) {
     const int code = a[p];
     const double nx = x + a[p + 1], ny = y + a[p + 2];
-    double bulge = 0;
-    bool segment = code == 41;
-    if (code == 42 && p + 4 < a.size() && (nx != x || ny != y)) {
-      bulge = ArcBulge(x, y, nx, ny, x + a[p + 3], y + a[p + 4]);
-      segment = true;
-    }
-    if (segment) {
-      if (!open) {
-        open = true;
-        s.x.clear();
-        s.y.clear();
-        s.bulge.clear();
-        s.x.push_back(x);
-        s.y.push_back(y);
-        s.bulge.push_back(0);
-        s.closed = false;
-      }
-      s.bulge.back() = bulge;
-      s.x.push_back(nx);
-      s.y.push_back(ny);
-      s.bulge.push_back(0);
-    } else if (code == 40 && nx == x && ny == y) {
-      // A move that stays put lifts no pen: the next segment starts where this one ended, so
-      // both are one chain (one polyline for a plotter, one entity in a drawing).
-    } else if (code != 42) {
-      finish();
+    if (code == 41) {
+      segment(x, y, nx, ny, 0.0);
+    } else if (code == 42 && p + 4 < a.size() && (nx != x || ny != y)) {
+      segment(x, y, nx, ny, ArcBulge(x, y, nx, ny, x + a[p + 3], y + a[p + 4]));
+    } else if (code != 42 && !(code == 40 && nx == x && ny == y)) {
+      cut();
       if (code == 466) dot(nx, ny);
     }
     x = nx;
     y = ny;
     p += code == 42 ? 5 : 3;
   }
-  finish();
+  cut();
+}
+
+// The records as chains: `stroke(const Stroke&)` for each chain once it ends, `dot(x, y)` for
+// each point. One Stroke is refilled for every chain, so a writer holds one chain at a time,
+// never the whole drawing.
+template <typename OnStroke, typename OnDot>
+void WalkStrokes(std::span<const int> a, OnStroke stroke, OnDot dot) {
+  Stroke s;
+  bool open = false;  // s is the chain the next segment extends
+  WalkRecords(
+      a,
+      [&](double x0, double y0, double x1, double y1, double bulge) {
+        if (!open) {
+          open = true;
+          s.x.assign(1, x0);
+          s.y.assign(1, y0);
+          s.bulge.assign(1, 0.0);
+          s.closed = false;
+        }
+        s.bulge.back() = bulge;
+        s.x.push_back(x1);
+        s.y.push_back(y1);
+        s.bulge.push_back(0);
+      },
+      [&] {
+        if (!open) return;
+        open = false;
+        if (s.x.size() > 2 && s.x.front() == s.x.back() && s.y.front() == s.y.back()) {
+          s.closed = true;
+          s.x.pop_back();
+          s.y.pop_back();
+        } else {
+          s.bulge.back() = 0;  // no segment leaves the last point
+        }
+        stroke(static_cast<const Stroke&>(s));
+      },
+      dot);
 }
 
 struct Bounds {

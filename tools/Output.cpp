@@ -228,36 +228,26 @@ Survey SurveyOf(const Layers& layers) {
   Survey v;
   const std::span<const int> streams[3] = {layers.outline, layers.fill, layers.hatch};
   for (int k = 0; k < 3; ++k) {
-    const std::span<const int> a = streams[k];
-    double x = 0, y = 0;
     bool open = false;
-    for (size_t p = 0; p + 2 < a.size() && a[p] != -1;) {
-      const int code = a[p];
-      const double nx = x + a[p + 1], ny = y + a[p + 2];
-      const bool arc = code == 42 && p + 4 < a.size() && (nx != x || ny != y);
-      if (code == 41 || arc) {
-        if (!open) {
-          open = true;
-          ++v.strokes[k];
+    WalkRecords(
+        streams[k],
+        [&](double x0, double y0, double x1, double y1, double bulge) {
+          if (!open) {
+            open = true;
+            ++v.strokes[k];
+            v.bounds.Widen(x0, y0);
+          }
+          v.bounds.Widen(x1, y1);
+          if (bulge != 0) {  // arcs by their whole circle, as Widen(Stroke)
+            const BulgeCircle c = ArcOfBulge(x0, y0, x1, y1, bulge);
+            v.bounds.Widen(c.cx, c.cy, c.radius);
+          }
+        },
+        [&] { open = false; },
+        [&](double x, double y) {
           v.bounds.Widen(x, y);
-        }
-        v.bounds.Widen(nx, ny);
-        const double bulge = arc ? ArcBulge(x, y, nx, ny, x + a[p + 3], y + a[p + 4]) : 0;
-        if (bulge != 0) {  // arcs by their whole circle, as Widen(Stroke)
-          const BulgeCircle c = ArcOfBulge(x, y, nx, ny, bulge);
-          v.bounds.Widen(c.cx, c.cy, c.radius);
-        }
-      } else if (code != 42 && !(code == 40 && nx == x && ny == y)) {
-        open = false;
-        if (code == 466) {
-          v.bounds.Widen(nx, ny);
           ++v.dots[k];
-        }
-      }
-      x = nx;
-      y = ny;
-      p += code == 42 ? 5 : 3;
-    }
+        });
   }
   return v;
 }
