@@ -392,6 +392,18 @@ class Tour {
     for (int k = lo; k <= hi; ++k) TouchAt(k);
   }
 
+  // The vertex of closed stroke s (from its first) at which the way from `from` through it to
+  // `to` is shortest, each one taken only when shorter than `cost` by more than `margin`, and
+  // `cost` lowered to it; -1 when none is.
+  int BestVertex(int s, Xy from, Xy to, double& cost, double margin) const {
+    int best = -1;
+    for (int v = e_.first[s]; v < e_.first[s + 1]; ++v) {
+      const double c = Dist(from, e_.xy[v]) + Dist(e_.xy[v], to);
+      if (c < cost - margin) cost = c, best = v - e_.first[s];
+    }
+    return best;
+  }
+
   bool TryRun(int p, int q) {
     if (p < 0 || q >= n_) return false;
     // What closing the gap the run leaves wins.
@@ -409,13 +421,8 @@ class Tour {
           if (p == q && !e_.open[order_[p]]) {
             // A closed stroke alone goes in at the vertex best for its new neighbours.
             const int s = order_[p];
-            const Xy from = Leave(j), to = Enter(j + 1);
-            int best = -1;
             double cost = gap - kGain + old;
-            for (int v = e_.first[s]; v < e_.first[s + 1]; ++v) {
-              const double c = Dist(from, e_.xy[v]) + Dist(e_.xy[v], to);
-              if (c < cost) cost = c, best = v - e_.first[s];
-            }
+            const int best = BestVertex(s, Leave(j), Enter(j + 1), cost, 0);
             if (best < 0) continue;
             at_[s] = best;
             MoveRun(p, q, j, false);
@@ -449,13 +456,9 @@ class Tour {
       const int s = order_[k];
       if (e_.open[s] || e_.first[s + 1] - e_.first[s] < 2) continue;
       const Xy from = Leave(k - 1), to = Enter(k + 1);
-      int best = at_[s];
       double d = Dist(from, Entry(s)) + Dist(Entry(s), to);
-      for (int p = e_.first[s]; p < e_.first[s + 1]; ++p) {
-        const double dp = Dist(from, e_.xy[p]) + Dist(e_.xy[p], to);
-        if (dp < d - kGain) d = dp, best = p - e_.first[s];
-      }
-      if (best != at_[s]) {
+      const int best = BestVertex(s, from, to, d, kGain);
+      if (best >= 0 && best != at_[s]) {
         at_[s] = best;
         changed = true;
         for (const int j : {k - 1, k, k + 1}) TouchAt(j);
