@@ -33,6 +33,8 @@ pkgs=(
   python3-shapely
   # machine-output tests: HPGL drawn by an independent plotter interpreter
   hp2xx
+  # scripts/travel-bound.py: the optimised travel against a spanning-tree lower bound
+  python3-scipy
 )
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO=sudo

@@ -18,7 +18,8 @@ Lays the text out with the given arguments, reads the strokes from the SVG the c
 --picture draws the optimised G-code's travel moves (its G0 lines, red) over the strokes of
 the SVG (grey) with the origin, and measures nothing.
 
-The bound needs Debian's python3-scipy and python3-numpy.
+The bound needs Debian's python3-scipy (and its python3-numpy), which scripts/install-deps.sh
+installs.
 """
 import itertools
 import os
