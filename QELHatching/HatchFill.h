@@ -39,7 +39,11 @@ inline constexpr std::size_t kMaxRingsPerCharacter = 5000;
 // rings of a square ran for minutes before the per-character bound stopped them. A glyph's
 // ring has hundreds to a few thousand vertices, round corners included.
 inline constexpr std::size_t kMaxVerticesPerRing = 10000;
-// Vertices of all rings and paths one pattern may produce for one character.
+// Vertices of all rings and paths one pattern may produce for one character; also the points
+// sampled along the sides of collapsing strips to find their centre lines, which for a gap of
+// a few output units are many more than the lines keep (a character a thousand output units
+// high, filled a quarter of a unit apart, sampled 56 million for five seconds before another
+// bound refused it).
 inline constexpr std::size_t kMaxVerticesPerCharacter = 4000000;
 // Line families of one incremental pattern.
 inline constexpr int kMaxPasses = 64;
@@ -64,6 +68,8 @@ inline constexpr std::size_t kMaxChainedPieces = 20000;
 inline constexpr double kMaxEdgeWork = 2e8;
 // Line numbers beyond this (a base point absurdly far from the character) are refused.
 inline constexpr double kMaxLineIndex = 1e12;
+// Open lines of more than this many points keep their loops (see RemoveLoops).
+inline constexpr std::size_t kMaxLoopCheck = 4000;
 
 // Maps output units (doubles, y up) to Clipper units and back.
 struct Frame {
@@ -137,6 +143,12 @@ void KeepApartWhenRounded(Paths& rings, const OffsetSetup& setup);
 // True when two of the open lines, or two parts of one, cross once the host
 // rounds them to whole output units.
 bool CrossWhenRounded(const std::vector<Path>& lines, const OffsetSetup& setup);
+
+// Cuts the loops out of an open line: each edge in turn, against the later
+// edges from the far end back; where one crosses it, the part between them is
+// replaced by the crossing point. A closed line's first and last edges do not
+// count as a loop. Lines of more than kMaxLoopCheck points are left as they are.
+void RemoveLoops(Path& line);
 
 // Squared distance from (px, py) to the segment a-b (Clipper units).
 double SegmentDistance2(double px, double py, const IntPoint& a, const IntPoint& b);
@@ -268,8 +280,10 @@ std::vector<Path> Skeleton(const Paths& piece, double clearance);
 // and farther than half a gap from `inner`, as open lines (a closed one round
 // a hole starts and ends at the same point). They keep half a gap from both;
 // their points stay two output units (`resolution` Clipper units each) apart.
+// A line is found by sampling its strip's sides an eighth of a gap apart; the
+// samples come out of `budget`, which is 0 once a line needed more than was left.
 std::vector<Path> CentreLines(const Paths& outer, const Paths& inner, double gap,
-                              const OffsetSetup& setup);
+                              const OffsetSetup& setup, std::size_t& budget);
 
 // The rings of `levels` joined into spirals (one per unbranched run of nested
 // rings), in travel order from `pen`; a step from one ring to the next stays

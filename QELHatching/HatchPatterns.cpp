@@ -72,17 +72,19 @@ void AddLevels(const std::vector<Paths>& levels, bool reverse, IntPoint& pen, Pa
   }
 }
 
-// The centre lines of each level's collapsing strip (see CentreLines).
-std::vector<std::vector<Path>> CollapseLines(const Region& region, const std::vector<Paths>& levels,
-                                             float gap, const OffsetOptions& offset) {
+// The centre lines of each level's collapsing strip (see CentreLines); false
+// when finding them would sample more than kMaxVerticesPerCharacter points.
+bool CollapseLines(const Region& region, const std::vector<Paths>& levels, float gap,
+                   const OffsetOptions& offset, std::vector<std::vector<Path>>& lines) {
   const double units = region.frame.Units(gap);
   const OffsetSetup setup = ResolveOffset(offset, region);
-  std::vector<std::vector<Path>> lines(levels.size());
-  for (std::size_t k = 0; k < levels.size(); ++k) {
-    lines[k] =
-        CentreLines(levels[k], k + 1 < levels.size() ? levels[k + 1] : Paths{}, units, setup);
+  std::size_t budget = kMaxVerticesPerCharacter;
+  lines.assign(levels.size(), {});
+  for (std::size_t k = 0; k < levels.size() && budget > 0; ++k) {
+    lines[k] = CentreLines(levels[k], k + 1 < levels.size() ? levels[k + 1] : Paths{}, units, setup,
+                           budget);
   }
-  return lines;
+  return budget > 0;
 }
 
 void Apply(const Region& region, const LinePattern& p, PatternOutput& out) {
@@ -154,9 +156,13 @@ void Apply(const Region& region, const OffsetFillingPattern& p, PatternOutput& o
     out.refused = true;
     return;
   }
+  std::vector<std::vector<Path>> centres;
+  if (!CollapseLines(region, levels, p.gap, p.offset, centres)) {
+    out.refused = true;
+    return;
+  }
   IntPoint pen =
       levels.empty() || levels[0].empty() || levels[0][0].empty() ? IntPoint() : levels[0][0][0];
-  const auto centres = CollapseLines(region, levels, p.gap, p.offset);
   AddLevels(levels, p.style == 1, pen, out, &centres);
 }
 
@@ -191,7 +197,11 @@ void Apply(const Region& region, const HelixPattern& p, PatternOutput& out) {
   }
   // The centre lines of the collapsing strips stand apart from the spirals:
   // drawn after them outside-in, before them inside-out.
-  const auto lines = CollapseLines(region, levels, p.gap, p.offset);
+  std::vector<std::vector<Path>> lines;
+  if (!CollapseLines(region, levels, p.gap, p.offset, lines)) {
+    out.refused = true;
+    return;
+  }
   std::vector<Chain> centres;
   for (const auto& level : lines) {
     for (Chain& c : OpenChains(level)) centres.push_back(std::move(c));

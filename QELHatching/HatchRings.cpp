@@ -316,21 +316,28 @@ double PathLength(const Path& path) {
 
 // `count` + 1 points evenly spaced along the open path, ends included.
 std::vector<std::pair<double, double>> Resample(const Path& path, std::size_t count) {
+  // Each edge's length once: a fine sampling of a long strip visits an edge
+  // for many points.
+  std::vector<double> edges(path.size() > 1 ? path.size() - 1 : 1, 0.0);
+  double length = 0;
+  for (std::size_t i = 1; i < path.size(); ++i) {
+    edges[i - 1] = std::hypot(static_cast<double>(path[i].X - path[i - 1].X),
+                              static_cast<double>(path[i].Y - path[i - 1].Y));
+    length += edges[i - 1];
+  }
   std::vector<std::pair<double, double>> out;
-  const double length = PathLength(path);
+  out.reserve(count + 1);
   std::size_t edge = 0;
   double done = 0;  // length of the edges before `edge`
   for (std::size_t i = 0; i <= count; ++i) {
     const double at = length * static_cast<double>(i) / static_cast<double>(count);
     while (edge + 2 < path.size()) {
-      const double e = std::hypot(static_cast<double>(path[edge + 1].X - path[edge].X),
-                                  static_cast<double>(path[edge + 1].Y - path[edge].Y));
-      if (done + e >= at) break;
-      done += e, ++edge;
+      if (done + edges[edge] >= at) break;
+      done += edges[edge], ++edge;
     }
     const IntPoint& a = path[edge];
     const IntPoint& b = path[std::min(edge + 1, path.size() - 1)];
-    const double e = std::hypot(static_cast<double>(b.X - a.X), static_cast<double>(b.Y - a.Y));
+    const double e = edges[edge];
     const double t = e > 0 ? std::clamp((at - done) / e, 0.0, 1.0) : 0.0;
     out.emplace_back(static_cast<double>(a.X) + t * static_cast<double>(b.X - a.X),
                      static_cast<double>(a.Y) + t * static_cast<double>(b.Y - a.Y));
@@ -342,10 +349,17 @@ std::vector<std::pair<double, double>> Resample(const Path& path, std::size_t co
 // same end to the same other end: points at equal shares of their lengths
 // averaged, about `spacing` apart and never nearer than `min_step` (where the
 // sides' shares drift apart, closer points would zigzag within the host's
-// rounding and cross there).
-Path Midline(const Path& one, const Path& other, double spacing, double min_step) {
+// rounding and cross there). The samples come out of `budget`; a line that
+// would take more than is left is not drawn, and the budget is spent.
+Path Midline(const Path& one, const Path& other, double spacing, double min_step,
+             std::size_t& budget) {
   const double length = std::max(PathLength(one), PathLength(other));
   const auto count = static_cast<std::size_t>(std::clamp(length / spacing, 1.0, 1e5));
+  if (count >= budget) {
+    budget = 0;
+    return {};
+  }
+  budget -= count + 1;
   const auto a = Resample(one, count), b = Resample(other, count);
   Path line;
   for (std::size_t i = 0; i <= count; ++i) {
@@ -375,37 +389,6 @@ Path Midline(const Path& one, const Path& other, double spacing, double min_step
     }
   }
   return line;
-}
-
-// Cuts the loops out of an open line: where two of its edges cross, the
-// part between them is replaced by the crossing point. Lines of more than
-// kMaxLoopCheck points are left as they are (the check is quadratic).
-constexpr std::size_t kMaxLoopCheck = 4000;
-void RemoveLoops(Path& line) {
-  if (line.size() > kMaxLoopCheck) return;
-  for (std::size_t i = 0; i + 1 < line.size(); ++i) {
-    const double ax = static_cast<double>(line[i].X), ay = static_cast<double>(line[i].Y);
-    const double dx = static_cast<double>(line[i + 1].X) - ax;
-    const double dy = static_cast<double>(line[i + 1].Y) - ay;
-    for (std::size_t j = line.size() - 2; j > i + 1; --j) {
-      const double px = static_cast<double>(line[j].X), py = static_cast<double>(line[j].Y);
-      const double ex = static_cast<double>(line[j + 1].X) - px;
-      const double ey = static_cast<double>(line[j + 1].Y) - py;
-      const double denom = dx * ey - dy * ex;
-      if (denom == 0.0 || (i == 0 && j + 2 == line.size() && line.front() == line.back())) {
-        continue;  // parallel, or the two edges where a closed line meets itself
-      }
-      const double s = ((px - ax) * ey - (py - ay) * ex) / denom;
-      const double r = ((px - ax) * dy - (py - ay) * dx) / denom;
-      if (s < 0 || s > 1 || r < 0 || r > 1) continue;
-      const IntPoint x(static_cast<cInt>(std::llround(ax + s * dx)),
-                       static_cast<cInt>(std::llround(ay + s * dy)));
-      line.erase(line.begin() + static_cast<std::ptrdiff_t>(i) + 1,
-                 line.begin() + static_cast<std::ptrdiff_t>(j) + 1);
-      line.insert(line.begin() + static_cast<std::ptrdiff_t>(i) + 1, x);
-      break;
-    }
-  }
 }
 
 std::size_t Farthest(const Path& path, const IntPoint& from) {
@@ -459,7 +442,8 @@ bool Branched(const ClipperLib::PolyNode& piece) {
 // The centre line of one thin piece: a strip without holes runs between its
 // two farthest-apart points, its sides averaged; a strip round a hole (the
 // last level of an "O") gives a closed line between its outer side and the hole.
-Path PieceCentre(const ClipperLib::PolyNode& piece, double spacing, double min_step) {
+Path PieceCentre(const ClipperLib::PolyNode& piece, double spacing, double min_step,
+                 std::size_t& budget) {
   const Path& contour = piece.Contour;
   if (!piece.Childs.empty()) {
     Path hole = piece.Childs[0]->Contour;
@@ -470,7 +454,7 @@ Path PieceCentre(const ClipperLib::PolyNode& piece, double spacing, double min_s
     Path outer = contour;
     outer.push_back(contour[0]);
     hole.push_back(hole[0]);
-    return Midline(outer, hole, spacing, min_step);
+    return Midline(outer, hole, spacing, min_step, budget);
   }
   const std::size_t a = Farthest(contour, contour[0]);
   const std::size_t b = Farthest(contour, contour[a]);
@@ -483,13 +467,13 @@ Path PieceCentre(const ClipperLib::PolyNode& piece, double spacing, double min_s
     backward.push_back(contour[i]);
     if (i == b) break;
   }
-  return Midline(forward, backward, spacing, min_step);
+  return Midline(forward, backward, spacing, min_step, budget);
 }
 
 }  // namespace
 
 std::vector<Path> CentreLines(const Paths& outer, const Paths& inner, double gap,
-                              const OffsetSetup& setup) {
+                              const OffsetSetup& setup, std::size_t& budget) {
   const double resolution = setup.resolution;
   OffsetSetup round;
   round.join = ClipperLib::jtRound;
@@ -542,7 +526,7 @@ std::vector<Path> CentreLines(const Paths& outer, const Paths& inner, double gap
         continue;
       }
     }
-    Path line = PieceCentre(*node, gap / 8, 2 * resolution);
+    Path line = PieceCentre(*node, gap / 8, 2 * resolution, budget);
     if (line.size() < 2) continue;
     RemoveLoops(line);
     // Kept inside its piece: the averaged sides of a bent piece may cut a

@@ -465,4 +465,29 @@ TEST(EngineHatch, ReturnTypesJoinTheStreamsInTheirOrder) {
   EXPECT_TRUE(Draws(1, EN_RT_FILL).empty());
 }
 
+// Rings a third of an output unit apart: finding the centre lines of their collapsing strips
+// would sample the sides of "o" and "k" more than 4,000,000 times (it took a second a
+// character), so the helix gives them nothing and the line pattern after it fills alone.
+TEST(EngineHatch, CentreLineSamplingIsBounded) {
+  InitializeTTF(1000.0f);
+  SetDefaults();
+  const auto fill = [](bool helix) {
+    FinishText();
+    ClearTTFHatchPatterns();
+    if (helix) {
+      AddTTFHatchPatternHelixFillingEx(0.00035f, EN_HELIX_OUTSIDE_IN, EN_OFFSET_DIRECT,
+                                       EN_CORNER_MITER, 0, 0);
+    }
+    AddTTFHatchPatternLine(0, BORDER_GAP_INWARD, 0.05f, 0, 0, 0, HATCH_UNIDIRECTIONAL, EN_FALSE);
+    Text("ok");
+    return std::pair(
+        Draws(0, EN_RT_FILL).size() + Draws(1, EN_RT_FILL).size(),
+        Draws(0, EN_RT_HATCH_POLYLINES).size() + Draws(1, EN_RT_HATCH_POLYLINES).size());
+  };
+  const auto alone = fill(false);
+  EXPECT_GT(alone.first + alone.second, 20u);
+  EXPECT_EQ(fill(true), alone);
+  ClearTTFHatchPatterns();
+}
+
 }  // namespace

@@ -1,6 +1,6 @@
 // The scanline line filler against Clipper's open-path clip of the same lines: every
 // glyph of three fonts and seeded random polygons (overlapping and self-intersecting),
-// both fill rules, compared piece by piece.
+// both fill rules, compared piece by piece; and the grid searches against plain ones.
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_OUTLINE_H
@@ -214,6 +214,64 @@ TEST(ScanFill, GridOrderPicksWhatThePlainSearchPicks) {
       ASSERT_TRUE(segments[i].a == plain[i].a && segments[i].b == plain[i].b) << n << " " << i;
     }
   }
+}
+
+// Loop removal (a grid search) against the plain scan written here, on seeded random walks
+// that cross themselves: fine steps, steps on a coarse grid (touching and collinear edges),
+// closed walks, and walks with long edges across the whole box (too many filings for a grid).
+TEST(ScanFill, GridLoopRemovalCutsWhatThePlainScanCuts) {
+  const auto plain = [](Path line) {
+    if (line.size() > kMaxLoopCheck) return line;
+    for (std::size_t i = 0; i + 1 < line.size(); ++i) {
+      const double ax = static_cast<double>(line[i].X), ay = static_cast<double>(line[i].Y);
+      const double dx = static_cast<double>(line[i + 1].X) - ax;
+      const double dy = static_cast<double>(line[i + 1].Y) - ay;
+      for (std::size_t j = line.size() - 2; j > i + 1; --j) {
+        const double px = static_cast<double>(line[j].X), py = static_cast<double>(line[j].Y);
+        const double ex = static_cast<double>(line[j + 1].X) - px;
+        const double ey = static_cast<double>(line[j + 1].Y) - py;
+        const double denom = dx * ey - dy * ex;
+        if (denom == 0.0 || (i == 0 && j + 2 == line.size() && line.front() == line.back())) {
+          continue;
+        }
+        const double s = ((px - ax) * ey - (py - ay) * ex) / denom;
+        const double r = ((px - ax) * dy - (py - ay) * dx) / denom;
+        if (s < 0 || s > 1 || r < 0 || r > 1) continue;
+        const IntPoint x(std::llround(ax + s * dx), std::llround(ay + s * dy));
+        line.erase(line.begin() + static_cast<std::ptrdiff_t>(i) + 1,
+                   line.begin() + static_cast<std::ptrdiff_t>(j) + 1);
+        line.insert(line.begin() + static_cast<std::ptrdiff_t>(i) + 1, x);
+        break;
+      }
+    }
+    return line;
+  };
+  std::mt19937 random(25);
+  std::uniform_int_distribution<std::size_t> count(4, 3000);
+  std::uniform_int_distribution<cInt> step(-900, 1000), coarse(-2, 2), far(-1000000, 1000000);
+  std::size_t cut = 0;
+  for (int n = 0; n < 200; ++n) {
+    Path line{IntPoint(0, 0)};
+    for (std::size_t i = count(random); i > 1; --i) {
+      const IntPoint& p = line.back();
+      if (n % 4 == 3 && i % 7 == 0) {
+        line.emplace_back(far(random), far(random));
+      } else if (n % 4 == 1) {
+        line.emplace_back(p.X + coarse(random) * 100, p.Y + coarse(random) * 100);
+      } else {
+        line.emplace_back(p.X + step(random), p.Y + step(random));
+      }
+    }
+    if (n % 4 == 2) line.back() = line.front();
+    Path grid = line;
+    RemoveLoops(grid);
+    const Path expected = plain(line);
+    cut += line.size() - expected.size();
+    ASSERT_EQ(grid.size(), expected.size()) << n;
+    for (std::size_t i = 0; i < grid.size(); ++i)
+      ASSERT_TRUE(grid[i] == expected[i]) << n << " " << i;
+  }
+  EXPECT_GT(cut, 10000u);  // the walks do loop
 }
 
 }  // namespace
