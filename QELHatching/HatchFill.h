@@ -29,10 +29,19 @@ using ClipperLib::Paths;
 // ---- hard limits: a pattern that would go past one of them produces nothing
 // for the character (the gap is far too small for the glyph) ----
 
+// The bounds on a character's work below allow about a second of it in a release build and
+// twenty times that under the sanitizers, past the fuzzers' limit of ten seconds an input. A
+// fuzzing build divides them by this, so that the same refusals come at a cost it can afford.
+#ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
+inline constexpr std::size_t kWorkDivisor = 100;
+#else
+inline constexpr std::size_t kWorkDivisor = 1;
+#endif
+
 // Straight segments (or lines before clipping) one pattern may produce for one character.
-inline constexpr std::size_t kMaxSegmentsPerCharacter = 200000;
+inline constexpr std::size_t kMaxSegmentsPerCharacter = 200000 / kWorkDivisor;
 // Offset rings (levels) one pattern may produce for one character.
-inline constexpr std::size_t kMaxRingsPerCharacter = 5000;
+inline constexpr std::size_t kMaxRingsPerCharacter = 5000 / kWorkDivisor;
 // Vertices of one ring (one offset level). Bevelled corners double a convex ring's vertices at
 // every level, and Clipper's union of such a ring of nearly coincident points costs about the
 // square of its size (a 56,000-vertex ring took a second): without this bound, 100 outside
@@ -44,7 +53,7 @@ inline constexpr std::size_t kMaxVerticesPerRing = 10000;
 // a few output units are many more than the lines keep (a character a thousand output units
 // high, filled a quarter of a unit apart, sampled 56 million for five seconds before another
 // bound refused it).
-inline constexpr std::size_t kMaxVerticesPerCharacter = 4000000;
+inline constexpr std::size_t kMaxVerticesPerCharacter = 4000000 / kWorkDivisor;
 // Line families of one incremental pattern.
 inline constexpr int kMaxPasses = 64;
 // Vertices one flattened arc may get; a finer chord would only cost memory.
@@ -59,13 +68,13 @@ inline constexpr double kMaxExtentUnits = 1e8;
 // many item-by-vertex comparisons) the natural order is kept, which for lines
 // is already a raster order.
 inline constexpr std::size_t kMaxNearestNeighbourItems = 4000;
-inline constexpr double kMaxOrderingWork = 1e8;
+inline constexpr double kMaxOrderingWork = 1e8 / kWorkDivisor;
 // Open pieces (lines, arcs, open polylines) chained into contours per character;
 // past this the pieces are left open (chaining is quadratic).
 inline constexpr std::size_t kMaxChainedPieces = 20000;
 // Link checks of connected serpentines and ring-tree matching compare against
 // every border edge; past this many comparisons the pattern is refused.
-inline constexpr double kMaxEdgeWork = 2e8;
+inline constexpr double kMaxEdgeWork = 2e8 / kWorkDivisor;
 // Line numbers beyond this (a base point absurdly far from the character) are refused.
 inline constexpr double kMaxLineIndex = 1e12;
 // Open lines of more than this many points keep their loops (see RemoveLoops).
