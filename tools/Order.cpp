@@ -11,7 +11,7 @@
 //     towards each stroke's nearest neighbours, with a queue of strokes whose surroundings changed.
 //     A closed stroke moved alone enters at the vertex best for its new neighbours, and when the
 //     queue is empty every closed stroke starts at the vertex between its neighbours. It stops
-//     when no move helps or the deadline passes.
+//     when no move helps or the budget of work is spent.
 #include "Order.h"
 
 #include <algorithm>
@@ -133,6 +133,11 @@ class Grid {
 
 // Strokes near each stroke, nearest first: the only partners the local search tries.
 constexpr int kNeighbours = 8;
+// The search's work (moves weighed, strokes placed, vertices tried) that a second of
+// --optimize-budget buys: a count, not a clock, so that the same job always gives the same
+// order whatever else the machine is doing. The two jobs of docs/machines.md did 5.0e7 and
+// 7.0e7 a second (release build, 2.7 GHz).
+constexpr double kWorkPerSecond = 6e7;
 // A closed stroke looks for its neighbours from at most about this many of its vertices.
 constexpr int kRingSamples = 16;
 
@@ -196,15 +201,17 @@ class Tour {
     }
   }
 
-  // For each stroke, up to kNeighbours others with an entry point near one of its own. Returns
-  // false when the deadline passed first.
-  bool FindNeighbours(const Grid& grid, Clock::time_point deadline) {
+  // For each stroke, up to kNeighbours others with an entry point near one of its own, and the
+  // search's bound set to `limit`. Returns false (nothing found) for a bound of 0: the greedy
+  // order alone.
+  bool FindNeighbours(const Grid& grid, long limit) {
+    limit_ = limit;
+    if (limit_ <= 0) return false;
     grid_ = &grid;
     near_.assign(static_cast<size_t>(n_) * kNeighbours, -1);
     std::vector<std::pair<double, int>> found;  // the nearest distance to each stroke met
     std::vector<int> seen(n_, -1), slot(n_);    // per stroke: met for which, where in found
     for (int s = 0; s < n_; ++s) {
-      if ((s & 255) == 0 && Clock::now() >= deadline) return false;
       found.clear();
       const int points = e_.first[s + 1] - e_.first[s];
       // A long ring asks from a few of its vertices: its neighbours lie around all of it.
@@ -236,9 +243,11 @@ class Tour {
     return true;
   }
 
-  // 2-opt and Or-opt moves until none helps or the deadline passes, then each closed stroke
+  // 2-opt and Or-opt moves until none helps or the work is spent, then each closed stroke
   // starts at its best vertex; repeated while that changes anything.
-  void Improve(Clock::time_point deadline) {
+  long Work() const { return work_; }
+
+  void Improve() {
     double travel = 0;
     for (int k = -1; k < n_; ++k) travel += Move(k);
     far_ = kFarMean * travel / (n_ + 1);
@@ -246,7 +255,7 @@ class Tour {
     for (int s = 0; s < n_; ++s) queue_.push_back(s);
     size_t head = 0;
     for (long step = 0;; ++step) {
-      if ((step & 127) == 0 && Clock::now() >= deadline) return;
+      if (work_ >= limit_) return;
       if (head == queue_.size()) {
         queue_.clear();
         head = 0;
@@ -304,6 +313,7 @@ class Tour {
     if (k >= 0 && k < n_) Touch(order_[k]);
   }
   void Place(int from, int to) {  // pos_ after order_[from .. to] changed
+    work_ += to - from + 1;
     for (int k = from; k <= to; ++k) pos_[order_[k]] = k;
   }
   // Draws order_[a .. b] the other way: backwards, each stroke reversed.
@@ -315,7 +325,8 @@ class Tour {
     Place(a, b);
   }
 
-  // A run longer than this is not moved: each move's cost stays small between deadline checks.
+  // A run longer than this is not moved: each move's cost stays small between checks of the
+  // work spent.
   static constexpr int kLongestRun = 50000;
   static constexpr double kGain = 1e-9;  // a move must win more than rounding
   // A move this many times longer than the greedy path's mean looks for partners among up to
@@ -327,6 +338,7 @@ class Tour {
   // a + 1's entry to b + 1, drawing a + 1 .. b the other way.
   bool TryTwoOpt(int a, int b) {
     if (a >= b || a < -1 || b >= n_ || b - a > kLongestRun) return false;
+    ++work_;
     const double gain =
         Move(a) + Move(b) - Dist(Leave(a), Leave(b)) - Dist(Enter(a + 1), Enter(b + 1));
     if (gain <= kGain) return false;
@@ -397,6 +409,7 @@ class Tour {
   // `cost` lowered to it; -1 when none is.
   int BestVertex(int s, Xy from, Xy to, double& cost, double margin) const {
     int best = -1;
+    work_ += e_.first[s + 1] - e_.first[s];
     for (int v = e_.first[s]; v < e_.first[s + 1]; ++v) {
       const double c = Dist(from, e_.xy[v]) + Dist(e_.xy[v], to);
       if (c < cost - margin) cost = c, best = v - e_.first[s];
@@ -417,6 +430,7 @@ class Tour {
           if ((j >= p - 1 && j <= q) || j < -1 || j >= n_ || std::abs(j - p) > kLongestRun) {
             continue;
           }
+          ++work_;
           const double old = Move(j);
           if (p == q && !e_.open[order_[p]]) {
             // A closed stroke alone goes in at the vertex best for its new neighbours.
@@ -478,6 +492,10 @@ class Tour {
   std::vector<int> near_;   // kNeighbours per stroke, -1 past the last
   std::vector<int> queue_;  // strokes whose surroundings changed
   std::vector<char> queued_;
+  // The search's work so far and its bound, in moves weighed, strokes placed and vertices tried
+  // (see kWorkPerSecond).
+  mutable long work_ = 0;
+  long limit_ = 0;
 };
 
 // "travel 62475.178 -> 5234.100 mm (-91.6%), 58975 strokes, 0.62 s".
@@ -503,29 +521,30 @@ double TravelOf(const std::vector<Stroke>& strokes, double sx, double sy, double
   return travel + Dist(at, {ex, ey});
 }
 
-void OrderStrokes(std::vector<Stroke>& strokes, double sx, double sy, double ex, double ey,
-                  Clock::time_point deadline) {
-  if (strokes.empty()) return;
+long OrderStrokes(std::vector<Stroke>& strokes, double sx, double sy, double ex, double ey,
+                  long work) {
+  if (strokes.empty()) return 0;
   const Entries e = EntriesOf(strokes);
   Tour tour(e, {sx, sy}, {ex, ey});
   {
     Grid grid(e.xy);
     tour.Greedy(grid);
   }
-  if (Clock::now() < deadline) {
-    const Grid grid(e.xy);
-    if (tour.FindNeighbours(grid, deadline)) tour.Improve(deadline);
-  }
+  const Grid grid(e.xy);
+  if (tour.FindNeighbours(grid, work)) tour.Improve();
   strokes = tour.Apply(strokes);
+  return tour.Work();
+}
+
+long WorkOf(double seconds) {
+  return static_cast<long>(std::min(seconds * kWorkPerSecond, 1e15));
 }
 
 void OrderJob(Job& job, const OrderOptions& o) {
   if (!o.optimize) return;
   const auto t0 = Clock::now();
-  const auto deadline =
-      t0 + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(o.budget));
   const double before = TravelOf(job.strokes, job.start_x, job.start_y, job.end_x, job.end_y);
-  OrderStrokes(job.strokes, job.start_x, job.start_y, job.end_x, job.end_y, deadline);
+  OrderStrokes(job.strokes, job.start_x, job.start_y, job.end_x, job.end_y, WorkOf(o.budget));
   Report("--optimize", before,
          TravelOf(job.strokes, job.start_x, job.start_y, job.end_x, job.end_y), job.strokes.size(),
          t0);
@@ -540,9 +559,9 @@ void OrderDrawing(Geometry (&g)[3], const OrderOptions& o, double mm_per_unit, d
   const double ex = end.x / mm_per_unit - shift_x, ey = end.y / mm_per_unit - shift_y;
   size_t total = 0;
   for (const Geometry& one : g) total += one.strokes.size() + one.dots.size();
-  // The budget is shared by the streams as their strokes are.
+  // The budget is shared by the streams as their strokes are; what one leaves goes to the next.
   double before = 0, after = 0;
-  auto budget_end = t0;
+  long allowed = 0, spent = 0;
   for (Geometry& one : g) {
     // Dots are written after the strokes: a path of their own.
     std::vector<Stroke> dots;
@@ -550,10 +569,9 @@ void OrderDrawing(Geometry (&g)[3], const OrderOptions& o, double mm_per_unit, d
     for (std::vector<Stroke>* list : {&one.strokes, &dots}) {
       if (list->empty()) continue;
       const double share = total > 0 ? o.budget * static_cast<double>(list->size()) / total : 0;
-      budget_end +=
-          std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(share));
+      allowed += WorkOf(share);
       before += TravelOf(*list, sx, sy, ex, ey);
-      OrderStrokes(*list, sx, sy, ex, ey, budget_end);
+      spent += OrderStrokes(*list, sx, sy, ex, ey, allowed - spent);
       after += TravelOf(*list, sx, sy, ex, ey);
     }
     for (size_t i = 0; i < dots.size(); ++i) one.dots[i] = {dots[i].x[0], dots[i].y[0]};

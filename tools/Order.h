@@ -5,7 +5,6 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
-#include <chrono>
 #include <vector>
 
 #include "Output.h"
@@ -18,10 +17,14 @@ double TravelOf(const std::vector<Stroke>& strokes, double sx, double sy, double
 
 // Reorders `strokes` for a short travel from (sx, sy) to (ex, ey): open strokes may be reversed
 // and closed ones may start at another of their vertices, so each draws exactly the same
-// line. A nearest-neighbour order is built first, whatever the time; 2-opt and Or-opt moves then
-// shorten it until none helps or `deadline` passes.
-void OrderStrokes(std::vector<Stroke>& strokes, double sx, double sy, double ex, double ey,
-                  std::chrono::steady_clock::time_point deadline);
+// line. A nearest-neighbour order is built first, whatever the budget; 2-opt and Or-opt moves
+// then shorten it until none helps or `work` is spent (WorkOf). Returns the work spent.
+long OrderStrokes(std::vector<Stroke>& strokes, double sx, double sy, double ex, double ey,
+                  long work);
+
+// The search's work that `seconds` of --optimize-budget buy (about that long on a machine of
+// 2026; fixed, so that the order never depends on the machine's load).
+long WorkOf(double seconds);
 
 // The machine outputs' job, ordered as a whole when --optimize asks for it (one tool marks
 // everything); prints the travel before and after on standard error.

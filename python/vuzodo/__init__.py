@@ -749,7 +749,8 @@ class Text:
     def optimize(self, budget=1.0, start=None, end=None):
         """Draws this text's machine files, SVG and DXF in a travel-optimised
         order from now on, as ``--optimize`` does: ``budget`` seconds for the
-        search, ``start`` and ``end`` the machine's (x, y) in mm (None: the
+        search (a fixed amount of work: the same text always gets the same
+        order), ``start`` and ``end`` the machine's (x, y) in mm (None: the
         origin). Options given to ``gcode``, ``hpgl`` or ``estimate`` take
         precedence. Returns self."""
         order = {"optimize": True, "optimize_budget": budget}
