@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <numeric>
 
@@ -135,9 +136,9 @@ class Grid {
 constexpr int kNeighbours = 8;
 // The search's work (moves weighed, strokes placed, vertices tried) that a second of
 // --optimize-budget buys: a count, not a clock, so that the same job always gives the same
-// order whatever else the machine is doing. The two jobs of docs/machines.md did 5.0e7 and
-// 7.0e7 a second (release build, 2.7 GHz).
-constexpr double kWorkPerSecond = 6e7;
+// order whatever else the machine is doing. The two jobs of docs/machines.md did 6e7 (hatch
+// segments) and 1.3e8 (outlines) a second (release build, 2.7 GHz).
+constexpr double kWorkPerSecond = 1e8;
 // A closed stroke looks for its neighbours from at most about this many of its vertices.
 constexpr int kRingSamples = 16;
 
@@ -204,7 +205,7 @@ class Tour {
   // For each stroke, up to kNeighbours others with an entry point near one of its own, and the
   // search's bound set to `limit`. Returns false (nothing found) for a bound of 0: the greedy
   // order alone.
-  bool FindNeighbours(const Grid& grid, long limit) {
+  bool FindNeighbours(const Grid& grid, std::int64_t limit) {
     limit_ = limit;
     if (limit_ <= 0) return false;
     grid_ = &grid;
@@ -245,7 +246,7 @@ class Tour {
 
   // 2-opt and Or-opt moves until none helps or the work is spent, then each closed stroke
   // starts at its best vertex; repeated while that changes anything.
-  long Work() const { return work_; }
+  std::int64_t Work() const { return work_; }
 
   void Improve() {
     double travel = 0;
@@ -494,8 +495,8 @@ class Tour {
   std::vector<char> queued_;
   // The search's work so far and its bound, in moves weighed, strokes placed and vertices tried
   // (see kWorkPerSecond).
-  mutable long work_ = 0;
-  long limit_ = 0;
+  mutable std::int64_t work_ = 0;
+  std::int64_t limit_ = 0;
 };
 
 // "travel 62475.178 -> 5234.100 mm (-91.6%), 58975 strokes, 0.62 s".
@@ -521,8 +522,8 @@ double TravelOf(const std::vector<Stroke>& strokes, double sx, double sy, double
   return travel + Dist(at, {ex, ey});
 }
 
-long OrderStrokes(std::vector<Stroke>& strokes, double sx, double sy, double ex, double ey,
-                  long work) {
+std::int64_t OrderStrokes(std::vector<Stroke>& strokes, double sx, double sy, double ex, double ey,
+                          std::int64_t work) {
   if (strokes.empty()) return 0;
   const Entries e = EntriesOf(strokes);
   Tour tour(e, {sx, sy}, {ex, ey});
@@ -536,8 +537,8 @@ long OrderStrokes(std::vector<Stroke>& strokes, double sx, double sy, double ex,
   return tour.Work();
 }
 
-long WorkOf(double seconds) {
-  return static_cast<long>(std::min(seconds * kWorkPerSecond, 1e15));
+std::int64_t WorkOf(double seconds) {
+  return static_cast<std::int64_t>(std::min(seconds * kWorkPerSecond, 1e15));
 }
 
 void OrderJob(Job& job, const OrderOptions& o) {
@@ -561,7 +562,7 @@ void OrderDrawing(Geometry (&g)[3], const OrderOptions& o, double mm_per_unit, d
   for (const Geometry& one : g) total += one.strokes.size() + one.dots.size();
   // The budget is shared by the streams as their strokes are; what one leaves goes to the next.
   double before = 0, after = 0;
-  long allowed = 0, spent = 0;
+  std::int64_t allowed = 0, spent = 0;
   for (Geometry& one : g) {
     // Dots are written after the strokes: a path of their own.
     std::vector<Stroke> dots;
