@@ -190,6 +190,7 @@ class FlatReader {
   // holds nothing.
   double operator[](std::size_t p) {
     while (p < start_) {
+      if (record_ == 0) return 0.0;
       --record_;
       const std::size_t n = RecordStream::Operands(s_.codes[record_]);
       start_ -= n + 1;
