@@ -20,17 +20,11 @@ constexpr double kMaxQuarterTurns = 1 << 20;
 // Divisor offset of the arc-record flattening: 0.9999 as a float, widened.
 constexpr double kArcRecordStepOffset = static_cast<double>(0.9999f);
 
-void Put(std::vector<double>& stream, double code, double dx, double dy) {
-  stream.push_back(code);
-  stream.push_back(dx);
-  stream.push_back(dy);
-}
-
 // The writers below take the entity at `i` and every following entity of the same type code
 // (up to a null entry or another code), and leave `i` past the run.
 
-void EncodeLineRun(const std::vector<CQELEntity*>& entities, std::size_t& i,
-                   std::vector<double>& stream, NURBSPoint& pen) {
+void EncodeLineRun(const std::vector<CQELEntity*>& entities, std::size_t& i, RecordStream& stream,
+                   NURBSPoint& pen) {
   for (;
        i < entities.size() && entities[i] != nullptr && entities[i]->GetType() == CQELEntity::kLine;
        ++i) {
@@ -38,48 +32,36 @@ void EncodeLineRun(const std::vector<CQELEntity*>& entities, std::size_t& i,
     const NURBSPoint& s = line->GetStartPoint();
     const NURBSPoint& e = line->GetEndPoint();
     if (s.GetX() - pen.GetX() != 0.0 || s.GetY() - pen.GetY() != 0.0) {
-      Put(stream, kStreamMove, s.GetX() - pen.GetX(), s.GetY() - pen.GetY());
+      stream.Put(RecordCode::kMove, s.GetX() - pen.GetX(), s.GetY() - pen.GetY());
     }
-    Put(stream, kStreamDraw, e.GetX() - s.GetX(), e.GetY() - s.GetY());
+    stream.Put(RecordCode::kDraw, e.GetX() - s.GetX(), e.GetY() - s.GetY());
     pen.SetX(e.GetX());
     pen.SetY(e.GetY());
   }
 }
 
 // The draws of a polyline after its first point; the pen ends on the last point written.
-void EncodePolyLineBody(const CQELPolyLine& polyline, std::vector<double>& stream,
-                        NURBSPoint& pen) {
+void EncodePolyLineBody(const CQELPolyLine& polyline, RecordStream& stream, NURBSPoint& pen) {
   const QELPointList& p = polyline.GetPoints();
   const std::size_t n = p.size();
   const bool closed = polyline.GetClosed() == 1;
-  // One geometric growth of the stream per polyline (an exact reserve would
-  // reallocate the whole stream for every polyline), then plain appends: a
-  // resize would first fill with zeros what is written at once anyway. The
-  // factor is 1.5, not 2: a text's outline stream is the largest block the
-  // library holds, and doubling it left up to half of it unused (100 MB of a
-  // 100,000-character text's 200 MB) with the old block alive beside the new.
-  const std::size_t records = n - 1 + (closed ? 1 : 0);
-  const std::size_t needed = stream.size() + 3 * records;
-  if (needed > stream.capacity()) {
-    stream.reserve(std::max(needed, stream.capacity() + stream.capacity() / 2));
-  }
-  // The records go through a small buffer in blocks: three push_backs a record each test the
-  // capacity and move the end (about 40 instructions a record); a block is one copy.
+  // One geometric growth of the stream per polyline (an exact reserve would reallocate the
+  // whole stream for every polyline), then plain appends.
+  stream.Grow(n - 1 + (closed ? 1 : 0));
+  // The draws go through a small buffer in blocks: a push_back per value tests the capacity and
+  // moves the end each time; a block is one copy.
   constexpr std::size_t kBlock = 64;  // records
-  std::array<double, 3 * kBlock> block;
+  std::array<double, 2 * kBlock> block;
   for (std::size_t k = 1; k < n;) {
     const std::size_t m = std::min(kBlock, n - k);
     for (std::size_t j = 0; j < m; ++j, ++k) {
-      block[3 * j] = kStreamDraw;
-      block[3 * j + 1] = p[k].GetX() - p[k - 1].GetX();
-      block[3 * j + 2] = p[k].GetY() - p[k - 1].GetY();
+      block[2 * j] = p[k].GetX() - p[k - 1].GetX();
+      block[2 * j + 1] = p[k].GetY() - p[k - 1].GetY();
     }
-    stream.insert(stream.end(), block.begin(), block.begin() + 3 * m);
+    stream.PutDraws(block.data(), m);
   }
   if (closed) {
-    stream.push_back(kStreamDraw);
-    stream.push_back(p[0].GetX() - p[n - 1].GetX());
-    stream.push_back(p[0].GetY() - p[n - 1].GetY());
+    stream.Put(RecordCode::kDraw, p[0].GetX() - p[n - 1].GetX(), p[0].GetY() - p[n - 1].GetY());
   }
   const NURBSPoint& last = closed ? p[0] : p[n - 1];
   pen.SetX(last.GetX());
@@ -87,7 +69,7 @@ void EncodePolyLineBody(const CQELPolyLine& polyline, std::vector<double>& strea
 }
 
 void EncodePolyLineRun(const std::vector<CQELEntity*>& entities, std::size_t& i,
-                       std::vector<double>& stream, NURBSPoint& pen) {
+                       RecordStream& stream, NURBSPoint& pen) {
   for (; i < entities.size() && entities[i] != nullptr &&
          entities[i]->GetType() == CQELEntity::kPolyLine;
        ++i) {
@@ -96,18 +78,18 @@ void EncodePolyLineRun(const std::vector<CQELEntity*>& entities, std::size_t& i,
     if (p.empty()) continue;
     const double dx = p[0].GetX() - pen.GetX();
     const double dy = p[0].GetY() - pen.GetY();
-    if (dx * dx + dy * dy > 1e-20) Put(stream, kStreamMove, dx, dy);
+    if (dx * dx + dy * dy > 1e-20) stream.Put(RecordCode::kMove, dx, dy);
     EncodePolyLineBody(*polyline, stream, pen);
   }
 }
 
-void EncodeDotRun(const std::vector<CQELEntity*>& entities, std::size_t& i,
-                  std::vector<double>& stream, NURBSPoint& pen) {
+void EncodeDotRun(const std::vector<CQELEntity*>& entities, std::size_t& i, RecordStream& stream,
+                  NURBSPoint& pen) {
   for (;
        i < entities.size() && entities[i] != nullptr && entities[i]->GetType() == CQELEntity::kDot;
        ++i) {
     const NURBSPoint& p = static_cast<const CQELDot*>(entities[i])->GetPosition();
-    Put(stream, kStreamDot, p.GetX() - pen.GetX(), p.GetY() - pen.GetY());
+    stream.Put(RecordCode::kDot, p.GetX() - pen.GetX(), p.GetY() - pen.GetY());
     pen.SetX(p.GetX());
     pen.SetY(p.GetY());
   }
@@ -115,7 +97,7 @@ void EncodeDotRun(const std::vector<CQELEntity*>& entities, std::size_t& i,
 
 // Arcs are written as circles of radius axis.x: the axis direction and the ratio are not read.
 // Each arc becomes pieces of a quarter turn and a remainder.
-void EncodeArc(const CQELEllipticalArc& arc, std::vector<double>& stream, NURBSPoint& pen) {
+void EncodeArc(const CQELEllipticalArc& arc, RecordStream& stream, NURBSPoint& pen) {
   const double s = arc.GetSweep();
   if (!(std::fabs(2.0 * s / std::numbers::pi) <= kMaxQuarterTurns)) return;  // NaN or runaway
   int n = static_cast<int>(std::fabs(2.0 * s / std::numbers::pi));
@@ -139,20 +121,16 @@ void EncodeArc(const CQELEllipticalArc& arc, std::vector<double>& stream, NURBSP
     const double ey = cy + r * std::sin(b);
     const double mx = sx - pen.GetX();
     const double my = sy - pen.GetY();
-    if (mx * mx + my * my > 0.0) Put(stream, kStreamMove, mx, my);
-    stream.push_back(kStreamArc);
-    stream.push_back(ex - sx);
-    stream.push_back(ey - sy);
-    stream.push_back(cx - sx);
-    stream.push_back(cy - sy);
+    if (mx * mx + my * my > 0.0) stream.Put(RecordCode::kMove, mx, my);
+    stream.PutArc(ex - sx, ey - sy, cx - sx, cy - sy);
     pen.SetX(ex);
     pen.SetY(ey);
     a = b;
   }
 }
 
-void EncodeArcRun(const std::vector<CQELEntity*>& entities, std::size_t& i,
-                  std::vector<double>& stream, NURBSPoint& pen) {
+void EncodeArcRun(const std::vector<CQELEntity*>& entities, std::size_t& i, RecordStream& stream,
+                  NURBSPoint& pen) {
   for (; i < entities.size() && entities[i] != nullptr &&
          entities[i]->GetType() == CQELEntity::kEllipticalArc;
        ++i) {
@@ -211,7 +189,7 @@ void AddQuadraticPiece(const NURBSPoint& p0, const NURBSPoint& p1, const NURBSPo
 
 }  // namespace
 
-void EncodeEntities(const std::vector<CQELEntity*>& entities, std::vector<double>& stream,
+void EncodeEntities(const std::vector<CQELEntity*>& entities, RecordStream& stream,
                     NURBSPoint& pen) {
   std::size_t i = 0;
   while (i < entities.size()) {
@@ -238,15 +216,15 @@ void EncodeEntities(const std::vector<CQELEntity*>& entities, std::vector<double
   }
 }
 
-void EncodePolyLine(const CQELPolyLine* polyline, std::vector<double>& stream, NURBSPoint& pen) {
+void EncodePolyLine(const CQELPolyLine* polyline, RecordStream& stream, NURBSPoint& pen) {
   if (polyline == nullptr || polyline->GetPoints().empty()) return;
   const NURBSPoint& first = polyline->GetPoints().front();
-  Put(stream, kStreamMove, first.GetX() - pen.GetX(), first.GetY() - pen.GetY());
+  stream.Put(RecordCode::kMove, first.GetX() - pen.GetX(), first.GetY() - pen.GetY());
   EncodePolyLineBody(*polyline, stream, pen);
 }
 
 bool EncodeTransformedPolyLines(const std::vector<CQELEntity*>& entities, double a, double b,
-                                double c, double d, double e, double f, std::vector<double>& stream,
+                                double c, double d, double e, double f, RecordStream& stream,
                                 NURBSPoint& pen) {
   std::size_t records = 0;  // at most: a move, the draws and a closing draw per polyline
   for (const CQELEntity* entity : entities) {
@@ -255,10 +233,7 @@ bool EncodeTransformedPolyLines(const std::vector<CQELEntity*>& entities, double
     records += static_cast<const CQELPolyLine*>(entity)->GetPoints().size() + 1;
   }
   // One growth for the whole outline, by the factor of EncodePolyLineBody.
-  const std::size_t needed = stream.size() + 3 * records;
-  if (needed > stream.capacity()) {
-    stream.reserve(std::max(needed, stream.capacity() + stream.capacity() / 2));
-  }
+  stream.Grow(records);
   // x and y side by side: each lane does the scalar steps of NURBSPoint::Transform
   // ((a*x + b*y) + e, (c*x + d*y) + f) and of the differences, in the same order, so the values
   // are those of the scalar code bit for bit, for half the instructions.
@@ -268,8 +243,22 @@ bool EncodeTransformedPolyLines(const std::vector<CQELEntity*>& entities, double
     const Pair x{point.GetX(), point.GetX()}, y{point.GetY(), point.GetY()};
     return ac * x + bd * y + ef;
   };
-  constexpr std::size_t kBlock = 64;  // records, as in EncodePolyLineBody
-  std::array<double, 3 * kBlock> block;
+  // The records of the whole outline go through one small buffer, a copy per block of them: an
+  // outline is a few short contours, and appending each contour's move, draws and closing draw
+  // on their own cost more than placing its points.
+  constexpr std::size_t kBlock = 64;  // records
+  // Every code is a draw but where a move is written; a flush makes them all draws again.
+  std::array<RecordCode, kBlock> codes;
+  codes.fill(RecordCode::kDraw);
+  std::array<double, 2 * kBlock> block;
+  std::size_t m = 0;  // records in the buffer
+  const auto flush_for = [&](std::size_t records) {
+    if (m + records > kBlock) {
+      stream.AppendBlock(codes.data(), block.data(), m);
+      codes.fill(RecordCode::kDraw);
+      m = 0;
+    }
+  };
   Pair at{pen.GetX(), pen.GetY()};
   for (const CQELEntity* entity : entities) {
     if (entity == nullptr) continue;
@@ -279,42 +268,53 @@ bool EncodeTransformedPolyLines(const std::vector<CQELEntity*>& entities, double
     if (n == 0) continue;
     const Pair first = placed(p[0]);
     const Pair move = first - at;
-    if (move[0] * move[0] + move[1] * move[1] > 1e-20) Put(stream, kStreamMove, move[0], move[1]);
+    if (move[0] * move[0] + move[1] * move[1] > 1e-20) {
+      flush_for(1);
+      codes[m] = RecordCode::kMove;
+      block[2 * m] = move[0];
+      block[2 * m + 1] = move[1];
+      ++m;
+    }
     Pair last = first;
     for (std::size_t k = 1; k < n;) {
-      const std::size_t m = std::min(kBlock, n - k);
-      for (std::size_t j = 0; j < m; ++j, ++k) {
+      flush_for(1);
+      const std::size_t run = std::min(kBlock - m, n - k);
+      // Only doubles are stored in the loop (the codes are draws already): a store of a
+      // one-byte code may alias anything and would make the compiler reload what the loop
+      // keeps in registers.
+      double* out = block.data() + 2 * m;
+      for (std::size_t j = 0; j < run; ++j, ++k) {
         const Pair q = placed(p[k]);
         const Pair step = q - last;
-        block[3 * j] = kStreamDraw;
-        block[3 * j + 1] = step[0];
-        block[3 * j + 2] = step[1];
+        out[2 * j] = step[0];
+        out[2 * j + 1] = step[1];
         last = q;
       }
-      stream.insert(stream.end(), block.begin(), block.begin() + 3 * m);
+      m += run;
     }
     if (polyline->GetClosed() == 1) {
       const Pair step = first - last;
-      stream.push_back(kStreamDraw);
-      stream.push_back(step[0]);
-      stream.push_back(step[1]);
+      flush_for(1);
+      block[2 * m] = step[0];
+      block[2 * m + 1] = step[1];
+      ++m;
       last = first;
     }
     at = last;
   }
+  stream.AppendBlock(codes.data(), block.data(), m);
   pen.SetX(at[0]);
   pen.SetY(at[1]);
   return true;
 }
 
-void EncodeLines(const std::vector<CQELLine*>& lines, std::vector<double>& stream,
-                 NURBSPoint& pen) {
+void EncodeLines(const std::vector<CQELLine*>& lines, RecordStream& stream, NURBSPoint& pen) {
   for (const CQELLine* line : lines) {
     if (line == nullptr) continue;
     const NURBSPoint& s = line->GetStartPoint();
     const NURBSPoint& e = line->GetEndPoint();
-    Put(stream, kStreamMove, s.GetX() - pen.GetX(), s.GetY() - pen.GetY());
-    Put(stream, kStreamDraw, e.GetX() - s.GetX(), e.GetY() - s.GetY());
+    stream.Put(RecordCode::kMove, s.GetX() - pen.GetX(), s.GetY() - pen.GetY());
+    stream.Put(RecordCode::kDraw, e.GetX() - s.GetX(), e.GetY() - s.GetY());
     pen.SetX(e.GetX());
     pen.SetY(e.GetY());
   }

@@ -10,16 +10,17 @@
 #include <vector>
 
 #include "QELEntity.h"
+#include "RecordStream.h"
 
 // ---- coordinate streams ----
 //
-// A coordinate stream is a list of doubles holding records, each a code followed by offsets
-// relative to the running pen (drawing units):
-inline constexpr double kStreamMove = 40.0;  // dx, dy: move without drawing
-inline constexpr double kStreamDraw = 41.0;  // dx, dy: straight segment
-inline constexpr double kStreamArc = 42.0;   // ex, ey, cx, cy: arc of at most a quarter turn to
-                                             // pen + (ex, ey) about pen + (cx, cy)
-inline constexpr double kStreamDot = 466.0;  // dx, dy: move and mark a dot
+// A coordinate stream (RecordStream) holds records, each a code followed by offsets relative to
+// the running pen (drawing units):
+//   move (40)  dx, dy          move without drawing
+//   draw (41)  dx, dy          straight segment
+//   arc  (42)  ex, ey, cx, cy  arc of at most a quarter turn to pen + (ex, ey) about
+//                              pen + (cx, cy)
+//   dot (466)  dx, dy          move and mark a dot
 
 // Direction codes of ArcDirection.
 inline constexpr int kDirectionClockwise = 1;
@@ -65,20 +66,20 @@ void QuarterArcBox(double x1, double y1, double x2, double y2, NURBSPoint& max, 
 
 // Writes lines, circular arcs (split into quarter turns), polylines and dots. Null entries and
 // entities of other type codes are skipped without writing anything.
-void EncodeEntities(const std::vector<CQELEntity*>& entities, std::vector<double>& stream,
+void EncodeEntities(const std::vector<CQELEntity*>& entities, RecordStream& stream,
                     NURBSPoint& pen);
 // Writes one polyline, always starting with a move (even a zero one). Null or empty: nothing.
-void EncodePolyLine(const CQELPolyLine* polyline, std::vector<double>& stream, NURBSPoint& pen);
+void EncodePolyLine(const CQELPolyLine* polyline, RecordStream& stream, NURBSPoint& pen);
 // Writes what EncodeEntities writes for copies of `entities` whose every point was moved by
 // NURBSPoint::Transform(a, b, c, d, e, f), without making the copies: each point is transformed
 // as it is encoded, with the same operations in the same order, so the values are the same bit
 // for bit. Only for outlines of polylines: when a non-null entity is anything else, nothing is
 // written and the answer is false.
 bool EncodeTransformedPolyLines(const std::vector<CQELEntity*>& entities, double a, double b,
-                                double c, double d, double e, double f, std::vector<double>& stream,
+                                double c, double d, double e, double f, RecordStream& stream,
                                 NURBSPoint& pen);
 // Writes each line as a move to its start and a draw to its end. Null entries are skipped.
-void EncodeLines(const std::vector<CQELLine*>& lines, std::vector<double>& stream, NURBSPoint& pen);
+void EncodeLines(const std::vector<CQELLine*>& lines, RecordStream& stream, NURBSPoint& pen);
 
 // ---- arc records ----
 //

@@ -16,6 +16,7 @@
 
 #include "Limits.h"
 #include "Memory.h"
+#include "RecordStream.h"
 
 namespace vuzodo {
 
@@ -158,8 +159,36 @@ struct RecordWriter {
     return p;
   }
 
-  void Write(const std::vector<double>& stream, bool arc_end_residues) {
-    Records(stream.data(), stream.size(), arc_end_residues);
+  // The first `count` records of a stream, as Records writes them read flat.
+  void Records(const RecordStream& stream, size_t count, bool arc_end_residues) {
+    const RecordCode* code = stream.codes.data();
+    const double* v = stream.values.data();
+    const double* const v_end = v + stream.values.size();
+    count = std::min(count, stream.codes.size());
+    for (size_t r = 0; r < count; ++r) {
+      if (code[r] == RecordCode::kDraw && v + 2 <= v_end) {
+        const int dx = RoundCarry(v[0], rx);
+        const int dy = RoundCarry(v[1], ry);
+        v += 2;
+        if (dx == 0 && dy == 0) continue;
+        out[w] = 41;
+        out[w + 1] = dx;
+        out[w + 2] = dy;
+        w += 3;
+        previous = 41;
+        continue;
+      }
+      const size_t n = RecordStream::Operands(code[r]);
+      if (v + n > v_end) return;
+      double record[5] = {RecordStream::CodeValue(code[r])};
+      std::copy(v, v + n, record + 1);
+      Record(record, arc_end_residues);
+      v += n;
+    }
+  }
+
+  void Write(const RecordStream& stream, bool arc_end_residues) {
+    Records(stream, stream.Records(), arc_end_residues);
   }
 
   // Back to the line start: merged into a closing move, or a move of the
@@ -216,6 +245,33 @@ class StreamingList {
     }
   }
   void Append(std::initializer_list<double> v) { Append(v.begin(), v.size()); }
+
+  // A whole stream, read flat.
+  void Append(const RecordStream& stream) {
+    if (stream.empty()) return;
+    const RecordCode last = stream.codes.back();
+    Feed(held_.data(), held_n_);
+    held_n_ = 0;
+    if (carry_n_ == 0 && RecordStream::Operands(last) == 2 && stream.values.size() >= 2) {
+      // Records start where the list stands and the last one is three values long: all but it
+      // go straight to the writer, and it is the three values held back.
+      size_ += stream.FlatSize();
+      writer_.Records(stream, stream.Records() - 1, true);
+      const double* v = stream.values.data() + stream.values.size() - 2;
+      held_ = {RecordStream::CodeValue(last), v[0], v[1]};
+      held_n_ = 3;
+      return;
+    }
+    // Otherwise the flat values in blocks, which the list takes as it would take them at once.
+    FlatReader flat(stream);
+    std::array<double, 192> block;
+    for (size_t p = 0; p < flat.size();) {
+      const size_t m = std::min(block.size(), flat.size() - p);
+      for (size_t j = 0; j < m; ++j) block[j] = flat[p + j];
+      Append(block.data(), m);
+      p += m;
+    }
+  }
 
   // Ends the list with -1 and hands the array over.
   int* Finish(int& count) {

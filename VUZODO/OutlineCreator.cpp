@@ -102,7 +102,7 @@ namespace {
 
 constexpr double kMove = 40.0;
 
-const std::vector<double>& Stream(const TTFState& line, StreamKind kind) {
+const RecordStream& Stream(const TTFState& line, StreamKind kind) {
   switch (kind) {
     case StreamKind::kOutline:
       return line.outline_stream;
@@ -114,7 +114,7 @@ const std::vector<double>& Stream(const TTFState& line, StreamKind kind) {
   return line.outline_stream;
 }
 
-const std::vector<int>& Ends(const TTFState& line, StreamKind kind) {
+const std::vector<StreamMark>& Ends(const TTFState& line, StreamKind kind) {
   switch (kind) {
     case StreamKind::kOutline:
       return line.outline_ends;
@@ -126,19 +126,16 @@ const std::vector<int>& Ends(const TTFState& line, StreamKind kind) {
   return line.outline_ends;
 }
 
-// The doubles of character k in one stream: from the previous end to its end
-// (the last character runs to the stream's length). Ends that do not fit the
-// stream are clamped so that no slice can leave it.
-std::pair<size_t, size_t> Slice(const TTFState& line, StreamKind kind, size_t k) {
-  const std::vector<double>& stream = Stream(line, kind);
-  const std::vector<int>& ends = Ends(line, kind);
-  auto clamp = [&](long v) {
-    return static_cast<size_t>(std::clamp<long>(v, 0, static_cast<long>(stream.size())));
-  };
-  if (k >= ends.size()) return {stream.size(), stream.size()};
-  const size_t begin = k == 0 ? 0 : clamp(ends[k - 1]);
-  const size_t end = k + 1 == ends.size() ? stream.size() : clamp(ends[k]);
-  return {begin, std::max(begin, end)};
+// The records of character k in one stream: from the previous end to its end (the last
+// character runs to the stream's end). Ends that do not lie in the stream are taken as its end
+// so that no slice can leave it.
+std::pair<StreamMark, StreamMark> Slice(const TTFState& line, StreamKind kind, size_t k) {
+  const RecordStream& stream = Stream(line, kind);
+  const std::vector<StreamMark>& ends = Ends(line, kind);
+  if (k >= ends.size()) return {stream.End(), stream.End()};
+  const StreamMark begin = k == 0 ? StreamMark{} : stream.Clamp(ends[k - 1]);
+  const StreamMark end = k + 1 == ends.size() ? stream.End() : stream.Clamp(ends[k]);
+  return {begin, end.records < begin.records || end.values < begin.values ? begin : end};
 }
 
 double AdvanceX(const TTFState& line, size_t k) {
@@ -244,7 +241,7 @@ int* BuildTextArray(const ProcessSettings& s, const std::vector<std::unique_ptr<
   size_t capacity = 3;
   for (const auto& line : lines) {
     capacity += 6;
-    for (StreamKind kind : order) capacity += Stream(*line, kind).size() + 3;
+    for (StreamKind kind : order) capacity += Stream(*line, kind).FlatSize() + 3;
   }
   if (capacity + 1 > max_ints) return EndMarkOnly(count);
   StreamingList list(capacity);
@@ -259,8 +256,7 @@ int* BuildTextArray(const ProcessSettings& s, const std::vector<std::unique_ptr<
     }
     list.Append({kMove, place.offsets[j], j == 0 ? y0 : 0.0});
     for (StreamKind kind : order) {
-      const std::vector<double>& stream = Stream(line, kind);
-      list.Append(stream.data(), stream.size());
+      list.Append(Stream(line, kind));
       // Back to the line start: folded into a closing move when there is one.
       if (list.size() >= 3 && list.FromEnd(3) == kMove) {
         list.FromEnd(2) -= place.widths[j];
@@ -325,8 +321,7 @@ std::vector<double> BuildCharacterArray(const ProcessSettings& s,
         if (!first) list.insert(list.end(), {kMove, -adx, -ady});
         first = false;
         const auto [begin, end] = Slice(line, kind, k);
-        const std::vector<double>& stream = Stream(line, kind);
-        list.insert(list.end(), stream.begin() + begin, stream.begin() + end);
+        Stream(line, kind).AppendFlat(list, begin, end);
       }
       return list;
     }
@@ -342,16 +337,18 @@ namespace {
 // Copies a character slice in groups of three values (code, dx, dy) with
 // residues starting at zero; no merging or dropping. Trailing values that do
 // not fill a group are copied rounded.
-size_t AppendOutlineData(int* out, size_t w, const std::vector<double>& stream, size_t begin,
-                         size_t end) {
+size_t AppendOutlineData(int* out, size_t w, const RecordStream& stream, StreamMark begin,
+                         StreamMark end) {
   double rx = 0.0, ry = 0.0;
-  size_t p = begin;
-  for (; p + 3 <= end; p += 3) {
-    out[w++] = TruncateToInt(stream[p]);
-    out[w++] = RoundCarry(stream[p + 1], rx);
-    out[w++] = RoundCarry(stream[p + 2], ry);
+  FlatReader flat(stream, begin);
+  size_t p = begin.Flat();
+  const size_t last = end.Flat();
+  for (; p + 3 <= last; p += 3) {
+    out[w++] = TruncateToInt(flat[p]);
+    out[w++] = RoundCarry(flat[p + 1], rx);
+    out[w++] = RoundCarry(flat[p + 2], ry);
   }
-  for (; p < end; ++p) out[w++] = RoundHalfAway(stream[p]);
+  for (; p < last; ++p) out[w++] = RoundHalfAway(flat[p]);
   return w;
 }
 
@@ -368,7 +365,7 @@ int* LineArray(const TTFState& line, int index, int type, float* box, int& count
       return kind == kOutline ? 0 : kind == kHatch ? 1 : 2;
     });
     size_t size = 1;
-    for (StreamKind kind : chosen) size += Stream(line, kind).size() + 3;
+    for (StreamKind kind : chosen) size += Stream(line, kind).FlatSize() + 3;
     if (size > max_ints) return EndMarkOnly(count);
     RecordWriter writer{AllocateHostArray<int>(size)};
     double sx = 0.0, sy = 0.0;
@@ -418,7 +415,7 @@ int* LineArray(const TTFState& line, int index, int type, float* box, int& count
   size_t size = 1 + 3 * (order.empty() ? 0 : order.size() - 1);
   for (StreamKind kind : order) {
     const auto [b, e] = Slice(line, kind, k);
-    size += e - b;
+    size += e.Flat() - b.Flat();
   }
   if (size > max_ints) return EndMarkOnly(count);
   int* out = AllocateHostArray<int>(size);
@@ -432,7 +429,7 @@ int* LineArray(const TTFState& line, int index, int type, float* box, int& count
     // A slice beside others is written only when it holds more than two values; alone,
     // whenever it holds any. Its room is counted either way.
     const auto [b, e] = Slice(line, order[i], k);
-    if (e - b > (order.size() == 1 ? 0u : 2u)) {
+    if (e.Flat() - b.Flat() > (order.size() == 1 ? 0u : 2u)) {
       TraceLine(trace, "AppendOutlineData()\n");
       w = AppendOutlineData(out, w, Stream(line, order[i]), b, e);
     }
@@ -447,16 +444,16 @@ void TotalBoundingBox(const TTFState& line, float* box) {
   constexpr double kLimit = 3.4028234663852886e38;
   Bounds bounds{kLimit, kLimit, -kLimit, -kLimit};
   auto widen = [&bounds](double x, double y) { bounds.Add(x, y); };
-  const std::vector<double>* streams[3] = {&line.outline_stream, &line.hatch_stream,
-                                           &line.fill_stream};
+  const RecordStream* streams[3] = {&line.outline_stream, &line.hatch_stream, &line.fill_stream};
   for (int s = 0; s < 3; ++s) {
-    const std::vector<double>& stream = *streams[s];
+    FlatReader stream(*streams[s]);
+    const size_t size = stream.size();
     double px = 0.0, py = 0.0;
     size_t p = 0;
-    while (p + 2 < stream.size()) {
+    while (p + 2 < size) {
       // Only the outline stream's arcs are read as arcs; the other streams are
       // walked in steps of three values.
-      if (s == 0 && TruncateToInt(stream[p]) == 42 && p + 4 < stream.size()) {
+      if (s == 0 && TruncateToInt(stream[p]) == 42 && p + 4 < size) {
         const double cx = px + stream[p + 3], cy = py + stream[p + 4];
         const double ex = px + stream[p + 1], ey = py + stream[p + 2];
         NURBSPoint lo, hi;

@@ -158,11 +158,8 @@ bool TTFState::SetPolylinePath(const float* points, int n, float start, double u
 
 namespace {
 // Closes a character record with a move from the pen to the end corner.
-void CloseRecord(std::vector<double>& stream, const NURBSPoint& pen, double x1, double y1) {
-  // Element by element: a range insert of three values costs a library copy call.
-  stream.push_back(40.0);
-  stream.push_back(x1 - pen.GetX());
-  stream.push_back(y1 - pen.GetY());
+void CloseRecord(RecordStream& stream, const NURBSPoint& pen, double x1, double y1) {
+  stream.Put(RecordCode::kMove, x1 - pen.GetX(), y1 - pen.GetY());
 }
 }  // namespace
 
@@ -175,7 +172,7 @@ void TTFState::AddCharacter(double x0, double y0, double x1, double y1,
   if (include_border) EncodeEntities(entities, outline_stream, pen);
   CloseRecord(outline_stream, pen, x1, y1);
   pen = NURBSPoint(x1, y1);
-  outline_ends.push_back(static_cast<int>(outline_stream.size()));
+  outline_ends.push_back(outline_stream.End());
 
   AddCharacterOutline(&entities);
   std::vector<CQELPolyLine*>* polylines = nullptr;
@@ -184,14 +181,14 @@ void TTFState::AddCharacter(double x0, double y0, double x1, double y1,
   NURBSPoint fill_pen(x0, y0);
   if (fill != nullptr) EncodeEntities(*fill, fill_stream, fill_pen);
   CloseRecord(fill_stream, fill_pen, x1, y1);
-  fill_ends.push_back(static_cast<int>(fill_stream.size()));
+  fill_ends.push_back(fill_stream.End());
 
   NURBSPoint hatch_pen(x0, y0);
   if (polylines != nullptr) {
     for (const CQELPolyLine* p : *polylines) EncodePolyLine(p, hatch_stream, hatch_pen);
   }
   CloseRecord(hatch_stream, hatch_pen, x1, y1);
-  hatch_ends.push_back(static_cast<int>(hatch_stream.size()));
+  hatch_ends.push_back(hatch_stream.End());
 
   pen = NURBSPoint(x1, y1);
   entities.clear();  // the hatching library owns them now
@@ -210,15 +207,15 @@ bool TTFState::AddPlacedCharacter(double x0, double y0, double x1, double y1,
   pen = NURBSPoint(x0, y0);
   if (include_border) EncodeTransformedPolyLines(outline, a, b, c, d, e, f, outline_stream, pen);
   CloseRecord(outline_stream, pen, x1, y1);
-  outline_ends.push_back(static_cast<int>(outline_stream.size()));
+  outline_ends.push_back(outline_stream.End());
 
   // Nothing hatches the outline: each of the other streams holds the closing move alone.
   NURBSPoint fill_pen(x0, y0);
   CloseRecord(fill_stream, fill_pen, x1, y1);
-  fill_ends.push_back(static_cast<int>(fill_stream.size()));
+  fill_ends.push_back(fill_stream.End());
   NURBSPoint hatch_pen(x0, y0);
   CloseRecord(hatch_stream, hatch_pen, x1, y1);
-  hatch_ends.push_back(static_cast<int>(hatch_stream.size()));
+  hatch_ends.push_back(hatch_stream.End());
 
   pen = NURBSPoint(x1, y1);
   return true;

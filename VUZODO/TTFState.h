@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "NURBSPoint.h"
+#include "RecordStream.h"
 #include "vuzodo/vuzodo.h"
 
 class CQELEntity;
@@ -138,10 +139,10 @@ class TTFState {
   bool deform_path_characters = false;
   double path_spacing = 0.0;
 
-  // Coordinate streams (records 40, 41, 42, 466 of doubles) and, for each, its
-  // length after every stored character.
-  std::vector<double> fill_stream, outline_stream, hatch_stream;
-  std::vector<int> fill_ends, outline_ends, hatch_ends;
+  // Coordinate streams (records 40, 41, 42, 466, output units) and, for each, its
+  // end after every stored character.
+  RecordStream fill_stream, outline_stream, hatch_stream;
+  std::vector<StreamMark> fill_ends, outline_ends, hatch_ends;
   std::vector<CharacterBox> character_boxes;
   std::vector<Rect4> ink_rectangles, cell_rectangles;
   std::vector<double> advances;  // dx, dy per character

@@ -130,7 +130,7 @@ void ReserveStreams(TTFState& line, TTFLoader& loader, FontDataHolder* font,
   for (const char16_t ch : text) {
     if (ch == 10) break;
     ++characters;
-    outline += 3;  // the closing move
+    outline += 1;  // the closing move
     if (ch == 9) continue;
     const CharBufferHolder* glyph = loader.LoadCharacter(font, ch);
     if (glyph == nullptr) continue;
@@ -138,7 +138,7 @@ void ReserveStreams(TTFState& line, TTFLoader& loader, FontDataHolder* font,
       if (entity == nullptr) continue;
       if (entity->GetType() != CQELEntity::kPolyLine) return;
       // A move, the draws and the closing draw at most.
-      outline += 3 * (static_cast<const CQELPolyLine*>(entity)->GetPoints().size() + 1);
+      outline += static_cast<const CQELPolyLine*>(entity)->GetPoints().size() + 1;
     }
   }
   // Geometric growth still, so that many short appends do not copy the stream each time.
@@ -148,9 +148,12 @@ void ReserveStreams(TTFState& line, TTFLoader& loader, FontDataHolder* font,
       list.reserve(std::max(needed, list.capacity() + list.capacity() / 2));
     }
   };
-  reserve(line.outline_stream, outline);
-  reserve(line.fill_stream, 3 * characters);
-  reserve(line.hatch_stream, 3 * characters);
+  reserve(line.outline_stream.codes, outline);
+  reserve(line.outline_stream.values, 2 * outline);
+  reserve(line.fill_stream.codes, characters);
+  reserve(line.fill_stream.values, 2 * characters);
+  reserve(line.hatch_stream.codes, characters);
+  reserve(line.hatch_stream.values, 2 * characters);
   // The per-character lists too: by doubling they would keep up to half of them unused.
   reserve(line.outline_ends, characters);
   reserve(line.fill_ends, characters);
@@ -228,9 +231,12 @@ namespace {
 template <typename F>
 void ForEachList(TTFState& a, TTFState& b, F&& f) {
   f(a.character_codes, b.character_codes);
-  f(a.fill_stream, b.fill_stream);
-  f(a.outline_stream, b.outline_stream);
-  f(a.hatch_stream, b.hatch_stream);
+  f(a.fill_stream.codes, b.fill_stream.codes);
+  f(a.fill_stream.values, b.fill_stream.values);
+  f(a.outline_stream.codes, b.outline_stream.codes);
+  f(a.outline_stream.values, b.outline_stream.values);
+  f(a.hatch_stream.codes, b.hatch_stream.codes);
+  f(a.hatch_stream.values, b.hatch_stream.values);
   f(a.fill_ends, b.fill_ends);
   f(a.outline_ends, b.outline_ends);
   f(a.hatch_ends, b.hatch_ends);
@@ -322,7 +328,7 @@ class AppendUndo {
   TTFState& line_;
   std::size_t line_count_;
   TextMode mode_;
-  std::array<std::size_t, 13> sizes_{};
+  std::array<std::size_t, 16> sizes_{};
   CursorPosition last_caret_{};
   std::u16string text_copy_;
   bool has_text_copy_;
@@ -387,17 +393,17 @@ void TTFText::UpdateLineMetrics(TTFState& line, const FontDataHolder& font, doub
 
 void TTFText::MoveTailToLine(size_t k, TTFState& nl, TTFState& old) {
   // Streams: everything after the break character moves.
-  auto move_stream = [k](std::vector<double>& from, std::vector<int>& from_ends,
-                         std::vector<double>& to, std::vector<int>& to_ends) {
+  auto move_stream = [k](RecordStream& from, std::vector<StreamMark>& from_ends, RecordStream& to,
+                         std::vector<StreamMark>& to_ends) {
     if (k >= from_ends.size()) return;
-    const size_t cut_k = std::min<size_t>(std::max(from_ends[k], 0), from.size());
-    const size_t keep = k == 0 ? 0 : std::min<size_t>(std::max(from_ends[k - 1], 0), from.size());
-    const size_t base = to.size();
-    to.insert(to.end(), from.begin() + cut_k, from.end());
+    const StreamMark cut_k = from.Clamp(from_ends[k]);
+    const StreamMark keep = k == 0 ? StreamMark{} : from.Clamp(from_ends[k - 1]);
+    const StreamMark base = to.End();
+    to.AppendRange(from, cut_k, from.End());
     for (size_t j = k + 1; j < from_ends.size(); ++j) {
-      to_ends.push_back(static_cast<int>(base) + from_ends[j] - from_ends[k]);
+      to_ends.push_back(base + (from_ends[j] - from_ends[k]));
     }
-    from.resize(keep);
+    from.Truncate(keep);
     from_ends.resize(k);
   };
   move_stream(old.outline_stream, old.outline_ends, nl.outline_stream, nl.outline_ends);

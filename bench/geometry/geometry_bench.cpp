@@ -41,15 +41,14 @@ void Reference(const std::vector<std::array<double, 2>>& pairs) {
   benchmark::ClobberMemory();
 }
 
-void Subject(const CQELEntity& source, std::vector<CQELEntity*>& list,
-             std::vector<double>& stream) {
+void Subject(const CQELEntity& source, std::vector<CQELEntity*>& list, RecordStream& stream) {
   CQELEntity* clone = source.Clone();
   clone->Transform(kA, kB, kC, kD, kE, kF);
   list[0] = clone;
   stream.clear();
   NURBSPoint pen(0, 0);
   EncodeEntities(list, stream, pen);
-  benchmark::DoNotOptimize(stream.data());
+  benchmark::DoNotOptimize(stream.values.data());
   delete clone;
 }
 
@@ -79,7 +78,7 @@ BENCHMARK(BM_ClonePolyLine);
 void BM_CloneTransformEncode(benchmark::State& state) {
   const auto contour = Contour();
   std::vector<CQELEntity*> list(1);
-  std::vector<double> stream;
+  RecordStream stream;
   for (auto _ : state) Subject(*contour, list, stream);
   SetPerPoint(state);
 }
@@ -93,7 +92,7 @@ void BM_RatioCloneTransformEncodeToCopy(benchmark::State& state) {
   const auto pairs = Pairs();
   const auto contour = Contour();
   std::vector<CQELEntity*> list(1);
-  std::vector<double> stream;
+  RecordStream stream;
   Clock::duration reference{};
   Clock::duration subject{};
   for (auto _ : state) {

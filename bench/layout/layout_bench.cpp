@@ -148,7 +148,7 @@ void BM_RoundingFloor(benchmark::State& state) {
   AppendCharactersEx(reinterpret_cast<unsigned short*>(text.data()));
   const vuzodo::TTFState& line = *vuzodo::TTFLoader::Instance().GetCurrentLine();
   std::vector<double> list{40.0, 0.0, 0.0};
-  list.insert(list.end(), line.outline_stream.begin(), line.outline_stream.end());
+  line.outline_stream.AppendFlat(list, {}, line.outline_stream.End());
   double sx = 0.0, sy = 0.0;
   for (std::size_t k = 0; k + 1 < line.advances.size(); k += 2) {
     sx += line.advances[k];

@@ -176,12 +176,12 @@ TTFState& AddLine(bool first) {
   line.maximum_descent = -200;
   line.character_count = 1;
   line.advances = {500, 0};
-  line.outline_stream = {41, 100, 0, 40, 400, 0};
-  line.outline_ends = {6};
-  line.fill_stream = {41, 0, 50, 40, 500, -50};
-  line.fill_ends = {6};
-  line.hatch_stream = {40, 500, 0};
-  line.hatch_ends = {3};
+  line.outline_stream = RecordStream::FromFlat({41, 100, 0, 40, 400, 0});
+  line.outline_ends = {line.outline_stream.End()};
+  line.fill_stream = RecordStream::FromFlat({41, 0, 50, 40, 500, -50});
+  line.fill_ends = {line.fill_stream.End()};
+  line.hatch_stream = RecordStream::FromFlat({40, 500, 0});
+  line.hatch_ends = {line.hatch_stream.End()};
   line.character_boxes.push_back(CharacterBox{{0, 500, 500, 0}, {-200, -200, 700, 700}});
   return line;
 }
@@ -224,12 +224,15 @@ TEST_F(Engine, RetrievalFramesOnHandWrittenLines) {
 TEST_F(Engine, TotalBoundingBoxIncludesTheBulgeOfArcs) {
   TTFState& line = AddLine(true);
   // An arc of radius 100 about (60, 80) from (0, 0) to (120, 0) dips to y = -20.
-  line.outline_stream = {42, 120, 0, 60, 80, 40, -120, 0};
+  line.outline_stream = RecordStream::FromFlat({42, 120, 0, 60, 80, 40, -120, 0});
   line.hatch_stream.clear();
   line.fill_stream.clear();
   float box[4];
   GetTotalBoundingBox(box);
   EXPECT_EQ(std::vector<float>(box, box + 4), (std::vector<float>{0, -20, 120, 0}));
+  // Ending in the arc, the outline has no closing move to fold the way back into.
+  line.outline_stream = RecordStream::FromFlat({42, 120, 0, 60, 80});
+  EXPECT_EQ(Fetch(GetOutLinesEx, -1, 0), (std::vector<int>{42, 120, 0, 60, 80, 40, -500, 0, -1}));
 }
 
 // A character without outline records gets no outline data written, nor its trace line.
@@ -256,8 +259,9 @@ TEST_F(Engine, AddCharacterWritesRelativeRecords) {
   ClearTTFHatchPatterns();
   Line().AddCharacter(100, 0, 600, 0, entities);
   EXPECT_TRUE(entities.empty());
-  EXPECT_EQ(Line().outline_stream, (std::vector<double>{40, 10, 20, 41, 100, 0, 40, 390, -20}));
-  EXPECT_EQ(Line().fill_stream, (std::vector<double>{40, 500, 0}));
+  EXPECT_EQ(Line().outline_stream.Flat(),
+            (std::vector<double>{40, 10, 20, 41, 100, 0, 40, 390, -20}));
+  EXPECT_EQ(Line().fill_stream.Flat(), (std::vector<double>{40, 500, 0}));
   EXPECT_EQ(Line().advances, (std::vector<double>{500, 0}));
 }
 

@@ -355,8 +355,9 @@ TEST(StreamEncoding, RecordsOfEntityLists) {
   for (const Row& r : rows) {
     EntityList list{r.items};
     P pen = r.pens[0];
-    std::vector<double> got;
-    EncodeEntities(list.items, got, pen);
+    RecordStream stream;
+    EncodeEntities(list.items, stream, pen);
+    const std::vector<double> got = stream.Flat();
     ASSERT_EQ(got.size(), r.want.size());
     for (size_t i = 0; i < got.size(); ++i) EXPECT_NEAR(got[i], r.want[i], 1e-9) << i;
     ExpectPoints({pen}, {r.pens[1]}, 1e-9);

@@ -67,7 +67,7 @@ std::vector<int> Array(int index = -1, EN_ReturnType type = EN_RT_BORDER, float*
 std::vector<double> OutlineValues() {
   std::vector<double> out;
   for (const auto& line : TTFLoader::Instance().Lines()) {
-    out.insert(out.end(), line->outline_stream.begin(), line->outline_stream.end());
+    line->outline_stream.AppendFlat(out, {}, line->outline_stream.End());
   }
   return out;
 }
