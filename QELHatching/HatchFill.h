@@ -46,8 +46,9 @@ inline constexpr std::size_t kMaxRingsPerCharacter = 5000 / kWorkDivisor;
 // every level, and Clipper's union of such a ring of nearly coincident points costs about the
 // square of its size (a 56,000-vertex ring took a second): without this bound, 100 outside
 // rings of a square ran for minutes before the per-character bound stopped them. A glyph's
-// ring has hundreds to a few thousand vertices, round corners included.
-inline constexpr std::size_t kMaxVerticesPerRing = 10000;
+// ring has hundreds to a few thousand vertices, round corners included. A fuzzing build takes a
+// tenth (the cost goes with the square; a hundredth would refuse most glyphs).
+inline constexpr std::size_t kMaxVerticesPerRing = kWorkDivisor == 1 ? 10000 : 1000;
 // Vertices of all rings and paths one pattern may produce for one character; also the points
 // sampled along the sides of collapsing strips to find their centre lines, which for a gap of
 // a few output units are many more than the lines keep (a character a thousand output units
