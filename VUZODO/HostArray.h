@@ -132,23 +132,27 @@ struct RecordWriter {
     }
   }
 
+  // A draw: most records of a text, so the general step without the code's
+  // conversion and the branches of other kinds.
+  void Draw(double x, double y) {
+    const int dx = RoundCarry(x, rx);
+    const int dy = RoundCarry(y, ry);
+    if (dx == 0 && dy == 0) return;
+    out[w] = 41;
+    out[w + 1] = dx;
+    out[w + 2] = dy;
+    w += 3;
+    previous = 41;
+  }
+
   // Writes the whole records of `n` values and returns how many values they
   // took; a record cut off at the end is left for the caller.
   size_t Records(const double* v, size_t n, bool arc_end_residues) {
     size_t p = 0;
     while (p + 2 < n) {
       if (v[p] == 41.0) {
-        // Draws are most records of a text: the general step, without the
-        // code's conversion and the branches of other kinds.
-        const int dx = RoundCarry(v[p + 1], rx);
-        const int dy = RoundCarry(v[p + 2], ry);
+        Draw(v[p + 1], v[p + 2]);
         p += 3;
-        if (dx == 0 && dy == 0) continue;
-        out[w] = 41;
-        out[w + 1] = dx;
-        out[w + 2] = dy;
-        w += 3;
-        previous = 41;
         continue;
       }
       const size_t length = Length(v[p]);
@@ -167,15 +171,8 @@ struct RecordWriter {
     count = std::min(count, stream.codes.size());
     for (size_t r = 0; r < count; ++r) {
       if (code[r] == RecordCode::kDraw && v + 2 <= v_end) {
-        const int dx = RoundCarry(v[0], rx);
-        const int dy = RoundCarry(v[1], ry);
+        Draw(v[0], v[1]);
         v += 2;
-        if (dx == 0 && dy == 0) continue;
-        out[w] = 41;
-        out[w + 1] = dx;
-        out[w + 2] = dy;
-        w += 3;
-        previous = 41;
         continue;
       }
       const size_t n = RecordStream::Operands(code[r]);
