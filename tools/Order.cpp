@@ -15,6 +15,7 @@
 #include "Order.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -202,12 +203,8 @@ class Tour {
     }
   }
 
-  // For each stroke, up to kNeighbours others with an entry point near one of its own, and the
-  // search's bound set to `limit`. Returns false (nothing found) for a bound of 0: the greedy
-  // order alone.
-  bool FindNeighbours(const Grid& grid, std::int64_t limit) {
-    limit_ = limit;
-    if (limit_ <= 0) return false;
+  // For each stroke, up to kNeighbours others with an entry point near one of its own.
+  void FindNeighbours(const Grid& grid) {
     grid_ = &grid;
     near_.assign(static_cast<size_t>(n_) * kNeighbours, -1);
     std::vector<std::pair<double, int>> found;  // the nearest distance to each stroke met
@@ -241,22 +238,21 @@ class Tour {
         near_[static_cast<size_t>(s) * kNeighbours + k] = found[k].second;
       }
     }
-    return true;
   }
 
-  // 2-opt and Or-opt moves until none helps or the work is spent, then each closed stroke
-  // starts at its best vertex; repeated while that changes anything.
   std::int64_t Work() const { return work_; }
 
-  void Improve() {
+  // 2-opt and Or-opt moves until none helps or `limit` work is spent, then each closed stroke
+  // starts at its best vertex; repeated while that changes anything.
+  void Improve(std::int64_t limit) {
     double travel = 0;
     for (int k = -1; k < n_; ++k) travel += Move(k);
     far_ = kFarMean * travel / (n_ + 1);
     queued_.assign(n_, 1);
     for (int s = 0; s < n_; ++s) queue_.push_back(s);
     size_t head = 0;
-    for (long step = 0;; ++step) {
-      if (work_ >= limit_) return;
+    for (;;) {
+      if (work_ >= limit) return;
       if (head == queue_.size()) {
         queue_.clear();
         head = 0;
@@ -493,10 +489,9 @@ class Tour {
   std::vector<int> near_;   // kNeighbours per stroke, -1 past the last
   std::vector<int> queue_;  // strokes whose surroundings changed
   std::vector<char> queued_;
-  // The search's work so far and its bound, in moves weighed, strokes placed and vertices tried
-  // (see kWorkPerSecond).
+  // The search's work so far, in moves weighed, strokes placed and vertices tried (see
+  // kWorkPerSecond).
   mutable std::int64_t work_ = 0;
-  std::int64_t limit_ = 0;
 };
 
 // "travel 62475.178 -> 5234.100 mm (-91.6%), 58975 strokes, 0.62 s".
@@ -531,8 +526,11 @@ std::int64_t OrderStrokes(std::vector<Stroke>& strokes, double sx, double sy, do
     Grid grid(e.xy);
     tour.Greedy(grid);
   }
-  const Grid grid(e.xy);
-  if (tour.FindNeighbours(grid, work)) tour.Improve();
+  if (work > 0) {  // a budget of 0: the greedy order alone
+    const Grid grid(e.xy);
+    tour.FindNeighbours(grid);
+    tour.Improve(work);
+  }
   strokes = tour.Apply(strokes);
   return tour.Work();
 }
