@@ -142,19 +142,17 @@ void ReserveStreams(TTFState& line, TTFLoader& loader, FontDataHolder* font,
     }
   }
   // Geometric growth still, so that many short appends do not copy the stream each time.
+  line.outline_stream.Grow(outline);
+  line.fill_stream.Grow(characters);
+  line.hatch_stream.Grow(characters);
+  // The per-character lists too, by the streams' factor: by doubling they would keep up to
+  // half of them unused.
   const auto reserve = [](auto& list, std::size_t more) {
     const std::size_t needed = list.size() + more;
     if (needed > list.capacity()) {
       list.reserve(std::max(needed, list.capacity() + list.capacity() / 2));
     }
   };
-  reserve(line.outline_stream.codes, outline);
-  reserve(line.outline_stream.values, 2 * outline);
-  reserve(line.fill_stream.codes, characters);
-  reserve(line.fill_stream.values, 2 * characters);
-  reserve(line.hatch_stream.codes, characters);
-  reserve(line.hatch_stream.values, 2 * characters);
-  // The per-character lists too: by doubling they would keep up to half of them unused.
   reserve(line.outline_ends, characters);
   reserve(line.fill_ends, characters);
   reserve(line.hatch_ends, characters);
