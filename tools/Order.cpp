@@ -535,9 +535,12 @@ std::int64_t OrderStrokes(std::vector<Stroke>& strokes, double sx, double sy, do
   return tour.Work();
 }
 
+namespace {
+// The search's work that `seconds` of --optimize-budget buy.
 std::int64_t WorkOf(double seconds) {
   return static_cast<std::int64_t>(std::min(seconds * kWorkPerSecond, 1e15));
 }
+}  // namespace
 
 void OrderJob(Job& job, const OrderOptions& o) {
   if (!o.optimize) return;

@@ -19,13 +19,10 @@ double TravelOf(const std::vector<Stroke>& strokes, double sx, double sy, double
 // Reorders `strokes` for a short travel from (sx, sy) to (ex, ey): open strokes may be reversed
 // and closed ones may start at another of their vertices, so each draws exactly the same
 // line. A nearest-neighbour order is built first, whatever the budget; 2-opt and Or-opt moves
-// then shorten it until none helps or `work` is spent (WorkOf). Returns the work spent.
+// then shorten it until none helps or `work` is spent (moves weighed, strokes placed, vertices
+// tried; --optimize-budget buys 10^8 a second). Returns the work spent.
 std::int64_t OrderStrokes(std::vector<Stroke>& strokes, double sx, double sy, double ex, double ey,
                           std::int64_t work);
-
-// The search's work that `seconds` of --optimize-budget buy (about that long on a machine of
-// 2026; fixed, so that the order never depends on the machine's load).
-std::int64_t WorkOf(double seconds);
 
 // The machine outputs' job, ordered as a whole when --optimize asks for it (one tool marks
 // everything); prints the travel before and after on standard error.
