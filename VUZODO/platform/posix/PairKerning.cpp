@@ -204,17 +204,25 @@ std::vector<std::uint16_t> KernLookups(Reader& r) {
       if (is_kern(f)) features.push_back(f);
     }
   }
-  std::vector<std::uint16_t> lookups;
+  // A shaper applies each lookup once, in lookup list order. A hostile font may list one
+  // feature, or features sharing one lookup table, thousands of times: each table is read
+  // once and each lookup marked once, so neither time nor memory grows with the repeats (a
+  // list of every repeat took a gigabyte).
+  std::vector<bool> table_read(65536), used(65536);
   for (std::uint16_t f : features) {
-    const size_t table = feature_list + r.U16(feature_list + 2 + 6 * static_cast<size_t>(f) + 4);
+    const std::uint16_t offset = r.U16(feature_list + 2 + 6 * static_cast<size_t>(f) + 4);
+    if (table_read[offset]) continue;
+    table_read[offset] = true;
+    const size_t table = feature_list + offset;
     const std::uint16_t count = r.U16(table + 2);
     for (std::uint16_t i = 0; i < count && r.ok(); ++i) {
-      lookups.push_back(r.U16(table + 4 + 2 * static_cast<size_t>(i)));
+      used[r.U16(table + 4 + 2 * static_cast<size_t>(i))] = true;
     }
   }
-  // A shaper applies each lookup once, in lookup list order.
-  std::sort(lookups.begin(), lookups.end());
-  lookups.erase(std::unique(lookups.begin(), lookups.end()), lookups.end());
+  std::vector<std::uint16_t> lookups;
+  for (std::size_t l = 0; l < used.size(); ++l) {
+    if (used[l]) lookups.push_back(static_cast<std::uint16_t>(l));
+  }
   return lookups;
 }
 
