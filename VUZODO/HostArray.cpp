@@ -2,14 +2,6 @@
 
 namespace vuzodo {
 
-int RoundHalfAway(double v) {
-  if (std::isnan(v)) return 0;
-  const double r = v >= 0.0 ? v + 0.5 : v - 0.5;
-  if (r >= 2147483647.0) return 2147483647;
-  if (r <= -2147483648.0) return -2147483647 - 1;
-  return static_cast<int>(r);
-}
-
 int TruncateToInt(double v) {
   if (std::isnan(v)) return 0;
   if (v >= 2147483647.0) return 2147483647;
