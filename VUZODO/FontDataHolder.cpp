@@ -232,6 +232,7 @@ std::unique_ptr<CharBufferHolder> FontDataHolder::BuildOvfCharacter(std::uint32_
 }
 
 CharBufferHolder* FontDataHolder::FindCharacter(std::uint32_t code) const {
+  if (code < first_page_.size()) return first_page_[code];
   const auto it = index_.find(code);
   return it == index_.end() ? nullptr : it->second;
 }
@@ -239,7 +240,13 @@ CharBufferHolder* FontDataHolder::FindCharacter(std::uint32_t code) const {
 CharBufferHolder* FontDataHolder::AppendCharacter(std::unique_ptr<CharBufferHolder> character) {
   CharBufferHolder* stored = character.get();
   characters_.push_back(std::move(character));
-  index_.try_emplace(stored->GetCode(), stored);  // the first record of a code is the one found
+  // The first record of a code is the one found.
+  const std::uint32_t code = stored->GetCode();
+  if (code < first_page_.size()) {
+    if (first_page_[code] == nullptr) first_page_[code] = stored;
+  } else {
+    index_.try_emplace(code, stored);
+  }
   return stored;
 }
 
