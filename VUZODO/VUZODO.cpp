@@ -83,6 +83,9 @@ void Trace(const char* format, ...) {
 }
 
 std::string TraceText(const unsigned short* text) {
+  // The trace line's arguments are made before Trace knows whether a log is open: without one,
+  // converting a long text (a fiftieth of appending it) would be for nothing.
+  if (g_trace_log == nullptr) return {};
   if (text == nullptr) return "(null)";
   std::string out;
   for (const unsigned short* p = text; *p != 0; ++p) {
