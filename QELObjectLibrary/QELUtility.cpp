@@ -232,8 +232,16 @@ bool EncodeTransformedPolyLines(const std::vector<CQELEntity*>& entities, double
     if (entity->GetType() != CQELEntity::kPolyLine) return false;
     records += static_cast<const CQELPolyLine*>(entity)->GetPoints().size() + 1;
   }
-  // One growth for the whole outline, by the factor of EncodePolyLineBody.
+  // One growth for the whole outline, by the factor of EncodePolyLineBody, then room for the
+  // most records it can give, written in place and cut back to those it gave.
   stream.Grow(records);
+  const std::size_t code_base = stream.codes.size(), value_base = stream.values.size();
+  stream.codes.resize(code_base + records);
+  stream.values.resize(value_base + 2 * records);
+  // Every code is a draw but where a move is written.
+  RecordCode* const codes = stream.codes.data() + code_base;
+  std::fill(codes, codes + records, RecordCode::kDraw);
+  double* const out = stream.values.data() + value_base;
   // x and y side by side: each lane does the scalar steps of NURBSPoint::Transform
   // ((a*x + b*y) + e, (c*x + d*y) + f) and of the differences, in the same order, so the values
   // are those of the scalar code bit for bit, for half the instructions.
@@ -243,22 +251,7 @@ bool EncodeTransformedPolyLines(const std::vector<CQELEntity*>& entities, double
     const Pair x{point.GetX(), point.GetX()}, y{point.GetY(), point.GetY()};
     return ac * x + bd * y + ef;
   };
-  // The records of the whole outline go through one small buffer, a copy per block of them: an
-  // outline is a few short contours, and appending each contour's move, draws and closing draw
-  // on their own cost more than placing its points.
-  constexpr std::size_t kBlock = 64;  // records
-  // Every code is a draw but where a move is written; a flush makes them all draws again.
-  std::array<RecordCode, kBlock> codes;
-  codes.fill(RecordCode::kDraw);
-  std::array<double, 2 * kBlock> block;
-  std::size_t m = 0;  // records in the buffer
-  const auto flush_for = [&](std::size_t records) {
-    if (m + records > kBlock) {
-      stream.AppendBlock(codes.data(), block.data(), m);
-      codes.fill(RecordCode::kDraw);
-      m = 0;
-    }
-  };
+  std::size_t m = 0;  // records written
   Pair at{pen.GetX(), pen.GetY()};
   for (const CQELEntity* entity : entities) {
     if (entity == nullptr) continue;
@@ -269,40 +262,35 @@ bool EncodeTransformedPolyLines(const std::vector<CQELEntity*>& entities, double
     const Pair first = placed(p[0]);
     const Pair move = first - at;
     if (move[0] * move[0] + move[1] * move[1] > 1e-20) {
-      flush_for(1);
       codes[m] = RecordCode::kMove;
-      block[2 * m] = move[0];
-      block[2 * m + 1] = move[1];
+      out[2 * m] = move[0];
+      out[2 * m + 1] = move[1];
       ++m;
     }
     Pair last = first;
-    for (std::size_t k = 1; k < n;) {
-      flush_for(1);
-      const std::size_t run = std::min(kBlock - m, n - k);
-      // Only doubles are stored in the loop (the codes are draws already): a store of a
-      // one-byte code may alias anything and would make the compiler reload what the loop
-      // keeps in registers.
-      double* out = block.data() + 2 * m;
-      for (std::size_t j = 0; j < run; ++j, ++k) {
-        const Pair q = placed(p[k]);
-        const Pair step = q - last;
-        out[2 * j] = step[0];
-        out[2 * j + 1] = step[1];
-        last = q;
-      }
-      m += run;
+    // Only doubles are stored in the loop (the codes are draws already): a store of a one-byte
+    // code may alias anything and would make the compiler reload what the loop keeps in
+    // registers.
+    double* to = out + 2 * m;
+    for (std::size_t k = 1; k < n; ++k, to += 2) {
+      const Pair q = placed(p[k]);
+      const Pair step = q - last;
+      to[0] = step[0];
+      to[1] = step[1];
+      last = q;
     }
+    m += n - 1;
     if (polyline->GetClosed() == 1) {
       const Pair step = first - last;
-      flush_for(1);
-      block[2 * m] = step[0];
-      block[2 * m + 1] = step[1];
+      out[2 * m] = step[0];
+      out[2 * m + 1] = step[1];
       ++m;
       last = first;
     }
     at = last;
   }
-  stream.AppendBlock(codes.data(), block.data(), m);
+  stream.codes.resize(code_base + m);
+  stream.values.resize(value_base + 2 * m);
   pen.SetX(at[0]);
   pen.SetY(at[1]);
   return true;

@@ -13,6 +13,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
+#include <memory>
+#include <new>
+#include <utility>
 #include <vector>
 
 // A position in a stream: the records before it and the offsets they hold.
@@ -34,11 +37,33 @@ struct StreamMark {
 // The record codes, as stored.
 enum class RecordCode : std::uint8_t { kMove, kDraw, kArc, kDot };
 
+// An allocator whose resize leaves new elements of a trivial type unset, so that a writer can
+// make room for records and write them in place instead of zeroing the room first or copying
+// them in from a buffer of its own.
+template <typename T>
+struct UnsetAllocator : std::allocator<T> {
+  template <typename U>
+  struct rebind {
+    using other = UnsetAllocator<U>;
+  };
+  UnsetAllocator() = default;
+  template <typename U>
+  UnsetAllocator(const UnsetAllocator<U>&) noexcept {}
+  template <typename U>
+  void construct(U* p) noexcept {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <typename U, typename... Args>
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
+};
+
 // The fields are public so that the lists a layout grows can be reserved, measured, shortened
 // and swapped like the line's other lists; the methods keep codes and offsets in step.
 struct RecordStream {
-  std::vector<RecordCode> codes;
-  std::vector<double> values;  // the offsets of every record in order, drawing units
+  std::vector<RecordCode, UnsetAllocator<RecordCode>> codes;
+  std::vector<double, UnsetAllocator<double>> values;  // every record's offsets, drawing units
 
   // The code as the flat list holds it.
   static double CodeValue(RecordCode code) {
@@ -90,11 +115,6 @@ struct RecordStream {
     values.insert(values.end(), xy, xy + 2 * n);
   }
 
-  // `n` records: their codes and, two each, their offsets.
-  void AppendBlock(const RecordCode* code, const double* xy, std::size_t n) {
-    codes.insert(codes.end(), code, code + n);
-    values.insert(values.end(), xy, xy + 2 * n);
-  }
 
   // The records from `from` up to `to` of `other`, appended.
   void AppendRange(const RecordStream& other, StreamMark from, StreamMark to) {
@@ -166,8 +186,8 @@ struct RecordStream {
   }
 
  private:
-  template <typename T>
-  static void GrowList(std::vector<T>& list, std::size_t needed) {
+  template <typename List>
+  static void GrowList(List& list, std::size_t needed) {
     if (needed > list.capacity()) {
       list.reserve(std::max(needed, list.capacity() + list.capacity() / 2));
     }
