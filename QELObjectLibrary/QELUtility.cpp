@@ -3,7 +3,6 @@
 #include "QELUtility.h"
 
 #include <algorithm>
-#include <array>
 #include <climits>
 #include <cmath>
 #include <numbers>
@@ -45,23 +44,18 @@ void EncodePolyLineBody(const CQELPolyLine& polyline, RecordStream& stream, NURB
   const QELPointList& p = polyline.GetPoints();
   const std::size_t n = p.size();
   const bool closed = polyline.GetClosed() == 1;
+  const std::size_t draws = n - 1 + (closed ? 1 : 0);
   // One geometric growth of the stream per polyline (an exact reserve would reallocate the
-  // whole stream for every polyline), then plain appends.
-  stream.Grow(n - 1 + (closed ? 1 : 0));
-  // The draws go through a small buffer in blocks: a push_back per value tests the capacity and
-  // moves the end each time; a block is one copy.
-  constexpr std::size_t kBlock = 64;  // records
-  std::array<double, 2 * kBlock> block;
-  for (std::size_t k = 1; k < n;) {
-    const std::size_t m = std::min(kBlock, n - k);
-    for (std::size_t j = 0; j < m; ++j, ++k) {
-      block[2 * j] = p[k].GetX() - p[k - 1].GetX();
-      block[2 * j + 1] = p[k].GetY() - p[k - 1].GetY();
-    }
-    stream.PutDraws(block.data(), m);
+  // whole stream for every polyline), then the draws written in place.
+  stream.Grow(draws);
+  double* out = stream.AddDraws(draws);
+  for (std::size_t k = 1; k < n; ++k, out += 2) {
+    out[0] = p[k].GetX() - p[k - 1].GetX();
+    out[1] = p[k].GetY() - p[k - 1].GetY();
   }
   if (closed) {
-    stream.Put(RecordCode::kDraw, p[0].GetX() - p[n - 1].GetX(), p[0].GetY() - p[n - 1].GetY());
+    out[0] = p[0].GetX() - p[n - 1].GetX();
+    out[1] = p[0].GetY() - p[n - 1].GetY();
   }
   const NURBSPoint& last = closed ? p[0] : p[n - 1];
   pen.SetX(last.GetX());

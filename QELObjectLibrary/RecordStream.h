@@ -109,12 +109,13 @@ struct RecordStream {
     codes.push_back(RecordCode::kArc);
     values.insert(values.end(), {ex, ey, cx, cy});
   }
-  // `n` draws whose offsets are xy[0..2n), in one copy.
-  void PutDraws(const double* xy, std::size_t n) {
-    codes.insert(codes.end(), n, RecordCode::kDraw);
-    values.insert(values.end(), xy, xy + 2 * n);
+  // Room for `n` draws at the end: their codes set, their 2n offsets left for the caller to
+  // write at the pointer returned.
+  double* AddDraws(std::size_t n) {
+    codes.resize(codes.size() + n, RecordCode::kDraw);
+    values.resize(values.size() + 2 * n);
+    return values.data() + values.size() - 2 * n;
   }
-
 
   // The records from `from` up to `to` of `other`, appended.
   void AppendRange(const RecordStream& other, StreamMark from, StreamMark to) {
