@@ -1,6 +1,7 @@
 // The GDI subset (POSIX backend) against fontTools goldens, HarfBuzz, fontconfig and Wine's GDI
 // (whose glyph, text and kerning metrics of two fonts at two sizes are the metrics oracle).
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <climits>
@@ -13,6 +14,7 @@
 
 #include "../fonts/FontSupport.h"
 #include "FontFace.h"
+#include "PairKerning.h"
 #include "gdi.h"
 
 using namespace fontsupport;
@@ -198,6 +200,53 @@ TEST(Kerning, GposPairsAsAShaperAppliesThem) {
     }
     EXPECT_GT(kerned, 20) << path;
   }
+}
+
+// A GPOS table whose language lists its one kern feature 65,535 times, the feature naming one
+// lookup 8,192 times (found by fuzz_truetype: the lookups of every repeat were listed before
+// any was dropped, a gigabyte). A shaper applies that lookup once: one pair, its amount once.
+TEST(Kerning, RepeatedFeaturesApplyTheirLookupOnce) {
+  std::vector<std::uint8_t> t;
+  const auto u16 = [&t](unsigned v) {
+    t.push_back(static_cast<std::uint8_t>(v >> 8));
+    t.push_back(static_cast<std::uint8_t>(v));
+  };
+  const auto tag = [&u16](const char* s) {
+    u16(static_cast<unsigned>(s[0]) << 8 | static_cast<unsigned>(s[1]));
+    u16(static_cast<unsigned>(s[2]) << 8 | static_cast<unsigned>(s[3]));
+  };
+  // Offsets are 16-bit, so the long language table comes last.
+  constexpr unsigned kRepeats = 65535, kLookupRepeats = 8192;
+  constexpr unsigned kFeatures = 10, kLookups = kFeatures + 12 + 2 * kLookupRepeats;
+  constexpr unsigned kScripts = kLookups + 36;
+  u16(1), u16(0), u16(kScripts), u16(kFeatures), u16(kLookups);  // version 1.0, list offsets
+  u16(1), tag("kern"), u16(8);                                   // feature list: "kern"
+  u16(0), u16(kLookupRepeats);                                   // the feature: lookup 0 ...
+  for (unsigned i = 0; i < kLookupRepeats; ++i) u16(0);          // ... 8,192 times
+  u16(1), u16(4);                                                // lookup list: one lookup
+  u16(2), u16(0), u16(1), u16(8);                                // pair adjustment, one subtable
+  u16(1), u16(12), u16(4), u16(0), u16(1), u16(18);  // format 1: x advance of the first glyph
+  u16(1), u16(1), u16(1);                            // coverage: glyph 1
+  u16(1), u16(2), u16(static_cast<unsigned>(-50) & 0xFFFF);  // pair set: before glyph 2, -50
+  ASSERT_EQ(t.size(), kScripts);
+  u16(1), tag("latn"), u16(8);                     // script list: one script
+  u16(4), u16(0);                                  // its default language
+  u16(0), u16(0xFFFF), u16(kRepeats);              // the language: feature 0 ...
+  for (unsigned i = 0; i < kRepeats; ++i) u16(0);  // ... 65,535 times
+  // The process's peak resident size, in KB (each test runs in a process of its own).
+  const auto peak_kb = [] {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+  };
+  const long before = peak_kb();
+  const std::vector<vuzodo::platform::posix::GlyphKern> pairs =
+      vuzodo::platform::posix::ReadGposKerning(t, {1, 2});
+  EXPECT_LT(peak_kb() - before, 64 * 1024);
+  ASSERT_EQ(pairs.size(), 1u);
+  EXPECT_EQ(pairs[0].left, 1);
+  EXPECT_EQ(pairs[0].right, 2);
+  EXPECT_EQ(pairs[0].amount, -50);
 }
 
 // Which face a request realizes: families through fontconfig's aliases, files by path (one named
