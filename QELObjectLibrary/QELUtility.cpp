@@ -229,13 +229,10 @@ bool EncodeTransformedPolyLines(const std::vector<CQELEntity*>& entities, double
   // One growth for the whole outline, by the factor of EncodePolyLineBody, then room for the
   // most records it can give, written in place and cut back to those it gave.
   stream.Grow(records);
-  const std::size_t code_base = stream.codes.size(), value_base = stream.values.size();
-  stream.codes.resize(code_base + records);
-  stream.values.resize(value_base + 2 * records);
+  const StreamMark start = stream.End();
+  double* const out = stream.AddDraws(records);
   // Every code is a draw but where a move is written.
-  RecordCode* const codes = stream.codes.data() + code_base;
-  std::fill(codes, codes + records, RecordCode::kDraw);
-  double* const out = stream.values.data() + value_base;
+  RecordCode* const codes = stream.codes.data() + start.records;
   // x and y side by side: each lane does the scalar steps of NURBSPoint::Transform
   // ((a*x + b*y) + e, (c*x + d*y) + f) and of the differences, in the same order, so the values
   // are those of the scalar code bit for bit, for half the instructions.
@@ -283,8 +280,8 @@ bool EncodeTransformedPolyLines(const std::vector<CQELEntity*>& entities, double
     }
     at = last;
   }
-  stream.codes.resize(code_base + m);
-  stream.values.resize(value_base + 2 * m);
+  const auto written = static_cast<std::uint32_t>(m);
+  stream.Truncate(start + StreamMark{written, 2 * written});
   pen.SetX(at[0]);
   pen.SetY(at[1]);
   return true;
