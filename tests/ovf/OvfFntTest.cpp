@@ -1,11 +1,17 @@
 // The OVF and FNT readers: commands.ovf against glyphs and metrics worked out by hand from
 // data/commands.txt, patched OVF words, and FNT texts against their hand-worked outlines.
+#include <unistd.h>
+
 #include <climits>
+#include <filesystem>
+#include <fstream>
 #include <numbers>
+#include <string>
 
 #include "../shx/ReaderTestSupport.h"
 #include "FntReader.h"
 #include "OVFFontHandler.h"
+#include "vuzodo/vuzodo.h"
 
 namespace {
 
@@ -225,6 +231,38 @@ TEST(FntReader, TextsAndMalformedLines) {
     EXPECT_NEAR(std::hypot(p[i].GetX(), p[i].GetY()), 2.0, 1e-9) << i;
     EXPECT_GT(std::atan2(p[i].GetY(), p[i].GetX()), std::atan2(p[i - 1].GetY(), p[i - 1].GetX()));
   }
+}
+
+// A font file that defines a character twice draws its first definition, for a code below 256
+// (held in a table) and for one above (held in a map) alike: here a stroke along x, then one
+// along y.
+TEST(FntFont, TheFirstOfTwoDefinitionsIsDrawn) {
+  const std::filesystem::path file = std::filesystem::temp_directory_path() /
+                                     ("vuzodo-twice-" + std::to_string(getpid()) + ".fnt");
+  std::ofstream(file) << "def 65\nd 4,0\ndef 65\nd 0,4\ndef 20013\nd 4,0\ndef 20013\nd 0,4\n";
+  InitializeTTF(100.0f);
+  SetDefaults();
+  const std::string path = file.string();
+  std::u16string face(path.begin(), path.end());
+  ASSERT_EQ(SetFontFace(reinterpret_cast<unsigned short*>(face.data())), 1);
+  for (const char16_t code : {u'A', u'\u4E2D'}) {
+    std::u16string text(1, code);
+    ASSERT_EQ(AppendCharactersEx(reinterpret_cast<unsigned short*>(text.data())), 1);
+    int* data = nullptr;
+    float box[8];
+    const int count = GetOutLinesEx(0, EN_RT_BORDER, &data, box);
+    int draws = 0;
+    for (int i = 0; i + 2 < count; i += 3) {
+      if (data[i] != 41) continue;
+      ++draws;
+      EXPECT_GT(data[i + 1], 0) << static_cast<int>(code);
+      EXPECT_EQ(data[i + 2], 0) << static_cast<int>(code);
+    }
+    EXPECT_EQ(draws, 1) << static_cast<int>(code);
+    DeleteTTFData(data);
+    FinishText();
+  }
+  std::filesystem::remove(file);
 }
 
 }  // namespace
