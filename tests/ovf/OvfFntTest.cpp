@@ -249,7 +249,7 @@ TEST(FntFont, TheFirstOfTwoDefinitionsIsDrawn) {
     std::u16string text(1, code);
     ASSERT_EQ(AppendCharactersEx(reinterpret_cast<unsigned short*>(text.data())), 1);
     int* data = nullptr;
-    float box[8];
+    float box[10];  // a character: its corners and the pen after it
     const int count = GetOutLinesEx(0, EN_RT_BORDER, &data, box);
     int draws = 0;
     for (int i = 0; i + 2 < count; i += 3) {
