@@ -15,7 +15,6 @@
 #include <initializer_list>
 #include <memory>
 #include <new>
-#include <utility>
 #include <vector>
 
 // A position in a stream: the records before it and the offsets they hold.
@@ -49,15 +48,22 @@ struct UnsetAllocator : std::allocator<T> {
   UnsetAllocator() = default;
   template <typename U>
   UnsetAllocator(const UnsetAllocator<U>&) noexcept {}
+  // Only the construction without a value is replaced; the others go to std::construct_at.
   template <typename U>
   void construct(U* p) noexcept {
     ::new (static_cast<void*>(p)) U;
   }
-  template <typename U, typename... Args>
-  void construct(U* p, Args&&... args) {
-    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
-  }
 };
+
+// Room for at least `needed` elements, grown by half at least, so that many small appends do
+// not copy the list each time. The factor is 1.5, not 2: doubling left up to half of the largest
+// block unused, with the old block alive beside the new while it grows.
+template <typename List>
+void GrowList(List& list, std::size_t needed) {
+  if (needed > list.capacity()) {
+    list.reserve(std::max(needed, list.capacity() + list.capacity() / 2));
+  }
+}
 
 // The fields are public so that the lists a layout grows can be reserved, measured, shortened
 // and swapped like the line's other lists; the methods keep codes and offsets in step.
@@ -91,9 +97,7 @@ struct RecordStream {
     values.resize(std::min<std::size_t>(at.values, values.size()));
   }
 
-  // Room for `records` more records of two offsets, grown by half at least, so that many small
-  // appends do not copy the stream each time. The factor is 1.5, not 2: doubling left up to
-  // half of the largest block unused, with the old block alive beside the new while it grows.
+  // Room for `records` more records of two offsets (see GrowList).
   void Grow(std::size_t records) {
     GrowList(codes, codes.size() + records);
     GrowList(values, values.size() + 2 * records);
@@ -184,14 +188,6 @@ struct RecordStream {
       p += 1 + k;
     }
     return s;
-  }
-
- private:
-  template <typename List>
-  static void GrowList(List& list, std::size_t needed) {
-    if (needed > list.capacity()) {
-      list.reserve(std::max(needed, list.capacity() + list.capacity() / 2));
-    }
   }
 };
 

@@ -198,14 +198,13 @@ struct RecordWriter {
     const double* v = stream.values.data();
     const double* const v_end = v + stream.values.size();
     count = std::min(count, stream.codes.size());
-    for (size_t r = 0; r < count; ++r) {
+    for (size_t r = 0; r < count;) {
       if (code[r] == RecordCode::kDraw && v + 2 <= v_end) {
         DrawRun run(*this);
         do {
           run.Draw(v[0], v[1]);
           v += 2;
         } while (++r < count && code[r] == RecordCode::kDraw && v + 2 <= v_end);
-        --r;
         continue;
       }
       const size_t n = RecordStream::Operands(code[r]);
@@ -214,6 +213,7 @@ struct RecordWriter {
       std::copy(v, v + n, record + 1);
       Record(record, arc_end_residues);
       v += n;
+      ++r;
     }
   }
 

@@ -15,6 +15,7 @@
 #include "QELEntity.h"
 #include "QELPolyLine.h"
 #include "QELUtility.h"
+#include "RecordStream.h"
 #include "TTFLoader.h"
 #include "qelhatching/qelhatching.h"
 
@@ -147,12 +148,7 @@ void ReserveStreams(TTFState& line, TTFLoader& loader, FontDataHolder* font,
   line.hatch_stream.Grow(characters);
   // The per-character lists too, by the streams' factor: by doubling they would keep up to
   // half of them unused.
-  const auto reserve = [](auto& list, std::size_t more) {
-    const std::size_t needed = list.size() + more;
-    if (needed > list.capacity()) {
-      list.reserve(std::max(needed, list.capacity() + list.capacity() / 2));
-    }
-  };
+  const auto reserve = [](auto& list, std::size_t more) { GrowList(list, list.size() + more); };
   reserve(line.outline_ends, characters);
   reserve(line.fill_ends, characters);
   reserve(line.hatch_ends, characters);
