@@ -8,44 +8,6 @@
 
 namespace vuzodo::placement {
 
-GlyphMetrics MetricsOf(const CharBufferHolder* ch) {
-  if (ch == nullptr) return {};
-  const CharMetrics& m = ch->GetMetrics();
-  return GlyphMetrics{m[kBlackBoxWidth], m[kBlackBoxHeight], m[kBlackBoxLeft],
-                      m[kBlackBoxTop],   m[kAdvanceX],       m[kAdvanceY]};
-}
-
-CharacterBox CellBox(const GlyphMetrics& g) {
-  return CharacterBox{{0.0, g.incx, g.incx, 0.0}, {g.oy - g.bby, g.oy - g.bby, g.oy, g.oy}};
-}
-
-namespace {
-void SwapCorners(CharacterBox& box, int i, int j) {
-  std::swap(box.x[i], box.x[j]);
-  std::swap(box.y[i], box.y[j]);
-}
-}  // namespace
-
-CharacterBox PlaceBox(const CharacterBox& box, const Affine& m, double e, double f, bool backward,
-                      bool upside_down) {
-  CharacterBox out;
-  for (int i = 0; i < 4; ++i) {
-    out.x[i] = m.a * box.x[i] + m.b * box.y[i] + e;
-    out.y[i] = m.c * box.x[i] + m.d * box.y[i] + f;
-  }
-  if (upside_down && !backward) {
-    SwapCorners(out, 0, 3);
-    SwapCorners(out, 1, 2);
-  } else if (upside_down && backward) {
-    SwapCorners(out, 0, 2);
-    SwapCorners(out, 1, 3);
-  } else if (backward) {
-    SwapCorners(out, 0, 1);
-    SwapCorners(out, 2, 3);
-  }
-  return out;
-}
-
 std::vector<CQELEntity*> PlaceOutline(const CharBufferHolder* ch, const Affine& m, double e,
                                       double f, const Bilinear* bend, bool affine_arcs) {
   std::vector<CQELEntity*> placed;

@@ -150,8 +150,8 @@ void LayoutAlongPath(TTFLoader& loader, TTFState& line, bool simple) {
     const double x0 = line.pen.GetX(), y0 = line.pen.GetY();
     double cx = 0.0, cy = 0.0;
     if (!simple) {
-      const CharacterBox box = placement::PlaceBox(placement::CellBox(g), m, e - x0, f - y0,
-                                                   line.backward, line.upside_down);
+      const CharacterBox box =
+          placement::PlaceBox(g, m, e - x0, f - y0, line.backward, line.upside_down);
       line.character_boxes.push_back(box);
       // The caret is the box's right edge, from its lower to its upper corner.
       line.carets.push_back(CursorPosition{

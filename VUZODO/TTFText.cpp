@@ -54,6 +54,7 @@ struct LineSetup {
   double cphi = 1.0, sphi = 0.0, t = 0.0;
   double script_offset = 0.0;
   GlyphTransform m;
+  LineMetricRecord metrics;  // the font's, at the line's height: the same for every character
 };
 
 LineSetup SetUp(TTFLoader& loader, const TTFState& line) {
@@ -85,14 +86,8 @@ LineSetup SetUp(TTFLoader& loader, const TTFState& line) {
     s.m.b = -s.m.b;
     s.m.d = -s.m.d;
   }
+  s.metrics = TTFText::LineMetricsOf(*s.font, s.hy);
   return s;
-}
-
-// The cell box moved onto the line; the corners are renumbered by the
-// direction flags only for glyphs (a tab's cell keeps its order).
-CharacterBox PlaceBox(const Glyph& g, const GlyphTransform& m, double e, double f,
-                      bool backward = false, bool upside_down = false) {
-  return placement::PlaceBox(placement::CellBox(g), m, e, f, backward, upside_down);
 }
 
 // Clones the character's outline and places it with the transform (see
@@ -373,16 +368,12 @@ void TTFText::ComputeScriptFactors(const TTFState& line, const FontDataHolder& f
   }
 }
 
-void TTFText::UpdateLineMetrics(TTFState& line, const FontDataHolder& font, double y) {
+LineMetricRecord TTFText::LineMetricsOf(const FontDataHolder& font, double y) {
   const TEXTMETRICW& tm = font.GetTextMetrics();
   const OUTLINETEXTMETRICW& otm = font.GetOutlineTextMetrics();
-  const float ascent = static_cast<float>(tm.tmAscent * y);
-  const float descent = static_cast<float>(-std::fabs(tm.tmDescent * y));
-  const float gap = static_cast<float>(static_cast<double>(otm.otmLineGap) * y);
-  if (ascent > line.maximum_ascent) line.maximum_ascent = ascent;
-  if (descent < line.maximum_descent) line.maximum_descent = descent;
-  if (gap > line.maximum_line_gap) line.maximum_line_gap = gap;
-  line.line_metrics.push_back(LineMetricRecord{ascent, descent, gap});
+  return LineMetricRecord{static_cast<float>(tm.tmAscent * y),
+                          static_cast<float>(-std::fabs(tm.tmDescent * y)),
+                          static_cast<float>(static_cast<double>(otm.otmLineGap) * y)};
 }
 
 void TTFText::MoveTailToLine(size_t k, TTFState& nl, TTFState& old) {
@@ -512,8 +503,8 @@ TTFState* TTFText::LayoutOneLine(TTFState* line_ptr, std::u16string_view& rest) 
     if (ch == 10) {
       TTFState* next = loader.PushLine(std::u16string_view());
       line.character_count -= 1;
-      UpdateLineMetrics(line, *s.font, s.hy);
-      UpdateLineMetrics(*next, *s.font, s.hy);
+      UpdateLineMetrics(line, s.metrics);
+      UpdateLineMetrics(*next, s.metrics);
       next->carets.push_back(CursorPosition{0.0f, static_cast<float>(s.facts.box_top * s.hy), 0.0f,
                                             static_cast<float>(s.facts.box_bottom * s.hy), 0.0f,
                                             1});
@@ -535,10 +526,10 @@ TTFState* TTFText::LayoutOneLine(TTFState* line_ptr, std::u16string_view& rest) 
       } else {
         g = GlyphOf(loader.LoadCharacter(s.font, 32));
       }
-      box = PlaceBox(g, s.m, pen_x + off_x - x0, off_y - y0);
-      UpdateLineMetrics(line, *s.font, s.hy);
+      box = placement::PlaceBox(g, s.m, pen_x + off_x - x0, off_y - y0);
+      UpdateLineMetrics(line, s.metrics);
     } else {
-      UpdateLineMetrics(line, *s.font, s.hy);
+      UpdateLineMetrics(line, s.metrics);
       const CharBufferHolder* glyph = loader.LoadCharacter(s.font, ch);
       g = GlyphOf(glyph);
       GlyphOffsets(line, s, g, true, off_x, off_y);
@@ -551,7 +542,8 @@ TTFState* TTFText::LayoutOneLine(TTFState* line_ptr, std::u16string_view& rest) 
       } else {
         unplaced = glyph;
       }
-      box = PlaceBox(g, s.m, pen_x + off_x - x0, off_y - y0, line.backward, line.upside_down);
+      box = placement::PlaceBox(g, s.m, pen_x + off_x - x0, off_y - y0, line.backward,
+                                line.upside_down);
     }
 
     // The corner where the next character starts, and word wrap.

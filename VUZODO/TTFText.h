@@ -59,9 +59,19 @@ class TTFText {
   // metric units) of the line's script mode.
   static void ComputeScriptFactors(const TTFState& line, const FontDataHolder& font, double& scale,
                                    double& offset);
+  // The font's ascent, descent and line gap times the y scale `y`, as a line records them.
+  static LineMetricRecord LineMetricsOf(const FontDataHolder& font, double y);
   // Raises the line's maximum ascent and line gap, lowers its maximum descent
-  // and appends a line metric record, all times the y scale `y`.
-  static void UpdateLineMetrics(TTFState& line, const FontDataHolder& font, double y);
+  // and appends `record`.
+  static void UpdateLineMetrics(TTFState& line, const LineMetricRecord& record) {
+    if (record.ascent > line.maximum_ascent) line.maximum_ascent = record.ascent;
+    if (record.descent < line.maximum_descent) line.maximum_descent = record.descent;
+    if (record.line_gap > line.maximum_line_gap) line.maximum_line_gap = record.line_gap;
+    line.line_metrics.push_back(record);
+  }
+  static void UpdateLineMetrics(TTFState& line, const FontDataHolder& font, double y) {
+    UpdateLineMetrics(line, LineMetricsOf(font, y));
+  }
   // Word wrap: the break character k vanishes and every character after it
   // moves from `old_line` to `new_line`.
   static void MoveTailToLine(size_t k, TTFState& new_line, TTFState& old_line);

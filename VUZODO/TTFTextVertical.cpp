@@ -85,9 +85,8 @@ void LayoutColumn(TTFLoader& loader, TTFState& line, bool simple) {
     if (!simple) {
       // The box takes the same lift as the outline (offY), so that it holds
       // the glyph also when turned or mirrored.
-      const CharacterBox box =
-          placement::PlaceBox(placement::CellBox(g), m, off_x - x0, pen_y + off_y - y0,
-                              line.backward, line.upside_down);
+      const CharacterBox box = placement::PlaceBox(g, m, off_x - x0, pen_y + off_y - y0,
+                                                   line.backward, line.upside_down);
       // The caret is the lower edge of the box, from its first to its second corner.
       line.carets.push_back(CursorPosition{
           static_cast<float>(box.x[0] + x0), static_cast<float>(box.y[0] + y0),
