@@ -94,7 +94,9 @@ struct Frame {
 };
 
 // One character's fill region: closed contours united with the nonzero rule.
-// The paths are Clipper's union output (outer contours and holes, no overlaps).
+// The paths are Clipper's union output (outer contours and holes, no overlaps), or, in a
+// region built for scanline patterns only, the character's rings themselves where they cut
+// every line as their union does (straightened by RingsCutAsTheirUnion).
 struct Region {
   Frame frame;
   Paths paths;
@@ -107,8 +109,18 @@ struct Region {
 // chain whose ends meet within the tolerance is closed; dots and chains that
 // stay open enclose nothing. Returns an empty region when nothing encloses area
 // or a coordinate is not finite.
+// `scan_only`: the region feeds nothing but ScanFamily under the nonzero rule, so that rings
+// that cut as their union may be kept as they are.
 Region BuildRegion(const std::vector<std::unique_ptr<CQELEntity>>& outline, double chord_tolerance,
-                   double unit_size);
+                   double unit_size, bool scan_only = false);
+
+// Whether `rings` (Clipper units within kMaxExtentUnits of the origin) give ScanFamily under
+// the nonzero rule the pieces their nonzero union gives, once each vertex that lies between
+// its neighbours on their line is dropped (as the union drops it): no vertex repeated, no
+// spike, three vertices or more a ring, and no two edges meeting except neighbours at their
+// shared vertex. Then `straightened` receives the rings so straightened. False also when the
+// check would cost more than about 64 comparisons an edge.
+bool RingsCutAsTheirUnion(const Paths& rings, Paths& straightened);
 
 // Several characters as one region (welding): each character's region built as
 // BuildRegion builds it (nonzero within the character), then all united, in one frame

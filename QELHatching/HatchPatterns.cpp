@@ -262,13 +262,31 @@ double ChordTolerance(const std::vector<HatchPattern>& patterns, double unit_siz
   return std::max(floor, std::min(0.001 * unit_size, smallest / 50.0));
 }
 
+namespace {
+// Whether every pattern cuts the region with parallel lines and nothing else: no border gap
+// (an offset of the region), no outline drawn, no connected serpentine (its links are
+// checked against the border).
+bool ScanOnly(const std::vector<HatchPattern>& patterns) {
+  return std::all_of(patterns.begin(), patterns.end(), [](const HatchPattern& pattern) {
+    if (const auto* p = std::get_if<LinePattern>(&pattern)) {
+      return p->border_gap == 0 && !p->with_offset && p->style != 2;
+    }
+    if (const auto* p = std::get_if<IncrementalPattern>(&pattern)) {
+      return p->border_gap == 0 && p->style != 2;
+    }
+    return std::holds_alternative<LatticePattern>(pattern);
+  });
+}
+}  // namespace
+
 void FillCharacter(const std::vector<std::unique_ptr<CQELEntity>>& outline,
                    const std::vector<HatchPattern>& patterns, double unit_size,
                    std::vector<CQELEntity*>& fill, std::vector<CQELPolyLine*>& polylines) {
   if (patterns.empty() || outline.empty()) return;
   Region region;
   try {
-    region = BuildRegion(outline, ChordTolerance(patterns, unit_size), unit_size);
+    region =
+        BuildRegion(outline, ChordTolerance(patterns, unit_size), unit_size, ScanOnly(patterns));
   } catch (...) {  // Clipper's range error or an allocation failure: no fill at all
     return;
   }

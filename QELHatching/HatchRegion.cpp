@@ -189,8 +189,8 @@ Frame FrameOf(const Box& box, double unit_size) {
   return frame;
 }
 
-// The rings in Clipper units, united by the nonzero rule.
-Paths UniteRings(const std::vector<Polyline>& rings, const Frame& frame) {
+// The rings in Clipper units, a vertex that rounds onto the one before it dropped.
+Paths IntRings(const std::vector<Polyline>& rings, const Frame& frame) {
   Paths paths;
   paths.reserve(rings.size());
   for (const Polyline& ring : rings) {
@@ -202,6 +202,10 @@ Paths UniteRings(const std::vector<Polyline>& rings, const Frame& frame) {
     }
     if (path.size() >= 3) paths.push_back(std::move(path));
   }
+  return paths;
+}
+
+Paths Unite(const Paths& paths) {
   Paths united;
   if (paths.empty()) return united;
   Clipper clipper;
@@ -210,10 +214,15 @@ Paths UniteRings(const std::vector<Polyline>& rings, const Frame& frame) {
   return united;
 }
 
+// The rings in Clipper units, united by the nonzero rule.
+Paths UniteRings(const std::vector<Polyline>& rings, const Frame& frame) {
+  return Unite(IntRings(rings, frame));
+}
+
 }  // namespace
 
 Region BuildRegion(const std::vector<std::unique_ptr<CQELEntity>>& outline, double chord_tolerance,
-                   double unit_size) {
+                   double unit_size, bool scan_only) {
   Region region;
   region.unit_size = unit_size;
   region.chord_tolerance = chord_tolerance;
@@ -221,7 +230,8 @@ Region BuildRegion(const std::vector<std::unique_ptr<CQELEntity>>& outline, doub
   Box box;
   if (!OutlineRings(outline, chord_tolerance, rings, open, box) || box.Empty()) return region;
   region.frame = FrameOf(box, unit_size);
-  region.paths = UniteRings(rings, region.frame);
+  const Paths paths = IntRings(rings, region.frame);
+  if (!scan_only || !RingsCutAsTheirUnion(paths, region.paths)) region.paths = Unite(paths);
   return region;
 }
 

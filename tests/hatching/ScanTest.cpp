@@ -181,6 +181,191 @@ TEST(ScanFill, SeededRandomPolygonsMatchClipper) {
   Report("random polygons", tally);
 }
 
+// Rings that cut as their union are hatched without it (a scanline-only region): wherever
+// RingsCutAsTheirUnion lets them, the cut of the bare rings must give the pieces of the cut
+// of Clipper's nonzero union, end points included. Returns whether the rings qualified.
+bool SameCutAsUnion(const Paths& rings, const Family& family, const std::string& what) {
+  Paths straightened;
+  if (!RingsCutAsTheirUnion(rings, straightened)) return false;
+  Paths united;
+  ClipperLib::Clipper clipper;
+  clipper.AddPaths(rings, ClipperLib::ptSubject, true);
+  clipper.Execute(ClipperLib::ctUnion, united, ClipperLib::pftNonZero, ClipperLib::pftNonZero);
+  bool refused_bare = false, refused_united = false;
+  const auto bare = ScanFamily(straightened, family, refused_bare);
+  const auto cut = ScanFamily(united, family, refused_united);
+  EXPECT_EQ(refused_bare, refused_united) << what;
+  EXPECT_EQ(bare.size(), cut.size()) << what << ", angle " << family.angle;
+  for (std::size_t i = 0; i < std::min(bare.size(), cut.size()); ++i) {
+    if (bare[i].k != cut[i].k || !(bare[i].a == cut[i].a) || !(bare[i].b == cut[i].b)) {
+      ADD_FAILURE() << what << ", angle " << family.angle << ": piece " << i << " on line "
+                    << cut[i].k << " from (" << cut[i].a.X << ", " << cut[i].a.Y << ")";
+      break;
+    }
+  }
+  return true;
+}
+
+// A glyph's contours flattened as the engine's outlines are (each curve in eight chords),
+// ten units per font unit, a vertex that rounds onto the one before it dropped.
+struct Flattener {
+  Paths rings;
+  FT_Vector at{};
+  void Vertex(double x, double y) {
+    const IntPoint q(std::llround(x * 10), std::llround(y * 10));
+    if (rings.back().empty() || !(rings.back().back() == q)) rings.back().push_back(q);
+  }
+  static Flattener& Of(void* user) { return *static_cast<Flattener*>(user); }
+  static int MoveTo(const FT_Vector* to, void* user) {
+    Of(user).rings.emplace_back();
+    Of(user).Vertex(to->x, to->y), Of(user).at = *to;
+    return 0;
+  }
+  static int LineTo(const FT_Vector* to, void* user) {
+    Of(user).Vertex(to->x, to->y), Of(user).at = *to;
+    return 0;
+  }
+  static int ConicTo(const FT_Vector* c, const FT_Vector* to, void* user) {
+    const FT_Vector p = Of(user).at;
+    for (int i = 1; i <= 8; ++i) {
+      const double t = i / 8.0, u = 1 - t;
+      Of(user).Vertex(u * u * p.x + 2 * u * t * c->x + t * t * to->x,
+                      u * u * p.y + 2 * u * t * c->y + t * t * to->y);
+    }
+    Of(user).at = *to;
+    return 0;
+  }
+  static int CubicTo(const FT_Vector* c1, const FT_Vector* c2, const FT_Vector* to, void* user) {
+    const FT_Vector p = Of(user).at;
+    for (int i = 1; i <= 8; ++i) {
+      const double t = i / 8.0, u = 1 - t;
+      Of(user).Vertex(
+          u * u * u * p.x + 3 * u * u * t * c1->x + 3 * u * t * t * c2->x + t * t * t * to->x,
+          u * u * u * p.y + 3 * u * u * t * c1->y + 3 * u * t * t * c2->y + t * t * t * to->y);
+    }
+    Of(user).at = *to;
+    return 0;
+  }
+};
+
+TEST(ScanFill, RingsThatCutAsTheirUnionGiveItsPieces) {
+  FT_Library library = nullptr;
+  ASSERT_EQ(FT_Init_FreeType(&library), 0);
+  const FT_Outline_Funcs funcs{
+      Flattener::MoveTo, Flattener::LineTo, Flattener::ConicTo, Flattener::CubicTo, 0, 0};
+  std::size_t glyphs = 0, bare = 0;
+  for (const char* file : {"/usr/share/fonts/truetype/liberation2/LiberationSans-Regular.ttf",
+                           "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
+                           "/usr/share/fonts/truetype/freefont/FreeSerif.ttf"}) {
+    FT_Face face = nullptr;
+    ASSERT_EQ(FT_New_Face(library, file, 0, &face), 0) << file;
+    const double gap = face->units_per_EM * 10.0 * 0.7 / 50;
+    for (FT_Long g = 0; g < face->num_glyphs; ++g) {
+      Flattener flat;
+      if (FT_Load_Glyph(face, static_cast<FT_UInt>(g), FT_LOAD_NO_SCALE) == 0) {
+        FT_Outline_Decompose(&face->glyph->outline, &funcs, &flat);
+      }
+      Paths rings;
+      for (Path& ring : flat.rings) {
+        if (ring.size() > 1 && ring.back() == ring.front()) ring.pop_back();
+        if (ring.size() >= 3) rings.push_back(std::move(ring));
+      }
+      if (rings.empty()) continue;
+      ++glyphs;
+      const std::string what = std::string(file) + " glyph " + std::to_string(g);
+      bool qualified = false;
+      for (const double angle : {0.0, 0.785398, 1.5707963267948966, -0.3}) {
+        qualified = SameCutAsUnion(rings, Family{angle, gap, 0.37, -0.11}, what);
+      }
+      bare += qualified;
+    }
+    FT_Done_Face(face);
+  }
+  FT_Done_FreeType(library);
+  std::printf("%zu glyphs, %zu cut without the union\n", glyphs, bare);
+  EXPECT_GT(bare, glyphs / 2);  // the path is taken, so the comparison means something
+}
+
+// Seeded star-shaped rings (each one simple), some nested the same or the other way round,
+// some beside one another, half on a coarse grid hatched along it so that lines run
+// through vertices; and the cases the check must turn away.
+TEST(ScanFill, SeededSimpleRingsGiveTheUnionsPieces) {
+  std::mt19937 random(11);
+  std::uniform_int_distribution<int> vertices(3, 14), count(1, 4), quarter(0, 3);
+  std::uniform_real_distribution<double> unit(0.0, 1.0), angle(-3.2, 3.2);
+  std::size_t bare = 0;
+  for (int n = 0; n < 3000; ++n) {
+    const bool on_grid = n % 2 == 1;
+    Paths rings;
+    const double cx = 20000 * unit(random), cy = 20000 * unit(random);
+    for (int c = count(random); c > 0; --c) {
+      // Nested inside the first (a smaller radius round the same centre) or moved aside.
+      const bool inside = unit(random) < 0.5;
+      const double scale = inside ? 0.2 + 0.3 * unit(random) : 1.0;
+      const double ox = inside ? 0 : 90000.0 * c, r = 30000 * (rings.empty() ? 1.0 : scale);
+      std::vector<double> turns(static_cast<std::size_t>(vertices(random)));
+      for (double& t : turns) t = 2 * 3.141592653589793 * unit(random);
+      std::sort(turns.begin(), turns.end());
+      Path ring;
+      for (const double t : turns) {
+        const double radius = r * (0.5 + 0.5 * unit(random));
+        double x = cx + ox + radius * std::cos(t), y = cy + radius * std::sin(t);
+        if (on_grid) x = std::round(x / 500) * 500, y = std::round(y / 500) * 500;
+        const IntPoint q(std::llround(x), std::llround(y));
+        if (ring.empty() || !(ring.back() == q)) ring.push_back(q);
+      }
+      if (unit(random) < 0.5) std::reverse(ring.begin(), ring.end());
+      rings.push_back(ring);
+    }
+    const Family family = on_grid ? Family{quarter(random) * 1.5707963267948966,
+                                           500.0 * (1 + quarter(random)), 0.0, 0.0}
+                                  : Family{angle(random), 700.0 + 900 * unit(random), 0.0, 0.0};
+    bare += SameCutAsUnion(rings, family, "ring set " + std::to_string(n));
+  }
+  std::printf("%zu of 3000 ring sets cut without the union\n", bare);
+  EXPECT_GT(bare, 1000u);
+
+  // Touching, crossing, repeated or spiked: each must go through the union. A vertex between
+  // its neighbours on their line is dropped, at the seam too, as the union drops it.
+  const Path square{{0, 0}, {1000, 0}, {1000, 1000}, {0, 1000}};
+  const std::vector<std::pair<const char*, Paths>> refused{
+      {"a ring crossing itself", {{{0, 0}, {1000, 1000}, {1000, 0}, {0, 1000}}}},
+      {"two rings overlapping", {square, {{500, 500}, {1500, 500}, {1500, 1500}, {500, 1500}}}},
+      {"two rings sharing a corner", {square, {{1000, 1000}, {2000, 1000}, {2000, 2000}}}},
+      {"a corner on another ring's edge", {square, {{1000, 500}, {2000, 0}, {2000, 1000}}}},
+      {"an edge along another's", {square, {{1000, 200}, {2000, 200}, {2000, 800}, {1000, 800}}}},
+      {"a ring touching itself",
+       {{{0, 0}, {1000, 0}, {500, 500}, {1000, 1000}, {0, 1000}, {500, 500}}}},
+      {"a spike", {{{0, 0}, {1000, 0}, {500, 0}, {500, 800}}}},
+      {"a vertex repeated", {{{0, 0}, {1000, 0}, {1000, 0}, {1000, 1000}}}},
+      {"a ring on one line", {{{0, 0}, {500, 0}, {1000, 0}}}},
+      {"two vertices", {{{0, 0}, {1000, 0}}}},
+      {"nothing", {}},
+  };
+  Paths straightened;
+  for (const auto& [what, rings] : refused) {
+    EXPECT_FALSE(RingsCutAsTheirUnion(rings, straightened)) << what;
+  }
+  const std::vector<std::tuple<const char*, Paths, Paths>> accepted{
+      {"a hole",
+       {square, {{200, 200}, {800, 200}, {500, 800}}},
+       {square, {{200, 200}, {800, 200}, {500, 800}}}},
+      {"two rings apart",
+       {square, {{2000, 0}, {3000, 0}, {2500, 1000}}},
+       {square, {{2000, 0}, {3000, 0}, {2500, 1000}}}},
+      {"a vertex on the way",
+       {{{0, 0}, {500, 0}, {1000, 0}, {1000, 1000}}},
+       {{{0, 0}, {1000, 0}, {1000, 1000}}}},
+      {"a start on the way, and the first vertex repeated at the end",
+       {{{500, 0}, {1000, 0}, {1000, 1000}, {0, 1000}, {0, 0}, {500, 0}}},
+       {{{1000, 0}, {1000, 1000}, {0, 1000}, {0, 0}}}},
+  };
+  for (const auto& [what, rings, expected] : accepted) {
+    ASSERT_TRUE(RingsCutAsTheirUnion(rings, straightened)) << what;
+    EXPECT_EQ(straightened, expected) << what;
+  }
+}
+
 // The travel order (a grid search above 512 segments) against a plain search written here,
 // on seeded random segments, half of them on a coarse grid so that distances tie.
 TEST(ScanFill, GridOrderPicksWhatThePlainSearchPicks) {
