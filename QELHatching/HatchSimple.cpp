@@ -20,7 +20,7 @@ namespace {
 struct Edge {
   IntPoint a, b;
   cInt min_y, max_y, min_x, max_x;
-  std::size_t ring, index;  // the ring and the edge's place in it (from vertex index to index + 1)
+  std::uint32_t id, next;  // this edge and the one after it in its ring, numbered over all rings
 };
 
 // Twice the signed area of (a, b, c). Exact: the frame keeps every coordinate within
@@ -94,18 +94,21 @@ bool Straighten(Path& ring) {
 bool RingsCutAsTheirUnion(const Paths& rings, Paths& straightened) {
   if (rings.empty()) return false;
   Paths bare = rings;
+  std::size_t vertices = 0;
+  for (const Path& ring : rings) vertices += ring.size();
+  if (vertices >= UINT32_MAX) return false;  // the edges are numbered in 32 bits
   std::vector<Edge> edges;
-  std::vector<std::size_t> sizes;
-  for (std::size_t r = 0; r < bare.size(); ++r) {
-    Path& ring = bare[r];
+  edges.reserve(vertices);
+  for (Path& ring : bare) {
     if (!Straighten(ring)) return false;
     const std::size_t n = ring.size();
-    sizes.push_back(n);
+    const auto first = static_cast<std::uint32_t>(edges.size());
     for (std::size_t i = 0; i < n; ++i) {
       const IntPoint& a = ring[i];
-      const IntPoint& b = ring[(i + 1) % n];
+      const IntPoint& b = i + 1 < n ? ring[i + 1] : ring[0];
+      const auto id = static_cast<std::uint32_t>(edges.size());
       edges.push_back(Edge{a, b, std::min(a.Y, b.Y), std::max(a.Y, b.Y), std::min(a.X, b.X),
-                           std::max(a.X, b.X), r, i});
+                           std::max(a.X, b.X), id, i + 1 < n ? id + 1 : first});
     }
   }
   std::sort(edges.begin(), edges.end(),
@@ -121,11 +124,8 @@ bool RingsCutAsTheirUnion(const Paths& rings, Paths& straightened) {
       if (++work > budget) return false;
       const Edge& f = edges[j];
       if (f.max_x < e.min_x || f.min_x > e.max_x) continue;
-      if (e.ring == f.ring) {
-        const std::size_t n = sizes[e.ring];
-        // Neighbours share a vertex; straightened, they share nothing else.
-        if ((e.index + 1) % n == f.index || (f.index + 1) % n == e.index) continue;
-      }
+      // Neighbours share a vertex; straightened, they share nothing else.
+      if (e.next == f.id || f.next == e.id) continue;
       if (Meet(e, f)) return false;
     }
   }
