@@ -110,7 +110,7 @@ struct Region {
 // stay open enclose nothing. Returns an empty region when nothing encloses area
 // or a coordinate is not finite.
 // `scan_only`: the region feeds nothing but ScanFamily under the nonzero rule, so that rings
-// that cut as their union may be kept as they are.
+// that cut as their union are kept, straightened, instead of united.
 Region BuildRegion(const std::vector<std::unique_ptr<CQELEntity>>& outline, double chord_tolerance,
                    double unit_size, bool scan_only = false);
 
