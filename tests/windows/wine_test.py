@@ -152,6 +152,8 @@ def main():
     quiet = dict(stdin=subprocess.DEVNULL, stdout=log, stderr=log, env=dict(
         os.environ, WINEPREFIX=os.path.abspath(args.prefix), WINEDEBUG="-all", WINEARCH=args.arch,
         WINEDLLOVERRIDES="mscoree,mshtml="))  # no Mono, no Gecko
+    # Wine makes the prefix itself but not the folders above it (none on a new machine).
+    os.makedirs(os.path.dirname(os.path.abspath(args.prefix)), exist_ok=True)
     try:
         if not os.path.isfile(os.path.join(args.prefix, "system.reg")):
             subprocess.run([args.wine, "wineboot", "-i"], timeout=3600, **quiet)
