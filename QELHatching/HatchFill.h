@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "HatchPattern.h"
+#include "QELLine.h"
 
 class CQELEntity;
 class CQELPolyLine;
@@ -334,17 +335,36 @@ void OrderChains(std::vector<Chain>& chains, IntPoint& pen);
 
 // ---- the whole fill of one character ----
 
+// Line entities for the hatch segments handed out, reused once handed back: a hatched text
+// hands out a line for every segment, and allocating and releasing each was about a tenth of a
+// line-hatched job. At most kMaxSpareLines wait between characters.
+inline constexpr std::size_t kMaxSpareLines = 4096;
+class LinePool {
+ public:
+  // A line from a to b, as new CQELLine(a, b) makes it; the caller owns it.
+  CQELLine* Make(const NURBSPoint& a, const NURBSPoint& b);
+  // Takes back an entity handed out: a line of exactly that class waits for reuse, anything
+  // else (the list is the host's to change) is deleted.
+  void Return(CQELEntity* entity);
+
+ private:
+  std::vector<std::unique_ptr<CQELLine>> spare_;
+};
+
 // Fills `outline` with every pattern of `patterns`, in list order, appending
 // new entities to `fill` (CQELLine) and `polylines` (CQELPolyLine); the caller
-// owns them. A pattern that hits a limit or meets a bad value adds nothing.
+// owns them. A pattern that hits a limit or meets a bad value adds nothing. The
+// lines come from `pool` when one is given.
 void FillCharacter(const std::vector<std::unique_ptr<CQELEntity>>& outline,
                    const std::vector<HatchPattern>& patterns, double unit_size,
-                   std::vector<CQELEntity*>& fill, std::vector<CQELPolyLine*>& polylines);
+                   std::vector<CQELEntity*>& fill, std::vector<CQELPolyLine*>& polylines,
+                   LinePool* pool = nullptr);
 
 // Fills a region built by BuildRegion or UniteRegions with every pattern, as FillCharacter
 // fills a character's.
 void FillRegion(const Region& region, const std::vector<HatchPattern>& patterns,
-                std::vector<CQELEntity*>& fill, std::vector<CQELPolyLine*>& polylines);
+                std::vector<CQELEntity*>& fill, std::vector<CQELPolyLine*>& polylines,
+                LinePool* pool = nullptr);
 
 // The chord tolerance for the patterns, output units: 1/50 of the smallest gap
 // in use and at most 1/1000 of the unit size, never below one Clipper unit.

@@ -5,6 +5,7 @@
 #include <new>
 #include <numbers>
 #include <type_traits>
+#include <typeinfo>
 
 #include "HatchFill.h"
 #include "QELEntity.h"
@@ -279,9 +280,26 @@ bool ScanOnly(const std::vector<HatchPattern>& patterns) {
 }
 }  // namespace
 
+CQELLine* LinePool::Make(const NURBSPoint& a, const NURBSPoint& b) {
+  if (spare_.empty()) return new CQELLine(a, b);
+  std::unique_ptr<CQELLine> line = std::move(spare_.back());
+  spare_.pop_back();
+  *line = CQELLine(a, b);  // everything as new, whatever a host did to it before
+  return line.release();
+}
+
+void LinePool::Return(CQELEntity* entity) {
+  if (entity != nullptr && typeid(*entity) == typeid(CQELLine) && spare_.size() < kMaxSpareLines) {
+    spare_.emplace_back(static_cast<CQELLine*>(entity));
+  } else {
+    delete entity;
+  }
+}
+
 void FillCharacter(const std::vector<std::unique_ptr<CQELEntity>>& outline,
                    const std::vector<HatchPattern>& patterns, double unit_size,
-                   std::vector<CQELEntity*>& fill, std::vector<CQELPolyLine*>& polylines) {
+                   std::vector<CQELEntity*>& fill, std::vector<CQELPolyLine*>& polylines,
+                   LinePool* pool) {
   if (patterns.empty() || outline.empty()) return;
   Region region;
   try {
@@ -290,11 +308,12 @@ void FillCharacter(const std::vector<std::unique_ptr<CQELEntity>>& outline,
   } catch (...) {  // Clipper's range error or an allocation failure: no fill at all
     return;
   }
-  FillRegion(region, patterns, fill, polylines);
+  FillRegion(region, patterns, fill, polylines, pool);
 }
 
 void FillRegion(const Region& region, const std::vector<HatchPattern>& patterns,
-                std::vector<CQELEntity*>& fill, std::vector<CQELPolyLine*>& polylines) {
+                std::vector<CQELEntity*>& fill, std::vector<CQELPolyLine*>& polylines,
+                LinePool* pool) {
   if (region.paths.empty()) return;
   const Frame& frame = region.frame;
 
@@ -307,8 +326,9 @@ void FillRegion(const Region& region, const std::vector<HatchPattern>& patterns,
     }
     if (out.refused) continue;
     for (const Segment& s : out.segments) {
-      fill.push_back(new CQELLine(NURBSPoint(frame.OutX(s.a.X), frame.OutY(s.a.Y)),
-                                  NURBSPoint(frame.OutX(s.b.X), frame.OutY(s.b.Y))));
+      const NURBSPoint a(frame.OutX(s.a.X), frame.OutY(s.a.Y));
+      const NURBSPoint b(frame.OutX(s.b.X), frame.OutY(s.b.Y));
+      fill.push_back(pool != nullptr ? pool->Make(a, b) : new CQELLine(a, b));
     }
     for (const Chain& c : out.chains) {
       if (c.points.size() < 2) continue;

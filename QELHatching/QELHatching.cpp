@@ -128,14 +128,18 @@ struct Exchange {
   std::vector<CQELEntity*> fill;         // owned: released at ClearEntityList
   std::vector<CQELPolyLine*> polylines;  // owned: released at ClearEntityList
   bool filled = false;                   // the lists above belong to this outline
+  LinePool lines;                        // the released lines, for the next character's fill
 
-  void Clear() {
-    filled = false;
-    outline.clear();
-    for (CQELEntity* e : fill) delete e;
+  void Release() {
+    for (CQELEntity* e : fill) lines.Return(e);
     for (CQELPolyLine* p : polylines) delete p;
     fill.clear();
     polylines.clear();
+  }
+  void Clear() {
+    filled = false;
+    outline.clear();
+    Release();
   }
 };
 
@@ -167,12 +171,9 @@ std::vector<CQELEntity*>* GetFilledEntityList(std::vector<CQELPolyLine*>** polyl
   if (!x.filled) {
     x.filled = true;
     try {
-      FillCharacter(x.outline, Patterns(), UnitSize(), x.fill, x.polylines);
+      FillCharacter(x.outline, Patterns(), UnitSize(), x.fill, x.polylines, &x.lines);
     } catch (...) {  // out of memory while handing entities out: no fill rather than half
-      for (CQELEntity* e : x.fill) delete e;
-      for (CQELPolyLine* p : x.polylines) delete p;
-      x.fill.clear();
-      x.polylines.clear();
+      x.Release();
     }
   }
   if (polylines != nullptr) *polylines = &x.polylines;

@@ -397,6 +397,39 @@ TEST(Hatch, BadGapsAndLimitsRefuseOnlyTheirPattern) {
   ClearListOfHatchPatterns();
 }
 
+// The exchange reuses the line entities handed back to it. Whatever the host did to them (a
+// new type, a moved point) or put into the list (a line and a polyline of its own), the next
+// character's fill is what a fresh exchange gives, and nothing leaks (the sanitizer stage).
+TEST(Hatch, ReusedLinesComeOutAsNew) {
+  ClearListOfHatchPatterns();
+  AddHatchPatternLine(0, BORDER_GAP_INWARD, 100, 0, 0, 50, HATCH_UNIDIRECTIONAL, EN_FALSE);
+  const Fill fresh = Hatch({Polygon(kSquare)});
+  ASSERT_EQ(fresh.lines.size(), 10u);
+
+  Entities outline{Polygon(kSquare)};
+  AddCharacterOutline(&outline);
+  std::vector<CQELPolyLine*>* polylines = nullptr;
+  std::vector<CQELEntity*>& fill = *GetFilledEntityList(&polylines);
+  ASSERT_EQ(fill.size(), 10u);
+  for (CQELEntity* e : fill) {
+    static_cast<CQELLine*>(e)->GetStartPoint().SetX(-7);
+    e->SetType(CQELEntity::kDot);
+  }
+  fill.push_back(L(1, 2, 3, 4));
+  fill.push_back(Polygon(kSquare));
+  ClearEntityList();
+
+  for (int round = 0; round < 2; ++round) {
+    const Fill again = Hatch({Polygon(kSquare)});  // every entity a line (checked in Hatch)
+    ASSERT_EQ(again.lines.size(), fresh.lines.size());
+    for (std::size_t i = 0; i < again.lines.size(); ++i) {
+      EXPECT_EQ(again.lines[i].a, fresh.lines[i].a) << i;
+      EXPECT_EQ(again.lines[i].b, fresh.lines[i].b) << i;
+    }
+  }
+  ClearListOfHatchPatterns();
+}
+
 // Through the engine: the draws of one array, absolute output units; an arc
 // (the shorter turn about its centre) as 16 chords.
 Edges Draws(int index, EN_ReturnType type) {
