@@ -59,9 +59,9 @@ struct LatticePattern {
   bool serpentine = false;
 };
 
-using HatchPattern = std::variant<LinePattern, OptimizedPattern, IncrementalPattern,
-                                  OffsetFillingPattern, OffsetInOutPattern, HelixPattern,
-                                  LatticePattern>;
+using HatchPattern =
+    std::variant<LinePattern, OptimizedPattern, IncrementalPattern, OffsetFillingPattern,
+                 OffsetInOutPattern, HelixPattern, LatticePattern>;
 
 // The process-wide pattern list, in the order the requests came.
 const std::vector<HatchPattern>& PatternList();

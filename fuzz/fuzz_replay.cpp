@@ -11,8 +11,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string log(reinterpret_cast<const char*>(data), size);
   std::vector<std::string> problems;
-  const auto calls = vuzodo_cli::ParseTrace(log, vuzodo_cli::KnownCalls(),
-                                            vuzodo_cli::TextCalls(), problems);
+  const auto calls =
+      vuzodo_cli::ParseTrace(log, vuzodo_cli::KnownCalls(), vuzodo_cli::TextCalls(), problems);
   int lines = 1;
   for (char c : log) lines += c == '\n';
   for (const auto& call : calls) {

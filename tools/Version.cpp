@@ -13,7 +13,6 @@
 namespace vuzodo_cli {
 namespace {
 
-
 // Path of the loaded engine library, found through one of its exports.
 std::string LibraryPath() {
   Dl_info info{};
@@ -31,8 +30,8 @@ int Version() {
     if (self != nullptr && dlsym(self, name) != nullptr) ++found;
   }
   if (self != nullptr) dlclose(self);
-  std::printf("vuzodo %s\nlibrary: %s\nexports: %d of %zu\n", VUZODO_VERSION,
-              LibraryPath().c_str(), found, names.size());
+  std::printf("vuzodo %s\nlibrary: %s\nexports: %d of %zu\n", VUZODO_VERSION, LibraryPath().c_str(),
+              found, names.size());
   return found == static_cast<int>(names.size()) ? 0 : 1;
 }
 

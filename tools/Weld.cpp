@@ -7,8 +7,8 @@
 #include <exception>
 #include <limits>
 #include <memory>
-#include <utility>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "HatchFill.h"

@@ -9,6 +9,8 @@ __attribute__((constructor)) void OnLoad() {
   vuzodo::ProcessAttach(vuzodo::platform::ModuleFilePath());
 }
 
-__attribute__((destructor)) void OnUnload() { vuzodo::ProcessDetach(); }
+__attribute__((destructor)) void OnUnload() {
+  vuzodo::ProcessDetach();
+}
 
 }  // namespace

@@ -11,7 +11,9 @@
 
 namespace {
 
-unsigned short* U(std::u16string& s) { return reinterpret_cast<unsigned short*>(s.data()); }
+unsigned short* U(std::u16string& s) {
+  return reinterpret_cast<unsigned short*>(s.data());
+}
 
 void Cycle(int i) {
   if (i % 100 == 0) InitializeTTF(i % 200 == 0 ? 1000.0f : 25.4f);
@@ -58,7 +60,8 @@ TEST(Soak, HundredThousandCyclesKeepTheHeapFlat) {
   const int n = env ? std::atoi(env) : 0, kCycles = n > 0 && n < 100000 ? n : 100000;
   const int kSample = kCycles >= 10 ? kCycles / 10 : 1;
   const bool full = kCycles == 100000;
-  for (int i = 0; i < (full ? 3000 : 300); ++i) Cycle(i);  // fonts, patterns and allocator caches warm
+  // Fonts, patterns and allocator caches warm.
+  for (int i = 0; i < (full ? 3000 : 300); ++i) Cycle(i);
   std::vector<size_t> curve;
   for (int i = 0; i < kCycles; ++i) {
     if (i % kSample == 0) curve.push_back(mallinfo2().uordblks);
