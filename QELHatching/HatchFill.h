@@ -27,6 +27,14 @@ using ClipperLib::IntPoint;
 using ClipperLib::Path;
 using ClipperLib::Paths;
 
+// Sign of the turn a -> b -> c: 1 to the left, -1 to the right, 0 on one line. Exact while
+// every coordinate stays within 2^30 of zero (a region's frame keeps them within
+// kMaxExtentUnits, the host's grid is checked for it), so that each product fits 63 bits.
+inline int Turn(const IntPoint& a, const IntPoint& b, const IntPoint& c) {
+  const cInt cross = (b.X - a.X) * (c.Y - a.Y) - (b.Y - a.Y) * (c.X - a.X);
+  return (cross > 0) - (cross < 0);
+}
+
 // ---- hard limits: a pattern that would go past one of them produces nothing
 // for the character (the gap is far too small for the glyph) ----
 

@@ -415,12 +415,6 @@ std::vector<IntPoint> OnGrid(const Path& ring, const OffsetSetup& setup, bool cl
   return grid;
 }
 
-// Sign of the turn a -> b -> c (exact: the grid's coordinates stay below 2^30).
-int Turn(const IntPoint& a, const IntPoint& b, const IntPoint& c) {
-  const cInt cross = (b.X - a.X) * (c.Y - a.Y) - (b.Y - a.Y) * (c.X - a.X);
-  return (cross > 0) - (cross < 0);
-}
-
 // Past this many segment pairs compared, the answer is "no crossing".
 constexpr std::size_t kMaxCrossingWork = 4000000;
 

@@ -23,16 +23,6 @@ struct Edge {
   std::uint32_t id, next;  // this edge and the one after it in its ring, numbered over all rings
 };
 
-// Twice the signed area of (a, b, c). Exact: the frame keeps every coordinate within
-// kMaxExtentUnits of the origin, so each product stays far below 2^63.
-std::int64_t Orient(const IntPoint& a, const IntPoint& b, const IntPoint& c) {
-  return (b.X - a.X) * (c.Y - a.Y) - (b.Y - a.Y) * (c.X - a.X);
-}
-
-int Sign(std::int64_t v) {
-  return (v > 0) - (v < 0);
-}
-
 // On the segment pq, given that it is on its line.
 bool Within(const IntPoint& p, const IntPoint& q, const IntPoint& v) {
   return std::min(p.X, q.X) <= v.X && v.X <= std::max(p.X, q.X) && std::min(p.Y, q.Y) <= v.Y &&
@@ -41,8 +31,8 @@ bool Within(const IntPoint& p, const IntPoint& q, const IntPoint& v) {
 
 // Whether the closed segments meet at all, a touch included.
 bool Meet(const Edge& e, const Edge& f) {
-  const int o1 = Sign(Orient(e.a, e.b, f.a)), o2 = Sign(Orient(e.a, e.b, f.b));
-  const int o3 = Sign(Orient(f.a, f.b, e.a)), o4 = Sign(Orient(f.a, f.b, e.b));
+  const int o1 = Turn(e.a, e.b, f.a), o2 = Turn(e.a, e.b, f.b);
+  const int o3 = Turn(f.a, f.b, e.a), o4 = Turn(f.a, f.b, e.b);
   if (o1 * o2 < 0 && o3 * o4 < 0) return true;
   return (o1 == 0 && Within(e.a, e.b, f.a)) || (o2 == 0 && Within(e.a, e.b, f.b)) ||
          (o3 == 0 && Within(f.a, f.b, e.a)) || (o4 == 0 && Within(f.a, f.b, e.b));
@@ -65,7 +55,7 @@ bool Straighten(Path& ring) {
     out.push_back(v);
     while (out.size() >= 3) {
       const std::size_t n = out.size();
-      if (Orient(out[n - 3], out[n - 2], out[n - 1]) != 0) break;
+      if (Turn(out[n - 3], out[n - 2], out[n - 1]) != 0) break;
       if (!Between(out[n - 3], out[n - 2], out[n - 1])) return false;
       out.erase(out.end() - 2);
     }
@@ -74,10 +64,10 @@ bool Straighten(Path& ring) {
   // the last and the second.
   while (out.size() >= 3) {
     const std::size_t n = out.size();
-    if (Orient(out[n - 2], out[n - 1], out[0]) == 0) {
+    if (Turn(out[n - 2], out[n - 1], out[0]) == 0) {
       if (!Between(out[n - 2], out[n - 1], out[0])) return false;
       out.pop_back();
-    } else if (Orient(out[n - 1], out[0], out[1]) == 0) {
+    } else if (Turn(out[n - 1], out[0], out[1]) == 0) {
       if (!Between(out[n - 1], out[0], out[1])) return false;
       out.erase(out.begin());
     } else {
